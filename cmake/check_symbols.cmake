@@ -1,0 +1,38 @@
+# Compares the library's exported (dynamic, defined) symbols, demangled, with
+# the checked-in list. Usage: cmake -DLIBRARY=... -DEXPECTED=... -P this file
+execute_process(COMMAND nm -D --defined-only -C ${LIBRARY}
+  OUTPUT_VARIABLE _nm RESULT_VARIABLE _rc)
+if(NOT _rc EQUAL 0)
+  message(FATAL_ERROR "nm failed on ${LIBRARY}")
+endif()
+string(REPLACE "\n" ";" _lines "${_nm}")
+set(_actual "")
+foreach(_line IN LISTS _lines)
+  # "<address> <type> <name>"; the name may contain blanks.
+  if(_line MATCHES "^[0-9a-fA-F]+ [A-Za-z] (.+)$")
+    list(APPEND _actual "${CMAKE_MATCH_1}")
+  endif()
+endforeach()
+list(REMOVE_DUPLICATES _actual)
+list(SORT _actual)
+
+file(STRINGS ${EXPECTED} _expected)
+list(FILTER _expected EXCLUDE REGEX "^#|^$")
+list(REMOVE_DUPLICATES _expected)
+list(SORT _expected)
+
+set(_extra ${_actual})
+list(REMOVE_ITEM _extra ${_expected})
+set(_missing ${_expected})
+list(REMOVE_ITEM _missing ${_actual})
+if(_extra OR _missing)
+  foreach(_s IN LISTS _extra)
+    message("exported but not in the list: ${_s}")
+  endforeach()
+  foreach(_s IN LISTS _missing)
+    message("in the list but not exported: ${_s}")
+  endforeach()
+  message(FATAL_ERROR "exported symbols differ from ${EXPECTED}")
+endif()
+list(LENGTH _actual _n)
+message("${_n} exported symbols match the list")

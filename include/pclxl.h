@@ -1,0 +1,447 @@
+/*
+ * pclxl.h - libpclxl, a PCL XL print stream encoder for printer drivers.
+ *
+ * A print job that libpclxl writes is
+ *
+ *   PJL job header       pclxl_start_job_new() (or pclxl_start_job())
+ *   PCL XL stream        class 3.0, binary, low byte first:
+ *     session            pclxl_begin_session(), pclxl_open_datasource()
+ *     pages              pclxl_begin_page() ... drawing ... pclxl_end_page()
+ *                        pclxl_close_datasource(), pclxl_end_session()
+ *   PJL trailer          pclxl_end_job()
+ *
+ * The library is passive. It keeps no output buffer and no job or page
+ * state: every call encodes its command at once and hands each finished
+ * piece of the stream to the one write callback installed by pclxl_init(),
+ * before the call returns. The stream is exactly the concatenation of the
+ * pieces in call order, so the order of the host's calls is the structure
+ * of the stream; the library does not check it.
+ *
+ * A "piece" is one call of the callback. The number of pieces each function
+ * makes is documented because hosts (and their tests) may depend on it.
+ *
+ * Values are never range-checked, only cut to the width of their wire type
+ * (a ubyte keeps the low 8 bits, a 16-bit type the low 16 bits).
+ *
+ * Diagnostics go to stderr, unbuffered: "=> name" / "<= name" trace lines
+ * around the job, session and page operations, "Warning: " lines where a
+ * bad page argument is replaced by a default, and "name(): Fatal Error: "
+ * lines. Nothing ends the process.
+ *
+ * Threads: call the library from one thread at a time.
+ *
+ * C++-only (type-decorated) internal encoders are declared in pclxl.hpp.
+ */
+#ifndef PCLXL_H
+#define PCLXL_H
+
+#include <stdbool.h>
+#include <stddef.h>
+#include <stdint.h>
+#include <sys/types.h>
+
+/* Version: MAJOR changes break the ABI (it is the SOVERSION), MINOR adds
+ * functions, PATCH fixes behaviour without changing the interface. */
+#define PCLXL_VERSION_MAJOR 1
+#define PCLXL_VERSION_MINOR 0
+#define PCLXL_VERSION_PATCH 0
+#define PCLXL_VERSION_STRING "1.0.0"
+
+#if defined(PCLXL_BUILDING_LIBRARY)
+#define PCLXL_API __attribute__((visibility("default")))
+#else
+#define PCLXL_API
+#endif
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* ======================================================================
+ * Shared records
+ * ====================================================================== */
+
+/* A point of two signed 16-bit coordinates, laid out as the stream's
+ * sint16 point data (x then y, each low byte first on x86). */
+typedef struct _point16 {
+    int16_t x;
+    int16_t y;
+} _point16;
+
+/* A rectangle: one corner (x1, y1), then the opposite corner (x2, y2).
+ * Same layout as two consecutive _point16. */
+typedef struct _rect16 {
+    int16_t x1;
+    int16_t y1;
+    int16_t x2;
+    int16_t y2;
+} _rect16;
+
+/* ======================================================================
+ * Output sink
+ * ====================================================================== */
+
+/* The host's write callback. It receives one piece of the stream:
+ * `buffer` holds `length` bytes (never 0) and is valid only during the
+ * call, so copy or consume it before returning. `context` is the pointer
+ * given to pclxl_init(), passed back unchanged. The callback cannot report
+ * failure and must not call back into the library. */
+typedef void (*pclxl_write_fn)(const void *buffer, unsigned int length, const void *context);
+
+/* The installed callback (NULL: no sink, output is silently dropped) and
+ * its context. Both are NULL until pclxl_init(); a host may read them. */
+PCLXL_API extern pclxl_write_fn gDataOut;
+PCLXL_API extern const void *g_data_out_ctx;
+
+/* Installs `callback` with its `context`; replaces any earlier one (there
+ * is one sink per process). Note the order: context first. A NULL callback
+ * stops all output. Writes nothing. @return 1, always. */
+PCLXL_API int pclxl_init(const void *context, pclxl_write_fn callback);
+
+/* Do nothing: the library buffers nothing, and the callback stays
+ * installed after pclxl_exit(). */
+PCLXL_API void pclxl_exit(void);
+PCLXL_API void pclxl_flush_prn_file(void);
+
+/* ======================================================================
+ * Comments
+ * ====================================================================== */
+
+/* Writes a PCL XL Comment command carrying `length` bytes of `bytes`
+ * (no terminator is added or expected), in 3 pieces: the array header
+ * (C8 C0 n when length <= 255, else C8 C1 n n), the bytes unchanged, then
+ * F8 81 47. The caller keeps `length` <= 65535; the header holds only its
+ * low 16 bits. A length of 0 still writes header and suffix (the sink
+ * reports the empty middle piece on stderr). */
+PCLXL_API void pclxl_add_comment(const void *bytes, uint32_t length);
+
+/* ======================================================================
+ * Byte-order helpers (no state; no alignment needed; nothing is checked)
+ * ====================================================================== */
+
+/* Little-endian reads. pbGetInt32 reads a signed value; the single
+ * pattern 00 00 00 80 reads as 0, every other value as itself. */
+PCLXL_API int32_t pbGetInt32(const void *p);
+PCLXL_API uint16_t pbGetUInt16(const void *p);
+PCLXL_API uint32_t pbGetUInt32(const void *p);
+/* Little-endian stores of the low 16 bits / all 32 bits of `value`. */
+PCLXL_API void pbSetUInt16(void *p, unsigned int value);
+PCLXL_API void pbSetUInt32(void *p, uint32_t value);
+/* Big-endian (most significant byte first) reads and stores. */
+PCLXL_API uint16_t pbBigGetUInt16(const void *p);
+PCLXL_API uint32_t pbBigGetUInt32(const void *p);
+PCLXL_API void pbBigSetUInt16(void *p, unsigned int value);
+PCLXL_API void pbBigSetUInt32(void *p, uint32_t value);
+
+/* ======================================================================
+ * Paper sizes
+ * ====================================================================== */
+
+/* Stores the printable size in pixels at 600 dpi of the paper `name`
+ * ("A4", "A3", "A5", "A5_Hor", "Letter", "JIS_B5", "ISO_B5"; exact,
+ * case-sensitive match) in *width and *height; 0 and 0 for any other name.
+ * All three pointers must be valid. */
+PCLXL_API void get_paper_pixel_pclxl(const char *name, int32_t *width, int32_t *height);
+
+/* ======================================================================
+ * Job header and trailer
+ * ====================================================================== */
+
+/* Writes the full PJL job header and the PCL XL stream header line, in
+ * one piece. Traces "=> pclxl_start_job_new" / "<= pclxl_start_job_new".
+ *
+ * paper_name    host paper name, translated to PJL PAPER ("A4" -> A4,
+ *               "Letter" -> LETTER, "BIG 16K" -> K16, ...).
+ * media_type    host media type ("plain", "plain_1", "tough_1", "labels",
+ *               "film", ...) to PJL MEDIATYPE; "" means "plain_1".
+ * media_source  host tray ("auto", "tray_1", "mpf_tray", ...) to PJL
+ *               MEDIASOURCE; "" means "auto".
+ * color_mode    "color" (or any beginning of it, "" included) selects
+ *               RENDERMODE=COLOR and LCOLORMODEL=CMYK; anything else
+ *               GRAYSCALE and BLACK.
+ * collate       true: COPIES=1 and QTY=copies; false: COPIES=copies and
+ *               QTY=1. Pass the same flag to every pclxl_end_page().
+ * duplex_mode   "simplex" (or a beginning of it) gives DUPLEX=DISABLE;
+ *               otherwise DUPLEX=ENABLE with BINDING=SHORTEDGE when it is
+ *               "duplex_short_edge" or a beginning of it, else LONGEDGE.
+ * copies        printed in unsigned decimal.
+ *
+ * A paper, media type or tray name that the library does not know is not
+ * dropped: its PAPER, MEDIATYPE or MEDIASOURCE line carries the name itself,
+ * upper-cased, with every byte other than A-Z, 0-9, '_' and '-' removed, so
+ * no byte of the host's text (CR, LF, quotes, controls) can break the PJL
+ * header. A name with nothing left gives the default value (PAPER=A4,
+ * MEDIATYPE=PLAIN1, MEDIASOURCE=AUTOSELECT). The header is at most about
+ * 800 bytes however long the names are (each value is cut at 64 bytes).
+ * All texts must be valid NUL-terminated strings. */
+PCLXL_API void pclxl_start_job_new(const char *paper_name, const char *media_type,
+                                   const char *media_source, const char *color_mode, bool collate,
+                                   const char *duplex_mode, uint32_t copies);
+
+/* Writes a short job header, one piece: UEL, RENDERMODE (as above),
+ * RESOLUTION=`resolution`, ENTER LANGUAGE=PCLXL and the stream header
+ * line. Traces like pclxl_start_job_new(). */
+PCLXL_API void pclxl_start_job(const char *color_mode, uint32_t resolution);
+
+/* Writes the 28-byte trailer (UEL, "@PJL EOJ", UEL) in one piece. */
+PCLXL_API void pclxl_end_job(void);
+
+/* ======================================================================
+ * Session, data source and page
+ * ====================================================================== */
+
+/* BeginSession with UnitsPerMeasure = (resolution_x, resolution_y) per
+ * inch and ErrorReport = back channel and error page. 4 pieces. Traces. */
+PCLXL_API void pclxl_begin_session(uint16_t resolution_x, uint16_t resolution_y);
+/* EndSession, 1 piece. Traces. */
+PCLXL_API void pclxl_end_session(void);
+/* OpenDataSource (default source, binary low byte first), 3 pieces. */
+PCLXL_API void pclxl_open_datasource(void);
+/* CloseDataSource, 1 piece; prints only the "<=" trace line. */
+PCLXL_API void pclxl_close_datasource(void);
+
+/* Opens a page: page setup, BeginPage, then the default graphics state
+ * (page origin at the margins, no rotation, ROP3 204, opaque transfer
+ * modes, no pen, no brush, non-zero winding fill).
+ *
+ * unused1, unused2        not read.
+ * duplex_mode             "simplex" (or a beginning): no DuplexPageMode;
+ *                         "duplex_short_edge" (or a beginning): horizontal
+ *                         binding (0); any other text: vertical (1).
+ * media_size_pclxl_str    the media size name. A text beginning with
+ *                         "CUST" selects a custom size from the two floats.
+ * media_size_pclxl_code   MediaSize enumeration (0..255) written as a
+ *                         number; a negative code sends the name instead.
+ * media_type_pclxl_str    MediaType text such as "Plain"; NULL or "" gives
+ *                         a "Warning: " line and "Plain".
+ * media_source_pclxl_id   MediaSource enumeration (0..255); a negative value
+ *                         gives a "Warning: " line and 0.
+ * margin_x, margin_y      page origin, in pixels.
+ * custom_page_width/height  custom size in pixels at 600 dpi, without the
+ *                         margins; sent in tenths of a millimetre (must fit
+ *                         16 bits).
+ *
+ * Pieces: Orientation, [DuplexPageMode], MediaSource, [MediaSize code],
+ * one page setup block (MediaType, size, BeginPage, PushGS,
+ * SetPageDefaultCTM), then 16 pieces of default graphics state. The setup
+ * block grows to fit long texts; nothing is cut. Texts must be valid. */
+PCLXL_API void pclxl_begin_page(int32_t unused1, int32_t unused2, const char *duplex_mode,
+                                const char *media_size_pclxl_str, int32_t media_size_pclxl_code,
+                                const char *media_type_pclxl_str, int32_t media_source_pclxl_id,
+                                uint16_t margin_x, uint16_t margin_y, float custom_page_width,
+                                float custom_page_height);
+
+/* Ends the page: PageCopies = 1 when `collate`, else `copies`, then
+ * EndPage. 2 pieces. Traces. */
+PCLXL_API void pclxl_end_page(bool collate, uint16_t copies);
+
+/* ======================================================================
+ * Raster images
+ * ====================================================================== */
+
+/* Writes a whole image: cursor move to (x, y), BeginImage, the rows in
+ * delta-row compressed ReadImage blocks of at most about 64 KB (2 pieces
+ * per block: a 20-byte header and the data), EndImage.
+ *
+ * color_mapping   0 direct (ColorDepth 8 bits) or 1 indexed (1 bit).
+ * data            first (top) row. 24-bit images are converted in place:
+ *                 B,G,R becomes R,G,B in the caller's memory.
+ * width, height   in pixels, at most 65535 each.
+ * stride          bytes from one row to the next; may be negative.
+ * bits_per_pixel  1: all `stride` bytes of each row are sent;
+ *                 8: `width` bytes of gray; 24: B,G,R pixels;
+ *                 32: B,G,R,x pixels (sent as R,G,B, data unchanged).
+ * x, y            place on the page (clamped to -32700..32700).
+ * dest_width/height  printed size in page units.
+ *
+ * Set the colour space first (pclxl_set_color_space, or
+ * pclxl_set_color_space_with_palette for 1-bit images).
+ *
+ * @return 1 on success. 0, with one "pclxl_write_bitmap_data(): ..." line
+ * on stderr, when: a row would be 0 or more than 32767 bytes, width or
+ * height exceed 65535, data is NULL while there are rows, bits_per_pixel is
+ * not 1, 8, 24 or 32, or memory runs out (nothing is written in all these
+ * cases); or when the sink refuses a block (no callback installed), which
+ * leaves the image unterminated. */
+PCLXL_API int pclxl_write_bitmap_data(int32_t color_mapping, unsigned char *data, int32_t width,
+                                      int32_t height, int32_t stride, int32_t bits_per_pixel,
+                                      int16_t x, int16_t y, uint16_t dest_width,
+                                      uint16_t dest_height);
+
+/* Lower-level image sequence, for hosts that compress their own blocks:
+ * pclxl_begin_image, then per block pclxl_read_image followed by exactly
+ * `data_length` bytes through pclxl_write_embed_data, then
+ * pclxl_end_image. */
+
+/* Cursor move, then ColorMapping, ColorDepth (1 bit when indexed),
+ * SourceWidth, SourceHeight, DestinationSize and BeginImage; 8 pieces.
+ * Note: destination size before source size. @return 1. */
+PCLXL_API int pclxl_begin_image(int color_mapping, short x, short y, unsigned short dest_width,
+                                unsigned short dest_height, unsigned short source_width,
+                                unsigned short source_height);
+
+/* The 20-byte ReadImage header (StartLine, BlockHeight, CompressMode,
+ * ReadImage, FA + 32-bit length) in one piece.
+ * @return the sink's result: 1 delivered, 0 no callback installed. */
+PCLXL_API int pclxl_read_image(unsigned short start_line, unsigned short block_height,
+                               unsigned char compress_mode, unsigned int data_length);
+
+/* Hands `length` bytes to the sink unchanged, in one piece.
+ * @return 1 delivered; 0 refused (with a "Fatal Error" line). */
+PCLXL_API int pclxl_write_embed_data(void *data, unsigned int length);
+
+/* EndImage, 1 piece. @return 1. */
+PCLXL_API int pclxl_end_image(void);
+
+/* ======================================================================
+ * Graphics state and clipping (one command each unless stated)
+ * ====================================================================== */
+
+/* Colour values are 0x00RRGGBB; the top byte is ignored. Enumerations are
+ * forwarded unchanged (low 8 bits). */
+
+PCLXL_API void pclxl_set_rop3(int rop); /* ROP3, SetROP */
+/* RGBColor attribute only (9 bytes, 1 piece); follow with
+ * pclxl_set_pen_source() or pclxl_set_brush_source(). */
+PCLXL_API void pclxl_addRGBColor(int color);
+/* GrayLevel attribute only; follow with a source operator. */
+PCLXL_API void pclxl_addGrayAttr(unsigned char gray);
+PCLXL_API void pclxl_set_pen_source(void);        /* SetPenSource operator */
+PCLXL_API void pclxl_set_brush_source(void);      /* SetBrushSource operator */
+PCLXL_API void pclxl_set_pen_source_null(void);   /* NullPen, SetPenSource */
+PCLXL_API void pclxl_set_brush_source_null(void); /* NullBrush, ... */
+PCLXL_API void pclxl_set_fill_mode(int mode);
+/* PenWidth is a ubyte: widths above 255 are cut to their low 8 bits. */
+PCLXL_API void pclxl_set_pen_width(int width);
+PCLXL_API void pclxl_set_line_cap_style(int cap);
+PCLXL_API void pclxl_set_line_join_style(int join);
+PCLXL_API void pclxl_set_miter_limit(short limit);
+/* Dash pattern of `count` sint16 lengths, already low byte first in memory;
+ * 4 pieces (header, the caller's data, F8 4A, SetLineDash). */
+PCLXL_API void pclxl_set_line_dash(const short *dashes, unsigned short count);
+PCLXL_API void pclxl_set_solid_line(void);
+/* Clip to the current path (build it first with the path operations). */
+PCLXL_API void pclxl_set_clip_replace(int region);
+PCLXL_API void pclxl_set_clip_intersect(int region);
+PCLXL_API void pclxl_set_clip_to_page(void);
+PCLXL_API void pclxl_set_clip_mode(int mode);
+/* ColorSpace (1 eGray, 2 eRGB, ...), SetColorSpace. */
+PCLXL_API void pclxl_set_color_space(int space);
+/* ColorSpace with a two-entry 8-bit palette for 1-bit indexed images:
+ * pixel 0 takes color1, 1 takes color2. Space 1 (gray) converts each colour
+ * to (30 R + 59 G + 11 B) / 100; space 2 (RGB) sends the components. Any
+ * other space writes nothing. 4 pieces. */
+PCLXL_API void pclxl_set_color_space_with_palette(int space, int color1, int color2);
+
+/* ======================================================================
+ * Paths
+ * ====================================================================== */
+
+PCLXL_API void pclxl_new_path(void);       /* NewPath */
+PCLXL_API void pclxl_close_sub_path(void); /* CloseSubPath */
+PCLXL_API void pclxl_paint_path(void);     /* PaintPath */
+
+/* Stores (x, y), each clamped to -32700..32700, into *point. */
+PCLXL_API void pclxl_assign_points_with_check(_point16 *point, int x, int y);
+/* SetCursor to the clamped point; 2 pieces. */
+PCLXL_API void pclxl_set_cursorXY(int x, int y);
+/* A straight line from the current point to the clamped (x, y). */
+PCLXL_API void pclxl_end_path(short x, short y);
+
+/* NumberOfPoints, PointType sint16, the operator `op` (0x9B LinePath or
+ * 0x93 BezierPath), the data length and the `count` points unchanged from
+ * the caller's memory; 5 pieces. count must be at most 16383.
+ * @return true when the point data reached the callback. */
+PCLXL_API bool pclxl_add_polyLinePath16(const _point16 *points, unsigned int count,
+                                        unsigned char op);
+/* One cubic Bezier segment from the current point: control points c1 and
+ * c2, end point end. */
+PCLXL_API void pclxl_curve_bezier(const _point16 *c1, const _point16 *c2, const _point16 *end);
+/* New path holding a rectangle (2 corner points); not painted. 3 pieces. */
+PCLXL_API void pclxl_add_rect16(const _point16 *rect);
+/* New path holding a rounded rectangle: rect[0], rect[1] corners,
+ * rect[2] the ellipse width and height; not painted. 3 pieces. */
+PCLXL_API void pclxl_add_round_rect16(const _point16 *rect);
+/* New path with an arc and paint it: arc[0], arc[1] the ellipse box,
+ * arc[2] the start point, arc[3] the end point. */
+PCLXL_API void pclxl_arc16(const _point16 *arc);
+/* New path, a closed polygon through points[0..n-1], painted.
+ * n from 1 to 16384; otherwise an error line and nothing written. */
+PCLXL_API void pclxl_draw_path16(const _point16 *points, int n);
+/* New path, an open chain of cubic Bezier segments from points[0]
+ * (every 3 further points make a segment; 1 or 2 left over make a line or
+ * a curve), painted. n from 1 to 16384; otherwise an error line and
+ * nothing written. Note the argument order: count first. */
+PCLXL_API void pclxl_draw_poly_bezier16(int n, const _point16 *points);
+
+/* ======================================================================
+ * Bitmap fonts and text
+ * ====================================================================== */
+
+/* Every font command names the font by "<number - 100>BM<name>", e.g.
+ * number 112 and name "abc" give "12BMabc". Pass the same name and number
+ * to every call for one font. That text must be at most 75 bytes; a longer
+ * one gets one "Fatal Error" line naming the operation and the command is
+ * not written. */
+
+/* Downloads a format-0 bitmap font header with the given resolution (use
+ * the session's units per inch so glyphs print 1:1). 11 pieces. */
+PCLXL_API void pclxl_set_font_header_for_bitmap(const char *name, uint16_t font_number,
+                                                uint16_t x_resolution, uint16_t y_resolution);
+
+/* Downloads one character: `length` bytes of bitmap (rows of
+ * ceil(width / 8) bytes, MSB first), its offsets (note: top before left;
+ * each clamped to -32768..32767) and size. 9 pieces (10 with data).
+ * @return 1. */
+PCLXL_API int pclxl_set_char_for_bitmap(const char *name, int font_number, uint16_t char_code,
+                                        const unsigned char *bitmap, int length, int top, int left,
+                                        uint16_t width, uint16_t height);
+
+/* Selects the font (CharSize |size|, SymbolSet 2, SetFont). 2 pieces. */
+PCLXL_API void pclxl_set_font_for_bitmap(const char *name, int font_number, float size);
+
+/* Paints `count` character codes at the cursor, with `spacing_count`
+ * x-advance bytes from `x_spacing` when it is not NULL (one byte per
+ * character; at most 255). n + 3 pieces, n + 6 with spacing.
+ * The last argument is ignored. @return 1. */
+PCLXL_API int pclxl_paint_text_for_bitmap(const uint16_t *codes, uint16_t count,
+                                          const void *x_spacing, uint16_t spacing_count,
+                                          int unused);
+
+/* RemoveFont. 2 pieces. */
+PCLXL_API void pclxl_remove_font_for_bitmap(const char *name, uint16_t font_number);
+
+/* ======================================================================
+ * Cache-directory helpers (POSIX style: errno on failure)
+ * ====================================================================== */
+
+/* mkdir -p: creates every directory of `path` (at most 4095 bytes) with
+ * `mode`. @return 0 when the path exists afterwards; -1 with errno
+ * (ENAMETOOLONG for a longer path). */
+PCLXL_API int pb_mkdir_p(const char *path, mode_t mode);
+/* Creates the directories leading to the file `path`, not the file.
+ * @return 0, or -1 with errno. */
+PCLXL_API int pb_mkdir_for_file_p(const char *path, mode_t mode);
+/* Makes sure `cache_dir_path` exists (created 0755) and is readable and
+ * writable. @return 0 on success; non-zero after a "Fatal Error: " line. */
+PCLXL_API int pb_init_cache_dir(const char *cache_dir_path);
+/* Removes a file or a whole directory tree. Symbolic links are removed as
+ * links, never followed. @return 0 when the path is gone or was removed as
+ * far as possible; -1 when its status cannot be read (perror line). */
+PCLXL_API int pb_remove_dir(const char *path);
+
+/* ======================================================================
+ * Library information
+ * ====================================================================== */
+
+/* The library's identifying lines ("LIBRARY_INFO_NAME: pclxl",
+ * "LIBRARY_INFO_VERSION: 1.0.0", ... build date and type, git branch,
+ * commit and commit date). Stores the number of lines in *count when count
+ * is not NULL. @return a static array of static strings. Thread-safe. */
+PCLXL_API const char *const *pclxl_library_info(size_t *count);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* PCLXL_H */
