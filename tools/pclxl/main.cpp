@@ -1,0 +1,52 @@
+// pclxl: command-line tool over libpclxl and its PCL XL reader.
+//
+//   pclxl COMMAND [ARGS...]
+//   pclxl --help | --version
+#include <cstdio>
+#include <cstring>
+
+#include "commands.h"
+#include "pclxl.h"
+
+namespace {
+
+using pclxl_tool::Command;
+
+// Add a subcommand here and in commands.h; its code goes in cmd_<name>.cpp.
+const Command kCommands[] = {
+    {"dump", pclxl_tool::cmd_dump, "read and check a PJL / PCL XL print job"},
+};
+
+void usage(FILE *out) {
+    std::fprintf(out, "usage: pclxl COMMAND [ARGS...]\n"
+                      "       pclxl --help | --version\n\ncommands:\n");
+    for (const Command &c : kCommands)
+        std::fprintf(out, "  %-10s %s\n", c.name, c.summary);
+    std::fprintf(out, "\n`pclxl COMMAND --help` describes a command.\n");
+}
+
+void version() { std::printf("LIBRARY_INFO_VERSION: %s\n", PCLXL_VERSION_STRING); }
+
+} // namespace
+
+int main(int argc, char **argv) {
+    if (argc < 2) {
+        usage(stderr);
+        return 2;
+    }
+    const char *name = argv[1];
+    if (!std::strcmp(name, "--help") || !std::strcmp(name, "-h") || !std::strcmp(name, "help")) {
+        usage(stdout);
+        return 0;
+    }
+    if (!std::strcmp(name, "--version")) {
+        version();
+        return 0;
+    }
+    for (const Command &c : kCommands)
+        if (!std::strcmp(name, c.name))
+            return c.run(argc - 1, argv + 1);
+    std::fprintf(stderr, "pclxl: unknown command '%s'\n", name);
+    usage(stderr);
+    return 2;
+}
