@@ -64,7 +64,7 @@ Bytes Capture::all() const {
     return out;
 }
 
-std::string begin_stderr_capture_and_run(void (*call)(void *), void *arg) {
+std::string capture_stderr(const std::function<void()> &fn) {
     std::fflush(stderr);
     char path[] = "/tmp/pclxl-stderr-XXXXXX";
     int fd = mkstemp(path);
@@ -73,7 +73,7 @@ std::string begin_stderr_capture_and_run(void (*call)(void *), void *arg) {
     unlink(path);
     int saved = dup(STDERR_FILENO);
     dup2(fd, STDERR_FILENO);
-    call(arg);
+    fn();
     std::fflush(stderr);
     dup2(saved, STDERR_FILENO);
     close(saved);

@@ -4,6 +4,7 @@
 #define PCLXL_TESTS_CAPTURE_H
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -39,13 +40,7 @@ class Capture {
 };
 
 // Runs `fn` with stderr redirected, and returns what was written to it.
-template <class Fn> std::string capture_stderr(Fn &&fn);
-
-std::string begin_stderr_capture_and_run(void (*call)(void *), void *arg);
-
-template <class Fn> std::string capture_stderr(Fn &&fn) {
-    return begin_stderr_capture_and_run([](void *f) { (*static_cast<Fn *>(f))(); }, &fn);
-}
+std::string capture_stderr(const std::function<void()> &fn);
 
 } // namespace pclxl_test
 
