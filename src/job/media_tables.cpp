@@ -87,6 +87,26 @@ constexpr NameEntry kPjlMediaSource[] = {
     {"tray_2", "OPTIONAL2"},
 };
 
+constexpr int const_strcmp(const char *a, const char *b) {
+    while (*a && *a == *b)
+        ++a, ++b;
+    return static_cast<unsigned char>(*a) - static_cast<unsigned char>(*b);
+}
+
+// Lookups are binary searches: every table must be strictly ascending.
+template <class Row, size_t N> constexpr bool sorted(const Row (&rows)[N]) {
+    for (size_t i = 1; i < N; ++i)
+        if (const_strcmp(rows[i - 1].key, rows[i].key) >= 0)
+            return false;
+    return true;
+}
+static_assert(sorted(kPaper) && sorted(kPjlMediaType) && sorted(kPclxlMediaType) &&
+                  sorted(kPjlMediaSource),
+              "name tables must be sorted by key");
+static_assert(std::size(kPaper) == 26 && std::size(kPjlMediaType) == 15 &&
+                  std::size(kPclxlMediaType) == 15 && std::size(kPjlMediaSource) == 11,
+              "row counts");
+
 struct PaperRow {
     const char *key;
     paper_size size;
@@ -100,6 +120,8 @@ constexpr PaperRow kPaperPixels[] = {
 };
 
 // Binary search over rows sorted by key; exact, case-sensitive match.
+static_assert(sorted(kPaperPixels), "paper sizes must be sorted by key");
+
 template <class Row> const Row *find(const Row *begin, const Row *end, const char *key) {
     const Row *it = std::lower_bound(begin, end, key,
                                      [](const Row &r, const char *k) { return cmp_str(r.key, k); });

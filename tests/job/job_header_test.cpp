@@ -1,0 +1,184 @@
+// The PJL job header, the stream header line and the trailer.
+#include <sstream>
+
+#include <gtest/gtest.h>
+
+#include "capture.h"
+
+using namespace pclxl_test;
+
+namespace {
+
+const std::string kUEL = "\x1B%-12345X";
+const std::string kStreamHeader = ") HP-PCL XL;3;0;Comment libpclxl " PCLXL_VERSION_STRING "\r\n";
+
+struct Job {
+    const char *paper = "A4";
+    const char *media_type = "plain";
+    const char *media_source = "tray_1";
+    const char *color = "color";
+    bool collate = false;
+    const char *duplex = "simplex";
+    uint32_t copies = 2;
+};
+
+// Writes the header and returns it; checks it is one piece with its trace.
+std::string header_of(const Job &j) {
+    Capture cap;
+    std::string err = capture_stderr([&] {
+        pclxl_start_job_new(j.paper, j.media_type, j.media_source, j.color, j.collate, j.duplex,
+                            j.copies);
+    });
+    EXPECT_EQ(err, "=> pclxl_start_job_new\n<= pclxl_start_job_new\n");
+    EXPECT_EQ(cap.pieces().size(), 1u);
+    Bytes all = cap.all();
+    return std::string(all.begin(), all.end());
+}
+
+// The value of "@PJL SET NAME=" in `header`, "(none)" when absent.
+std::string pjl_value(const std::string &header, const std::string &name) {
+    std::string key = "@PJL SET " + name + "=";
+    size_t at = header.find(key);
+    if (at == std::string::npos)
+        return "(none)";
+    size_t begin = at + key.size();
+    return header.substr(begin, header.find("\r\n", begin) - begin);
+}
+
+TEST(JobHeader, FullHeaderIsExact) {
+    const std::string expected = kUEL + "@PJL JOB\r\n"
+                                        "@PJL COMMENT Version 2.0 For Windows 2000\r\n"
+                                        "@PJL SET TIMEOUT=90\r\n"
+                                        "@PJL SET JOBID=19\r\n"
+                                        "@PJL SET USERNAME=\"PO-1544\"\r\n"
+                                        "@PJL SET JOBNAME=\"lalalala\"\r\n"
+                                        "@PJL SET JOBOWNER=\"qvLTSRNEGGXFBTLUZ\"\r\n"
+                                        "@PJL SET RENDERMODE=COLOR\r\n"
+                                        "@PJL SET COPIES=2\r\n"
+                                        "@PJL SET QTY=1\r\n"
+                                        "@PJL SET DUPLEX=DISABLE\r\n"
+                                        "@PJL SET LCOLORMODEL=CMYK\r\n"
+                                        "@PJL SET BITSPERPIXEL=2\r\n"
+                                        "@PJL SET RESOLUTION=R600X600\r\n"
+                                        "@PJL SET PAPER=A4\r\n"
+                                        "@PJL SET MEDIATYPE=PLAIN\r\n"
+                                        "@PJL SET MEDIASOURCE=OPTIONAL1\r\n"
+                                        "@PJL SET PAPERMISMATCH=ENABLE\r\n"
+                                        "@PJL SET IORIENTATION=IPORTRAIT\r\n"
+                                        "@PJL SET HOLDPRINT=DISABLE\r\n"
+                                        "@PJL SET TIMEPRINT=DISABLE\r\n"
+                                        "@PJL SET BLANKSUPPRESS=DISABLE\r\n"
+                                        "@PJL SET RBMODE=DISABLE\r\n"
+                                        "@PJL SET NOMARGINPRINT=DISABLE\r\n"
+                                        "@PJL ENTER LANGUAGE=PCLXL\r\n";
+    EXPECT_EQ(expected.size(), 681u);
+    EXPECT_EQ(header_of(Job{}), expected + kStreamHeader);
+}
+
+TEST(JobHeader, OptionsSelectTheirLines) {
+    struct Case {
+        Job job;
+        const char *name;
+        const char *value;
+    } cases[] = {
+        {{"A4", "plain", "tray_1", "color", true, "simplex", 3}, "COPIES", "1"},
+        {{"A4", "plain", "tray_1", "color", true, "simplex", 3}, "QTY", "3"},
+        {{"A4", "plain", "tray_1", "color", false, "simplex", 3}, "COPIES", "3"},
+        {{"A4", "plain", "tray_1", "color", false, "simplex", 3}, "QTY", "1"},
+        {{"A4", "plain", "tray_1", "color", false, "simplex", 0}, "COPIES", "0"},
+        {{"A4", "plain", "tray_1", "color", false, "simplex", 4294967295u}, "COPIES", "4294967295"},
+        {{"A4", "plain", "", "", false, "simplex", 1}, "RENDERMODE", "COLOR"},
+        {{"A4", "plain", "", "c", false, "simplex", 1}, "LCOLORMODEL", "CMYK"},
+        {{"A4", "plain", "", "Color", false, "simplex", 1}, "RENDERMODE", "GRAYSCALE"},
+        {{"A4", "plain", "", "colour", false, "simplex", 1}, "RENDERMODE", "GRAYSCALE"},
+        {{"A4", "plain", "", "gray", false, "simplex", 1}, "LCOLORMODEL", "BLACK"},
+        {{"A4", "plain", "", "color", false, "", 1}, "DUPLEX", "DISABLE"},
+        {{"A4", "plain", "", "color", false, "sim", 1}, "BINDING", "(none)"},
+        {{"A4", "plain", "", "color", false, "duplex", 1}, "BINDING", "SHORTEDGE"},
+        {{"A4", "plain", "", "color", false, "duplex_short_edge", 1}, "DUPLEX", "ENABLE"},
+        {{"A4", "plain", "", "color", false, "duplex_long_edge", 1}, "BINDING", "LONGEDGE"},
+        {{"A4", "plain", "", "color", false, "simplex ", 1}, "BINDING", "LONGEDGE"},
+        {{"A4", "", "", "color", false, "simplex", 1}, "MEDIATYPE", "PLAIN1"},
+        {{"A4", "", "", "color", false, "simplex", 1}, "MEDIASOURCE", "AUTOSELECT"},
+        {{"A4", "", "tray_2", "color", false, "simplex", 1}, "MEDIASOURCE", "OPTIONAL2"},
+        {{"8K", "", "", "color", false, "simplex", 1}, "PAPER", "K8S"},
+        {{"BIG 16K", "", "", "color", false, "simplex", 1}, "PAPER", "K16"},
+        {{"16K", "", "", "color", false, "simplex", 1}, "PAPER", "K16S"},
+        {{"11x17", "", "", "color", false, "simplex", 1}, "PAPER", "LEDGER"},
+        {{"Statement", "", "", "color", false, "simplex", 1}, "PAPER", "STATEMENT"},
+        {{"A4", "tissue", "", "color", false, "simplex", 1}, "MEDIATYPE", "TAB"},
+        {{"A4", "cardstock", "", "color", false, "simplex", 1}, "MEDIATYPE", "POSTCARD"},
+        {{"A4", "tough_3", "", "color", false, "simplex", 1}, "MEDIATYPE", "THICK3"},
+        {{"A4", "", "k_tray_1", "color", false, "simplex", 1}, "MEDIASOURCE", "STANDARD"},
+        {{"A4", "", "external_large_tray", "color", false, "simplex", 1},
+         "MEDIASOURCE",
+         "EXTERNALLCTOUT"},
+        {{"A4", "", "auto", "color", false, "simplex", 1}, "MEDIASOURCE", "AUTOSELECT"},
+    };
+    for (const Case &c : cases) {
+        std::string header = header_of(c.job);
+        EXPECT_EQ(pjl_value(header, c.name), c.value)
+            << c.name << " for color=" << c.job.color << " duplex=" << c.job.duplex;
+    }
+}
+
+// Names the tables do not hold still get their line, carrying the name in
+// PJL-safe form; nothing from the host's text may break a PJL line.
+TEST(JobHeader, UnknownNamesCannotInjectPJL) {
+    struct Case {
+        const char *name;
+        const char *value_as_paper;
+    } cases[] = {
+        {"a4", "A4"},
+        {"Tabloid-Extra", "TABLOID-EXTRA"},
+        {"x\r\n@PJL SET COPIES=99", "XPJLSETCOPIES99"},
+        {"\"quoted\"\x01\x7F", "QUOTED"},
+        {"\xC3\xA4 umlaut", "UMLAUT"},
+        {"\r\n", "A4"},
+        {"", "A4"},
+    };
+    for (const Case &c : cases) {
+        Job job;
+        job.paper = job.media_type = job.media_source = c.name;
+        std::string header = header_of(job);
+        EXPECT_EQ(pjl_value(header, "PAPER"), c.value_as_paper) << c.name;
+        EXPECT_EQ(header.find("COPIES=99"), std::string::npos);
+        // Every line is "@PJL ..." apart from the UEL-prefixed first and the stream header.
+        std::istringstream lines(header);
+        std::string line;
+        int count = 0;
+        while (std::getline(lines, line)) {
+            ++count;
+            if (count > 1 && line.rfind(") HP-PCL XL", 0) != 0) {
+                EXPECT_EQ(line.rfind("@PJL ", 0), 0u) << line;
+            }
+            EXPECT_EQ(line.back(), '\r');
+        }
+    }
+    std::string long_name(5000, 'z');
+    Job job;
+    job.paper = job.media_type = job.media_source = long_name.c_str();
+    std::string header = header_of(job);
+    EXPECT_EQ(pjl_value(header, "MEDIATYPE"), std::string(64, 'Z'));
+    EXPECT_LT(header.size(), 1000u);
+}
+
+TEST(JobHeader, ShortHeaderAndTrailer) {
+    Capture cap;
+    std::string err = capture_stderr([] { pclxl_start_job("color", 600); });
+    EXPECT_EQ(err, "=> pclxl_start_job\n<= pclxl_start_job\n");
+    ASSERT_EQ(cap.pieces().size(), 1u);
+    EXPECT_EQ(cap.pieces()[0], bytes_of(kUEL +
+                                        "@PJL SET RENDERMODE=COLOR\r\n"
+                                        "@PJL SET RESOLUTION=600\r\n"
+                                        "@PJL ENTER LANGUAGE=PCLXL\r\n" +
+                                        kStreamHeader));
+    cap.clear();
+    err = capture_stderr([] { pclxl_end_job(); });
+    EXPECT_EQ(err, "=> pclxl_end_job\n<= pclxl_end_job\n");
+    ASSERT_EQ(cap.pieces().size(), 1u);
+    EXPECT_EQ(cap.pieces()[0], bytes_of(kUEL + "@PJL EOJ\r\n" + kUEL));
+    EXPECT_EQ(cap.pieces()[0].size(), 28u);
+}
+
+} // namespace
