@@ -390,14 +390,20 @@ PCLXL_API void pclxl_set_font_header_for_bitmap(const char *name, uint16_t font_
                                                 uint16_t x_resolution, uint16_t y_resolution);
 
 /* Downloads one character: `length` bytes of bitmap (rows of
- * ceil(width / 8) bytes, MSB first), its offsets (note: top before left;
- * each clamped to -32768..32767) and size. 9 pieces (10 with data).
- * @return 1. */
+ * ceil(width / 8) bytes, MSB first), its offsets (note: top before left)
+ * and size. An offset below -32768 is sent as -32768; any other keeps its
+ * low 16 bits. CharDataSize (length + 10) is a uint16 below 65536, else a
+ * uint32. 9 pieces; the bitmap goes out unchanged from `bitmap` as one of
+ * them (a length of 0 makes the sink refuse that piece, with its stderr
+ * line). A negative length gets one "Fatal Error" line and nothing is
+ * written. @return 1. */
 PCLXL_API int pclxl_set_char_for_bitmap(const char *name, int font_number, uint16_t char_code,
                                         const unsigned char *bitmap, int length, int top, int left,
                                         uint16_t width, uint16_t height);
 
-/* Selects the font (CharSize |size|, SymbolSet 2, SetFont). 2 pieces. */
+/* Selects the font (CharSize |size|, SymbolSet 2, SetFont). 2 pieces.
+ * CharSize is written most significant byte first; interpreters ignore it
+ * for bitmap fonts. */
 PCLXL_API void pclxl_set_font_for_bitmap(const char *name, int font_number, float size);
 
 /* Paints `count` character codes at the cursor, with `spacing_count`

@@ -1,0 +1,217 @@
+// Bitmap fonts and text: exact bytes and piece boundaries of every command.
+#include <cmath>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "capture.h"
+
+using namespace pclxl_test;
+
+namespace {
+
+// FontName piece for "<prefix><name>".
+std::string font_name(const std::string &text) {
+    std::string h = "C8 C0 " + to_hex(Bytes{static_cast<unsigned char>(text.size())});
+    if (!text.empty())
+        h += " " + to_hex(bytes_of(text));
+    return h + " F8 A8";
+}
+
+struct Golden {
+    const char *what;
+    std::function<void()> call;
+    std::vector<std::string> pieces;
+};
+
+void expect_pieces(const Golden &g) {
+    Capture cap;
+    std::string err = capture_stderr(g.call);
+    std::vector<std::string> want;
+    for (const std::string &p : g.pieces)
+        want.push_back(to_hex(hex(p)));
+    EXPECT_EQ(cap.hex_pieces(), want) << g.what;
+    EXPECT_EQ(err, "") << g.what;
+}
+
+const unsigned char kGlyph[2] = {0xAA, 0x55};
+const uint16_t kCodes[2] = {0x41, 0x142};
+
+TEST(BitmapText, CommandsWriteExactPieces) {
+    const std::string abc = font_name("12BMabc");
+    const std::vector<Golden> cases = {
+        {"font header",
+         [] { pclxl_set_font_header_for_bitmap("abc", 112, 600, 600); },
+         {abc, "C0 00 F8 A9", "4F", "C1 12 00 F8 A7", "50", "FB 12", "00 00 00 02 FE 00 03 E8",
+          "42 52 00 00 00 04 02 58 02 58", "C1 06 00 F8 A7", "50", "FB 06 FF FF 00 00 00 00 51"}},
+        {"font header resolutions are big-endian",
+         [] { pclxl_set_font_header_for_bitmap("abc", 112, 0x1234, 0xABCD); },
+         {abc, "C0 00 F8 A9", "4F", "C1 12 00 F8 A7", "50", "FB 12", "00 00 00 02 FE 00 03 E8",
+          "42 52 00 00 00 04 12 34 AB CD", "C1 06 00 F8 A7", "50", "FB 06 FF FF 00 00 00 00 51"}},
+        {"character",
+         [] { EXPECT_EQ(pclxl_set_char_for_bitmap("abc", 112, 0x41, kGlyph, 2, 10, -1, 8, 2), 1); },
+         {abc, "52", "C1 41 00 F8 A2", "C1 0C 00 F8 A3", "53", "FB 0C",
+          "00 00 FF FF 00 0A 00 08 00 02", "AA 55", "54"}},
+        {"character offsets: below -32768 sticks, above keeps low bits",
+         [] {
+             pclxl_set_char_for_bitmap("abc", 112, 0x1234, kGlyph, 2, 40000, -70000, 0x102, 0x304);
+         },
+         {abc, "52", "C1 34 12 F8 A2", "C1 0C 00 F8 A3", "53", "FB 0C",
+          "00 00 80 00 9C 40 01 02 03 04", "AA 55", "54"}},
+        {"internal character encoder takes offsets as given",
+         [] {
+             EXPECT_EQ(_pclxl_text_set_bitmap_char("abc", 112, 7,
+                                                   const_cast<unsigned char *>(kGlyph), 1, 0xFFFE,
+                                                   0x0003, 1, 1),
+                       1);
+         },
+         {abc, "52", "C1 07 00 F8 A2", "C1 0B 00 F8 A3", "53", "FB 0B",
+          "00 00 00 03 FF FE 00 01 00 01", "AA", "54"}},
+        {"select font",
+         [] { pclxl_set_font_for_bitmap("abc", 112, 12.0f); },
+         {abc, "C5 41 40 00 00 F8 A6 C1 02 00 F8 AA 6F"}},
+        {"select font with a negative size sends its magnitude",
+         [] { pclxl_set_font_for_bitmap("abc", 112, -12.0f); },
+         {abc, "C5 41 40 00 00 F8 A6 C1 02 00 F8 AA 6F"}},
+        {"select font keeps -0.0 and NaN",
+         [] {
+             pclxl_set_font_for_bitmap("abc", 112, -0.0f);
+             pclxl_set_font_for_bitmap("abc", 112, std::nanf(""));
+         },
+         {abc, "C5 80 00 00 00 F8 A6 C1 02 00 F8 AA 6F", abc,
+          "C5 7F C0 00 00 F8 A6 C1 02 00 F8 AA 6F"}},
+        {"internal select font passes symbol set and name flags",
+         [] { _pclxl_text_set_font("abc", 112, 1.0f, 0x1234, 2); },
+         {font_name("12TTabc"), "C5 3F 80 00 00 F8 A6 C1 34 12 F8 AA 6F"}},
+        {"text without spacing",
+         [] { EXPECT_EQ(pclxl_paint_text_for_bitmap(kCodes, 2, nullptr, 0, 99), 1); },
+         {"C9 C1 02 00", "41 00", "42 01", "F8 AB", "A8"}},
+        {"text with spacing",
+         [] {
+             const unsigned char spacing[2] = {0x0A, 0x0C};
+             EXPECT_EQ(pclxl_paint_text_for_bitmap(kCodes, 2, spacing, 2, 0), 1);
+         },
+         {"C9 C1 02 00", "41 00", "42 01", "F8 AB", "C8 C0 02", "0A 0C", "F8 AF", "A8"}},
+        {"empty text run",
+         [] { pclxl_paint_text_for_bitmap(nullptr, 0, nullptr, 0, 0); },
+         {"C9 C1 00 00", "F8 AB", "A8"}},
+        {"remove font", [] { pclxl_remove_font_for_bitmap("abc", 112); }, {abc, "55"}},
+        {"internal remove font passes name flags",
+         [] { _pclxl_text_remove_font("abc", 112, 0); },
+         {font_name("abc"), "55"}},
+    };
+    for (const Golden &g : cases)
+        expect_pieces(g);
+}
+
+TEST(BitmapText, FontNamePrefixFollowsNumberAndFlags) {
+    struct Case {
+        int number, flags;
+        const char *name, *text;
+    } cases[] = {
+        {112, 3, "abc", "12BMabc"}, {100, 3, "abc", "0BMabc"}, {99, 3, "abc", "-1BMabc"},
+        {0, 3, "x", "-100BMx"},     {65535, 3, "", "65435BM"}, {112, 2, "abc", "12TTabc"},
+        {112, 1, "abc", "abc"},     {112, 0, "abc", "abc"},
+    };
+    for (const Case &c : cases) {
+        Capture cap;
+        EXPECT_EQ(_pclxl_addFontName(c.name, c.number, c.flags),
+                  static_cast<int>(std::string(c.text).size()))
+            << c.text;
+        ASSERT_EQ(cap.pieces().size(), 1u) << c.text;
+        EXPECT_EQ(cap.hex_pieces()[0], to_hex(hex(font_name(c.text)))) << c.text;
+    }
+}
+
+// The character data size and the embedded length switch to 32 bits when
+// header plus bitmap reach 65536 bytes.
+TEST(BitmapText, CharDataSizeWidensAt65536) {
+    struct Case {
+        int length;
+        const char *size, *prefix;
+    } cases[] = {
+        {245, "C1 FF 00 F8 A3", "FB FF"},
+        {246, "C1 00 01 F8 A3", "FA 00 01 00 00"},
+        {65525, "C1 FF FF F8 A3", "FA FF FF 00 00"},
+        {65526, "C2 00 00 01 00 F8 A3", "FA 00 00 01 00"},
+    };
+    for (const Case &c : cases) {
+        std::vector<unsigned char> bitmap(static_cast<size_t>(c.length), 0x5A);
+        Capture cap;
+        pclxl_set_char_for_bitmap("abc", 112, 1, bitmap.data(), c.length, 0, 0, 8, 1);
+        ASSERT_EQ(cap.pieces().size(), 9u) << c.length;
+        EXPECT_EQ(cap.hex_pieces()[3], c.size) << c.length;
+        EXPECT_EQ(cap.hex_pieces()[5], c.prefix) << c.length;
+        EXPECT_EQ(cap.pieces()[7], bitmap) << c.length;
+    }
+}
+
+TEST(BitmapText, SpacingHeaderKeepsLowCountBitsButSendsAllBytes) {
+    std::vector<unsigned char> spacing(257, 3);
+    const uint16_t code = 0x20;
+    Capture cap;
+    pclxl_paint_text_for_bitmap(&code, 1, spacing.data(), 257, 0);
+    ASSERT_EQ(cap.pieces().size(), 7u);
+    EXPECT_EQ(cap.hex_pieces()[3], "C8 C0 01");
+    EXPECT_EQ(cap.pieces()[4], spacing);
+}
+
+TEST(BitmapText, EmptyBitmapStillSendsHeader) {
+    Capture cap;
+    std::string err =
+        capture_stderr([] { pclxl_set_char_for_bitmap("abc", 112, 1, kGlyph, 0, 0, 0, 0, 0); });
+    EXPECT_EQ(cap.hex_pieces(),
+              (std::vector<std::string>{to_hex(hex(font_name("12BMabc"))), "52", "C1 01 00 F8 A2",
+                                        "C1 0A 00 F8 A3", "53", "FB 0A",
+                                        "00 00 00 00 00 00 00 00 00 00", "54"}));
+    EXPECT_EQ(err, "_dev_write(): outBufferLen == 0.\n");
+}
+
+// A FontName text of 75 bytes is the longest allowed; one byte more and the
+// whole command is dropped with one error line naming the operation.
+TEST(BitmapText, OverlongFontNameWritesNothing) {
+    const std::string fits(71, 'n'), too_long(72, 'n'), huge(5000, 'n');
+    {
+        Capture cap;
+        EXPECT_EQ(_pclxl_addFontName(fits.c_str(), 112, 3), 75);
+        ASSERT_EQ(cap.pieces().size(), 1u);
+        EXPECT_EQ(cap.pieces()[0].size(), 80u);
+    }
+    struct Case {
+        const char *operation;
+        std::function<void(const char *)> call;
+    } cases[] = {
+        {"pclxl_set_font_header_for_bitmap",
+         [](const char *n) { pclxl_set_font_header_for_bitmap(n, 112, 600, 600); }},
+        {"pclxl_set_char_for_bitmap",
+         [](const char *n) {
+             EXPECT_EQ(pclxl_set_char_for_bitmap(n, 112, 1, kGlyph, 2, 0, 0, 8, 2), 1);
+         }},
+        {"pclxl_set_font_for_bitmap", [](const char *n) { pclxl_set_font_for_bitmap(n, 112, 1); }},
+        {"pclxl_remove_font_for_bitmap",
+         [](const char *n) { pclxl_remove_font_for_bitmap(n, 112); }},
+        {"_pclxl_text_set_bitmap_font_header",
+         [](const char *n) { _pclxl_text_set_bitmap_font_header(n, 112, 600, 600); }},
+        {"_pclxl_text_set_font", [](const char *n) { _pclxl_text_set_font(n, 112, 1, 2, 3); }},
+        {"_pclxl_text_remove_font", [](const char *n) { _pclxl_text_remove_font(n, 112, 3); }},
+        {"_pclxl_addFontName", [](const char *n) { EXPECT_EQ(_pclxl_addFontName(n, 112, 3), -1); }},
+        // 76 bytes without a prefix.
+        {"_pclxl_addFontName",
+         [](const char *) {
+             EXPECT_EQ(_pclxl_addFontName(std::string(76, 'n').c_str(), 1, 0), -1);
+         }},
+    };
+    for (const Case &c : cases) {
+        for (const std::string *name : {&too_long, &huge}) {
+            Capture cap;
+            std::string err = capture_stderr([&] { c.call(name->c_str()); });
+            EXPECT_TRUE(cap.pieces().empty()) << c.operation;
+            EXPECT_EQ(err, std::string(c.operation) +
+                               "(): Fatal Error: FontName text is longer than 75 bytes.\n");
+        }
+    }
+}
+
+} // namespace
