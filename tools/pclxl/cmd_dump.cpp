@@ -1,13 +1,235 @@
-// pclxl dump: read a PJL / PCL XL job and check it.
+// pclxl dump: reads a PJL / PCL XL job, lists or summarises it, and checks
+// it on the way. Exit status 0 for a well-formed job, 1 for a malformed one
+// (with a message naming the byte offset), 2 for usage and file errors.
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <sys/stat.h>
 
 #include "commands.h"
+#include "png_image.h"
+#include "reader.h"
 
 namespace pclxl_tool {
 
-int cmd_dump(int, char **) {
-    std::fprintf(stderr, "pclxl dump: not available yet\n");
-    return 2;
+namespace {
+
+using namespace pclxl_reader;
+
+const char kUsage[] = "usage: pclxl dump [--summary] [--images DIR] FILE|-\n"
+                      "\n"
+                      "Reads a PJL / PCL XL print job and checks it.\n"
+                      "  (default)      one line per operator: its byte offset, name and\n"
+                      "                 attributes; PJL lines as they are\n"
+                      "  --summary      pages, operator counts, images, fonts and size instead\n"
+                      "  --images DIR   write each decoded image to DIR as image-NNN.png\n"
+                      "                 (raster patterns as pattern-NNN.png)\n"
+                      "FILE - reads standard input. Exit status: 0 well-formed, 1 malformed,\n"
+                      "2 usage or file error.\n";
+
+class DumpListener : public Listener {
+  public:
+    DumpListener(bool listing, const char *images_dir)
+        : listing_(listing), images_dir_(images_dir) {}
+
+    void pjl_line(uint64_t, const std::string &line) override {
+        if (listing_)
+            std::printf("%s\n", line.c_str());
+    }
+    void stream_header(uint64_t, const std::string &line) override {
+        if (listing_)
+            std::printf("%s\n", line.c_str());
+    }
+    void command(const pclxl_reader::Command &command) override {
+        if (listing_)
+            std::printf("%llu: %s\n", static_cast<unsigned long long>(command.offset),
+                        format_command(command).c_str());
+    }
+    void image_begin(const ImageInfo &image) override {
+        if (!images_dir_ || image.width == 0 || image.height == 0)
+            return;
+        char name[48];
+        std::snprintf(name, sizeof name, "/%s-%03u.png", image.pattern ? "pattern" : "image",
+                      image.number);
+        path_ = std::string(images_dir_) + name;
+        png_ = std::make_unique<PngImage>();
+        if (!png_->open(path_, image)) {
+            std::fprintf(stderr, "pclxl dump: %s: %s\n", path_.c_str(), std::strerror(errno));
+            write_failed_ = true;
+            png_.reset();
+        }
+    }
+    void image_row(const ImageInfo &, uint32_t, const uint8_t *pixels) override {
+        if (png_)
+            png_->write_row(pixels);
+    }
+    void image_end(const ImageInfo &image) override { finish_image(&image); }
+
+    // Closes an image the stream left open (a malformed job).
+    void finish_image(const ImageInfo *image) {
+        if (!png_)
+            return;
+        if (image && !image->decodable) {
+            png_.reset();
+            std::remove(path_.c_str());
+            std::fprintf(stderr, "pclxl dump: image %u is JPEG compressed; not written\n",
+                         image->number);
+            return;
+        }
+        if (!png_->close()) {
+            std::fprintf(stderr, "pclxl dump: %s: write failed\n", path_.c_str());
+            write_failed_ = true;
+        }
+        png_.reset();
+    }
+
+    bool write_failed() const { return write_failed_; }
+
+  private:
+    bool listing_;
+    const char *images_dir_;
+    std::string path_;
+    std::unique_ptr<PngImage> png_;
+    bool write_failed_ = false;
+};
+
+const char *compression_name(int mode) {
+    switch (mode) {
+    case enums::eNoCompression: return "uncompressed";
+    case enums::eRLECompression: return "run-length";
+    case enums::eJPEGCompression: return "JPEG";
+    case enums::eDeltaRowCompression: return "delta-row";
+    }
+    return "?";
+}
+
+std::string image_text(const ImageInfo &image) {
+    std::string text = std::to_string(image.width) + "x" + std::to_string(image.height) + ", " +
+                       std::to_string(image.depth) + "-bit ";
+    const char *space = image.color_space == enums::eGray  ? "gray"
+                        : image.color_space == enums::eRGB ? "RGB"
+                                                           : "sRGB";
+    if (image.color_mapping == enums::eIndexedPixel)
+        text += std::string("indexed (") + space + " palette of " +
+                std::to_string(image.palette.size() / size_t(image.palette_components)) +
+                " entries)";
+    else
+        text += std::string(space) + " direct";
+    std::string modes;
+    for (int mode = enums::eNoCompression; mode <= enums::eDeltaRowCompression; ++mode)
+        if (image.compressions & (1u << mode))
+            modes += std::string(modes.empty() ? "" : "+") + compression_name(mode);
+    text += ", " + (modes.empty() ? std::string("no data") : modes) + ", " +
+            std::to_string(image.blocks) + (image.blocks == 1 ? " block" : " blocks");
+    if (image.rows != image.height)
+        text += ", " + std::to_string(image.rows) + " rows";
+    return text;
+}
+
+void print_summary(const Summary &s) {
+    if (!s.stream_header.empty())
+        std::printf("stream: %s (binary, %s byte first)\n", s.stream_header.c_str(),
+                    s.big_endian ? "high" : "low");
+    std::printf("PJL lines: %u\n", s.pjl_lines);
+    std::printf("pages: %zu\n", s.pages.size());
+    for (size_t i = 0; i < s.pages.size(); ++i) {
+        const PageInfo &p = s.pages[i];
+        std::printf("  page %zu: media %s", i + 1,
+                    p.media_size.empty() ? "-" : p.media_size.c_str());
+        if (!p.media_source.empty())
+            std::printf(", source %s", p.media_source.c_str());
+        if (!p.media_type.empty())
+            std::printf(", type \"%s\"", p.media_type.c_str());
+        if (!p.duplex.empty())
+            std::printf(", %s", p.duplex.c_str());
+        std::printf(", copies %u\n", p.copies);
+    }
+    std::printf("operators: %llu\n", static_cast<unsigned long long>(s.operators));
+    for (const auto &[name, count] : s.operator_counts)
+        std::printf("  %s %llu\n", name.c_str(), static_cast<unsigned long long>(count));
+    std::printf("images: %zu\n", s.images.size());
+    for (const ImageInfo &image : s.images) {
+        std::printf("  %s %u", image.pattern ? "pattern" : "image", image.number);
+        if (image.page)
+            std::printf(" (page %u)", image.page);
+        std::printf(": %s\n", image_text(image).c_str());
+    }
+    if (s.jpeg_blocks)
+        std::printf("JPEG blocks: %llu\n", static_cast<unsigned long long>(s.jpeg_blocks));
+    std::printf("fonts: %zu\n", s.fonts.size());
+    for (const FontInfo &f : s.fonts) {
+        std::printf("  font \"%s\": ", f.name.c_str());
+        if (f.technology == 254)
+            std::printf("bitmap %ux%u dpi", f.x_resolution, f.y_resolution);
+        else if (f.technology == 1)
+            std::printf("TrueType");
+        else
+            std::printf("technology %d", f.technology);
+        std::printf(", %u characters\n", f.characters);
+    }
+    std::printf("total bytes: %llu\n", static_cast<unsigned long long>(s.total_bytes));
+}
+
+} // namespace
+
+int cmd_dump(int argc, char **argv) {
+    bool summary_only = false;
+    const char *images_dir = nullptr;
+    const char *path = nullptr;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--help" || arg == "-h") {
+            std::fputs(kUsage, stdout);
+            return 0;
+        } else if (arg == "--summary") {
+            summary_only = true;
+        } else if (arg == "--images" && i + 1 < argc) {
+            images_dir = argv[++i];
+        } else if (!path && (arg == "-" || arg.empty() || arg[0] != '-')) {
+            path = argv[i];
+        } else {
+            std::fprintf(stderr, "pclxl dump: unexpected argument '%s'\n%s", argv[i], kUsage);
+            return 2;
+        }
+    }
+    if (!path) {
+        std::fputs(kUsage, stderr);
+        return 2;
+    }
+    if (images_dir && mkdir(images_dir, 0777) != 0 && errno != EEXIST) {
+        std::fprintf(stderr, "pclxl dump: %s: %s\n", images_dir, std::strerror(errno));
+        return 2;
+    }
+    const bool from_stdin = std::strcmp(path, "-") == 0;
+    std::FILE *file = from_stdin ? stdin : std::fopen(path, "rb");
+    if (!file) {
+        std::fprintf(stderr, "pclxl dump: %s: %s\n", path, std::strerror(errno));
+        return 2;
+    }
+    Source source(file);
+    DumpListener listener(!summary_only, images_dir);
+    Summary summary;
+    Error error;
+    const bool ok = read_job(source, listener, summary, error);
+    listener.finish_image(nullptr);
+    const bool read_failed = std::ferror(file) != 0;
+    if (!from_stdin)
+        std::fclose(file);
+    if (summary_only)
+        print_summary(summary);
+    std::fflush(stdout);
+    if (read_failed) {
+        std::fprintf(stderr, "pclxl dump: %s: read error\n", path);
+        return 2;
+    }
+    if (!ok) {
+        std::fprintf(stderr, "pclxl dump: %s: offset %llu: %s\n", from_stdin ? "<stdin>" : path,
+                     static_cast<unsigned long long>(error.offset), error.message.c_str());
+        return 1;
+    }
+    return listener.write_failed() ? 2 : 0;
 }
 
 } // namespace pclxl_tool

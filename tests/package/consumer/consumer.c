@@ -1,0 +1,44 @@
+/* Writes a one-page job into memory through the installed library and
+ * checks that it is framed as a job: PJL header first, trailer last. */
+#include <pclxl.h>
+#include <stdio.h>
+#include <string.h>
+
+struct buffer {
+    unsigned char bytes[4096];
+    size_t length;
+};
+
+static void collect(const void *data, unsigned int length, const void *context) {
+    struct buffer *b = (struct buffer *)context;
+    if (b->length + length <= sizeof b->bytes)
+        memcpy(b->bytes + b->length, data, length);
+    b->length += length;
+}
+
+/* In encoders.cpp: uses the C++ header. */
+int write_comment_with_cpp_encoders(void);
+
+int main(void) {
+    static struct buffer job;
+    static const char trailer[] = "\x1b%-12345X@PJL EOJ\r\n\x1b%-12345X";
+    pclxl_init(&job, collect);
+    pclxl_start_job_new("A4", "plain", "auto", "gray", false, "simplex", 1);
+    pclxl_begin_session(600, 600);
+    pclxl_open_datasource();
+    pclxl_begin_page(0, 0, "simplex", "A4", 2, "Plain", 0, 0, 0, 0, 0);
+    pclxl_end_page(false, 1);
+    pclxl_close_datasource();
+    pclxl_end_session();
+    pclxl_end_job();
+    if (job.length > sizeof job.bytes || job.length < 100 ||
+        memcmp(job.bytes, "\x1b%-12345X@PJL JOB\r\n", 19) != 0 ||
+        memcmp(job.bytes + job.length - 28, trailer, 28) != 0) {
+        fprintf(stderr, "consumer: unexpected job (%zu bytes)\n", job.length);
+        return 1;
+    }
+    if (!write_comment_with_cpp_encoders())
+        return 1;
+    printf("consumer: libpclxl %s wrote a %zu-byte job\n", PCLXL_VERSION_STRING, job.length);
+    return 0;
+}
