@@ -422,28 +422,57 @@ PCLXL_API void pclxl_remove_font_for_bitmap(const char *name, uint16_t font_numb
  * ====================================================================== */
 
 /* mkdir -p: creates every directory of `path` (at most 4095 bytes) with
- * `mode`. @return 0 when the path exists afterwards; -1 with errno
- * (ENAMETOOLONG for a longer path). */
+ * `mode` (subject to the umask), parents first. An entry of any kind that
+ * already exists under a name is accepted. Prints nothing.
+ * @return 0 when the path exists afterwards; -1 with errno: ENAMETOOLONG
+ * for a longer path (nothing created), else mkdir's errno (ENOENT for the
+ * empty path); directories made before a failure stay. */
 PCLXL_API int pb_mkdir_p(const char *path, mode_t mode);
-/* Creates the directories leading to the file `path`, not the file.
- * @return 0, or -1 with errno. */
+/* Creates the directories leading to the file `path` (every prefix ending
+ * at a '/' after the first byte), not the file. A name without a '/'
+ * creates nothing. @return 0, or -1 with errno as for pb_mkdir_p(). */
 PCLXL_API int pb_mkdir_for_file_p(const char *path, mode_t mode);
-/* Makes sure `cache_dir_path` exists (created 0755) and is readable and
- * writable. @return 0 on success; non-zero after a "Fatal Error: " line. */
+/* Makes sure `cache_dir_path` exists (created 0755, with its parents) and
+ * is readable and writable. @return 0 on success. On failure, a non-zero
+ * value after one of these lines on stderr:
+ *   "Fatal Error: mkdir_p(<path>) == -1, error=<strerror>"
+ *   "Fatal Error: mkdir_p(<path>) worked, but not exactly! error=<strerror>"
+ *     followed by a line holding the error text alone
+ *   "Fatal Error: access(cache_dir_path, (R_OK | W_OK)) == -1)\uFF0C errno=<strerror>"
+ *     (a full-width comma, U+FF0C in UTF-8, then a space). */
 PCLXL_API int pb_init_cache_dir(const char *cache_dir_path);
-/* Removes a file or a whole directory tree. Symbolic links are removed as
- * links, never followed. @return 0 when the path is gone or was removed as
- * far as possible; -1 when its status cannot be read (perror line). */
+/* Removes a file or a whole directory tree, deepest entries first, and
+ * nothing outside it: symbolic links, inside the tree or the named path
+ * itself (a trailing '/' included), are removed as links and never
+ * followed. Depth and path length are unlimited; few descriptors are held.
+ * Problems are reported with perror() lines and the rest goes on:
+ * "open directory error: ..." for a directory that cannot be opened (it is
+ * skipped, so its parents stay), "unknow file type!: ..." for an entry that
+ * is neither file, link nor directory (left in place), "get directory stat
+ * error: ..." for a status that cannot be read.
+ * @return 0 when the path did not exist or was removed as far as possible;
+ * -1 when its own status cannot be read. */
 PCLXL_API int pb_remove_dir(const char *path);
 
 /* ======================================================================
  * Library information
  * ====================================================================== */
 
-/* The library's identifying lines ("LIBRARY_INFO_NAME: pclxl",
- * "LIBRARY_INFO_VERSION: 1.0.0", ... build date and type, git branch,
- * commit and commit date). Stores the number of lines in *count when count
- * is not NULL. @return a static array of static strings. Thread-safe. */
+/* The library's seven identifying lines, "LABEL: value", in this order:
+ *   LIBRARY_INFO_NAME: pclxl
+ *   LIBRARY_INFO_VERSION: PCLXL_VERSION_STRING
+ *   LIBRARY_INFO_BUILD_DATE: 2026-01-31T12:00:00Z (UTC; SOURCE_DATE_EPOCH
+ *                            when the build had it set, else when it was
+ *                            configured)
+ *   LIBRARY_INFO_BUILD_TYPE: the build configuration, e.g. Release
+ *   LIBRARY_INFO_GIT_BRANCH, LIBRARY_INFO_GIT_COMMIT (40 hex digits),
+ *   LIBRARY_INFO_GIT_COMMIT_DATE (ISO 8601): of the source checkout; empty
+ *                            values (the line ends in ": ") when the
+ *                            sources were not a git checkout, and the
+ *                            branch also on a detached checkout.
+ * Stores the number of lines (7) in *count when count is not NULL.
+ * @return a static array of static strings, valid until the library is
+ * unloaded. Thread-safe; builds the list on first use. */
 PCLXL_API const char *const *pclxl_library_info(size_t *count);
 
 #ifdef __cplusplus
