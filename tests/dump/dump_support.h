@@ -1,0 +1,49 @@
+// Helpers for the reader tests: streams written as hex, and a listener that
+// records what the reader reports.
+#ifndef PCLXL_TESTS_DUMP_SUPPORT_H
+#define PCLXL_TESTS_DUMP_SUPPORT_H
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "reader.h"
+
+namespace dump_test {
+
+using Bytes = std::vector<uint8_t>;
+
+// "C0 00 | F8 28": bytes from hex pairs; blanks are ignored, and `|` marks
+// a position, stored in *mark (the offset of the byte after it).
+Bytes from_hex(const std::string &text, int64_t *mark = nullptr);
+
+// Framing in hex, low byte first: the stream header line, then session,
+// data source and page operators as the library writes them.
+extern const char *const kHeader; // ") HP-PCL XL;3;0;\r\n"
+std::string in_session(const std::string &body);
+std::string in_page(const std::string &body);
+
+class Recorder : public pclxl_reader::Listener {
+  public:
+    void command(const pclxl_reader::Command &c) override { commands.push_back(c); }
+    void image_row(const pclxl_reader::ImageInfo &image, uint32_t, const uint8_t *px) override {
+        if (rows.size() < image.number)
+            rows.resize(image.number);
+        rows[image.number - 1].emplace_back(px, px + image.row_bytes);
+    }
+    std::vector<pclxl_reader::Command> commands;
+    std::vector<std::vector<Bytes>> rows; // per image, its rows
+};
+
+struct Result {
+    bool ok = false;
+    pclxl_reader::Error error;
+    pclxl_reader::Summary summary;
+    Recorder recorder;
+};
+
+Result read_bytes(const Bytes &bytes);
+
+} // namespace dump_test
+
+#endif

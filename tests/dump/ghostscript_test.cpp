@@ -1,0 +1,107 @@
+// Jobs written by Debian's ghostscript package (pxlmono and pxlcolor
+// devices) from small PostScript files: they carry run-length, JPEG and
+// delta-row images, bitmap text, point data and real32 values, and must
+// read without error. Skipped where gs is not installed.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <unistd.h>
+
+#include "dump_support.h"
+
+namespace {
+
+using namespace dump_test;
+
+// Two pages: text, filled and stroked vectors, an indexed gray image big
+// enough for gs to compress, and a small RGB image; then a page of text.
+const char kPostScript[] = R"(%!PS
+/Helvetica findfont 24 scalefont setfont
+72 700 moveto (Hello PCL XL) show
+1 0 0 setrgbcolor 72 500 200 100 rectfill
+0 0 1 setrgbcolor 3 setlinewidth 72 400 moveto 300 450 lineto 200 300 lineto stroke
+gsave 100 300 translate 300 200 scale
+/s 64 string def
+64 48 8 [64 0 0 -48 0 48] { 0 1 63 { s exch dup 4 idiv 8 mul 255 and put } for s } image
+grestore
+gsave 100 100 translate 300 150 scale
+16 8 8 [16 0 0 -8 0 8]
+{ <00102030405060708090A0B0C0D0E0F0FFEEDDCCBBAA99887766554433221100> } false 3 colorimage
+grestore
+showpage
+0 0 0 setrgbcolor 72 700 moveto (Page two) show
+showpage
+)";
+
+bool have_gs() { return std::system("gs --version > /dev/null 2>&1") == 0; }
+
+class Ghostscript : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        if (!have_gs())
+            GTEST_SKIP() << "gs (Debian's ghostscript package) is not installed";
+        char dir[] = "/tmp/pclxl-gs-XXXXXX";
+        ASSERT_NE(mkdtemp(dir), nullptr);
+        dir_ = dir;
+        std::ofstream(dir_ + "/in.ps") << kPostScript;
+    }
+    void TearDown() override {
+        if (!dir_.empty())
+            std::system(("rm -rf " + dir_).c_str());
+    }
+
+    Bytes render(const std::string &device, int compress_mode) {
+        const std::string out = dir_ + "/" + device + std::to_string(compress_mode) + ".pxl";
+        const std::string command = "gs -q -dNOPAUSE -dBATCH -dSAFER -sDEVICE=" + device +
+                                    " -dCompressMode=" + std::to_string(compress_mode) +
+                                    " -sOutputFile=" + out + " " + dir_ + "/in.ps";
+        EXPECT_EQ(std::system(command.c_str()), 0) << command;
+        std::ifstream in(out, std::ios::binary);
+        return Bytes(std::istreambuf_iterator<char>(in), {});
+    }
+
+    std::string dir_;
+};
+
+TEST_F(Ghostscript, JobsReadWithSensibleSummaries) {
+    for (const char *device : {"pxlmono", "pxlcolor"}) {
+        for (int mode : {1, 2, 3}) {
+            SCOPED_TRACE(std::string(device) + " CompressMode=" + std::to_string(mode));
+            const Result r = read_bytes(render(device, mode));
+            ASSERT_TRUE(r.ok) << "offset " << r.error.offset << ": " << r.error.message;
+            const auto &s = r.summary;
+            EXPECT_EQ(s.pages.size(), 2u);
+            EXPECT_EQ(s.pages[0].media_size, "eA4Paper");
+            ASSERT_EQ(s.images.size(), 2u);
+            EXPECT_EQ(s.images[0].width, 64u);
+            EXPECT_EQ(s.images[0].height, 48u);
+            EXPECT_EQ(s.images[0].rows, 48u);
+            EXPECT_GE(s.fonts.size(), 1u);
+            EXPECT_GE(s.fonts[0].characters, 10u);
+            EXPECT_GE(s.operator_counts.at("Text"), 1u);
+            EXPECT_GE(s.operator_counts.at("LinePath"), 1u);
+            unsigned modes = 0;
+            for (const auto &image : s.images)
+                modes |= image.compressions;
+            if (mode == 2)
+                EXPECT_GE(s.jpeg_blocks, 1u);
+            else
+                EXPECT_TRUE(modes & (1u << mode)) << "compressions seen: " << modes;
+        }
+    }
+}
+
+// The same image compressed run-length and delta-row decodes to the same rows.
+TEST_F(Ghostscript, RunLengthAndDeltaRowDecodeAlike) {
+    const Result rle = read_bytes(render("pxlcolor", 1));
+    const Result delta = read_bytes(render("pxlcolor", 3));
+    ASSERT_TRUE(rle.ok && delta.ok);
+    ASSERT_FALSE(rle.recorder.rows.empty());
+    EXPECT_EQ(rle.recorder.rows.at(0), delta.recorder.rows.at(0));
+}
+
+} // namespace
