@@ -25,7 +25,13 @@ void usage(FILE *out) {
     std::fprintf(out, "\n`pclxl COMMAND --help` describes a command.\n");
 }
 
-void version() { std::printf("LIBRARY_INFO_VERSION: %s\n", PCLXL_VERSION_STRING); }
+// The library's identifying lines, one per line.
+void version() {
+    size_t count = 0;
+    const char *const *lines = pclxl_library_info(&count);
+    for (size_t i = 0; i < count; ++i)
+        std::printf("%s\n", lines[i]);
+}
 
 } // namespace
 
