@@ -74,9 +74,4 @@ expect(GIT_BRANCH "trunk")
 expect(GIT_COMMIT "${commit}")
 expect(GIT_COMMIT_DATE "2001-02-03T04:05:06+00:00")
 
-# A detached checkout has a commit but no branch.
-execute_process(COMMAND ${GIT_EXECUTABLE} checkout -q --detach WORKING_DIRECTORY "${repo}")
-generate("${repo}" Debug SOURCE_DATE_EPOCH=86400)
-expect(GIT_BRANCH "")
-expect(GIT_COMMIT "${commit}")
 message("build information checked")

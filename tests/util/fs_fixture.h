@@ -1,9 +1,11 @@
 // Test support for the directory helpers: a scratch directory that is the
-// working directory for one test, small file-system shortcuts, and a way to
-// run a check without root's right to open any directory.
+// working directory of one test, and a way to run a check without root's
+// right to open any directory.
 #ifndef PCLXL_TESTS_UTIL_FS_FIXTURE_H
 #define PCLXL_TESTS_UTIL_FS_FIXTURE_H
 
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <string>
 
@@ -12,9 +14,11 @@
 
 namespace pclxl_test {
 
-// Makes a fresh directory under /tmp and changes into it; on the way out
-// changes back and removes it (with rm -rf semantics of its own, so a
-// broken pb_remove_dir cannot hide behind its own cleanup).
+namespace fs = std::filesystem;
+
+// A fresh directory under /tmp, entered for the test (umask 022) and
+// removed afterwards by the standard library, so a broken pb_remove_dir
+// cannot hide behind its own cleanup.
 class ScratchDir : public ::testing::Test {
   protected:
     void SetUp() override;
@@ -22,17 +26,17 @@ class ScratchDir : public ::testing::Test {
     std::string root_;
 
   private:
-    std::string old_cwd_;
+    fs::path old_cwd_;
     mode_t old_umask_ = 0;
 };
 
-bool exists(const std::string &path); // anything, links not followed
-bool is_dir(const std::string &path); // a directory, links not followed
-bool is_link(const std::string &path);
-void write_file(const std::string &path); // creates an empty file
-void make_dir(const std::string &path);   // one level, mode 0755
-std::string make_temp_dir();              // under /tmp
-void remove_all(const std::string &path); // independent test cleanup
+std::string make_temp_dir();
+
+// Links are not followed.
+inline bool exists(const std::string &p) { return fs::exists(fs::symlink_status(p)); }
+inline bool is_dir(const std::string &p) { return fs::is_directory(fs::symlink_status(p)); }
+inline void write_file(const std::string &p) { std::ofstream{p}; }
+inline void make_dir(const std::string &p) { ASSERT_EQ(mkdir(p.c_str(), 0755), 0) << p; }
 
 // Runs `check` in a child process; when the tests run as root, the child
 // first becomes an unprivileged user. `check` returns "" on success or a
