@@ -257,12 +257,17 @@ PCLXL_API void pclxl_end_page(bool collate, uint16_t copies);
  * Set the colour space first (pclxl_set_color_space, or
  * pclxl_set_color_space_with_palette for 1-bit images).
  *
- * @return 1 on success. 0, with one "pclxl_write_bitmap_data(): ..." line
- * on stderr, when: a row would be 0 or more than 32767 bytes, width or
- * height exceed 65535, data is NULL while there are rows, bits_per_pixel is
- * not 1, 8, 24 or 32, or memory runs out (nothing is written in all these
- * cases); or when the sink refuses a block (no callback installed), which
- * leaves the image unterminated. */
+ * A block is sent once it holds more than 65535 - 2 * (row size) bytes,
+ * so it never exceeds 64 KB plus one row. A height of 0 or less writes the
+ * cursor move, BeginImage and EndImage only.
+ *
+ * @return 1 on success. 0, with one "pclxl_write_bitmap_data(): Fatal
+ * Error: ..." line on stderr naming the problem, when: bits_per_pixel is
+ * not 1, 8, 24 or 32, width or height exceed 65535, a row would be less
+ * than 1 or more than 32767 bytes (checked whatever the height), or data is
+ * NULL while there are rows; or a "malloc(...) failed" line when memory runs
+ * out. Nothing is written in all these cases. Also 0 when the sink refuses
+ * a block (no callback installed), which leaves the image unterminated. */
 PCLXL_API int pclxl_write_bitmap_data(int32_t color_mapping, unsigned char *data, int32_t width,
                                       int32_t height, int32_t stride, int32_t bits_per_pixel,
                                       int16_t x, int16_t y, uint16_t dest_width,
@@ -365,13 +370,18 @@ PCLXL_API void pclxl_add_round_rect16(const _point16 *rect);
 /* New path with an arc and paint it: arc[0], arc[1] the ellipse box,
  * arc[2] the start point, arc[3] the end point. */
 PCLXL_API void pclxl_arc16(const _point16 *arc);
-/* New path, a closed polygon through points[0..n-1], painted.
- * n from 1 to 16384; otherwise an error line and nothing written. */
+/* New path, a closed polygon through points[0..n-1], painted: cursor to
+ * points[0], one LinePath block of the other n - 1 points, a line back to
+ * points[0], PaintPath. n from 1 to 16384 (n - 1 points fit one block);
+ * for any other n, or NULL points, one "pclxl_draw_path16(): Fatal Error:"
+ * line and nothing written. */
 PCLXL_API void pclxl_draw_path16(const _point16 *points, int n);
 /* New path, an open chain of cubic Bezier segments from points[0]
- * (every 3 further points make a segment; 1 or 2 left over make a line or
- * a curve), painted. n from 1 to 16384; otherwise an error line and
- * nothing written. Note the argument order: count first. */
+ * (every 3 further points make a segment, all in one BezierPath block; 1
+ * left over makes a line, 2 a curve with both control points on the
+ * first), painted. n from 1 to 16384; for any other n, or NULL points, one
+ * "pclxl_draw_poly_bezier16(): Fatal Error:" line and nothing written.
+ * Note the argument order: count first. */
 PCLXL_API void pclxl_draw_poly_bezier16(int n, const _point16 *points);
 
 /* ======================================================================

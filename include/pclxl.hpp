@@ -84,13 +84,19 @@ PCLXL_API void _pclxl_set_pageScale();
 
 /* Encodes `row` (`length` bytes) against `seed` into `out`: a 16-bit row
  * byte count, then replacement commands. Updates `seed` to equal `row`.
- * `out` must hold 2 + length + ceil(length / 8) bytes.
+ * `out` must hold 2 + length + ceil(length / 8) bytes; nothing is written
+ * beyond that. A length of 0 writes the count 00 00.
+ * Offsets are written in full, however long the unchanged stretch. Rows of
+ * up to 58253 bytes always fit the 16-bit count; for a longer row whose
+ * commands exceed 65535 bytes the count holds only the low 16 bits.
  * @return the bytes written at `out` (2 for an unchanged row or length 0).
  */
 PCLXL_API int DeltaOneLine(unsigned char *out, unsigned char *row, unsigned long length,
                            unsigned char *seed);
-/* One replacement command: command byte, offset extension, `count` (1..8)
- * bytes from `src`. @return the position after the last byte written. */
+/* One replacement command: command byte ((count - 1) << 5 | offset, or
+ * | 31 followed by extension bytes 255 ... and a final 0..254 for offsets
+ * of 31 and more), then `count` (1..8) bytes from `src`.
+ * @return the position after the last byte written. */
 PCLXL_API unsigned char *SetM3Copy(unsigned char *out, unsigned short count, unsigned char *src,
                                    unsigned short offset);
 

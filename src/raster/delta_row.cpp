@@ -1,0 +1,230 @@
+// Delta-row compression (PCL XL CompressMode 3) of one scan line against the
+// previous one, the seed row.
+//
+// Encoded row: a uint16 byte count (low byte first), then replacement
+// commands. A command byte holds (count - 1) in bits 7-5 and an offset in
+// bits 4-0; offset 31 means extension bytes follow (any number of 255s, then
+// one byte 0..254, all added to 31). The offset counts the unchanged bytes
+// since the end of the previous command; up to 8 replacement bytes follow.
+//
+// A run of changed bytes is cut into commands of 8; the first carries the
+// gap before the run, the others offset 0. Instead of testing byte by byte,
+// the encoder compares 64-byte windows at once (diff_mask.h), skips windows
+// without changes, and finds run boundaries with count-trailing-zeros. The
+// seed row is updated one window at a time by copying the whole window: the
+// unchanged bytes are equal anyway. Long runs are written window by window,
+// while their bytes are in cache. The output is byte for byte that of the
+// plain one-byte-at-a-time algorithm.
+#include <cstring>
+
+#include "pclxl.hpp"
+#include "raster/diff_mask.h"
+#include "stream/put.h"
+
+namespace {
+
+constexpr size_t kWindow = 64;
+constexpr size_t kMaxRun = 8;     // replacement bytes per command
+constexpr size_t kInlineMax = 30; // largest offset held in the command byte
+
+// The command byte and any offset extension. The offset is taken in full,
+// so gaps beyond 65535 bytes are encoded correctly too.
+inline unsigned char *put_command(unsigned char *p, size_t count, size_t offset) {
+    const unsigned head = static_cast<unsigned>((count - 1) << 5) & 0xE0u;
+    if (offset <= kInlineMax) {
+        *p++ = static_cast<unsigned char>(head | offset);
+        return p;
+    }
+    *p++ = static_cast<unsigned char>(head | 31u);
+    const size_t rest = offset - 31;
+    const size_t full = rest / 255;
+    std::memset(p, 255, full);
+    p += full;
+    *p++ = static_cast<unsigned char>(rest % 255);
+    return p;
+}
+
+// The commands for `len` changed bytes at `src`, `gap` unchanged bytes
+// after the previous command. Short copies move 8 bytes at once whenever
+// both the source and the output area have room (the output area is sized
+// for the worst case, so the spare bytes are overwritten later or unused).
+inline unsigned char *put_run(unsigned char *p, const unsigned char *src, size_t len, size_t gap,
+                              const unsigned char *src_end, const unsigned char *out_end) {
+    size_t count = len < kMaxRun ? len : kMaxRun;
+    p = put_command(p, count, gap);
+    for (;;) {
+        if (src + kMaxRun <= src_end && p + kMaxRun <= out_end)
+            std::memcpy(p, src, kMaxRun);
+        else
+            std::memcpy(p, src, count);
+        p += count;
+        src += count;
+        len -= count;
+        if (len == 0)
+            return p;
+        count = len < kMaxRun ? len : kMaxRun;
+        *p++ = static_cast<unsigned char>((count - 1) << 5);
+    }
+}
+
+// `pairs` times two full commands of offset 0: E0, 8 bytes, E0, 8 bytes.
+inline unsigned char *put_full_pairs(unsigned char *p, const unsigned char *src, size_t pairs) {
+#if PCLXL_HAVE_SSE2
+    // 16 source bytes become 18 output bytes: shift the first 8 right by
+    // one place and the next 6 by two, drop the command bytes in between,
+    // and store the last 2 separately.
+    const __m128i first = _mm_set_epi8(0, 0, 0, 0, 0, 0, 0, 0, -1, -1, -1, -1, -1, -1, -1, -1);
+    const __m128i commands = _mm_set_epi8(0, 0, 0, 0, 0, 0, static_cast<char>(0xE0), 0, 0, 0, 0, 0,
+                                          0, 0, 0, static_cast<char>(0xE0));
+    const __m128i first_at1 = _mm_slli_si128(first, 1);                       // lanes 1..8
+    const __m128i second_at10 = _mm_slli_si128(_mm_srli_si128(first, 2), 10); // lanes 10..15
+    for (; pairs != 0; --pairs, src += 16, p += 18) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(src));
+        const __m128i out =
+            _mm_or_si128(commands, _mm_or_si128(_mm_and_si128(_mm_slli_si128(v, 1), first_at1),
+                                                _mm_and_si128(_mm_slli_si128(v, 2), second_at10)));
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(p), out);
+        const uint16_t last = static_cast<uint16_t>(_mm_extract_epi16(v, 7));
+        std::memcpy(p + 16, &last, 2);
+    }
+#else
+    for (size_t k = 2 * pairs; k != 0; --k, src += 8, p += 9) {
+        p[0] = 0xE0;
+        std::memcpy(p + 1, src, 8);
+    }
+#endif
+    return p;
+}
+
+struct Encoder {
+    const unsigned char *row;
+    const unsigned char *row_end;
+    const unsigned char *out_end;
+    unsigned char *p;
+    size_t gap_start = 0; // first byte after the last command's bytes
+    size_t run_start = 0; // first changed byte not yet written
+    bool run_open = false;
+
+    // A run that goes on into the next window: its complete commands up to
+    // `end` are written now, while the bytes are in cache. The cut points
+    // are those of the whole run, every 8 bytes from its start.
+    void flush_full(size_t end) {
+        size_t full = (end - run_start) / kMaxRun;
+        if (full == 0)
+            return;
+        const unsigned char *src = row + run_start;
+        p = put_command(p, kMaxRun, run_start - gap_start);
+        std::memcpy(p, src, kMaxRun);
+        p += kMaxRun;
+        src += kMaxRun;
+        --full;
+        p = put_full_pairs(p, src, full / 2);
+        src += (full & ~size_t{1}) * kMaxRun;
+        if (full & 1) {
+            *p++ = 0xE0;
+            std::memcpy(p, src, kMaxRun);
+            p += kMaxRun;
+            src += kMaxRun;
+        }
+        gap_start = run_start = static_cast<size_t>(src - row);
+    }
+
+    void close_run(size_t end) {
+        run_open = false;
+        const size_t len = end - run_start, gap = run_start - gap_start;
+        const unsigned char *src = row + run_start;
+        gap_start = end;
+        if (len == 0)
+            return; // all of it went out with flush_full
+        // Most runs in busy rows are short with short gaps: one command,
+        // written without branching on the offset form.
+        if (len <= kMaxRun && gap < 31 + 255 && src + kMaxRun <= row_end &&
+            p + 2 + kMaxRun <= out_end) {
+            const bool extended = gap > kInlineMax;
+            p[0] = static_cast<unsigned char>(((len - 1) << 5) | (extended ? 31 : gap));
+            p[1] = static_cast<unsigned char>(gap - 31); // overwritten unless extended
+            p += 1 + extended;
+            std::memcpy(p, src, kMaxRun);
+            p += len;
+            return;
+        }
+        p = put_run(p, src, len, gap, row_end, out_end);
+    }
+
+    // Walks the change mask `diff` of the window at `base`: bits past the end
+    // of the row must be clear (they then read as unchanged and close a run).
+    void walk(uint64_t diff, size_t base) {
+        uint64_t same = ~diff;
+        for (;;) {
+            if (!run_open) {
+                if (diff == 0)
+                    return;
+                const unsigned k = static_cast<unsigned>(__builtin_ctzll(diff));
+                run_start = base + k;
+                run_open = true;
+                same &= ~uint64_t{0} << k;
+            }
+            if (same == 0) { // the run goes on into the next window
+                flush_full(base + kWindow);
+                return;
+            }
+            const unsigned j = static_cast<unsigned>(__builtin_ctzll(same));
+            close_run(base + j);
+            diff &= ~uint64_t{0} << j;
+        }
+    }
+};
+
+} // namespace
+
+unsigned char *SetM3Copy(unsigned char *out, unsigned short count, unsigned char *src,
+                         unsigned short offset) {
+    out = put_command(out, count, offset);
+    std::memcpy(out, src, count);
+    return out + count;
+}
+
+int DeltaOneLine(unsigned char *out, unsigned char *row, unsigned long length,
+                 unsigned char *seed) {
+    using namespace pclxl::raster;
+    const size_t n = length;
+    Encoder enc{row, row + n, out + 2 + n + (n + 7) / 8, out + 2};
+
+    size_t pos = 0;
+    for (; pos + kWindow <= n; pos += kWindow) {
+        // An unchanged window outside a run needs no mask at all.
+        if (!enc.run_open && !any_diff64(row + pos, seed + pos))
+            continue;
+        const uint64_t diff = diff_mask64_update(row + pos, seed + pos);
+        if (diff == ~uint64_t{0} && enc.run_open && enc.run_start == enc.gap_start) {
+            // A long run (a photo) goes on through the whole window, with its
+            // first command already out: the up to 7 bytes left over from
+            // the last window and these 64 make exactly 8 more commands of
+            // offset 0, and the same number of bytes is left over again.
+            enc.p = put_full_pairs(enc.p, row + enc.run_start, kWindow / (2 * kMaxRun));
+            enc.gap_start = enc.run_start += kWindow;
+            continue;
+        }
+        enc.walk(diff, pos);
+    }
+    if (const size_t rest = n - pos; rest != 0) {
+        // The last, partial window is compared through zero-padded copies,
+        // so the padding reads as unchanged and ends any open run.
+        unsigned char r[kWindow] = {}, s[kWindow] = {};
+        std::memcpy(r, row + pos, rest);
+        std::memcpy(s, seed + pos, rest);
+        const uint64_t diff = diff_mask64(r, s);
+        if (diff != 0)
+            std::memcpy(seed + pos, row + pos, rest);
+        enc.walk(diff, pos);
+    } else if (enc.run_open) {
+        enc.close_run(n);
+    }
+
+    // The count field is 16 bits. Rows of up to 58253 bytes always fit; a
+    // longer row whose commands exceed 65535 bytes cannot be carried, and
+    // its field keeps the low 16 bits (no caller produces such rows).
+    const size_t count = static_cast<size_t>(enc.p - (out + 2));
+    pclxl::put16le(out, static_cast<uint32_t>(count));
+    return static_cast<int>(count + 2);
+}

@@ -1,0 +1,207 @@
+// Paths: every operation's pieces, the coordinate clamp, the Bezier chain by
+// point count, and the drawing operations' refusals.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "capture.h"
+
+using namespace pclxl_test;
+
+namespace {
+
+using Pieces = std::vector<std::string>;
+
+Pieces pieces_of(const std::function<void()> &call) {
+    Capture cap;
+    call();
+    return cap.hex_pieces();
+}
+
+Pieces cat(std::initializer_list<Pieces> parts) {
+    Pieces out;
+    for (const auto &p : parts)
+        out.insert(out.end(), p.begin(), p.end());
+    return out;
+}
+
+TEST(Paths, SimpleOperationsAndFigures) {
+    const _point16 rect[2] = {{-32768, 20}, {300, 400}};
+    const _point16 round[3] = {{10, 20}, {300, 400}, {40, 50}};
+    const _point16 arc[4] = {{10, 20}, {300, 400}, {-1, 2}, {3, -4}};
+    const _point16 a = {1, 2}, b = {3, 4}, c = {5, 6};
+    const struct {
+        const char *name;
+        std::function<void()> call;
+        Pieces pieces;
+    } cases[] = {
+        {"new path", [] { pclxl_new_path(); }, {"85"}},
+        {"close sub path", [] { pclxl_close_sub_path(); }, {"84"}},
+        {"paint path", [] { pclxl_paint_path(); }, {"86"}},
+        {"cursor clamped",
+         [] { pclxl_set_cursorXY(40000, -40000); },
+         {"D3 BC 7F 44 80 F8 4C", "6B"}},
+        {"cursor at the limits kept",
+         [] { pclxl_set_cursorXY(-32700, 32700); },
+         {"D3 44 80 BC 7F F8 4C", "6B"}},
+        {"line end clamped", [] { pclxl_end_path(-32768, 32767); }, {"D3 44 80 BC 7F F8 45", "9B"}},
+        {"rectangle, unclamped, unpainted",
+         [&] { pclxl_add_rect16(rect); },
+         {"85", "E3 00 80 14 00 2C 01 90 01 F8 42", "A1"}},
+        {"rounded rectangle",
+         [&] { pclxl_add_round_rect16(round); },
+         {"85", "E3 0A 00 14 00 2C 01 90 01 F8 42", "D1 28 00 32 00 F8 44 A3"}},
+        {"arc, painted",
+         [&] { pclxl_arc16(arc); },
+         {"85", "E3 0A 00 14 00 2C 01 90 01 F8 42", "D3 FF FF 02 00 F8 4F", "D3 03 00 FC FF F8 45",
+          "91", "86"}},
+        {"single curve",
+         [&] { pclxl_curve_bezier(&a, &b, &c); },
+         {"C1 03 00 F8 4D", "C0 03 F8 50", "93", "FB 0C", "01 00 02 00 03 00 04 00 05 00 06 00"}},
+    };
+    for (const auto &t : cases) {
+        SCOPED_TRACE(t.name);
+        EXPECT_EQ(pieces_of(t.call), t.pieces);
+    }
+}
+
+TEST(Paths, AssignClampsEachAxis) {
+    const struct {
+        int x, y;
+        int16_t cx, cy;
+    } cases[] = {{0, 0, 0, 0},
+                 {32700, -32700, 32700, -32700},
+                 {32701, -32701, 32700, -32700},
+                 {-2147483647 - 1, 2147483647, -32700, 32700},
+                 {123, -456, 123, -456}};
+    for (const auto &c : cases) {
+        _point16 p = {7, 7};
+        pclxl_assign_points_with_check(&p, c.x, c.y);
+        EXPECT_EQ(p.x, c.cx);
+        EXPECT_EQ(p.y, c.cy);
+    }
+}
+
+TEST(Paths, PointListCommand) {
+    const _point16 pts[2] = {{100, 200}, {300, 400}};
+    bool delivered = false;
+    EXPECT_EQ(pieces_of([&] { delivered = pclxl_add_polyLinePath16(pts, 2, 0x9B); }),
+              (Pieces{"C1 02 00 F8 4D", "C0 03 F8 50", "9B", "FB 08", "64 00 C8 00 2C 01 90 01"}));
+    EXPECT_TRUE(delivered);
+
+    // 64 points: 256 data bytes take the four-byte length form.
+    std::vector<_point16> many(64, _point16{1, 1});
+    Pieces p = pieces_of([&] { pclxl_add_polyLinePath16(many.data(), 64, 0x93); });
+    ASSERT_EQ(p.size(), 5u);
+    EXPECT_EQ(p[0], "C1 40 00 F8 4D");
+    EXPECT_EQ(p[3], "FA 00 01 00 00");
+
+    // An empty list keeps its header; the sink reports the empty block.
+    Capture cap;
+    std::string err = capture_stderr([&] { delivered = pclxl_add_polyLinePath16(pts, 0, 0x9B); });
+    EXPECT_FALSE(delivered);
+    EXPECT_EQ(cap.hex_pieces(), (Pieces{"C1 00 00 F8 4D", "C0 03 F8 50", "9B", "FB 00"}));
+    EXPECT_EQ(err, "_dev_write(): outBufferLen == 0.\n");
+}
+
+const Pieces kNew = {"85"}, kPaint = {"86"};
+Pieces cursor(const char *xy) { return {std::string("D3 ") + xy + " F8 4C", "6B"}; }
+Pieces line_to(const char *xy) { return {std::string("D3 ") + xy + " F8 45", "9B"}; }
+Pieces list(const char *count, const char *op, const char *len, const char *data) {
+    return {std::string("C1 ") + count + " F8 4D", "C0 03 F8 50", op, len, data};
+}
+
+TEST(Paths, ClosedPolygon) {
+    const _point16 tri[3] = {{0, 0}, {100, 0}, {100, 100}};
+    EXPECT_EQ(
+        pieces_of([&] { pclxl_draw_path16(tri, 3); }),
+        cat({kNew, cursor("00 00 00 00"), list("02 00", "9B", "FB 08", "64 00 00 00 64 00 64 00"),
+             line_to("00 00 00 00"), kPaint}));
+
+    const _point16 far[2] = {{-32768, 32767}, {5, 5}};
+    EXPECT_EQ(pieces_of([&] { pclxl_draw_path16(far, 2); }),
+              cat({kNew, cursor("44 80 BC 7F"), list("01 00", "9B", "FB 04", "05 00 05 00"),
+                   line_to("44 80 BC 7F"), kPaint}));
+
+    Capture cap;
+    std::string err = capture_stderr([&] { pclxl_draw_path16(tri, 1); });
+    EXPECT_EQ(cap.hex_pieces(), cat({kNew,
+                                     cursor("00 00 00 00"),
+                                     {"C1 00 00 F8 4D", "C0 03 F8 50", "9B", "FB 00"},
+                                     line_to("00 00 00 00"),
+                                     kPaint}));
+    EXPECT_EQ(err, "_dev_write(): outBufferLen == 0.\n");
+}
+
+TEST(Paths, BezierChainByPointCount) {
+    std::vector<_point16> p;
+    for (int16_t i = 0; i < 8; ++i)
+        p.push_back({i, static_cast<int16_t>(10 * i)});
+    const char *P[8] = {"00 00 00 00", "01 00 0A 00", "02 00 14 00", "03 00 1E 00",
+                        "04 00 28 00", "05 00 32 00", "06 00 3C 00", "07 00 46 00"};
+    auto pts = [&](std::initializer_list<int> idx) {
+        std::string s;
+        for (int i : idx)
+            s += (s.empty() ? "" : " ") + std::string(P[i]);
+        return s;
+    };
+    const std::string p123 = pts({1, 2, 3}), p112 = pts({1, 1, 2}), p445 = pts({4, 4, 5}),
+                      p1to6 = pts({1, 2, 3, 4, 5, 6});
+    const struct {
+        int n;
+        Pieces middle;
+    } cases[] = {
+        {1, {}},
+        {2, line_to(P[1])},
+        {3, list("03 00", "93", "FB 0C", p112.c_str())},
+        {4, list("03 00", "93", "FB 0C", p123.c_str())},
+        {5, cat({list("03 00", "93", "FB 0C", p123.c_str()), line_to(P[4])})},
+        {6, cat({list("03 00", "93", "FB 0C", p123.c_str()),
+                 list("03 00", "93", "FB 0C", p445.c_str())})},
+        {7, list("06 00", "93", "FB 18", p1to6.c_str())},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.n);
+        EXPECT_EQ(pieces_of([&] { pclxl_draw_poly_bezier16(c.n, p.data()); }),
+                  cat({kNew, cursor(P[0]), c.middle, kPaint}));
+    }
+}
+
+TEST(Paths, DrawingRefusesCountsOutsideOneBlock) {
+    std::vector<_point16> pts(16385, _point16{1, 2});
+    const struct {
+        const char *name;
+        std::function<void()> call;
+        const char *message;
+    } cases[] = {
+        {"polygon of 0", [&] { pclxl_draw_path16(pts.data(), 0); },
+         "pclxl_draw_path16(): Fatal Error: point count 0 is outside 1..16384\n"},
+        {"polygon of -3", [&] { pclxl_draw_path16(pts.data(), -3); },
+         "pclxl_draw_path16(): Fatal Error: point count -3 is outside 1..16384\n"},
+        {"polygon of 16385", [&] { pclxl_draw_path16(pts.data(), 16385); },
+         "pclxl_draw_path16(): Fatal Error: point count 16385 is outside 1..16384\n"},
+        {"polygon without points", [&] { pclxl_draw_path16(nullptr, 3); },
+         "pclxl_draw_path16(): Fatal Error: points is NULL\n"},
+        {"chain of 0", [&] { pclxl_draw_poly_bezier16(0, pts.data()); },
+         "pclxl_draw_poly_bezier16(): Fatal Error: point count 0 is outside 1..16384\n"},
+        {"chain of 16385", [&] { pclxl_draw_poly_bezier16(16385, pts.data()); },
+         "pclxl_draw_poly_bezier16(): Fatal Error: point count 16385 is outside 1..16384\n"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        Capture cap;
+        EXPECT_EQ(capture_stderr([&] { c.call(); }), c.message);
+        EXPECT_TRUE(cap.pieces().empty());
+    }
+
+    // The largest polygon fits: 16383 points in one block of 65532 bytes.
+    Pieces p = pieces_of([&] { pclxl_draw_path16(pts.data(), 16384); });
+    ASSERT_EQ(p.size(), 11u);
+    EXPECT_EQ(p[3], "C1 FF 3F F8 4D");
+    EXPECT_EQ(p[6], "FA FC FF 00 00");
+    EXPECT_EQ(p[7].size(), 65532u * 3 - 1);
+}
+
+} // namespace
