@@ -13,6 +13,8 @@ foreach(_line IN LISTS _lines)
     list(APPEND _actual "${CMAKE_MATCH_1}")
   endif()
 endforeach()
+# Sanitized builds add instrumentation symbols of their own.
+list(FILTER _actual EXCLUDE REGEX "^__odr_asan|^__asan|^__ubsan|^__sanitizer")
 list(REMOVE_DUPLICATES _actual)
 list(SORT _actual)
 
