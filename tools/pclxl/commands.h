@@ -16,6 +16,9 @@ struct Command {
 };
 
 int cmd_dump(int argc, char **argv);
+int cmd_testpage(int argc, char **argv);
+int cmd_convert(int argc, char **argv);
+int cmd_text(int argc, char **argv);
 
 } // namespace pclxl_tool
 

@@ -15,6 +15,9 @@ using pclxl_tool::Command;
 // Add a subcommand here and in commands.h; its code goes in cmd_<name>.cpp.
 const Command kCommands[] = {
     {"dump", pclxl_tool::cmd_dump, "read and check a PJL / PCL XL print job"},
+    {"testpage", pclxl_tool::cmd_testpage, "write a two-page job that shows every capability"},
+    {"convert", pclxl_tool::cmd_convert, "print PNG and PNM images, one per page"},
+    {"text", pclxl_tool::cmd_text, "print plain UTF-8 text"},
 };
 
 void usage(FILE *out) {
