@@ -105,6 +105,8 @@ const Case kCases[] = {
      "BeginSession inside the session begun at offset"},
     {"line_path_points", in_page("C1 02 00 F8 4D C0 03 F8 50 9B FB 06 | 01 00 02 00 03 00"),
      "LinePath data is 6 bytes; 2 points need 8"},
+    {"spacing_count", in_page("C9 C0 02 41 00 42 00 F8 AB C8 C0 01 0A F8 AF | A8"),
+     "Text with 2 characters of TextData and 1 entries of XSpacingData"},
     {"not_pjl", "| 68 65 6C 6C 6F 0A", "expected a PJL line (@PJL ...) or the UEL"},
     {"ascii_binding", "| 27 20 48 50 2D 50 43 4C 20 58 4C 3B 33 3B 30 3B 0A",
      "the stream uses the ASCII binding"},

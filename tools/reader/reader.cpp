@@ -528,6 +528,8 @@ class JobReader {
             break;
         }
         case op::EndChar: need_block(cmd, op::BeginChar); break;
+        case op::Text:
+        case op::TextPath: check_spacing(cmd); break;
         case op::LinePath:
         case op::LineRelPath:
         case op::BezierPath:
@@ -583,6 +585,19 @@ class JobReader {
             break;
         default: break;
         }
+    }
+
+    // Each character of a text run takes one spacing entry.
+    void check_spacing(const Command &cmd) {
+        const Value &text = need_attribute(cmd, attr::TextData);
+        for (uint16_t id : {attr::XSpacingData, attr::YSpacingData})
+            if (const Value *spacing = cmd.find(id))
+                if (spacing->count != text.count)
+                    fail(cmd.offset, std::string(operator_name(cmd.op)) + " with " +
+                                         std::to_string(text.count) +
+                                         " characters of TextData and " +
+                                         std::to_string(spacing->count) + " entries of " +
+                                         attribute_name(id) + " (expected as many)");
     }
 
     void check_points(const Command &cmd) {
