@@ -1,0 +1,56 @@
+// rastertopclxl: CUPS filter from CUPS raster to a PJL + PCL XL job.
+//
+//   rastertopclxl job-id user title copies options [file]
+//
+// Reads the raster from `file` or standard input and writes the job to
+// standard output. Copies come from the raster (the PPD lets the printer
+// make them); collation from the job's options.
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "rastertopclxl.h"
+
+namespace {
+
+volatile sig_atomic_t g_cancel = 0;
+
+void on_sigterm(int) { g_cancel = 1; }
+
+} // namespace
+
+int main(int argc, char **argv) {
+    if (argc < 6 || argc > 7) {
+        std::fprintf(stderr, "Usage: %s job-id user title copies options [file]\n", argv[0]);
+        return 1;
+    }
+    int fd = 0;
+    if (argc == 7) {
+        fd = open(argv[6], O_RDONLY);
+        if (fd < 0) {
+            std::fprintf(stderr, "ERROR: Unable to open raster file \"%s\": %s\n", argv[6],
+                         std::strerror(errno));
+            return 1;
+        }
+    }
+
+    // On cancellation the current page is finished and the job ended
+    // cleanly, so the printer never stops in the middle of a stream. Reads
+    // are restarted, so a signal does not cut the page short by itself.
+    struct sigaction action;
+    std::memset(&action, 0, sizeof action);
+    action.sa_handler = on_sigterm;
+    action.sa_flags = SA_RESTART;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGTERM, &action, nullptr);
+    // A backend that goes away is reported through write()'s EPIPE.
+    signal(SIGPIPE, SIG_IGN);
+
+    int status = rastertopclxl_run(fd, 1, argv[5], &g_cancel);
+    if (fd != 0)
+        close(fd);
+    return status;
+}

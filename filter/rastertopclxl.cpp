@@ -1,0 +1,369 @@
+// The page loop of the raster filter: CUPS raster pages in, one PJL + PCL XL
+// job out, written through libpclxl.
+#include "rastertopclxl.h"
+
+#include <cups/cups.h>
+#include <cups/raster.h>
+
+#include <cerrno>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <new>
+#include <unistd.h>
+#include <vector>
+
+#include "pclxl.h"
+#include "settings.h"
+
+namespace rastertopclxl {
+namespace {
+
+// PCL XL values the filter passes to the library.
+constexpr int kColorSpaceGray = 1;     // eGray
+constexpr int kColorSpaceRgb = 2;      // eRGB
+constexpr int kDirectPixel = 0;        // eDirectPixel
+constexpr int kIndexedPixel = 1;       // eIndexedPixel
+constexpr int kDefaultMediaSource = 0; // eDefaultSource: the PJL MEDIASOURCE
+
+// Limits of what one page image can be: the library takes at most 32767
+// bytes per row and 65535 pixels a side, and places images at most 32700
+// units from the origin.
+constexpr unsigned kMaxRowBytes = 32767;
+constexpr unsigned kMaxWidth = 65535;
+constexpr unsigned kMaxHeight = 32700;
+
+// Rows are read and sent in bands of about this many bytes: big enough that
+// the per-image overhead vanishes, small enough to keep memory low.
+constexpr size_t kBandBytes = 1 << 20;
+
+// The library's sink: pieces are collected until a page is complete, then
+// written out, so the output never ends inside a page.
+struct Output {
+    int fd = -1;
+    std::vector<unsigned char> pending;
+    bool failed = false;
+    int error = 0;
+
+    static void on_write(const void *buffer, unsigned int length, const void *context) {
+        auto *self = static_cast<Output *>(const_cast<void *>(context));
+        const auto *bytes = static_cast<const unsigned char *>(buffer);
+        self->pending.insert(self->pending.end(), bytes, bytes + length);
+    }
+
+    bool flush() {
+        size_t done = 0;
+        while (!failed && done < pending.size()) {
+            ssize_t n = write(fd, pending.data() + done, pending.size() - done);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0) {
+                failed = true;
+                error = n < 0 ? errno : EIO;
+            } else {
+                done += static_cast<size_t>(n);
+            }
+        }
+        pending.clear();
+        return !failed;
+    }
+};
+
+// Raster input through a counting reader, so that bytes after the last
+// complete page (a cut or garbled header) can be told from a clean end.
+struct Input {
+    int fd;
+    uint64_t bytes = 0;
+
+    static ssize_t on_read(void *context, unsigned char *buffer, size_t length) {
+        auto *self = static_cast<Input *>(context);
+        ssize_t n;
+        do
+            n = read(self->fd, buffer, length);
+        while (n < 0 && errno == EINTR);
+        if (n > 0)
+            self->bytes += static_cast<uint64_t>(n);
+        return n;
+    }
+};
+
+enum class Pixels { Gray, InvertedGray, Rgb, BlackOnWhite, WhiteOnBlack };
+
+// How a page's raster maps to a PCL XL image, or false when it cannot.
+bool classify(const cups_page_header2_t &h, Pixels *pixels) {
+    if (h.cupsColorOrder != CUPS_ORDER_CHUNKED)
+        return false;
+    const unsigned cs = h.cupsColorSpace;
+    const bool gray = cs == CUPS_CSPACE_W || cs == CUPS_CSPACE_SW;
+    if (h.cupsBitsPerPixel == 1 && h.cupsBitsPerColor == 1) {
+        if (cs == CUPS_CSPACE_K)
+            *pixels = Pixels::BlackOnWhite;
+        else if (gray)
+            *pixels = Pixels::WhiteOnBlack;
+        else
+            return false;
+        return true;
+    }
+    if (h.cupsBitsPerPixel == 8 && h.cupsBitsPerColor == 8) {
+        if (cs == CUPS_CSPACE_K)
+            *pixels = Pixels::InvertedGray;
+        else if (gray)
+            *pixels = Pixels::Gray;
+        else
+            return false;
+        return true;
+    }
+    if (h.cupsBitsPerPixel == 24 && h.cupsBitsPerColor == 8 &&
+        (cs == CUPS_CSPACE_RGB || cs == CUPS_CSPACE_SRGB || cs == CUPS_CSPACE_ADOBERGB)) {
+        *pixels = Pixels::Rgb;
+        return true;
+    }
+    return false;
+}
+
+// The header's sizes must agree with each other and fit one PCL XL image.
+const char *check_geometry(const cups_page_header2_t &h) {
+    if (h.cupsWidth == 0 || h.cupsHeight == 0)
+        return "empty page";
+    if (h.cupsBytesPerLine != (static_cast<uint64_t>(h.cupsWidth) * h.cupsBitsPerPixel + 7) / 8)
+        return "bytes per line do not match width and depth";
+    if (h.cupsWidth > kMaxWidth || h.cupsHeight > kMaxHeight)
+        return "page too large";
+    if ((h.cupsBitsPerPixel == 24 ? h.cupsWidth * 3 : h.cupsBytesPerLine) > kMaxRowBytes)
+        return "rows too long";
+    if (h.HWResolution[0] == 0 || h.HWResolution[1] == 0 || h.HWResolution[0] > 65535 ||
+        h.HWResolution[1] > 65535)
+        return "bad resolution";
+    return nullptr;
+}
+
+// Text fields of a raster header come straight from the input.
+void terminate_texts(cups_page_header2_t &h) {
+    h.MediaClass[sizeof h.MediaClass - 1] = 0;
+    h.MediaColor[sizeof h.MediaColor - 1] = 0;
+    h.MediaType[sizeof h.MediaType - 1] = 0;
+    h.OutputType[sizeof h.OutputType - 1] = 0;
+    h.cupsRenderingIntent[sizeof h.cupsRenderingIntent - 1] = 0;
+    h.cupsPageSizeName[sizeof h.cupsPageSizeName - 1] = 0;
+}
+
+// Converts a band in place to what the library sends, and tells whether it
+// is blank. Blank bands are not sent: the page starts white and images are
+// painted with source copy, so painting white would change nothing.
+bool prepare_band(Pixels pixels, unsigned char *data, size_t length) {
+    unsigned char any = 0;
+    switch (pixels) {
+    case Pixels::Gray:
+        for (size_t i = 0; i < length; i++)
+            any |= static_cast<unsigned char>(~data[i]);
+        break;
+    case Pixels::InvertedGray:
+        for (size_t i = 0; i < length; i++) {
+            data[i] = static_cast<unsigned char>(~data[i]);
+            any |= static_cast<unsigned char>(~data[i]);
+        }
+        break;
+    case Pixels::Rgb:
+        // CUPS rows are R,G,B; the library takes B,G,R and swaps back.
+        for (size_t i = 0; i + 2 < length; i += 3) {
+            unsigned char r = data[i];
+            any |= static_cast<unsigned char>(~(r & data[i + 1] & data[i + 2]));
+            data[i] = data[i + 2];
+            data[i + 2] = r;
+        }
+        break;
+    case Pixels::BlackOnWhite:
+        for (size_t i = 0; i < length; i++)
+            any |= data[i];
+        break;
+    case Pixels::WhiteOnBlack:
+        for (size_t i = 0; i < length; i++)
+            any |= static_cast<unsigned char>(~data[i]);
+        break;
+    }
+    return any == 0;
+}
+
+enum class PageResult { Done, Truncated, EncodeFailed };
+
+// Reads the page's rows band by band and writes the page through the
+// library (into Output's pending bytes).
+PageResult convert_page(cups_raster_t *raster, const cups_page_header2_t &h, Pixels pixels,
+                        bool collate, unsigned copies, std::vector<unsigned char> &band) {
+    const PageLayout layout = page_layout(h);
+    pclxl_begin_page(0, 0, layout.duplex, layout.media_size_name, layout.media_size_code,
+                     layout.pclxl_media_type, kDefaultMediaSource,
+                     static_cast<uint16_t>(layout.origin_x), static_cast<uint16_t>(layout.origin_y),
+                     layout.custom_width, layout.custom_height);
+    int mapping = kDirectPixel;
+    switch (pixels) {
+    case Pixels::Gray:
+    case Pixels::InvertedGray: pclxl_set_color_space(kColorSpaceGray); break;
+    case Pixels::Rgb: pclxl_set_color_space(kColorSpaceRgb); break;
+    case Pixels::BlackOnWhite:
+        pclxl_set_color_space_with_palette(kColorSpaceGray, 0xFFFFFF, 0x000000);
+        mapping = kIndexedPixel;
+        break;
+    case Pixels::WhiteOnBlack:
+        pclxl_set_color_space_with_palette(kColorSpaceGray, 0x000000, 0xFFFFFF);
+        mapping = kIndexedPixel;
+        break;
+    }
+
+    const unsigned stride = h.cupsBytesPerLine;
+    unsigned band_rows = static_cast<unsigned>(kBandBytes / stride);
+    if (band_rows == 0)
+        band_rows = 1;
+    if (band_rows > h.cupsHeight)
+        band_rows = h.cupsHeight;
+    band.resize(static_cast<size_t>(band_rows) * stride);
+
+    for (unsigned y = 0; y < h.cupsHeight; y += band_rows) {
+        const unsigned rows = h.cupsHeight - y < band_rows ? h.cupsHeight - y : band_rows;
+        const unsigned length = rows * stride;
+        if (cupsRasterReadPixels(raster, band.data(), length) != length)
+            return PageResult::Truncated;
+        if (prepare_band(pixels, band.data(), length))
+            continue;
+        if (!pclxl_write_bitmap_data(mapping, band.data(), static_cast<int32_t>(h.cupsWidth),
+                                     static_cast<int32_t>(rows), static_cast<int32_t>(stride),
+                                     static_cast<int32_t>(h.cupsBitsPerPixel), 0,
+                                     static_cast<int16_t>(y), static_cast<uint16_t>(h.cupsWidth),
+                                     static_cast<uint16_t>(rows)))
+            return PageResult::EncodeFailed;
+    }
+    pclxl_end_page(collate, static_cast<uint16_t>(copies > 65535 ? 65535 : copies));
+    return PageResult::Done;
+}
+
+bool cancelled(const volatile sig_atomic_t *cancel) { return cancel && *cancel; }
+
+int run(int in_fd, int out_fd, const char *options, const volatile sig_atomic_t *cancel) {
+    Input input{in_fd};
+    Output output;
+    output.fd = out_fd;
+    cups_raster_t *raster = cupsRasterOpenIO(Input::on_read, &input, CUPS_RASTER_READ);
+    if (!raster) {
+        std::fprintf(stderr, "ERROR: The input is not a CUPS raster stream.\n");
+        return 1;
+    }
+    cups_option_t *opts = nullptr;
+    int num_opts = cupsParseOptions(options ? options : "", 0, &opts);
+
+    pclxl_init(&output, Output::on_write);
+    int status = 0;
+    unsigned pages = 0;
+    uint64_t bytes_at_page_end = input.bytes;
+    JobSettings job{};
+    unsigned session_x = 0, session_y = 0;
+    std::vector<unsigned char> band;
+    cups_page_header2_t h;
+
+    while (!cancelled(cancel)) {
+        if (!cupsRasterReadHeader2(raster, &h)) {
+            // A clean end consumes nothing after the last page.
+            if (input.bytes != bytes_at_page_end || pages == 0) {
+                std::fprintf(stderr,
+                             pages ? "ERROR: The raster header after page %u is cut off or "
+                                     "malformed.\n"
+                                   : "ERROR: No pages found in the raster stream.\n",
+                             pages);
+                status = 1;
+            }
+            break;
+        }
+        terminate_texts(h);
+        const unsigned page = pages + 1;
+        Pixels pixels;
+        if (!classify(h, &pixels)) {
+            std::fprintf(stderr,
+                         "ERROR: Page %u: unsupported raster (%u bits per pixel, %u per colour, "
+                         "colour space %u, colour order %u).\n",
+                         page, h.cupsBitsPerPixel, h.cupsBitsPerColor, h.cupsColorSpace,
+                         h.cupsColorOrder);
+            status = 1;
+            break;
+        }
+        if (const char *why = check_geometry(h)) {
+            std::fprintf(stderr, "ERROR: Page %u: malformed raster header (%s).\n", page, why);
+            status = 1;
+            break;
+        }
+        if (pages == 0) {
+            job = job_settings(h, num_opts, opts);
+            session_x = h.HWResolution[0];
+            session_y = h.HWResolution[1];
+            std::fprintf(stderr,
+                         "DEBUG: Job: paper %s, media type \"%s\", tray %s, %s, %s, %u "
+                         "copies%s, %ux%u dpi\n",
+                         job.paper, job.media_type, job.tray, job.color_mode, job.duplex,
+                         job.copies, job.collate ? " collated" : "", session_x, session_y);
+            pclxl_start_job_new(job.paper, job.media_type, job.tray, job.color_mode, job.collate,
+                                job.duplex, job.copies);
+            pclxl_begin_session(static_cast<uint16_t>(session_x), static_cast<uint16_t>(session_y));
+            pclxl_open_datasource();
+        } else if (h.HWResolution[0] != session_x || h.HWResolution[1] != session_y) {
+            std::fprintf(stderr, "ERROR: Page %u: resolution %ux%u differs from the job's %ux%u.\n",
+                         page, h.HWResolution[0], h.HWResolution[1], session_x, session_y);
+            status = 1;
+            break;
+        }
+
+        std::fprintf(stderr, "INFO: Printing page %u.\n", page);
+        const size_t mark = output.pending.size();
+        PageResult result = convert_page(raster, h, pixels, job.collate, job.copies, band);
+        if (result != PageResult::Done) {
+            output.pending.resize(mark);
+            if (result == PageResult::Truncated && cancelled(cancel)) {
+                std::fprintf(stderr, "DEBUG: Page %u cut off by the cancellation.\n", page);
+            } else {
+                std::fprintf(stderr,
+                             result == PageResult::Truncated
+                                 ? "ERROR: The raster data of page %u is cut off.\n"
+                                 : "ERROR: Page %u could not be encoded.\n",
+                             page);
+                status = 1;
+            }
+            break;
+        }
+        if (!output.flush())
+            break;
+        pages = page;
+        bytes_at_page_end = input.bytes;
+        std::fprintf(stderr, "PAGE: %u %u\n", page, job.copies);
+    }
+
+    if (pages > 0 && !output.failed) {
+        pclxl_close_datasource();
+        pclxl_end_session();
+        pclxl_end_job();
+        output.flush();
+    } else {
+        output.pending.clear();
+    }
+    if (output.failed) {
+        std::fprintf(stderr, "ERROR: Unable to write the print data: %s\n",
+                     std::strerror(output.error));
+        status = 1;
+    }
+    if (cancelled(cancel))
+        std::fprintf(stderr, "INFO: Job canceled after %u pages.\n", pages);
+    pclxl_init(nullptr, nullptr);
+    cupsFreeOptions(num_opts, opts);
+    cupsRasterClose(raster);
+    return status;
+}
+
+} // namespace
+} // namespace rastertopclxl
+
+extern "C" int rastertopclxl_run(int in_fd, int out_fd, const char *options,
+                                 const volatile sig_atomic_t *cancel) {
+    try {
+        return rastertopclxl::run(in_fd, out_fd, options, cancel);
+    } catch (const std::bad_alloc &) {
+        pclxl_init(nullptr, nullptr);
+        std::fprintf(stderr, "ERROR: Out of memory.\n");
+        return 1;
+    }
+}

@@ -1,0 +1,46 @@
+// Test support: CUPS raster streams made in memory, and a run of the filter
+// on them with its output and messages captured.
+#ifndef RASTERTOPCLXL_TESTS_RASTER_MAKER_H
+#define RASTERTOPCLXL_TESTS_RASTER_MAKER_H
+
+#include <cups/raster.h>
+
+#include <csignal>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace filter_test {
+
+// A small A4 page at 600 dpi whose raster is the imageable area inside 12pt
+// margins, as CUPS's PDF to raster filter makes it (only 64 x 16 pixels, so
+// that tests stay fast).
+cups_page_header2_t a4_header(unsigned bits_per_pixel, cups_cspace_t space);
+
+// One page's rows: `fill(row, bytes)` fills each row of cupsBytesPerLine.
+struct Page {
+    cups_page_header2_t header;
+    std::function<void(unsigned row, unsigned char *bytes)> fill;
+};
+
+// A whole raster stream: uncompressed, as CUPS's PDF to raster filter
+// writes it, or run-length compressed.
+std::string make_raster(const std::vector<Page> &pages, bool compressed = false);
+
+struct Result {
+    int status;
+    std::string output;   // the job written
+    std::string messages; // stderr
+};
+
+// Runs the filter on `input`, fed through a pipe. With `cancel_at` >= 0 the
+// cancel flag is raised once that many bytes have gone into the pipe; the
+// pipe holds 4 KB, so by then the filter has read all but the last 4 KB.
+Result run_filter(const std::string &input, const char *options = "", long cancel_at = -1);
+
+size_t count(const std::string &haystack, const std::string &needle);
+std::string bytes(std::initializer_list<int> values);
+
+} // namespace filter_test
+
+#endif
