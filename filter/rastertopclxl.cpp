@@ -147,6 +147,25 @@ void terminate_texts(cups_page_header2_t &h) {
     h.cupsPageSizeName[sizeof h.cupsPageSizeName - 1] = 0;
 }
 
+// So do its enumeration fields: a number outside an enumeration must not
+// even be loaded as that type. Each field the filter reads is checked as a
+// plain number and, when out of range, replaced: flags by true, the colour
+// order and space by values that the filter refuses.
+template <typename E> void limit_enum(E &field, uint32_t largest, E replacement) {
+    uint32_t raw;
+    static_assert(sizeof field == sizeof raw, "raster header fields are 32 bits");
+    std::memcpy(&raw, &field, sizeof raw);
+    if (raw > largest)
+        field = replacement;
+}
+
+void limit_enums(cups_page_header2_t &h) {
+    limit_enum(h.Duplex, CUPS_TRUE, CUPS_TRUE);
+    limit_enum(h.Tumble, CUPS_TRUE, CUPS_TRUE);
+    limit_enum(h.cupsColorOrder, CUPS_ORDER_PLANAR, CUPS_ORDER_PLANAR);
+    limit_enum(h.cupsColorSpace, CUPS_CSPACE_DEVICEF, CUPS_CSPACE_DEVICEF);
+}
+
 // Converts a band in place to what the library sends, and tells whether it
 // is blank. Blank bands are not sent: the page starts white and images are
 // painted with source copy, so painting white would change nothing.
@@ -273,6 +292,7 @@ int run(int in_fd, int out_fd, const char *options, const volatile sig_atomic_t 
             break;
         }
         terminate_texts(h);
+        limit_enums(h);
         const unsigned page = pages + 1;
         Pixels pixels;
         if (!classify(h, &pixels)) {
