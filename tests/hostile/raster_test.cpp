@@ -34,6 +34,13 @@ cups_page_header2_t gray_page() {
     return h;
 }
 
+// Stores a raw 32-bit value into an enumeration field of the header, as a
+// hostile raster file can: the value need not be one of the enumeration's.
+template <typename Field> void set_raw(Field &field, uint32_t value) {
+    static_assert(sizeof field == sizeof value);
+    std::memcpy(&field, &value, sizeof value);
+}
+
 struct Result {
     int status;
     std::string messages;
@@ -120,6 +127,14 @@ TEST(HostileRaster, OddJobSettingsStillGiveAWellFormedJob) {
              std::memset(h.cupsPageSizeName, '"', sizeof h.cupsPageSizeName);
              std::memset(h.MediaType, '\n', sizeof h.MediaType);
              std::memset(h.MediaClass, '\r', sizeof h.MediaClass);
+         }},
+        {"colour space unknown", [](cups_page_header2_t &h) { set_raw(h.cupsColorSpace, 200); }},
+        {"colour order unknown", [](cups_page_header2_t &h) { set_raw(h.cupsColorOrder, 77); }},
+        {"duplex and tumble neither true nor false",
+         [](cups_page_header2_t &h) {
+             set_raw(h.Duplex, 0xF8FFu);
+             set_raw(h.Tumble, 2);
+             set_raw(h.Collate, 0xFFFFFFFFu);
          }},
         {"margins huge", [](cups_page_header2_t &h) { h.Margins[0] = h.Margins[1] = 0xFFFFFFFFu; }},
     };
