@@ -1,5 +1,7 @@
 #include "dump_support.h"
 
+#include <cstdlib>
+#include <png.h>
 #include <stdexcept>
 
 namespace dump_test {
@@ -51,5 +53,19 @@ Result read_bytes(const Bytes &bytes) {
     r.ok = pclxl_reader::read_job(source, r.recorder, r.summary, r.error);
     return r;
 }
+
+Bytes read_png(const std::string &path, int *channels) {
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_file(&image, path.c_str()))
+        return {};
+    *channels = int(PNG_IMAGE_PIXEL_CHANNELS(image.format));
+    Bytes pixels(PNG_IMAGE_SIZE(image));
+    if (!png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr))
+        return {};
+    return pixels;
+}
+
+bool shell(const std::string &command) { return std::system(command.c_str()) == 0; }
 
 } // namespace dump_test

@@ -44,6 +44,13 @@ struct Result {
 
 Result read_bytes(const Bytes &bytes);
 
+// The pixels of a PNG file as 8-bit samples, and their number per pixel;
+// empty if the file cannot be read.
+Bytes read_png(const std::string &path, int *channels);
+
+// Runs `command` through the shell; true when it exits with status 0.
+bool shell(const std::string &command);
+
 } // namespace dump_test
 
 #endif

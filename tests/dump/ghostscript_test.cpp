@@ -104,4 +104,24 @@ TEST_F(Ghostscript, RunLengthAndDeltaRowDecodeAlike) {
     EXPECT_EQ(rle.recorder.rows.at(0), delta.recorder.rows.at(0));
 }
 
+// --images decodes JPEG blocks too: the RGB image compressed JPEG comes out
+// close to the same image compressed delta-row.
+TEST_F(Ghostscript, ImagesDecodeJpegBlocks) {
+    render("pxlcolor", 2);
+    render("pxlcolor", 3);
+    for (int mode : {2, 3})
+        ASSERT_TRUE(shell(std::string(PCLXL_TOOL) + " dump --summary --images " + dir_ + "/png" +
+                          std::to_string(mode) + " " + dir_ + "/pxlcolor" + std::to_string(mode) +
+                          ".pxl > /dev/null"));
+    int channels = 0;
+    const Bytes jpeg = read_png(dir_ + "/png2/image-002.png", &channels);
+    const Bytes exact = read_png(dir_ + "/png3/image-002.png", &channels);
+    ASSERT_EQ(jpeg.size(), exact.size());
+    ASSERT_FALSE(exact.empty());
+    long difference = 0;
+    for (size_t i = 0; i < exact.size(); ++i)
+        difference += std::labs(long(jpeg[i]) - long(exact[i]));
+    EXPECT_LT(difference / long(exact.size()), 16) << "mean difference per sample";
+}
+
 } // namespace

@@ -5,7 +5,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <png.h>
 #include <random>
 #include <string>
 #include <unistd.h>
@@ -165,19 +164,6 @@ TEST(LibraryJobs, CustomAndNamedMediaSizesPass) {
         else
             EXPECT_EQ(size.rfind("custom ", 0), 0u) << size;
     }
-}
-
-// --images writes PNG files; read them back with libpng.
-Bytes read_png(const std::string &path, int *channels) {
-    png_image image{};
-    image.version = PNG_IMAGE_VERSION;
-    if (!png_image_begin_read_from_file(&image, path.c_str()))
-        return {};
-    *channels = PNG_IMAGE_PIXEL_CHANNELS(image.format);
-    Bytes pixels(PNG_IMAGE_SIZE(image));
-    if (!png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr))
-        return {};
-    return pixels;
 }
 
 TEST(LibraryJobs, DumpImagesWritesThePixelsAsPng) {

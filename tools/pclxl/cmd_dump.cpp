@@ -9,6 +9,7 @@
 #include <sys/stat.h>
 
 #include "commands.h"
+#include "jpeg_block.h"
 #include "png_image.h"
 #include "reader.h"
 
@@ -25,7 +26,8 @@ const char kUsage[] = "usage: pclxl dump [--summary] [--images DIR] FILE|-\n"
                       "                 attributes; PJL lines as they are\n"
                       "  --summary      pages, operator counts, images, fonts and size instead\n"
                       "  --images DIR   write each decoded image to DIR as image-NNN.png\n"
-                      "                 (raster patterns as pattern-NNN.png)\n"
+                      "                 (raster patterns as pattern-NNN.png; JPEG blocks are\n"
+                      "                 decoded with libjpeg)\n"
                       "FILE - reads standard input. Exit status: 0 well-formed, 1 malformed,\n"
                       "2 usage or file error.\n";
 
@@ -67,15 +69,33 @@ class DumpListener : public Listener {
     }
     void image_end(const ImageInfo &image) override { finish_image(&image); }
 
+    // JPEG blocks are decoded here rather than in the reader, which keeps
+    // the reader free of libjpeg; a block is held in memory until it ends.
+    void jpeg_data(const ImageInfo &, const uint8_t *data, size_t n) override {
+        if (png_ && jpeg_error_.empty())
+            jpeg_block_.insert(jpeg_block_.end(), data, data + n);
+    }
+    void jpeg_block_end(const ImageInfo &image, uint32_t, uint32_t rows) override {
+        if (!png_ || !jpeg_error_.empty())
+            return;
+        if (image.color_mapping != enums::eDirectPixel || image.depth != 8)
+            jpeg_error_ = "JPEG data in an image that is not 8-bit direct colour";
+        else
+            jpeg_error_ = decode_jpeg_block(jpeg_block_, image.width, image.components, rows,
+                                            [this](const uint8_t *row) { png_->write_row(row); });
+        jpeg_block_.clear();
+    }
+
     // Closes an image the stream left open (a malformed job).
     void finish_image(const ImageInfo *image) {
         if (!png_)
             return;
-        if (image && !image->decodable) {
+        if (!jpeg_error_.empty()) {
             png_.reset();
             std::remove(path_.c_str());
-            std::fprintf(stderr, "pclxl dump: image %u is JPEG compressed; not written\n",
-                         image->number);
+            std::fprintf(stderr, "pclxl dump: image %u not written: %s\n",
+                         image ? image->number : 0, jpeg_error_.c_str());
+            jpeg_error_.clear();
             return;
         }
         if (!png_->close()) {
@@ -92,6 +112,8 @@ class DumpListener : public Listener {
     const char *images_dir_;
     std::string path_;
     std::unique_ptr<PngImage> png_;
+    std::vector<uint8_t> jpeg_block_;
+    std::string jpeg_error_;
     bool write_failed_ = false;
 };
 

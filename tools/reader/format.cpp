@@ -105,5 +105,7 @@ void Listener::command(const Command &) {}
 void Listener::image_begin(const ImageInfo &) {}
 void Listener::image_row(const ImageInfo &, uint32_t, const uint8_t *) {}
 void Listener::image_end(const ImageInfo &) {}
+void Listener::jpeg_data(const ImageInfo &, const uint8_t *, size_t) {}
+void Listener::jpeg_block_end(const ImageInfo &, uint32_t, uint32_t) {}
 
 } // namespace pclxl_reader

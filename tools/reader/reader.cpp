@@ -398,7 +398,11 @@ class JobReader {
     void consume(const Command &cmd, const uint8_t *data, size_t n, uint64_t at) {
         switch (cmd.op) {
         case op::ReadImage:
-        case op::ReadRastPattern: decoder_->feed(data, n, at); break;
+        case op::ReadRastPattern:
+            decoder_->feed(data, n, at);
+            if (jpeg_block_)
+                listener_.jpeg_data(summary_.images.back(), data, n);
+            break;
         case op::ReadFontHeader: font_header_.feed(data, n, at); break;
         case op::ReadChar: char_->feed(data, n); break;
         default: break;
@@ -555,6 +559,8 @@ class JobReader {
             ImageInfo &image = summary_.images.back();
             const uint64_t end = cmd.has_data ? cmd.data_offset + cmd.data_length : cmd.offset;
             decoder_->end_block(end);
+            if (jpeg_block_)
+                listener_.jpeg_block_end(image, image.rows, decoder_->block_rows_done());
             image.rows += decoder_->block_rows_done();
             break;
         }
@@ -741,9 +747,10 @@ class JobReader {
                                  std::to_string(image.height));
         ++image.blocks;
         image.compressions |= 1u << mode;
-        if (mode == enums::eJPEGCompression) {
+        jpeg_block_ = mode == enums::eJPEGCompression;
+        if (jpeg_block_) {
             ++summary_.jpeg_blocks;
-            image.decodable = false;
+            image.jpeg = true;
         }
         decoder_->begin_block(mode, rows, pad, cmd.data_offset, cmd.data_length);
     }
@@ -806,6 +813,7 @@ class JobReader {
     std::optional<Block> block_;
     std::vector<GraphicsState> graphics_{GraphicsState{}};
     std::unique_ptr<ImageDecoder> decoder_;
+    bool jpeg_block_ = false;
     FontHeaderParser font_header_;
     std::string font_name_;
     uint64_t font_offset_ = 0;

@@ -102,8 +102,8 @@ struct ImageInfo {
     int palette_components = 1;
     unsigned compressions = 0; // bit set: 1 << CompressMode of each block
     uint32_t blocks = 0;
-    uint32_t rows = 0;     // rows delivered so far
-    bool decodable = true; // false once a JPEG block was seen
+    uint32_t rows = 0; // rows delivered so far
+    bool jpeg = false; // true once a JPEG block was seen
 };
 
 struct FontInfo {
@@ -146,6 +146,10 @@ class Listener {
     // One decoded row of image.row_bytes bytes, without padding.
     virtual void image_row(const ImageInfo &image, uint32_t row, const uint8_t *pixels);
     virtual void image_end(const ImageInfo &image);
+    // The data of a JPEG block, which the reader does not decode: in
+    // pieces, then the end of the block with the rows it stands for.
+    virtual void jpeg_data(const ImageInfo &image, const uint8_t *data, size_t n);
+    virtual void jpeg_block_end(const ImageInfo &image, uint32_t start_line, uint32_t rows);
 };
 
 // Reads a whole job. Returns true for a well-formed job; otherwise false
