@@ -64,8 +64,11 @@ std::string value_text(uint16_t id, const Value &v) {
 std::string Value::bytes() const {
     std::string out;
     out.reserve(elements.size());
+    // A hostile stream may give a text as an array of any type: integral
+    // values keep their low 8 bits, values no integer holds give 0 (a
+    // plain conversion of those would be undefined).
     for (double e : elements)
-        out += char(uint8_t(e));
+        out += char(uint8_t(e >= -2147483648.0 && e < 4294967296.0 ? int64_t(e) : 0));
     return out;
 }
 
