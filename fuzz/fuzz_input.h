@@ -99,8 +99,8 @@ struct Stream {
 };
 
 // Sends the library's stderr lines into a temporary file while it lives,
-// so that they can be checked; sanitizer reports still go to the real
-// stderr.
+// so that they can be checked; sanitizer reports and libFuzzer's messages
+// still go to the real stderr.
 class StderrCapture {
   public:
     StderrCapture();
@@ -111,7 +111,7 @@ class StderrCapture {
     std::string take();
 
   private:
-    int saved_ = -1;
+    std::FILE *saved_ = nullptr;
     std::FILE *file_ = nullptr;
 };
 

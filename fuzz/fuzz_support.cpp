@@ -1,41 +1,31 @@
 #include "fuzz_input.h"
 
-#include <cstdint>
 #include <unistd.h>
-
-// Present when a sanitizer runtime is linked; weak so that the plain
-// replay build links without one.
-extern "C" void __sanitizer_set_report_fd(void *fd) __attribute__((weak));
 
 namespace pclxl_fuzz {
 
-// One file for the whole run: a fuzzer makes a capture per input.
+// The library writes its lines through the C stream `stderr`; pointing that
+// stream at a file captures them, while sanitizer reports and libFuzzer's
+// own messages (written to descriptor 2 and to libFuzzer's saved stream)
+// still reach the terminal. One file serves the whole run.
 static std::FILE *capture_file() {
     static std::FILE *file = std::tmpfile();
     return file;
 }
 
 StderrCapture::StderrCapture() {
-    std::fflush(stderr);
     file_ = capture_file();
-    saved_ = dup(2);
-    if (file_ == nullptr || saved_ < 0 || dup2(fileno(file_), 2) < 0)
+    if (file_ == nullptr)
         std::abort();
+    saved_ = stderr;
+    stderr = file_;
     take();
-    if (__sanitizer_set_report_fd != nullptr)
-        __sanitizer_set_report_fd(reinterpret_cast<void *>(static_cast<intptr_t>(saved_)));
 }
 
-StderrCapture::~StderrCapture() {
-    std::fflush(stderr);
-    dup2(saved_, 2);
-    if (__sanitizer_set_report_fd != nullptr)
-        __sanitizer_set_report_fd(reinterpret_cast<void *>(static_cast<intptr_t>(2)));
-    close(saved_);
-}
+StderrCapture::~StderrCapture() { stderr = saved_; }
 
 std::string StderrCapture::take() {
-    std::fflush(stderr);
+    std::fflush(file_);
     std::string out;
     std::rewind(file_);
     char buf[4096];
