@@ -12,6 +12,7 @@
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
+#include <tmmintrin.h>
 #endif
 
 namespace pclxl::raster {
@@ -128,7 +129,63 @@ inline void bgrx_to_rgb_sse2(unsigned char *dst, const unsigned char *src, size_
     bgrx_to_rgb_scalar(dst, src, pixels);
 }
 
-inline void swap_rb24(unsigned char *p, size_t pixels) { swap_rb24_sse2(p, pixels); }
+// With SSSE3 (nearly every x86-64 processor in use, checked at run time) a
+// byte shuffle does the same in about half the instructions: each output
+// vector gathers its bytes from its own input vector and the neighbours.
+namespace detail {
+
+struct ShuffleControls {
+    // [output vector][input vector][lane]: the input lane, or 0x80 for zero.
+    unsigned char take[3][3][16];
+};
+
+constexpr ShuffleControls make_shuffle_controls() {
+    ShuffleControls c{};
+    for (int v = 0; v < 3; ++v)
+        for (int i = 0; i < 16; ++i) {
+            const int q = 16 * v + i, phase = q % 3;
+            const int src = phase == 0 ? q + 2 : phase == 2 ? q - 2 : q;
+            for (int w = 0; w < 3; ++w)
+                c.take[v][w][i] = src / 16 == w ? static_cast<unsigned char>(src % 16) : 0x80;
+        }
+    return c;
+}
+
+inline constexpr ShuffleControls kShuffle = make_shuffle_controls();
+
+__attribute__((target("ssse3"))) inline void swap_rb24_ssse3(unsigned char *p, size_t pixels) {
+    auto ctl = [](int v, int w) {
+        return _mm_loadu_si128(reinterpret_cast<const __m128i *>(kShuffle.take[v][w]));
+    };
+    const __m128i c00 = ctl(0, 0), c01 = ctl(0, 1), c10 = ctl(1, 0), c11 = ctl(1, 1),
+                  c12 = ctl(1, 2), c21 = ctl(2, 1), c22 = ctl(2, 2);
+    size_t blocks = pixels / 16;
+    for (; blocks != 0; --blocks, p += 48) {
+        __m128i *v = reinterpret_cast<__m128i *>(p);
+        const __m128i v0 = _mm_loadu_si128(v), v1 = _mm_loadu_si128(v + 1),
+                      v2 = _mm_loadu_si128(v + 2);
+        _mm_storeu_si128(v, _mm_or_si128(_mm_shuffle_epi8(v0, c00), _mm_shuffle_epi8(v1, c01)));
+        _mm_storeu_si128(v + 1, _mm_or_si128(_mm_shuffle_epi8(v1, c11),
+                                             _mm_or_si128(_mm_shuffle_epi8(v0, c10),
+                                                          _mm_shuffle_epi8(v2, c12))));
+        _mm_storeu_si128(v + 2, _mm_or_si128(_mm_shuffle_epi8(v2, c22), _mm_shuffle_epi8(v1, c21)));
+    }
+    swap_rb24_scalar(p, pixels % 16);
+}
+
+inline bool have_ssse3() {
+    static const bool yes = (__builtin_cpu_init(), __builtin_cpu_supports("ssse3"));
+    return yes;
+}
+
+} // namespace detail
+
+inline void swap_rb24(unsigned char *p, size_t pixels) {
+    if (detail::have_ssse3())
+        detail::swap_rb24_ssse3(p, pixels);
+    else
+        swap_rb24_sse2(p, pixels);
+}
 inline void bgrx_to_rgb(unsigned char *dst, const unsigned char *src, size_t pixels) {
     bgrx_to_rgb_sse2(dst, src, pixels);
 }

@@ -206,6 +206,11 @@ TEST(PixelConversion, VectorFormsMatchScalar) {
         pclxl::raster::swap_rb24(fast.data(), pixels);
         pclxl::raster::swap_rb24_scalar(plain.data(), pixels);
         ASSERT_EQ(fast, plain) << pixels << " pixels";
+#if defined(__SSE2__)
+        Bytes sse2 = bgr;
+        pclxl::raster::swap_rb24_sse2(sse2.data(), pixels);
+        ASSERT_EQ(sse2, plain) << pixels << " pixels";
+#endif
 
         // Exact-size destination: the vector form must not store past it.
         std::vector<unsigned char> dst_fast(3 * pixels + 1, 0x5A), dst_plain(3 * pixels);
