@@ -1,4 +1,5 @@
 // Text forms of values, attributes and commands for listings.
+#include <cstdint>
 #include <cstdio>
 
 #include "reader.h"
@@ -31,7 +32,7 @@ std::string value_text(uint16_t id, const Value &v) {
     switch (v.shape) {
     case Shape::Scalar: {
         if (v.type != ElementType::Real32)
-            if (const char *name = enum_name(id, uint32_t(v.number())))
+            if (const char *name = enum_name(id, uint32_t(v.integer())))
                 return name;
         return number_text(v, v.number());
     }
@@ -60,6 +61,13 @@ std::string value_text(uint16_t id, const Value &v) {
 }
 
 } // namespace
+
+int64_t Value::integer(size_t i) const {
+    const double v = number(i);
+    if (!(v >= -2147483648.0)) // also NaN
+        return v < 0 ? INT32_MIN : 0;
+    return v < 4294967296.0 ? int64_t(v) : int64_t(UINT32_MAX);
+}
 
 std::string Value::bytes() const {
     std::string out;

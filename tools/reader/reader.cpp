@@ -438,9 +438,9 @@ class JobReader {
         return *v;
     }
 
-    static double number_or(const Command &cmd, uint16_t id, double fallback) {
+    static int64_t number_or(const Command &cmd, uint16_t id, int64_t fallback) {
         const Value *v = cmd.find(id);
-        return v ? v->number() : fallback;
+        return v ? v->integer() : fallback;
     }
 
     void before_data(Command &cmd) {
@@ -512,7 +512,7 @@ class JobReader {
         case op::BeginFontHeader: begin_font_header(cmd); break;
         case op::ReadFontHeader: {
             need_block(cmd, op::BeginFontHeader);
-            const uint32_t length = uint32_t(need_attribute(cmd, attr::FontHeaderLength).number());
+            const uint32_t length = uint32_t(need_attribute(cmd, attr::FontHeaderLength).integer());
             if (length != cmd.data_length)
                 fail(cmd.data_offset, "ReadFontHeader data is " + std::to_string(cmd.data_length) +
                                           " bytes; FontHeaderLength says " +
@@ -524,7 +524,7 @@ class JobReader {
         case op::ReadChar: {
             need_block(cmd, op::BeginChar);
             need_attribute(cmd, attr::CharCode);
-            const uint32_t size = uint32_t(need_attribute(cmd, attr::CharDataSize).number());
+            const uint32_t size = uint32_t(need_attribute(cmd, attr::CharDataSize).integer());
             if (size != cmd.data_length)
                 fail(cmd.data_offset, "ReadChar data is " + std::to_string(cmd.data_length) +
                                           " bytes; CharDataSize says " + std::to_string(size));
@@ -566,7 +566,7 @@ class JobReader {
         }
         case op::ReadChar:
             cmd.data_note = char_->finish(cmd.data_offset,
-                                          uint32_t(need_attribute(cmd, attr::CharCode).number()));
+                                          uint32_t(need_attribute(cmd, attr::CharCode).integer()));
             if (font_ != SIZE_MAX)
                 ++summary_.fonts[font_].characters;
             break;
@@ -607,8 +607,9 @@ class JobReader {
     }
 
     void check_points(const Command &cmd) {
-        const uint64_t points = uint64_t(need_attribute(cmd, attr::NumberOfPoints).number());
-        const int type = int(need_attribute(cmd, attr::PointType).number());
+        const uint64_t points =
+            uint64_t(uint32_t(need_attribute(cmd, attr::NumberOfPoints).integer()));
+        const int type = int(need_attribute(cmd, attr::PointType).integer());
         if (type < 0 || type > 3)
             fail(cmd.offset, "PointType " + std::to_string(type) +
                                  " (expected eUByte, eSByte, eUInt16 or eSInt16)");
@@ -705,8 +706,8 @@ class JobReader {
         image.pattern = pattern;
         image.width = image_side(cmd, attr::SourceWidth);
         image.height = image_side(cmd, attr::SourceHeight);
-        image.color_mapping = int(need_attribute(cmd, attr::ColorMapping).number());
-        image.depth = depth_bits(cmd, int(need_attribute(cmd, attr::ColorDepth).number()));
+        image.color_mapping = int(need_attribute(cmd, attr::ColorMapping).integer());
+        image.depth = depth_bits(cmd, int(need_attribute(cmd, attr::ColorDepth).integer()));
         image.color_space = gs.color_space;
         const int space_components = gs.color_space == enums::eGray ? 1 : 3;
         if (image.color_mapping == enums::eIndexedPixel) {
@@ -732,9 +733,9 @@ class JobReader {
     void read_image(const Command &cmd, uint8_t begin) {
         need_block(cmd, begin);
         ImageInfo &image = summary_.images.back();
-        const uint32_t start = uint32_t(need_attribute(cmd, attr::StartLine).number());
-        const uint32_t rows = uint32_t(need_attribute(cmd, attr::BlockHeight).number());
-        const int mode = int(need_attribute(cmd, attr::CompressMode).number());
+        const uint32_t start = uint32_t(need_attribute(cmd, attr::StartLine).integer());
+        const uint32_t rows = uint32_t(need_attribute(cmd, attr::BlockHeight).integer());
+        const int mode = int(need_attribute(cmd, attr::CompressMode).integer());
         const uint32_t pad = uint32_t(number_or(cmd, attr::PadBytesMultiple, kDefaultPadBytes));
         if (mode < enums::eNoCompression || mode > enums::eDeltaRowCompression)
             fail(cmd.offset, "CompressMode " + std::to_string(mode) + " (expected 0 to 3)");

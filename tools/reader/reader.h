@@ -55,6 +55,10 @@ struct Value {
     static constexpr uint32_t kMaxStoredElements = 65536;
 
     double number(size_t i = 0) const { return i < elements.size() ? elements[i] : 0.0; }
+    // number(i) for counts, sizes and enumerations: truncated toward zero and
+    // held to -2^31 .. 2^32 - 1 (NaN gives 0), so that whatever a stream
+    // holds converts to an integer type without undefined behaviour.
+    int64_t integer(size_t i = 0) const;
     std::string bytes() const; // the elements of a ubyte array as bytes
 };
 
