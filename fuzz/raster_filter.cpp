@@ -1,6 +1,9 @@
 // Property: the raster filter's page loop takes any bytes as CUPS raster
 // without crashing or hanging; it ends with status 0, or 1 after an
 // "ERROR: " line; and what it wrote is empty or a job the reader accepts.
+#include <cstddef>
+#include <cstring>
+#include <cups/raster.h>
 #include <string>
 #include <sys/mman.h>
 #include <unistd.h>
@@ -27,6 +30,22 @@ std::vector<uint8_t> contents(int fd) {
     return out;
 }
 
+// libcups allocates and clears a line buffer of the header's bytes per
+// line while it reads the header, before the filter can refuse it: a
+// header asking for gigabytes costs seconds inside libcups. Such first
+// pages are left to the hostile raster tests, which give the sizes with
+// an uncompressed stream.
+bool huge_first_line(const uint8_t *raster, size_t size) {
+    const size_t at = 4 + offsetof(cups_page_header2_t, cupsBytesPerLine);
+    if (size < at + 4)
+        return false;
+    uint32_t v;
+    std::memcpy(&v, raster + at, 4);
+    if (raster[0] != 'R') // the sync word reversed: the other byte order
+        v = __builtin_bswap32(v);
+    return v > (1u << 20);
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
@@ -35,6 +54,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
                                            "Duplex=DuplexNoTumble PageSize=Letter",
                                            "MediaType=Labels InputSlot=Tray1 noCollate"};
     const char *options = size == 0 ? nullptr : kOptions[data[0] % 5];
+    if (size > 1 && huge_first_line(data + 1, size - 1))
+        return 0;
     const int in = memory_file("raster"), out = memory_file("job");
     if (size > 1 && write(in, data + 1, size - 1) != static_cast<ssize_t>(size - 1))
         std::abort();
