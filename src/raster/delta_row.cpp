@@ -154,21 +154,26 @@ struct Encoder {
     // Walks the change mask `diff` of the window at `base`: bits past the end
     // of the row must be clear (they then read as unchanged and close a run).
     void walk(uint64_t diff, size_t base) {
-        uint64_t same = ~diff;
-        for (;;) {
-            if (!run_open) {
-                if (diff == 0)
-                    return;
-                const unsigned k = static_cast<unsigned>(__builtin_ctzll(diff));
-                run_start = base + k;
-                run_open = true;
-                same &= ~uint64_t{0} << k;
-            }
-            if (same == 0) { // the run goes on into the next window
+        const uint64_t same = ~diff;
+        if (run_open) { // a run from the window before
+            if (same == 0) {
                 flush_full(base + kWindow);
                 return;
             }
             const unsigned j = static_cast<unsigned>(__builtin_ctzll(same));
+            close_run(base + j);
+            diff &= ~uint64_t{0} << j;
+        }
+        while (diff != 0) {
+            const unsigned k = static_cast<unsigned>(__builtin_ctzll(diff));
+            run_start = base + k;
+            const uint64_t after = same & (~uint64_t{0} << k);
+            if (after == 0) { // the run goes on into the next window
+                run_open = true;
+                flush_full(base + kWindow);
+                return;
+            }
+            const unsigned j = static_cast<unsigned>(__builtin_ctzll(after));
             close_run(base + j);
             diff &= ~uint64_t{0} << j;
         }
