@@ -39,9 +39,10 @@ bool huge_first_line(const uint8_t *raster, size_t size) {
     const size_t at = 4 + offsetof(cups_page_header2_t, cupsBytesPerLine);
     if (size < at + 4)
         return false;
-    uint32_t v;
+    uint32_t sync, v;
+    std::memcpy(&sync, raster, 4);
     std::memcpy(&v, raster + at, 4);
-    if (raster[0] != 'R') // the sync word reversed: the other byte order
+    if (sync >> 24 != 'R') // "RaS2", "RaS3", "RaSt" read in the other byte order
         v = __builtin_bswap32(v);
     return v > (1u << 20);
 }
