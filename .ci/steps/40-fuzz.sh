@@ -3,7 +3,7 @@
 # UndefinedBehaviorSanitizer, two at a time. Any report fails the step;
 # the input that caused it is kept in build-fuzz/artifacts/.
 set -euo pipefail
-seconds=${FUZZ_SECONDS:-40}
+seconds=${FUZZ_SECONDS:-30}
 cmake -S . -B build-fuzz -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPCLXL_BUILD_FUZZ=ON -DPCLXL_BUILD_TESTS=OFF \
   -DPCLXL_SANITIZE=fuzzer-no-link,address,undefined >/dev/null
