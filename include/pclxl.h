@@ -247,8 +247,11 @@ PCLXL_API void pclxl_end_page(bool collate, uint16_t copies);
  * data            first (top) row. 24-bit images are converted in place:
  *                 B,G,R becomes R,G,B in the caller's memory.
  * width, height   in pixels, at most 65535 each.
- * stride          bytes from one row to the next; may be negative.
- * bits_per_pixel  1: all `stride` bytes of each row are sent;
+ * stride          bytes from one row to the next; may be negative (not at
+ *                 1 bit per pixel).
+ * bits_per_pixel  1: all `stride` bytes of each row are sent, so pass a
+ *                 stride of exactly (width + 7) / 8: interpreters reject
+ *                 rows longer than the image's width;
  *                 8: `width` bytes of gray; 24: B,G,R pixels;
  *                 32: B,G,R,x pixels (sent as R,G,B, data unchanged).
  * x, y            place on the page (clamped to -32700..32700).
