@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <string>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include "dump_support.h"
 
@@ -11,65 +12,58 @@ namespace {
 
 using namespace dump_test;
 
-struct Outcome {
-    int status;
-    std::string output; // stdout and stderr
-};
-
-// Runs `pclxl ARGS`, feeding `input` on standard input.
-Outcome run(const std::string &args, const Bytes &input = {}) {
+// Runs `pclxl ARGS` with `input` on standard input; its exit status, and
+// stdout and stderr in *output.
+int run(const std::string &args, const Bytes &input, std::string *output) {
     const std::string in = "/tmp/pclxl-cli-test-" + std::to_string(getpid());
     std::FILE *f = std::fopen(in.c_str(), "wb");
-    if (!input.empty())
-        std::fwrite(input.data(), 1, input.size(), f);
+    std::fwrite(input.data(), 1, input.size(), f);
     std::fclose(f);
-    const std::string command = std::string(PCLXL_TOOL) + " " + args + " < " + in + " 2>&1";
-    Outcome r{-1, ""};
-    if (std::FILE *p = popen(command.c_str(), "r")) {
+    int status = -1;
+    if (std::FILE *p =
+            popen((std::string(PCLXL_TOOL) + " " + args + " < " + in + " 2>&1").c_str(), "r")) {
         char buf[4096];
-        size_t n;
-        while ((n = std::fread(buf, 1, sizeof buf, p)) > 0)
-            r.output.append(buf, n);
-        const int status = pclose(p);
-        r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        for (size_t n; (n = std::fread(buf, 1, sizeof buf, p)) > 0;)
+            output->append(buf, n);
+        const int s = pclose(p);
+        status = WIFEXITED(s) ? WEXITSTATUS(s) : -1;
     }
     std::remove(in.c_str());
-    return r;
+    return status;
 }
 
-const Bytes kJob = from_hex(in_page("C0 CC F8 2C 7B"));
-
-TEST(Cli, ListsAWellFormedJobFromStandardInput) {
-    const Outcome r = run("dump -", kJob);
-    EXPECT_EQ(r.status, 0) << r.output;
-    EXPECT_NE(r.output.find(") HP-PCL XL;3;0;\n"), std::string::npos) << r.output;
-    EXPECT_NE(r.output.find(": SetROP ROP3=204\n"), std::string::npos) << r.output;
-}
-
-TEST(Cli, SummaryCountsPagesAndBytes) {
-    const Outcome r = run("dump --summary -", kJob);
-    EXPECT_EQ(r.status, 0) << r.output;
-    EXPECT_NE(r.output.find("pages: 1\n  page 1: media eA4Paper, copies 1\n"), std::string::npos)
-        << r.output;
-    EXPECT_NE(r.output.find("total bytes: " + std::to_string(kJob.size()) + "\n"),
-              std::string::npos)
-        << r.output;
-}
-
-TEST(Cli, MalformedJobExitsOneWithOffsetAndMessage) {
-    const Outcome r = run("dump -", from_hex(in_page("3A")));
-    EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.output.find("pclxl dump: <stdin>: offset "), std::string::npos) << r.output;
-    EXPECT_NE(r.output.find(": unknown tag 0x3A\n"), std::string::npos) << r.output;
-}
-
-TEST(Cli, UsageAndFileErrorsExitTwo) {
-    EXPECT_EQ(run("dump").status, 2);
-    EXPECT_EQ(run("dump /nonexistent/job.pxl").status, 2);
-    EXPECT_EQ(run("dump --bogus -").status, 2);
-    EXPECT_EQ(run("dump --help").status, 0);
-    EXPECT_EQ(run("--help").status, 0);
-    EXPECT_EQ(run("no-such-command").status, 2);
+TEST(Cli, StatusAndOutput) {
+    const Bytes job = from_hex(in_page("C0 CC F8 2C 7B"));
+    const struct {
+        const char *args;
+        Bytes input;
+        int status;
+        std::vector<std::string> lines; // parts of the output
+    } cases[] = {
+        {"dump -", job, 0, {") HP-PCL XL;3;0;\n", ": SetROP ROP3=204\n"}},
+        {"dump --summary -",
+         job,
+         0,
+         {"pages: 1\n  page 1: media eA4Paper, copies 1\n",
+          "total bytes: " + std::to_string(job.size()) + "\n"}},
+        {"dump -",
+         from_hex(in_page("3A")),
+         1,
+         {"pclxl dump: <stdin>: offset ", ": unknown tag 0x3A\n"}},
+        {"dump", {}, 2, {}},
+        {"dump /nonexistent/job.pxl", {}, 2, {}},
+        {"dump --bogus -", {}, 2, {}},
+        {"no-such-command", {}, 2, {}},
+        {"dump --help", {}, 0, {}},
+        {"--help", {}, 0, {}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.args);
+        std::string output;
+        EXPECT_EQ(run(c.args, c.input, &output), c.status) << output;
+        for (const std::string &line : c.lines)
+            EXPECT_NE(output.find(line), std::string::npos) << output;
+    }
 }
 
 } // namespace

@@ -17,9 +17,9 @@ using Bytes = std::vector<uint8_t>;
 // a position, stored in *mark (the offset of the byte after it).
 Bytes from_hex(const std::string &text, int64_t *mark = nullptr);
 
-// Framing in hex, low byte first: the stream header line, then session,
-// data source and page operators as the library writes them.
-extern const char *const kHeader; // ") HP-PCL XL;3;0;\r\n"
+// The stream header line, low byte first, and the session, data source and
+// page operators around `body` as the library writes them.
+extern const char *const kHeader;
 std::string in_session(const std::string &body);
 std::string in_page(const std::string &body);
 
@@ -47,9 +47,6 @@ Result read_bytes(const Bytes &bytes);
 // The pixels of a PNG file as 8-bit samples, and their number per pixel;
 // empty if the file cannot be read.
 Bytes read_png(const std::string &path, int *channels);
-
-// Runs `command` through the shell; true when it exits with status 0.
-bool shell(const std::string &command);
 
 } // namespace dump_test
 

@@ -1,10 +1,9 @@
-// Jobs written through the library's API pass the reader, and the images
-// in them decode to the pixels the host passed in, both through the reader
-// and through `pclxl dump --images`.
+// Jobs written through the library pass the reader, and their images
+// decode to the host's pixels through the reader and `pclxl dump --images`.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <random>
 #include <string>
 #include <unistd.h>
@@ -17,18 +16,10 @@ namespace {
 
 using namespace dump_test;
 
-void append(const void *buffer, unsigned int length, const void *context) {
-    auto *out = static_cast<Bytes *>(const_cast<void *>(context));
-    const auto *p = static_cast<const uint8_t *>(buffer);
-    out->insert(out->end(), p, p + length);
-}
-
-// Writes a job whose page holds what `draw` writes; library trace lines on
-// stderr are swallowed.
+// A job whose page holds what `draw` writes.
 template <class Fn> Bytes write_job(Fn draw, const char *media = "A4", int code = 2) {
-    Bytes out;
+    pclxl_test::Capture out;
     pclxl_test::capture_stderr([&] {
-        pclxl_init(&out, append);
         pclxl_start_job_new("A4", "plain", "tray_1", "color", false, "simplex", 2);
         pclxl_begin_session(600, 600);
         pclxl_open_datasource();
@@ -38,17 +29,8 @@ template <class Fn> Bytes write_job(Fn draw, const char *media = "A4", int code 
         pclxl_close_datasource();
         pclxl_end_session();
         pclxl_end_job();
-        pclxl_init(nullptr, nullptr);
     });
-    return out;
-}
-
-Bytes random_bytes(size_t n, unsigned seed) {
-    std::mt19937 rng(seed);
-    Bytes b(n);
-    for (auto &x : b)
-        x = uint8_t(rng() % 4 == 0 ? rng() : 0x80); // runs and changes, like real rows
-    return b;
+    return out.all();
 }
 
 struct Picture {
@@ -57,24 +39,20 @@ struct Picture {
     Bytes expected; // rows as the reader must decode them, back to back
 };
 
-Picture gray8(int w, int h, unsigned seed) {
-    Picture p{0, 8, w, h, w, random_bytes(size_t(w) * h, seed), {}};
+// Random rows of runs and changes, like real ones; 1-bit pictures are
+// indexed, 24- and 32-bit ones come as B,G,R(,x) and decode as R,G,B.
+Picture picture(int bits, int w, int h, unsigned seed) {
+    const int stride = bits == 1 ? (w + 7) / 8 : w * bits / 8;
+    Picture p{bits == 1, bits, w, h, stride, Bytes(size_t(stride) * h), {}};
+    std::mt19937 rng(seed);
+    for (auto &x : p.pixels)
+        x = uint8_t(rng() % 4 == 0 ? rng() : 0x80);
     p.expected = p.pixels;
-    return p;
-}
-
-Picture rgb(int bits, int w, int h, unsigned seed) {
-    const int bpp = bits / 8;
-    Picture p{0, bits, w, h, w * bpp, random_bytes(size_t(w) * h * bpp, seed), {}};
-    for (size_t i = 0; i < p.pixels.size(); i += size_t(bpp)) // B,G,R(,x) becomes R,G,B
-        p.expected.insert(p.expected.end(), {p.pixels[i + 2], p.pixels[i + 1], p.pixels[i]});
-    return p;
-}
-
-Picture bits1(int w, int h, unsigned seed) {
-    const int stride = (w + 7) / 8;
-    Picture p{1, 1, w, h, stride, random_bytes(size_t(stride) * h, seed), {}};
-    p.expected = p.pixels;
+    if (bits >= 24) {
+        p.expected.clear();
+        for (size_t i = 0; i < p.pixels.size(); i += size_t(bits / 8))
+            p.expected.insert(p.expected.end(), {p.pixels[i + 2], p.pixels[i + 1], p.pixels[i]});
+    }
     return p;
 }
 
@@ -88,34 +66,13 @@ void draw(Picture p) { // a copy: 24-bit pixels are converted in place
               1);
 }
 
-Bytes joined_rows(const std::vector<Bytes> &rows) {
-    Bytes all;
-    for (const Bytes &r : rows)
-        all.insert(all.end(), r.begin(), r.end());
-    return all;
-}
-
-TEST(LibraryJobs, ImagesDecodeToTheHostsPixels) {
-    const std::vector<Picture> pictures = {gray8(37, 20, 1), rgb(24, 13, 9, 2), rgb(32, 11, 5, 3),
-                                           bits1(21, 7, 4),
+// Every kind of command the library writes: images of each depth, a bitmap
+// font and text, and paths.
+TEST(LibraryJobs, PassTheReaderAndImagesDecodeToTheHostsPixels) {
+    const std::vector<Picture> pictures = {picture(8, 37, 20, 1), picture(24, 13, 9, 2),
+                                           picture(32, 11, 5, 3), picture(1, 21, 7, 4),
                                            // rows of 4000 bytes: several blocks per image
-                                           gray8(4000, 40, 5)};
-    const Bytes job = write_job([&] {
-        for (const Picture &p : pictures)
-            draw(p);
-    });
-    const Result r = read_bytes(job);
-    ASSERT_TRUE(r.ok) << "offset " << r.error.offset << ": " << r.error.message;
-    ASSERT_EQ(r.summary.images.size(), pictures.size());
-    EXPECT_GT(r.summary.images.back().blocks, 1u);
-    for (size_t i = 0; i < pictures.size(); ++i) {
-        SCOPED_TRACE("image " + std::to_string(i + 1));
-        EXPECT_EQ(r.summary.images[i].rows, uint32_t(pictures[i].height));
-        EXPECT_EQ(joined_rows(r.recorder.rows.at(i)), pictures[i].expected);
-    }
-}
-
-TEST(LibraryJobs, PagesFontsTextAndPathsPass) {
+                                           picture(8, 4000, 40, 5)};
     const unsigned char glyph[] = {0xAA, 0x55};
     const _point16 rect[2] = {{10, 20}, {300, 400}};
     const _point16 poly[4] = {{0, 0}, {100, 0}, {100, 100}, {0, 100}};
@@ -123,16 +80,15 @@ TEST(LibraryJobs, PagesFontsTextAndPathsPass) {
     const short dash[2] = {5, 5};
     const uint16_t codes[2] = {0x41, 0x41};
     const uint8_t spacing[2] = {10, 10};
-    const Bytes job = write_job([&] {
+    const Result r = read_bytes(write_job([&] {
+        for (const Picture &p : pictures)
+            draw(p);
         pclxl_set_font_header_for_bitmap("abc", 112, 600, 600);
         pclxl_set_char_for_bitmap("abc", 112, 0x41, glyph, 2, 10, -1, 8, 2);
         pclxl_set_font_for_bitmap("abc", 112, 12.0f);
         pclxl_set_cursorXY(50, 60);
         pclxl_paint_text_for_bitmap(codes, 2, spacing, 2, 0);
         pclxl_remove_font_for_bitmap("abc", 112);
-        pclxl_set_rop3(252);
-        pclxl_addRGBColor(0x112233);
-        pclxl_set_brush_source();
         pclxl_set_line_dash(dash, 2);
         pclxl_add_rect16(rect);
         pclxl_paint_path();
@@ -141,44 +97,49 @@ TEST(LibraryJobs, PagesFontsTextAndPathsPass) {
         pclxl_arc16(arc);
         pclxl_set_clip_to_page();
         pclxl_add_comment("note", 4);
-    });
-    const Result r = read_bytes(job);
+    }));
     ASSERT_TRUE(r.ok) << "offset " << r.error.offset << ": " << r.error.message;
     ASSERT_EQ(r.summary.fonts.size(), 1u);
-    EXPECT_EQ(r.summary.fonts[0].name, "12BMabc");
-    EXPECT_EQ(r.summary.fonts[0].x_resolution, 600);
     EXPECT_EQ(r.summary.fonts[0].characters, 1u);
-    ASSERT_EQ(r.summary.pages.size(), 1u);
-    EXPECT_EQ(r.summary.pages[0].media_size, "eA4Paper");
-    EXPECT_EQ(r.summary.pages[0].copies, 2u);
     EXPECT_EQ(r.summary.operator_counts.at("Text"), 1u);
+    EXPECT_EQ(r.summary.pages.at(0).copies, 2u);
+    ASSERT_EQ(r.summary.images.size(), pictures.size());
+    EXPECT_GT(r.summary.images.back().blocks, 1u);
+    for (size_t i = 0; i < pictures.size(); ++i) {
+        SCOPED_TRACE("image " + std::to_string(i + 1));
+        Bytes rows;
+        for (const Bytes &row : r.recorder.rows.at(i))
+            rows.insert(rows.end(), row.begin(), row.end());
+        EXPECT_EQ(r.summary.images[i].rows, uint32_t(pictures[i].height));
+        EXPECT_EQ(rows, pictures[i].expected);
+    }
 }
 
-TEST(LibraryJobs, CustomAndNamedMediaSizesPass) {
-    for (auto [media, code] : {std::pair<const char *, int>{"CUSTOM", 0}, {"A4", -1}}) {
-        const Result r = read_bytes(write_job([] {}, media, code));
-        ASSERT_TRUE(r.ok) << media << ": " << r.error.message;
-        const std::string size = r.summary.pages.at(0).media_size;
-        if (code < 0)
-            EXPECT_EQ(size, "A4");
-        else
-            EXPECT_EQ(size.rfind("custom ", 0), 0u) << size;
+TEST(LibraryJobs, NamedAndCustomMediaSizesPass) {
+    const struct {
+        const char *media;
+        int code;
+        const char *size; // as the summary names it; a prefix for custom sizes
+    } cases[] = {{"A4", 2, "eA4Paper"}, {"A4", -1, "A4"}, {"CUSTOM", 0, "custom "}};
+    for (const auto &c : cases) {
+        const Result r = read_bytes(write_job([] {}, c.media, c.code));
+        ASSERT_TRUE(r.ok) << c.media << ": " << r.error.message;
+        EXPECT_EQ(r.summary.pages.at(0).media_size.rfind(c.size, 0), 0u)
+            << r.summary.pages[0].media_size;
     }
 }
 
 TEST(LibraryJobs, DumpImagesWritesThePixelsAsPng) {
     char dir[] = "/tmp/pclxl-dump-XXXXXX";
     ASSERT_NE(mkdtemp(dir), nullptr);
-    const Picture color = rgb(24, 13, 9, 7), mono = bits1(21, 7, 8);
+    const Picture color = picture(24, 13, 9, 7), mono = picture(1, 21, 7, 8);
     const Bytes job = write_job([&] {
         draw(color);
         draw(mono);
     });
     const std::string job_path = std::string(dir) + "/job.pxl";
-    std::FILE *f = std::fopen(job_path.c_str(), "wb");
-    ASSERT_NE(f, nullptr);
-    std::fwrite(job.data(), 1, job.size(), f);
-    std::fclose(f);
+    std::ofstream(job_path, std::ios::binary)
+        .write(reinterpret_cast<const char *>(job.data()), long(job.size()));
     const std::string command = std::string(PCLXL_TOOL) + " dump --summary --images " + dir +
                                 "/png " + job_path + " > /dev/null";
     ASSERT_EQ(std::system(command.c_str()), 0);
