@@ -33,7 +33,6 @@ TEST(Ppd, PapersAreTheFiltersAtTheirTrueSizes) {
     ASSERT_EQ(rastertopclxl::kPaperCount, sizes.size());
     for (size_t i = 0; i < rastertopclxl::kPaperCount; i++) {
         const auto &paper = rastertopclxl::kPapers[i];
-        ASSERT_EQ(1u, sizes.count(paper.ppd_name)) << paper.ppd_name;
         EXPECT_EQ(std::to_string(paper.width_pt) + " " + std::to_string(paper.height_pt),
                   sizes[paper.ppd_name])
             << paper.ppd_name;
@@ -45,8 +44,8 @@ TEST(Ppd, TraysSitAtTheirMediaPosition) {
     ASSERT_EQ(rastertopclxl::kTrayCount, slots.size());
     for (size_t i = 0; i < rastertopclxl::kTrayCount; i++)
         EXPECT_EQ("<</MediaPosition " + std::to_string(i) + ">>setpagedevice",
-                  slots[rastertopclxl::kTrays[i]])
-            << rastertopclxl::kTrays[i];
+                  slots[rastertopclxl::kTrays[i].name])
+            << rastertopclxl::kTrays[i].name;
 }
 
 TEST(Ppd, MediaTypesAreTheFilters) {
@@ -54,7 +53,6 @@ TEST(Ppd, MediaTypesAreTheFilters) {
     ASSERT_EQ(rastertopclxl::kMediaTypeCount, types.size());
     for (size_t i = 0; i < rastertopclxl::kMediaTypeCount; i++) {
         const char *name = rastertopclxl::kMediaTypes[i].name;
-        ASSERT_EQ(1u, types.count(name)) << name;
         EXPECT_NE(std::string::npos, types[name].find(std::string("/MediaType(") + name + ")"));
     }
 }

@@ -14,16 +14,12 @@ cups_page_header2_t a4_header(unsigned bits_per_pixel, cups_cspace_t space) {
     cups_page_header2_t h;
     std::memset(&h, 0, sizeof h);
     h.HWResolution[0] = h.HWResolution[1] = 600;
-    h.PageSize[0] = 595;
-    h.PageSize[1] = 842;
-    h.cupsPageSize[0] = 595;
-    h.cupsPageSize[1] = 842;
+    h.cupsPageSize[0] = h.PageSize[0] = 595;
+    h.cupsPageSize[1] = h.PageSize[1] = 842;
     h.Margins[0] = h.Margins[1] = 12;
-    unsigned box[4] = {12, 12, 583, 830};
-    for (int i = 0; i < 4; i++) {
-        h.ImagingBoundingBox[i] = box[i];
-        h.cupsImagingBBox[i] = static_cast<float>(box[i]);
-    }
+    const unsigned box[4] = {12, 12, 583, 830};
+    for (int i = 0; i < 4; i++)
+        h.cupsImagingBBox[i] = static_cast<float>(h.ImagingBoundingBox[i] = box[i]);
     h.NumCopies = 1;
     std::strcpy(h.cupsPageSizeName, "A4");
     std::strcpy(h.MediaType, "plain");
@@ -48,9 +44,9 @@ std::string read_all(FILE *f) {
     std::string s;
     std::rewind(f);
     char buf[65536];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0)
+    for (size_t n; (n = std::fread(buf, 1, sizeof buf, f)) > 0;)
         s.append(buf, n);
+    std::fclose(f);
     return s;
 }
 } // namespace
@@ -112,10 +108,7 @@ Result run_filter(const std::string &input, const char *options, long cancel_at)
     close(fds[0]);
     writer.join();
 
-    Result result{status, read_all(out), read_all(err)};
-    std::fclose(out);
-    std::fclose(err);
-    return result;
+    return {status, read_all(out), read_all(err)};
 }
 
 size_t count(const std::string &haystack, const std::string &needle) {

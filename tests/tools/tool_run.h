@@ -3,7 +3,6 @@
 #ifndef PCLXL_TESTS_TOOL_RUN_H
 #define PCLXL_TESTS_TOOL_RUN_H
 
-#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -33,9 +32,8 @@ inline bool exists(const std::string &path) {
 }
 
 inline std::string slurp(const std::string &path) {
-    std::ifstream in(path, std::ios::binary);
     std::ostringstream s;
-    s << in.rdbuf();
+    s << std::ifstream(path, std::ios::binary).rdbuf();
     return s.str();
 }
 
@@ -52,22 +50,17 @@ struct Outcome {
 inline Outcome run(const TempDir &dir, const std::vector<std::string> &args) {
     std::string cmd = "cd '" + dir.path + "' && '" PCLXL_TOOL "'";
     for (const std::string &a : args) {
-        std::string quoted = "'";
+        cmd += " '";
         for (char c : a)
-            quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-        cmd += " " + quoted + "'";
+            cmd += c == '\'' ? std::string("'\\''") : std::string(1, c);
+        cmd += "'";
     }
-    cmd += " >'" + dir.path + "/.out' 2>'" + dir.path + "/.err' </dev/null";
-    Outcome r;
+    cmd += " >.out 2>.err </dev/null";
     const int raw = std::system(cmd.c_str());
-    r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    r.out = slurp(dir / ".out");
-    r.err = slurp(dir / ".err");
-    return r;
+    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, slurp(dir / ".out"), slurp(dir / ".err")};
 }
 
-// A job as the reader sees it: its PJL lines, every command, and the rows
-// of every image.
+// A job as the reader sees it: its PJL lines, commands and images.
 struct Job : pclxl_reader::Listener {
     bool ok = false;
     pclxl_reader::Summary summary;
@@ -76,17 +69,10 @@ struct Job : pclxl_reader::Listener {
     std::vector<std::string> pjl;
     std::vector<pclxl_reader::Command> commands;
     std::vector<pclxl_reader::ImageInfo> images;
-    std::vector<std::vector<uint8_t>> image_data; // rows back to back
 
     void pjl_line(uint64_t, const std::string &line) override { pjl.push_back(line); }
     void command(const pclxl_reader::Command &c) override { commands.push_back(c); }
-    void image_begin(const pclxl_reader::ImageInfo &info) override {
-        images.push_back(info);
-        image_data.emplace_back();
-    }
-    void image_row(const pclxl_reader::ImageInfo &info, uint32_t, const uint8_t *px) override {
-        image_data.back().insert(image_data.back().end(), px, px + info.row_bytes);
-    }
+    void image_begin(const pclxl_reader::ImageInfo &info) override { images.push_back(info); }
     void image_end(const pclxl_reader::ImageInfo &info) override { images.back() = info; }
 
     bool has_pjl(const std::string &line) const {
