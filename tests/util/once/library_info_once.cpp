@@ -1,6 +1,6 @@
 // Concurrent first constructions of LIBRARY_INFO build the list once. This
 // program compiles the record's source itself, with a build counter, so it
-// holds the only copy of the list and no other test has built it before.
+// holds the only copy of the list and nothing has built it before.
 #include <atomic>
 #include <thread>
 #include <vector>
@@ -20,21 +20,15 @@ TEST(LibraryInfoOnce, ConcurrentFirstConstructionsBuildOnce) {
     std::vector<std::thread> threads;
     for (int i = 0; i < kThreads; ++i)
         threads.emplace_back([&] {
-            // Start together so that the constructions overlap.
-            --waiting;
+            --waiting; // start together so that the constructions overlap
             while (waiting.load() > 0)
                 std::this_thread::yield();
             rur::pclxl::LIBRARY_INFO info;
-            (void)info;
         });
     for (std::thread &t : threads)
         t.join();
     EXPECT_EQ(pclxl_library_info_builds.load(), 1);
-
-    size_t count = 0;
-    const char *const *lines = pclxl_library_info(&count);
-    EXPECT_EQ(count, 7u);
-    EXPECT_STREQ(lines[0], "LIBRARY_INFO_NAME: pclxl");
+    EXPECT_STREQ(pclxl_library_info(nullptr)[0], "LIBRARY_INFO_NAME: pclxl");
     EXPECT_EQ(pclxl_library_info_builds.load(), 1);
 }
 
