@@ -8,32 +8,18 @@
 
 #include <cstddef>
 
+#include "media_names.h"
+
 namespace rastertopclxl {
 
-// One paper: the PPD keyword, the library's paper name, the true size in
-// points, and the PCL XL MediaSize code (-1: sent as a custom size).
-struct Paper {
-    const char *ppd_name;
-    const char *library_name;
-    int width_pt;
-    int height_pt;
-    int media_size_code;
-};
-
-// One media type: the library's (and the PPD's) keyword and the PCL XL
-// MediaType text of the page.
-struct MediaType {
-    const char *name;
-    const char *pclxl_name;
-};
-
-extern const Paper kPapers[];
-extern const size_t kPaperCount;
-extern const MediaType kMediaTypes[];
-extern const size_t kMediaTypeCount;
-// Trays by their MediaPosition in the PPD: kTrays[position].
-extern const char *const kTrays[];
-extern const size_t kTrayCount;
+using pclxl_media::kMediaTypeCount;
+using pclxl_media::kMediaTypes;
+using pclxl_media::kPaperCount;
+using pclxl_media::kPapers;
+using pclxl_media::kTrayCount;
+using pclxl_media::kTrays;
+using pclxl_media::MediaType;
+using pclxl_media::Paper;
 
 // The paper of a page: by name (PPD keyword or library name) when the
 // header carries a known one, else by size (within 1.5 points), else null.

@@ -14,62 +14,6 @@ namespace pclxl_tool {
 
 namespace {
 
-// Papers that both the PJL header and get_paper_pixel_pclxl() know. The
-// library gives the printable area; the sheet size here only centres it.
-const Paper kPapers[] = {
-    {"A4", 2, 4960, 7016},      // eA4Paper, 210 x 297 mm
-    {"A3", 5, 7016, 9921},      // eA3Paper, 297 x 420 mm
-    {"A5", 16, 3496, 4960},     // eA5Paper, 148 x 210 mm
-    {"Letter", 0, 5100, 6600},  // eLetterPaper, 8.5 x 11 in
-    {"JIS_B5", 11, 4299, 6071}, // eJB5Paper, 182 x 257 mm
-    {"ISO_B5", 13, 4157, 5906}, // eB5Paper, 176 x 250 mm
-};
-
-// Host media-type names and the MediaType text each page carries.
-struct MediaType {
-    const char *name;
-    const char *pclxl;
-};
-const MediaType kMediaTypes[] = {
-    {"plain", "Plain"},
-    {"plain_1", "Plain"},
-    {"plain_2", "Mid Weight"},
-    {"tough_1", "Heavy"},
-    {"tough_1_plus", "Heavy1P"},
-    {"tough_2", "Extra Heavy"},
-    {"tough_3", "Heavy3"},
-    {"labels", "Labels"},
-    {"gloss_labels", "Gloss Lab"},
-    {"matte_labels", "Matte Lab"},
-    {"tissue", "Light"},
-    {"recycled_paper", "Recycled"},
-    {"envelope", "Envelope"},
-    {"cardstock", "Card Stock"},
-    {"film", "Transparency"},
-};
-
-// Host tray names and the MediaSource enumeration each page carries:
-// 1 eAutoSelect, 3 eMultiPurposeTray, 4 eUpperCassette, 5 eLowerCassette,
-// 7 eThirdCassette, 8 and up the external trays. Trays the PJL header
-// gives the same name get the same value.
-struct Tray {
-    const char *name;
-    int media_source;
-};
-const Tray kTrays[] = {
-    {"auto", 1},
-    {"standard_tray", 4},
-    {"tray_1", 5},
-    {"tray_2", 7},
-    {"k_tray_1", 4},
-    {"k_tray_2", 7},
-    {"k_tray_3", 8},
-    {"k_tray_4", 9},
-    {"mpf_tray", 3},
-    {"builtin_large_tray", 10},
-    {"external_large_tray", 11},
-};
-
 // --duplex words and the library's duplex texts.
 struct Duplex {
     const char *name;
@@ -80,34 +24,41 @@ const Duplex kDuplex[] = {
     {"long-edge", "duplex_long_edge"},
     {"short-edge", "duplex_short_edge"},
 };
+const size_t kDuplexCount = sizeof kDuplex / sizeof kDuplex[0];
 
-template <typename T, size_t N> const T *find_name(const T (&table)[N], const char *name) {
-    for (const T &row : table)
-        if (!std::strcmp(row.name, name))
-            return &row;
+// Only the papers with a sheet size are offered.
+bool offered(const Paper &paper) { return paper.sheet_width > 0; }
+template <typename T> bool offered(const T &) { return true; }
+
+template <typename T> const T *find_name(const T *table, size_t count, const char *name) {
+    for (size_t i = 0; i < count; i++)
+        if (offered(table[i]) && !std::strcmp(table[i].name, name))
+            return &table[i];
     return nullptr;
 }
 
-template <typename T, size_t N>
-void bad_choice(const char *command, const char *option, const char *value, const T (&table)[N]) {
+template <typename T>
+void bad_choice(const char *command, const char *option, const char *value, const T *table,
+                size_t count) {
     std::fprintf(stderr, "pclxl %s: unknown %s '%s'; valid choices:", command, option, value);
-    for (const T &row : table)
-        std::fprintf(stderr, " %s", row.name);
+    for (size_t i = 0; i < count; i++)
+        if (offered(table[i]))
+            std::fprintf(stderr, " %s", table[i].name);
     std::fputc('\n', stderr);
 }
 
 const char *duplex_library_text(const std::string &duplex) {
-    const Duplex *d = find_name(kDuplex, duplex.c_str());
+    const Duplex *d = find_name(kDuplex, kDuplexCount, duplex.c_str());
     return d ? d->library : "simplex";
 }
 
 const char *media_type_text(const std::string &name) {
-    const MediaType *m = find_name(kMediaTypes, name.c_str());
-    return m ? m->pclxl : "Plain";
+    const pclxl_media::MediaType *m = pclxl_media::find_media_type(name.c_str());
+    return m ? m->pclxl_name : "Plain";
 }
 
 int media_source_value(const std::string &name) {
-    const Tray *t = find_name(kTrays, name.c_str());
+    const pclxl_media::Tray *t = pclxl_media::find_tray(name.c_str());
     return t ? t->media_source : 1;
 }
 
@@ -125,7 +76,7 @@ const char kJobOptionsHelp[] =
     "  -o FILE              output file; - is standard output\n"
     "  --verbose            show the library's trace lines\n";
 
-JobOptions::JobOptions() : paper(&kPapers[0]) {}
+JobOptions::JobOptions() : paper(&pclxl_media::kPapers[0]) {}
 
 int32_t JobOptions::area_width() const {
     int32_t w = 0, h = 0;
@@ -180,27 +131,28 @@ OptionResult take_job_option(const char *command, int argc, char **argv, int &i,
     const char *value = wants_value ? argv[i + 1] : nullptr;
 
     if (!std::strcmp(arg, "--paper")) {
-        const Paper *p = find_name(kPapers, value);
+        const Paper *p = find_name(pclxl_media::kPapers, pclxl_media::kPaperCount, value);
         if (!p) {
-            bad_choice(command, "paper", value, kPapers);
+            bad_choice(command, "paper", value, pclxl_media::kPapers, pclxl_media::kPaperCount);
             return OptionResult::Error;
         }
         opts.paper = p;
     } else if (!std::strcmp(arg, "--media-type")) {
-        if (!find_name(kMediaTypes, value)) {
-            bad_choice(command, "media type", value, kMediaTypes);
+        if (!pclxl_media::find_media_type(value)) {
+            bad_choice(command, "media type", value, pclxl_media::kMediaTypes,
+                       pclxl_media::kMediaTypeCount);
             return OptionResult::Error;
         }
         opts.media_type = value;
     } else if (!std::strcmp(arg, "--tray")) {
-        if (!find_name(kTrays, value)) {
-            bad_choice(command, "tray", value, kTrays);
+        if (!pclxl_media::find_tray(value)) {
+            bad_choice(command, "tray", value, pclxl_media::kTrays, pclxl_media::kTrayCount);
             return OptionResult::Error;
         }
         opts.tray = value;
     } else if (!std::strcmp(arg, "--duplex")) {
-        if (!find_name(kDuplex, value)) {
-            bad_choice(command, "duplex mode", value, kDuplex);
+        if (!find_name(kDuplex, kDuplexCount, value)) {
+            bad_choice(command, "duplex mode", value, kDuplex, kDuplexCount);
             return OptionResult::Error;
         }
         opts.duplex = value;

@@ -7,20 +7,17 @@
 #include <cstdio>
 #include <string>
 
+#include "media_names.h"
+
 namespace pclxl_tool {
 
 // The units per inch of every job the tool writes. The library's paper
 // sizes are in pixels at this resolution, and the PJL header asks for it.
 constexpr int kResolution = 600;
 
-// A paper the tool can lay out: known to the job header and to
-// get_paper_pixel_pclxl().
-struct Paper {
-    const char *name;    // host name, as the library spells it
-    int media_size_code; // PCL XL MediaSize enumeration
-    int sheet_width;     // whole sheet, pixels at 600 dpi
-    int sheet_height;
-};
+// A paper the tool can lay out: one of the shared papers with a sheet
+// size, known to the job header and to get_paper_pixel_pclxl().
+using Paper = pclxl_media::Paper;
 
 struct JobOptions {
     const Paper *paper = nullptr; // set by the parser; A4 by default
