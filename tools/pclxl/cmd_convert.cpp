@@ -3,9 +3,9 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
+#include "arguments.h"
 #include "commands.h"
 #include "image_io.h"
 #include "job_options.h"
@@ -149,27 +149,12 @@ int cmd_convert(int argc, char **argv) {
             if (!parse_number(kCommand, "dpi", argv[i + 1], 1, 100000, dpi))
                 return 2;
             i += 2;
-        } else if (arg[0] == '-' && arg[1]) {
-            std::fprintf(stderr, "pclxl convert: unknown option '%s'\n", arg);
-            usage(stderr);
+        } else if (!take_input(kCommand, arg, i, inputs, usage)) {
             return 2;
-        } else {
-            inputs.emplace_back(arg);
-            ++i;
         }
     }
-    if (inputs.empty()) {
-        std::fprintf(stderr, "pclxl convert: no input image\n");
-        usage(stderr);
+    if (!check_inputs_and_output(kCommand, inputs, "no input image", opts, usage))
         return 2;
-    }
-    if (opts.output.empty()) {
-        if (isatty(STDOUT_FILENO)) {
-            std::fprintf(stderr, "pclxl convert: give the output file with -o FILE\n");
-            return 2;
-        }
-        opts.output = "-";
-    }
 
     JobWriter job(kCommand, opts);
     if (!job.begin())

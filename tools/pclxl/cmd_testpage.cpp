@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "arguments.h"
 #include "commands.h"
 #include "glyphs.h"
 #include "job_options.h"
@@ -452,13 +453,8 @@ int cmd_testpage(int argc, char **argv) {
     const bool found =
         title_glyphs.open(std::string(kFamily) + ":bold", 20, kResolution, note, error) &&
         body_glyphs.open(kFamily, 9, kResolution, note, error);
-    release_font_lookup();
-    if (!found) {
-        std::fprintf(stderr, "pclxl testpage: %s\n", error.c_str());
+    if (!report_fonts(kCommand, found, note, error))
         return 1;
-    }
-    if (!note.empty())
-        std::fprintf(stderr, "pclxl testpage: %s\n", note.c_str());
     // Two fonts of the session, each defined once.
     BitmapFont title(title_glyphs, "title", 100, kResolution);
     BitmapFont body(body_glyphs, "body", 101, kResolution);

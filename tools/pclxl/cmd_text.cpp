@@ -5,9 +5,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
+#include "arguments.h"
 #include "commands.h"
 #include "glyphs.h"
 #include "job_options.h"
@@ -191,27 +191,13 @@ int cmd_text(int argc, char **argv) {
                 }
             }
             i += 2;
-        } else if (arg[0] == '-' && arg[1]) {
-            std::fprintf(stderr, "pclxl text: unknown option '%s'\n", arg);
-            usage(stderr);
+        } else if (!take_input(kCommand, arg, i, inputs, usage)) {
             return 2;
-        } else {
-            inputs.emplace_back(arg);
-            ++i;
         }
     }
-    if (inputs.empty()) {
-        std::fprintf(stderr, "pclxl text: no input file (use - for standard input)\n");
-        usage(stderr);
+    if (!check_inputs_and_output(kCommand, inputs, "no input file (use - for standard input)", opts,
+                                 usage))
         return 2;
-    }
-    if (opts.output.empty()) {
-        if (isatty(STDOUT_FILENO)) {
-            std::fprintf(stderr, "pclxl text: give the output file with -o FILE\n");
-            return 2;
-        }
-        opts.output = "-";
-    }
 
     std::vector<std::u32string> texts;
     for (const std::string &path : inputs) {
@@ -226,13 +212,8 @@ int cmd_text(int argc, char **argv) {
     GlyphFont glyphs;
     std::string note, error;
     const bool found = glyphs.open(family, points, kResolution, note, error);
-    release_font_lookup();
-    if (!found) {
-        std::fprintf(stderr, "pclxl text: %s\n", error.c_str());
+    if (!report_fonts(kCommand, found, note, error))
         return 1;
-    }
-    if (!note.empty())
-        std::fprintf(stderr, "pclxl text: %s\n", note.c_str());
     BitmapFont font(glyphs, "text", 100, kResolution);
 
     const int width = opts.area_width() - 2 * kMargin;
