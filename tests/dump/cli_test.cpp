@@ -17,7 +17,8 @@ using namespace dump_test;
 int run(const std::string &args, const Bytes &input, std::string *output) {
     const std::string in = "/tmp/pclxl-cli-test-" + std::to_string(getpid());
     std::FILE *f = std::fopen(in.c_str(), "wb");
-    std::fwrite(input.data(), 1, input.size(), f);
+    if (!input.empty())
+        std::fwrite(input.data(), 1, input.size(), f);
     std::fclose(f);
     int status = -1;
     if (std::FILE *p =
