@@ -94,6 +94,15 @@ void text_mode(BitmapFont &font) {
 constexpr int kImageSize = 560; // printed size of each sample, page units
 constexpr int kImageGap = 100;
 
+// Sends a direct-colour sample of `bits` per pixel (8 gray; 24 or 32
+// colour) at its place on the canvas, in the colour space it needs.
+void send_direct_image(const Canvas &c, std::vector<uint8_t> &rows, int w, int h, int bits, int cx,
+                       int cy) {
+    pclxl_set_color_space(bits == 8 ? kColorSpaceGray : kColorSpaceRgb);
+    pclxl_write_bitmap_data(0, rows.data(), w, h, w * (bits / 8), bits, c.x(cx), c.y(cy),
+                            kImageSize, kImageSize);
+}
+
 // 1 bit: concentric rings and a checkerboard corner, two-colour palette.
 void image_1bit(const Canvas &c, int cx, int cy, bool color) {
     const int w = 140, h = 140, stride = (w + 7) / 8;
@@ -120,8 +129,7 @@ void image_8bit(const Canvas &c, int cx, int cy) {
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x)
             rows[y * w + x] = static_cast<uint8_t>(y < h / 2 ? x : (x / 32) * 255 / 7);
-    pclxl_set_color_space(kColorSpaceGray);
-    pclxl_write_bitmap_data(0, rows.data(), w, h, w, 8, c.x(cx), c.y(cy), kImageSize, kImageSize);
+    send_direct_image(c, rows, w, h, 8, cx, cy);
 }
 
 // 24 bits: colour bars (white, yellow, cyan, green, magenta, red, blue,
@@ -141,9 +149,7 @@ void image_bars(const Canvas &c, int cx, int cy) {
             p[1] = (rgb >> 8) & 0xFF;
             p[2] = (rgb >> 16) & 0xFF;
         }
-    pclxl_set_color_space(kColorSpaceRgb);
-    pclxl_write_bitmap_data(0, rows.data(), w, h, 3 * w, 24, c.x(cx), c.y(cy), kImageSize,
-                            kImageSize);
+    send_direct_image(c, rows, w, h, 24, cx, cy);
 }
 
 // 24 bits: a smooth "photo" of sky, sun and hills, rich in gradients.
@@ -171,9 +177,7 @@ void image_photo(const Canvas &c, int cx, int cy) {
             p[1] = static_cast<uint8_t>(std::lround(std::fmin(255, std::fmax(0, g))));
             p[2] = static_cast<uint8_t>(std::lround(std::fmin(255, std::fmax(0, r))));
         }
-    pclxl_set_color_space(kColorSpaceRgb);
-    pclxl_write_bitmap_data(0, rows.data(), w, h, 3 * w, 24, c.x(cx), c.y(cy), kImageSize,
-                            kImageSize);
+    send_direct_image(c, rows, w, h, 24, cx, cy);
 }
 
 // 32 bits: a colour wheel, B, G, R and an unused fourth byte per pixel.
@@ -198,9 +202,7 @@ void image_32bit(const Canvas &c, int cx, int cy) {
             }
             p[3] = 0xAA;
         }
-    pclxl_set_color_space(kColorSpaceRgb);
-    pclxl_write_bitmap_data(0, rows.data(), w, h, 4 * w, 32, c.x(cx), c.y(cy), kImageSize,
-                            kImageSize);
+    send_direct_image(c, rows, w, h, 32, cx, cy);
 }
 
 // --- Vector graphics -----------------------------------------------------
