@@ -1,0 +1,64 @@
+// PDF to PCL XL: the converter's entry points, shared by `pclxl convert`, the
+// CUPS filter `pdftopclxl` and the printer application. Everything that knows
+// about PDF lives below this header; callers see only job options and a
+// result.
+#ifndef PCLXL_PDF_JOB_H
+#define PCLXL_PDF_JOB_H
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace pclxl::pdf {
+
+struct JobOptions {
+    // Paper name as the library knows it ("A4", "Letter", ...). Empty: each
+    // page's own size picks the nearest known paper.
+    std::string paper;
+    // Scale each page to fit the chosen paper (as CUPS's fit-to-page does);
+    // without it a page is centred at its own size.
+    bool fit_to_paper = true;
+    std::string media_type = "plain";
+    std::string media_source = "auto"; // tray
+    bool color = true;                 // false: every colour becomes gray
+    std::string duplex = "simplex";    // simplex, long-edge or short-edge
+    uint32_t copies = 1;
+    bool collate = false;
+    int resolution = 600;    // 300, 600 or 1200
+    std::string title;       // JOBNAME; empty keeps the library's default
+    std::string user;        // USERNAME/JOBOWNER; empty keeps the default
+    std::string page_ranges; // CUPS syntax "1-3,7,10-"; empty: every page
+    // Vector output (paths, bitmap-font text, images); false renders each
+    // page to one image instead.
+    bool vector = true;
+    // Called once per message line (no newline); nullptr: nothing reported.
+    void (*message)(const char *line, void *user) = nullptr;
+    void *message_user = nullptr;
+    bool verbose = false; // also report per-page statistics
+};
+
+struct JobStats {
+    int pages = 0;            // pages written
+    int fallback_regions = 0; // areas rendered to an image
+    int fonts = 0;            // bitmap fonts downloaded
+    int glyphs = 0;           // glyphs downloaded
+    int images = 0;           // images placed
+    int paths = 0;            // paths painted
+};
+
+// Writes one complete job (PJL header, session, every selected page, PJL
+// trailer) through the library's writer in use on the calling thread.
+// Returns 0 on success. On failure returns 1 with one line in `error`; when
+// pages were already written the job is still ended cleanly after the last
+// good page, so what was written is always a complete job or nothing.
+int write_job(const char *path, const JobOptions &options, JobStats *stats, std::string *error);
+int write_job_from_memory(const unsigned char *data, size_t size, const JobOptions &options,
+                          JobStats *stats, std::string *error);
+
+// True when `data` starts like a PDF file ("%PDF-" within its first 1024
+// bytes).
+bool looks_like_pdf(const unsigned char *data, size_t size);
+
+} // namespace pclxl::pdf
+
+#endif
