@@ -1,7 +1,9 @@
 #include "driver.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <fcntl.h>
 #include <new>
 #include <unistd.h>
@@ -30,12 +32,36 @@ bool host_makes_copies(pappl_job_t *job) {
     return format && (!std::strcmp(format, "image/jpeg") || !std::strcmp(format, "image/png"));
 }
 
+int64_t thread_cpu_ns() {
+    timespec t;
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return int64_t{t.tv_sec} * 1000000000 + t.tv_nsec;
+}
+
 // The state of one job between the callbacks.
 struct JobData {
     explicit JobData(pappl_job_t *job, pappl_device_t *device)
-        : writer(device_sink, device, job_message, job) {}
+        : writer(device_sink, device, job_message, job), cpu_at_start(thread_cpu_ns()) {}
     PageWriter writer;
     JobSetup setup;
+    // CPU time of the job's thread: all of it, and the part spent in the
+    // driver's callbacks (the rest is PAPPL reading and preparing rows).
+    int64_t cpu_at_start;
+    int64_t driver_cpu = 0;
+};
+
+// Adds the CPU time of one callback to the driver's share.
+class DriverTime {
+  public:
+    explicit DriverTime(JobData *data) : data_(data), start_(thread_cpu_ns()) {}
+    ~DriverTime() {
+        if (data_)
+            data_->driver_cpu += thread_cpu_ns() - start_;
+    }
+
+  private:
+    JobData *data_;
+    int64_t start_;
 };
 
 JobData *job_data(pappl_job_t *job) { return static_cast<JobData *>(papplJobGetData(job)); }
@@ -169,6 +195,7 @@ bool start_page(pappl_job_t *job, pappl_pr_options_t *options, pappl_device_t *,
     JobData *data = job_data(job);
     if (!data)
         return false;
+    DriverTime timer(data);
     PageSetup setup;
     if (!page_setup(options, data->setup, &setup)) {
         papplLogJob(job, PAPPL_LOGLEVEL_ERROR,
@@ -182,6 +209,7 @@ bool start_page(pappl_job_t *job, pappl_pr_options_t *options, pappl_device_t *,
 bool write_line(pappl_job_t *job, pappl_pr_options_t *, pappl_device_t *, unsigned y,
                 const unsigned char *line) {
     JobData *data = job_data(job);
+    DriverTime timer(data);
     return data && data->writer.write_row(y, line);
 }
 
@@ -189,6 +217,7 @@ bool end_page(pappl_job_t *job, pappl_pr_options_t *, pappl_device_t *device, un
     JobData *data = job_data(job);
     if (!data)
         return false;
+    DriverTime timer(data);
     const bool ok = data->writer.end_page(papplJobIsCanceled(job));
     papplDeviceFlush(device);
     return ok;
@@ -198,11 +227,18 @@ bool end_job(pappl_job_t *job, pappl_pr_options_t *, pappl_device_t *device) {
     JobData *data = job_data(job);
     if (!data)
         return false;
-    const bool ok = data->writer.end_job();
-    papplDeviceFlush(device);
-    papplLogJob(job, PAPPL_LOGLEVEL_INFO, "PCL XL job: %u pages, %llu bytes%s.",
+    bool ok;
+    {
+        DriverTime timer(data);
+        ok = data->writer.end_job();
+        papplDeviceFlush(device);
+    }
+    const int64_t total = thread_cpu_ns() - data->cpu_at_start;
+    papplLogJob(job, PAPPL_LOGLEVEL_INFO,
+                "PCL XL job: %u pages, %llu bytes%s; CPU: driver %.1f ms, PAPPL %.1f ms.",
                 data->writer.pages(), static_cast<unsigned long long>(data->writer.bytes()),
-                papplJobIsCanceled(job) ? ", cancelled" : "");
+                papplJobIsCanceled(job) ? ", cancelled" : "", data->driver_cpu / 1e6,
+                (total - data->driver_cpu) / 1e6);
     papplJobSetData(job, nullptr);
     delete data;
     return ok;
@@ -232,7 +268,7 @@ bool driver_callback(pappl_system_t *, const char *driver_name, const char *, co
     d->ppm_color = color ? 20 : 0;
     d->kind = PAPPL_KIND_DOCUMENT | PAPPL_KIND_ENVELOPE;
     d->has_supplies = true;
-    d->orient_default = IPP_ORIENT_NONE;
+    d->orient_default = IPP_ORIENT_PORTRAIT;
     d->identify_supported = PAPPL_IDENTIFY_ACTIONS_DISPLAY;
     d->identify_default = PAPPL_IDENTIFY_ACTIONS_DISPLAY;
 

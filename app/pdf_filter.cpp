@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -117,8 +118,12 @@ bool rasterize(pappl_job_t *job, pappl_device_t *device, pappl_pr_options_t *opt
     if (papplJobIsCanceled(job) || !ok)
         kill(pid, SIGTERM);
     int status = 0;
-    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    rusage usage{};
+    while (wait4(pid, &status, 0, &usage) < 0 && errno == EINTR) {
     }
+    papplLogJob(job, PAPPL_LOGLEVEL_INFO, "Ghostscript: %u pages, CPU %.1f ms.", page,
+                usage.ru_utime.tv_sec * 1e3 + usage.ru_utime.tv_usec / 1e3 +
+                    usage.ru_stime.tv_sec * 1e3 + usage.ru_stime.tv_usec / 1e3);
     if (!papplJobIsCanceled(job) && ok &&
         (!WIFEXITED(status) || WEXITSTATUS(status) != 0 || page == 0)) {
         papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "Ghostscript could not read the PDF (status %d).",
