@@ -3,6 +3,7 @@
 // call. The printer holds the path and the cursor; nothing is kept here.
 #include <cstdio>
 
+#include "stream/output.h"
 #include "pclxl.hpp"
 #include "stream/put.h"
 #include "stream/wire.h"
@@ -24,12 +25,12 @@ int clamp(int v) { return v < -kCoordLimit ? -kCoordLimit : v > kCoordLimit ? kC
 // The drawing operations refuse a count they cannot encode in one block.
 bool point_count_ok(const char *function, const _point16 *points, int n) {
     if (n < 1 || n - 1 > kMaxPointsPerBlock) {
-        std::fprintf(stderr, "%s(): Fatal Error: point count %d is outside 1..%d\n", function, n,
-                     kMaxPointsPerBlock + 1);
+        pclxl::say("%s(): Fatal Error: point count %d is outside 1..%d\n", function, n,
+                   kMaxPointsPerBlock + 1);
         return false;
     }
     if (points == nullptr) {
-        std::fprintf(stderr, "%s(): Fatal Error: points is NULL\n", function);
+        pclxl::say("%s(): Fatal Error: points is NULL\n", function);
         return false;
     }
     return true;

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <memory>
 
+#include "stream/output.h"
 #include "job/media_tables.h"
 #include "job/word_match.h"
 #include "pclxl.hpp"
@@ -94,7 +95,7 @@ void pclxl_begin_page(int32_t, int32_t, const char *duplex_mode, const char *med
                       int32_t media_size_pclxl_code, const char *media_type_pclxl_str,
                       int32_t media_source_pclxl_id, uint16_t margin_x, uint16_t margin_y,
                       float custom_page_width, float custom_page_height) {
-    std::fprintf(stderr, "=> test %s\n", "pclxl_begin_page");
+    pclxl::say("=> test %s\n", "pclxl_begin_page");
 
     const bool default_type = media_type_pclxl_str == nullptr || *media_type_pclxl_str == '\0';
     const char *media_type =
@@ -105,8 +106,8 @@ void pclxl_begin_page(int32_t, int32_t, const char *duplex_mode, const char *med
     const size_t name_len = named ? std::strlen(media_size_pclxl_str) : 0;
     if (type_len > 0xFFFF || name_len > 0xFFFF) {
         // Their array lengths are 16-bit: a longer text cannot be sent intact.
-        std::fprintf(stderr, "%s(): Fatal Error: media type or size name longer than 65535 bytes\n",
-                     "pclxl_begin_page");
+        pclxl::say("%s(): Fatal Error: media type or size name longer than 65535 bytes\n",
+                   "pclxl_begin_page");
         return;
     }
 
@@ -118,14 +119,14 @@ void pclxl_begin_page(int32_t, int32_t, const char *duplex_mode, const char *med
                              attr::DuplexPageMode, type_code::UByte);
     }
     if (media_source_pclxl_id < 0) {
-        std::fprintf(stderr, "Warning: media_source_pclxl_id less than 0.\n");
+        pclxl::say("Warning: media_source_pclxl_id less than 0.\n");
         media_source_pclxl_id = 0;
     }
     _pclxl_add_attribute(static_cast<unsigned>(media_source_pclxl_id), attr::MediaSource,
                          type_code::UByte);
     if (default_type)
-        std::fprintf(stderr, "Warning: media_type_pclxl_str is NULL or "
-                             "strlen(media_type_pclxl_str) is 0.\n");
+        pclxl::say("Warning: media_type_pclxl_str is NULL or "
+                   "strlen(media_type_pclxl_str) is 0.\n");
 
     // The setup block is one piece; it normally fits the fixed 1024 bytes,
     // and grows to fit long texts rather than cutting them.
@@ -150,10 +151,9 @@ void pclxl_begin_page(int32_t, int32_t, const char *duplex_mode, const char *med
         p = put_attr(p, attr::CustomMediaSize);
         p = put8(put8(p, tag::UByte), enums::eTenthsOfAMillimeter);
         p = put_attr(p, attr::CustomMediaSizeUnits);
-        std::fprintf(stderr,
-                     "mediasize: custom, custom_page_width = %f, custom_page_height = %f, after "
-                     "PIXEL_TO_MM100: width = %d, height = %d\n",
-                     static_cast<double>(width_px), static_cast<double>(height_px), width, height);
+        pclxl::say("mediasize: custom, custom_page_width = %f, custom_page_height = %f, after "
+                   "PIXEL_TO_MM100: width = %d, height = %d\n",
+                   static_cast<double>(width_px), static_cast<double>(height_px), width, height);
     } else {
         if (named) {
             p = put_attr(put_text_array(p, media_size_pclxl_str, name_len), attr::MediaSize);
@@ -162,21 +162,21 @@ void pclxl_begin_page(int32_t, int32_t, const char *duplex_mode, const char *med
             _pclxl_add_attribute(static_cast<unsigned>(media_size_pclxl_code), attr::MediaSize,
                                  type_code::UByte);
         }
-        std::fprintf(stderr, "media_size_pclxl_str:%s, media_size_pclxl_code = %d\n",
-                     media_size_pclxl_str, media_size_pclxl_code);
+        pclxl::say("media_size_pclxl_str:%s, media_size_pclxl_code = %d\n", media_size_pclxl_str,
+                   media_size_pclxl_code);
     }
     p = put8(put8(put8(p, op::BeginPage), op::PushGS), op::SetPageDefaultCTM);
     write_piece(block, p);
 
     write_default_graphics_state(margin_x, margin_y);
-    std::fprintf(stderr, "<= %s\n", "pclxl_begin_page");
+    pclxl::say("<= %s\n", "pclxl_begin_page");
 }
 
 void pclxl_end_page(bool collate, uint16_t copies) {
-    std::fprintf(stderr, "=> %s\n", "pclxl_end_page");
+    pclxl::say("=> %s\n", "pclxl_end_page");
     _pclxl_add_attribute(collate ? 1u : copies, attr::PageCopies, type_code::UInt16);
     _pclxl_set_operator(op::EndPage);
-    std::fprintf(stderr, "<= %s\n", "pclxl_end_page");
+    pclxl::say("<= %s\n", "pclxl_end_page");
 }
 
 } // extern "C"

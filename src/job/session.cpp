@@ -2,6 +2,7 @@
 // one data source, which holds the pages.
 #include <cstdio>
 
+#include "stream/output.h"
 #include "pclxl.hpp"
 #include "stream/wire.h"
 
@@ -10,31 +11,31 @@ using namespace pclxl::wire;
 extern "C" {
 
 void pclxl_begin_session(uint16_t resolution_x, uint16_t resolution_y) {
-    std::fprintf(stderr, "=> %s\n", "pclxl_begin_session");
+    pclxl::say("=> %s\n", "pclxl_begin_session");
     _pclxl_add_attributeXY(resolution_x, resolution_y, attr::UnitsPerMeasure, type_code::UInt16XY);
     _pclxl_add_attribute(enums::eInch, attr::Measure, type_code::UByte);
     _pclxl_add_attribute(enums::eBackChAndErrPage, attr::ErrorReport, type_code::UByte);
     _pclxl_set_operator(op::BeginSession);
-    std::fprintf(stderr, "<= %s\n", "pclxl_begin_session");
+    pclxl::say("<= %s\n", "pclxl_begin_session");
 }
 
 void pclxl_end_session(void) {
-    std::fprintf(stderr, "=> %s\n", "pclxl_end_session");
+    pclxl::say("=> %s\n", "pclxl_end_session");
     _pclxl_set_operator(op::EndSession);
-    std::fprintf(stderr, "<= %s\n", "pclxl_end_session");
+    pclxl::say("<= %s\n", "pclxl_end_session");
 }
 
 void pclxl_open_datasource(void) {
-    std::fprintf(stderr, "=> %s\n", "pclxl_open_datasource");
+    pclxl::say("=> %s\n", "pclxl_open_datasource");
     _pclxl_add_attribute(enums::eDefaultDataSource, attr::SourceType, type_code::UByte);
     _pclxl_add_attribute(enums::eBinaryLowByteFirst, attr::DataOrg, type_code::UByte);
     _pclxl_set_operator(op::OpenDataSource);
-    std::fprintf(stderr, "<= %s\n", "pclxl_open_datasource");
+    pclxl::say("<= %s\n", "pclxl_open_datasource");
 }
 
 void pclxl_close_datasource(void) {
     _pclxl_set_operator(op::CloseDataSource);
-    std::fprintf(stderr, "<= %s\n", "pclxl_close_datasource");
+    pclxl::say("<= %s\n", "pclxl_close_datasource");
 }
 
 } // extern "C"

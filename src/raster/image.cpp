@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "stream/output.h"
 #include "pclxl.hpp"
 #include "raster/pixels.h"
 #include "stream/put.h"
@@ -22,11 +23,22 @@ namespace code = pclxl::wire::type_code;
 
 namespace {
 
-constexpr const char *kWriteBitmap = "pclxl_write_bitmap_data";
 constexpr long kMaxRowBytes = 32767;
 constexpr long kMaxSide = 65535;
 constexpr size_t kBlockBufferBytes = 2 * 65535;
 constexpr uint32_t kBlockLimit = 65535;
+
+// What one row needs before compression. The 1.0 call exchanges B and R of
+// 24-bit rows in the caller's memory; the const call works on a copy of
+// one row, or on the row itself when it is already R,G,B.
+enum class Rows { AsIs, SwapInPlace, SwapCopy, BGRXToRGB, RGBXToRGB };
+
+// One image call's name and pixel layout.
+struct Source {
+    const char *function;
+    int32_t bits_per_pixel;
+    Rows rows;
+};
 
 // Bytes of each row that are compressed: the whole stride for 1-bit rows
 // (padding included), one byte per pixel for gray, three for colour.
@@ -40,21 +52,17 @@ long row_bytes(int32_t width, int32_t stride, int32_t bits_per_pixel) {
 
 // Refuses, with one line naming it, the first argument outside what the
 // stream can carry. Nothing has been written when this fails.
-bool arguments_ok(unsigned char *data, int32_t width, int32_t height, int32_t stride,
-                  int32_t bits_per_pixel) {
+bool arguments_ok(const Source &src, const unsigned char *data, int32_t width, int32_t height,
+                  int32_t stride) {
     const char *fmt = nullptr;
     long value = 0;
-    if (bits_per_pixel != 1 && bits_per_pixel != 8 && bits_per_pixel != 24 &&
-        bits_per_pixel != 32) {
-        fmt = "%s(): Fatal Error: %ld bits per pixel is not 1, 8, 24 or 32\n";
-        value = bits_per_pixel;
-    } else if (width > kMaxSide) {
+    if (width > kMaxSide) {
         fmt = "%s(): Fatal Error: width %ld is above 65535\n";
         value = width;
     } else if (height > kMaxSide) {
         fmt = "%s(): Fatal Error: height %ld is above 65535\n";
         value = height;
-    } else if (long s = row_bytes(width, stride, bits_per_pixel); s < 1 || s > kMaxRowBytes) {
+    } else if (long s = row_bytes(width, stride, src.bits_per_pixel); s < 1 || s > kMaxRowBytes) {
         fmt = "%s(): Fatal Error: row size %ld bytes is outside 1..32767\n";
         value = s;
     } else if (data == nullptr && height > 0) {
@@ -63,28 +71,27 @@ bool arguments_ok(unsigned char *data, int32_t width, int32_t height, int32_t st
     }
     if (fmt == nullptr)
         return true;
-    std::fprintf(stderr, fmt, kWriteBitmap, value);
+    pclxl::say(fmt, src.function, value);
     return false;
 }
 
-void *allocate(size_t bytes) {
+void *allocate(const char *function, size_t bytes) {
     void *p = std::malloc(bytes);
     if (p == nullptr)
-        std::fprintf(stderr, "%s(): malloc(%zu) failed, errno = %s\n", kWriteBitmap, bytes,
-                     std::strerror(errno));
+        pclxl::say("%s(): malloc(%zu) failed, errno = %s\n", function, bytes, std::strerror(errno));
     return p;
 }
 
 // Sends one block: header, then data. Reports the refusal with the caller's
 // wording for the header (it differs for the last block).
-bool send_block(uint16_t start_line, uint16_t block_height, unsigned char *data, uint32_t length,
-                const char *header_failure) {
+bool send_block(const char *function, uint16_t start_line, uint16_t block_height,
+                unsigned char *data, uint32_t length, const char *header_failure) {
     if (!pclxl_read_image(start_line, block_height, wire::enums::eDeltaRowCompression, length)) {
-        std::fprintf(stderr, "%s(): Fatal Error: %s\n", kWriteBitmap, header_failure);
+        pclxl::say("%s(): Fatal Error: %s\n", function, header_failure);
         return false;
     }
     if (!pclxl_write_embed_data(data, length)) {
-        std::fprintf(stderr, "%s(): Fatal Error: _dev_write().\n", kWriteBitmap);
+        pclxl::say("%s(): Fatal Error: _dev_write().\n", function);
         return false;
     }
     return true;
@@ -99,26 +106,45 @@ struct Buffers {
     }
 };
 
-// Compresses and sends every row; false after a refused block.
-bool write_rows(const Buffers &buf, unsigned char *data, int32_t height, ptrdiff_t stride,
-                int32_t bits_per_pixel, size_t row_size) {
-    const uint32_t threshold = kBlockLimit - 2 * static_cast<uint32_t>(row_size);
+// dst gets R,G,B from each 4-byte R,G,B,x pixel of src.
+void rgbx_to_rgb(unsigned char *dst, const unsigned char *src, size_t pixels) {
+    for (size_t i = 0; i < pixels; ++i, dst += 3, src += 4) {
+        dst[0] = src[0];
+        dst[1] = src[1];
+        dst[2] = src[2];
+    }
+}
+
+// The row as R,G,B (or gray, or bits), ready for the encoder.
+const unsigned char *prepare_row(Rows rows, const unsigned char *row, unsigned char *scratch,
+                                 size_t row_size) {
     const size_t pixels = row_size / 3;
+    switch (rows) {
+    case Rows::AsIs: return row;
+    case Rows::SwapInPlace: raster::swap_rb24(const_cast<unsigned char *>(row), pixels); return row;
+    case Rows::SwapCopy:
+        std::memcpy(scratch, row, row_size);
+        raster::swap_rb24(scratch, pixels);
+        return scratch;
+    case Rows::BGRXToRGB: raster::bgrx_to_rgb(scratch, row, pixels); return scratch;
+    case Rows::RGBXToRGB: rgbx_to_rgb(scratch, row, pixels); return scratch;
+    }
+    return row;
+}
+
+// Compresses and sends every row; false after a refused block.
+bool write_rows(const Source &src, const Buffers &buf, const unsigned char *data, int32_t height,
+                ptrdiff_t stride, size_t row_size) {
+    const uint32_t threshold = kBlockLimit - 2 * static_cast<uint32_t>(row_size);
     uint16_t start_line = 0, block_height = 0;
     uint32_t used = 0;
     for (int32_t r = 0; r < height; ++r) {
-        unsigned char *row = data + r * stride;
-        unsigned char *source = row;
-        if (bits_per_pixel == 24) {
-            raster::swap_rb24(row, pixels);
-        } else if (bits_per_pixel == 32) {
-            raster::bgrx_to_rgb(buf.scratch, row, pixels);
-            source = buf.scratch;
-        }
-        used += static_cast<uint32_t>(DeltaOneLine(buf.block + used, source, row_size, buf.seed));
+        const unsigned char *row = prepare_row(src.rows, data + r * stride, buf.scratch, row_size);
+        used += static_cast<uint32_t>(
+            DeltaOneLine(buf.block + used, const_cast<unsigned char *>(row), row_size, buf.seed));
         ++block_height;
         if (used > threshold) {
-            if (!send_block(start_line, block_height, buf.block, used,
+            if (!send_block(src.function, start_line, block_height, buf.block, used,
                             "failed in pclxl_read_image()"))
                 return false;
             start_line = static_cast<uint16_t>(start_line + block_height);
@@ -127,9 +153,30 @@ bool write_rows(const Buffers &buf, unsigned char *data, int32_t height, ptrdiff
         }
     }
     if (block_height != 0)
-        return send_block(start_line, block_height, buf.block, used,
+        return send_block(src.function, start_line, block_height, buf.block, used,
                           "failed in _pclxl_read_image()");
     return true;
+}
+
+int write_image(const Source &src, int32_t color_mapping, const unsigned char *data, int32_t width,
+                int32_t height, int32_t stride, int16_t x, int16_t y, uint16_t dest_width,
+                uint16_t dest_height) {
+    if (!arguments_ok(src, data, width, height, stride))
+        return 0;
+    const size_t row_size = static_cast<size_t>(row_bytes(width, stride, src.bits_per_pixel));
+
+    Buffers buf;
+    if (!(buf.scratch = static_cast<unsigned char *>(allocate(src.function, row_size))) ||
+        !(buf.seed = static_cast<unsigned char *>(allocate(src.function, row_size))) ||
+        !(buf.block = static_cast<unsigned char *>(allocate(src.function, kBlockBufferBytes))))
+        return 0;
+
+    pclxl_begin_image(color_mapping, x, y, dest_width, dest_height,
+                      static_cast<unsigned short>(width), static_cast<unsigned short>(height));
+    std::memset(buf.seed, 0, row_size);
+    if (!write_rows(src, buf, data, height, stride, row_size))
+        return 0;
+    return pclxl_end_image();
 }
 
 } // namespace
@@ -139,22 +186,43 @@ extern "C" {
 int pclxl_write_bitmap_data(int32_t color_mapping, unsigned char *data, int32_t width,
                             int32_t height, int32_t stride, int32_t bits_per_pixel, int16_t x,
                             int16_t y, uint16_t dest_width, uint16_t dest_height) {
-    if (!arguments_ok(data, width, height, stride, bits_per_pixel))
+    constexpr const char *kName = "pclxl_write_bitmap_data";
+    Rows rows = Rows::AsIs;
+    switch (bits_per_pixel) {
+    case 1:
+    case 8: break;
+    case 24: rows = Rows::SwapInPlace; break;
+    case 32: rows = Rows::BGRXToRGB; break;
+    default:
+        pclxl::say("%s(): Fatal Error: %ld bits per pixel is not 1, 8, 24 or 32\n", kName,
+                   static_cast<long>(bits_per_pixel));
         return 0;
-    const size_t row_size = static_cast<size_t>(row_bytes(width, stride, bits_per_pixel));
+    }
+    return write_image(Source{kName, bits_per_pixel, rows}, color_mapping, data, width, height,
+                       stride, x, y, dest_width, dest_height);
+}
 
-    Buffers buf;
-    if (!(buf.scratch = static_cast<unsigned char *>(allocate(row_size))) ||
-        !(buf.seed = static_cast<unsigned char *>(allocate(row_size))) ||
-        !(buf.block = static_cast<unsigned char *>(allocate(kBlockBufferBytes))))
+int pclxl_write_pixels(int32_t format, const unsigned char *data, int32_t width, int32_t height,
+                       int32_t stride, int16_t x, int16_t y, uint16_t dest_width,
+                       uint16_t dest_height) {
+    constexpr const char *kName = "pclxl_write_pixels";
+    Rows rows = Rows::AsIs;
+    switch (format) {
+    case PCLXL_PIXELS_BITS1:
+    case PCLXL_PIXELS_GRAY8:
+    case PCLXL_PIXELS_RGB24: break;
+    case PCLXL_PIXELS_BGR24: rows = Rows::SwapCopy; break;
+    case PCLXL_PIXELS_BGRX32: rows = Rows::BGRXToRGB; break;
+    case PCLXL_PIXELS_RGBX32: rows = Rows::RGBXToRGB; break;
+    default:
+        pclxl::say("%s(): Fatal Error: format %#lx is not a PCLXL_PIXELS_ format\n", kName,
+                   static_cast<long>(format));
         return 0;
-
-    pclxl_begin_image(color_mapping, x, y, dest_width, dest_height,
-                      static_cast<unsigned short>(width), static_cast<unsigned short>(height));
-    std::memset(buf.seed, 0, row_size);
-    if (!write_rows(buf, data, height, stride, bits_per_pixel, row_size))
-        return 0;
-    return pclxl_end_image();
+    }
+    const int32_t mapping =
+        format == PCLXL_PIXELS_BITS1 ? wire::enums::eIndexedPixel : wire::enums::eDirectPixel;
+    return write_image(Source{kName, format & 0xFF, rows}, mapping, data, width, height, stride, x,
+                       y, dest_width, dest_height);
 }
 
 int pclxl_begin_image(int color_mapping, short x, short y, unsigned short dest_width,
@@ -186,8 +254,8 @@ int pclxl_read_image(unsigned short start_line, unsigned short block_height,
 int pclxl_write_embed_data(void *data, unsigned int length) {
     if (_dev_write(data, length))
         return 1;
-    std::fprintf(stderr, "%s(): Fatal Error: _dev_write().\n", "pclxl_write_embed_data");
-    std::fprintf(stderr, "<= %s\n", "pclxl_write_embed_data");
+    pclxl::say("%s(): Fatal Error: _dev_write().\n", "pclxl_write_embed_data");
+    pclxl::say("<= %s\n", "pclxl_write_embed_data");
     return 0;
 }
 

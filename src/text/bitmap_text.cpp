@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "stream/output.h"
 #include "pclxl.hpp"
 #include "stream/put.h"
 #include "stream/wire.h"
@@ -47,8 +48,8 @@ bool build_font_name(FontNameAttr &out, const char *operation, const char *name,
     std::size_t limit = font::kMaxNameText - static_cast<std::size_t>(prefix_length);
     std::size_t name_length = strnlen(name, limit + 1);
     if (name_length > limit) {
-        std::fprintf(stderr, "%s(): Fatal Error: FontName text is longer than %zu bytes.\n",
-                     operation, font::kMaxNameText);
+        pclxl::say("%s(): Fatal Error: FontName text is longer than %zu bytes.\n", operation,
+                   font::kMaxNameText);
         return false;
     }
     std::size_t text_length = static_cast<std::size_t>(prefix_length) + name_length;
@@ -111,8 +112,7 @@ int bitmap_char(const char *operation, const char *name, int font_number, unsign
                 unsigned char *bitmap, int length, unsigned short top, unsigned short left,
                 unsigned short width, unsigned short height) {
     if (length < 0) {
-        std::fprintf(stderr, "%s(): Fatal Error: bitmap length %d is negative.\n", operation,
-                     length);
+        pclxl::say("%s(): Fatal Error: bitmap length %d is negative.\n", operation, length);
         return 1;
     }
     FontNameAttr font_name;

@@ -12,6 +12,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "stream/output.h"
 #include "pclxl.h"
 
 namespace {
@@ -70,23 +71,21 @@ int pb_init_cache_dir(const char *cache_dir_path) {
     if (access(cache_dir_path, F_OK) == -1) {
         if (pb_mkdir_p(cache_dir_path, 0755) == -1) {
             const char *why = std::strerror(errno);
-            return std::fprintf(stderr, "Fatal Error: mkdir_p(%s) == -1, error=%s\n",
-                                cache_dir_path, why);
+            return pclxl::say("Fatal Error: mkdir_p(%s) == -1, error=%s\n", cache_dir_path, why);
         }
         if (access(cache_dir_path, F_OK) == -1) {
             const char *why = std::strerror(errno);
-            std::fprintf(stderr, "Fatal Error: mkdir_p(%s) worked, but not exactly! error=%s\n",
-                         cache_dir_path, why);
-            return std::fprintf(stderr, "%s\n", why);
+            pclxl::say("Fatal Error: mkdir_p(%s) worked, but not exactly! error=%s\n",
+                       cache_dir_path, why);
+            return pclxl::say("%s\n", why);
         }
     }
     if (access(cache_dir_path, R_OK | W_OK) == -1) {
         // The separator after "-1)" is a full-width comma (U+FF0C).
-        return std::fprintf(stderr,
-                            "Fatal Error: access(cache_dir_path, (R_OK | W_OK)) == -1)"
-                            "\xEF\xBC\x8C"
-                            " errno=%s\n",
-                            std::strerror(errno));
+        return pclxl::say("Fatal Error: access(cache_dir_path, (R_OK | W_OK)) == -1)"
+                          "\xEF\xBC\x8C"
+                          " errno=%s\n",
+                          std::strerror(errno));
     }
     return 0;
 }
