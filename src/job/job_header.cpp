@@ -5,10 +5,9 @@
 #include <cstring>
 #include <initializer_list>
 
-#include "stream/output.h"
 #include "job/media_tables.h"
 #include "job/word_match.h"
-#include "pclxl.hpp"
+#include "core.h"
 
 namespace {
 
@@ -55,20 +54,9 @@ const char *render_mode(const char *color_mode) {
     return pclxl::matches_word(color_mode, "color") ? "COLOR" : "GRAYSCALE";
 }
 
-void write_text(const char *text) {
-    _dev_write(const_cast<char *>(text), static_cast<unsigned int>(std::strlen(text)));
+void write_text(pclxl::core::Out out, const char *text) {
+    pclxl::core::write(out, text, static_cast<unsigned int>(std::strlen(text)));
 }
-
-// The options of one job header; null names and resolution 0 give the fixed
-// texts.
-struct JobOptions {
-    const char *paper_name, *media_type, *media_source, *color_mode;
-    bool collate;
-    const char *duplex_mode;
-    uint32_t copies;
-    const char *job_name, *user_name;
-    unsigned resolution;
-};
 
 // A host's text for a quoted PJL value: bytes outside printable ASCII and
 // the double quote become '_', so it can end neither the value nor the
@@ -84,9 +72,13 @@ const char *quoted_text(const char *text, const char *fixed, char (&out)[kMaxJob
     return out;
 }
 
-void write_job_header(JobOptions o) {
-    if (o.resolution == 0)
-        o.resolution = 600;
+} // namespace
+
+namespace pclxl::core {
+
+void start_job_new(Out out, const char *function, const JobOptions &o) {
+    say(out, "=> %s\n", function);
+    const unsigned resolution = o.resolution != 0 ? o.resolution : 600;
 
     static_assert(sizeof kUEL - 1 == 9, "UEL is 9 bytes");
     char buf[kHeaderSize] = {};
@@ -116,7 +108,7 @@ void write_job_header(JobOptions o) {
     append(buf, kLineBound, "@PJL SET LCOLORMODEL=%s\r\n",
            std::strcmp(mode, "COLOR") == 0 ? "CMYK" : "BLACK");
     append(buf, kLineBound, "@PJL SET BITSPERPIXEL=%d\r\n", 2);
-    append(buf, kLineBound, "@PJL SET RESOLUTION=R%uX%u\r\n", o.resolution, o.resolution);
+    append(buf, kLineBound, "@PJL SET RESOLUTION=R%uX%u\r\n", resolution, resolution);
 
     char scratch[kMaxPassedName + 1];
     append(buf, kLineBound, "@PJL SET PAPER=%s\r\n",
@@ -134,23 +126,11 @@ void write_job_header(JobOptions o) {
         append(buf, kLineBound, "@PJL SET %s=%s\r\n", setting, "DISABLE");
     append(buf, kLineBound, "%s", "@PJL ENTER LANGUAGE=PCLXL\r\n");
     append(buf, kLineBound, "%s", kStreamHeader);
-    write_text(buf);
+    write_text(out, buf);
+    say(out, "<= %s\n", function);
 }
 
-} // namespace
-
-extern "C" {
-
-void pclxl_start_job_new(const char *paper_name, const char *media_type, const char *media_source,
-                         const char *color_mode, bool collate, const char *duplex_mode,
-                         uint32_t copies) {
-    pclxl::say("=> %s\n", "pclxl_start_job_new");
-    write_job_header(JobOptions{paper_name, media_type, media_source, color_mode, collate,
-                                duplex_mode, copies, nullptr, nullptr, 0});
-    pclxl::say("<= %s\n", "pclxl_start_job_new");
-}
-
-int pclxl_start_job_with(const struct pclxl_job_settings *settings) {
+int start_job_with(Out out, const pclxl_job_settings *settings) {
     constexpr const char *kName = "pclxl_start_job_with";
     const char *problem = nullptr;
     if (settings == nullptr)
@@ -161,37 +141,36 @@ int pclxl_start_job_with(const struct pclxl_job_settings *settings) {
              settings->resolution != 600 && settings->resolution != 1200)
         problem = "resolution is not 300, 600 or 1200";
     if (problem != nullptr) {
-        pclxl::say("%s(): Fatal Error: %s\n", kName, problem);
+        say(out, "%s(): Fatal Error: %s\n", kName, problem);
         return 0;
     }
     auto text = [](const char *s) { return s != nullptr ? s : ""; };
-    pclxl::say("=> %s\n", kName);
-    write_job_header(JobOptions{text(settings->paper_name), text(settings->media_type),
-                                text(settings->media_source), text(settings->color_mode),
-                                settings->collate, text(settings->duplex_mode), settings->copies,
-                                settings->job_name, settings->user_name, settings->resolution});
-    pclxl::say("<= %s\n", kName);
+    start_job_new(out, kName,
+                  JobOptions{text(settings->paper_name), text(settings->media_type),
+                             text(settings->media_source), text(settings->color_mode),
+                             settings->collate, text(settings->duplex_mode), settings->copies,
+                             settings->job_name, settings->user_name, settings->resolution});
     return 1;
 }
 
-void pclxl_start_job(const char *color_mode, uint32_t resolution) {
-    pclxl::say("=> %s\n", "pclxl_start_job");
+void start_job(Out out, const char *color_mode, uint32_t resolution) {
+    say(out, "=> %s\n", "pclxl_start_job");
     char buf[kHeaderSize] = {};
     append(buf, kLineBound, "%s", kUEL);
     append(buf, kLineBound, "@PJL SET RENDERMODE=%s\r\n", render_mode(color_mode));
     append(buf, kLineBound, "@PJL SET RESOLUTION=%zu\r\n", size_t(resolution));
     append(buf, kLineBound, "%s", "@PJL ENTER LANGUAGE=PCLXL\r\n");
     append(buf, kLineBound, "%s", kStreamHeader);
-    write_text(buf);
-    pclxl::say("<= %s\n", "pclxl_start_job");
+    write_text(out, buf);
+    say(out, "<= %s\n", "pclxl_start_job");
 }
 
-void pclxl_end_job(void) {
-    pclxl::say("=> %s\n", "pclxl_end_job");
+void end_job(Out out) {
+    say(out, "=> %s\n", "pclxl_end_job");
     char buf[256];
     std::snprintf(buf, sizeof buf, "%s@PJL EOJ\r\n%s", kUEL, kUEL);
-    write_text(buf);
-    pclxl::say("<= %s\n", "pclxl_end_job");
+    write_text(out, buf);
+    say(out, "<= %s\n", "pclxl_end_job");
 }
 
-} // extern "C"
+} // namespace pclxl::core

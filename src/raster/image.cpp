@@ -11,34 +11,21 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "stream/output.h"
-#include "pclxl.hpp"
+#include "core.h"
 #include "raster/pixels.h"
 #include "stream/put.h"
 #include "stream/wire.h"
 
-using namespace pclxl;
 namespace attr = pclxl::wire::attr;
 namespace code = pclxl::wire::type_code;
 
+namespace pclxl::core {
 namespace {
 
 constexpr long kMaxRowBytes = 32767;
 constexpr long kMaxSide = 65535;
 constexpr size_t kBlockBufferBytes = 2 * 65535;
 constexpr uint32_t kBlockLimit = 65535;
-
-// What one row needs before compression. The 1.0 call exchanges B and R of
-// 24-bit rows in the caller's memory; the const call works on a copy of
-// one row, or on the row itself when it is already R,G,B.
-enum class Rows { AsIs, SwapInPlace, SwapCopy, BGRXToRGB, RGBXToRGB };
-
-// One image call's name and pixel layout.
-struct Source {
-    const char *function;
-    int32_t bits_per_pixel;
-    Rows rows;
-};
 
 // Bytes of each row that are compressed: the whole stride for 1-bit rows
 // (padding included), one byte per pixel for gray, three for colour.
@@ -52,8 +39,8 @@ long row_bytes(int32_t width, int32_t stride, int32_t bits_per_pixel) {
 
 // Refuses, with one line naming it, the first argument outside what the
 // stream can carry. Nothing has been written when this fails.
-bool arguments_ok(const Source &src, const unsigned char *data, int32_t width, int32_t height,
-                  int32_t stride) {
+bool arguments_ok(Out out, const ImageSource &src, const unsigned char *data, int32_t width,
+                  int32_t height, int32_t stride) {
     const char *fmt = nullptr;
     long value = 0;
     if (width > kMaxSide) {
@@ -71,27 +58,27 @@ bool arguments_ok(const Source &src, const unsigned char *data, int32_t width, i
     }
     if (fmt == nullptr)
         return true;
-    pclxl::say(fmt, src.function, value);
+    say(out, fmt, src.function, value);
     return false;
 }
 
-void *allocate(const char *function, size_t bytes) {
+void *allocate(Out out, const char *function, size_t bytes) {
     void *p = std::malloc(bytes);
     if (p == nullptr)
-        pclxl::say("%s(): malloc(%zu) failed, errno = %s\n", function, bytes, std::strerror(errno));
+        say(out, "%s(): malloc(%zu) failed, errno = %s\n", function, bytes, std::strerror(errno));
     return p;
 }
 
 // Sends one block: header, then data. Reports the refusal with the caller's
 // wording for the header (it differs for the last block).
-bool send_block(const char *function, uint16_t start_line, uint16_t block_height,
+bool send_block(Out out, const char *function, uint16_t start_line, uint16_t block_height,
                 unsigned char *data, uint32_t length, const char *header_failure) {
-    if (!pclxl_read_image(start_line, block_height, wire::enums::eDeltaRowCompression, length)) {
-        pclxl::say("%s(): Fatal Error: %s\n", function, header_failure);
+    if (!read_image(out, start_line, block_height, wire::enums::eDeltaRowCompression, length)) {
+        say(out, "%s(): Fatal Error: %s\n", function, header_failure);
         return false;
     }
-    if (!pclxl_write_embed_data(data, length)) {
-        pclxl::say("%s(): Fatal Error: _dev_write().\n", function);
+    if (!write_embed_data(out, data, length)) {
+        say(out, "%s(): Fatal Error: _dev_write().\n", function);
         return false;
     }
     return true;
@@ -133,18 +120,17 @@ const unsigned char *prepare_row(Rows rows, const unsigned char *row, unsigned c
 }
 
 // Compresses and sends every row; false after a refused block.
-bool write_rows(const Source &src, const Buffers &buf, const unsigned char *data, int32_t height,
-                ptrdiff_t stride, size_t row_size) {
+bool write_rows(Out out, const ImageSource &src, const Buffers &buf, const unsigned char *data,
+                int32_t height, ptrdiff_t stride, size_t row_size) {
     const uint32_t threshold = kBlockLimit - 2 * static_cast<uint32_t>(row_size);
     uint16_t start_line = 0, block_height = 0;
     uint32_t used = 0;
     for (int32_t r = 0; r < height; ++r) {
         const unsigned char *row = prepare_row(src.rows, data + r * stride, buf.scratch, row_size);
-        used += static_cast<uint32_t>(
-            DeltaOneLine(buf.block + used, const_cast<unsigned char *>(row), row_size, buf.seed));
+        used += static_cast<uint32_t>(delta_row(buf.block + used, row, row_size, buf.seed));
         ++block_height;
         if (used > threshold) {
-            if (!send_block(src.function, start_line, block_height, buf.block, used,
+            if (!send_block(out, src.function, start_line, block_height, buf.block, used,
                             "failed in pclxl_read_image()"))
                 return false;
             start_line = static_cast<uint16_t>(start_line + block_height);
@@ -153,39 +139,38 @@ bool write_rows(const Source &src, const Buffers &buf, const unsigned char *data
         }
     }
     if (block_height != 0)
-        return send_block(src.function, start_line, block_height, buf.block, used,
+        return send_block(out, src.function, start_line, block_height, buf.block, used,
                           "failed in _pclxl_read_image()");
     return true;
 }
 
-int write_image(const Source &src, int32_t color_mapping, const unsigned char *data, int32_t width,
-                int32_t height, int32_t stride, int16_t x, int16_t y, uint16_t dest_width,
-                uint16_t dest_height) {
-    if (!arguments_ok(src, data, width, height, stride))
+} // namespace
+
+int write_image(Out out, const ImageSource &src, int32_t color_mapping, const unsigned char *data,
+                int32_t width, int32_t height, int32_t stride, int16_t x, int16_t y,
+                uint16_t dest_width, uint16_t dest_height) {
+    if (!arguments_ok(out, src, data, width, height, stride))
         return 0;
     const size_t row_size = static_cast<size_t>(row_bytes(width, stride, src.bits_per_pixel));
 
     Buffers buf;
-    if (!(buf.scratch = static_cast<unsigned char *>(allocate(src.function, row_size))) ||
-        !(buf.seed = static_cast<unsigned char *>(allocate(src.function, row_size))) ||
-        !(buf.block = static_cast<unsigned char *>(allocate(src.function, kBlockBufferBytes))))
+    if (!(buf.scratch = static_cast<unsigned char *>(allocate(out, src.function, row_size))) ||
+        !(buf.seed = static_cast<unsigned char *>(allocate(out, src.function, row_size))) ||
+        !(buf.block = static_cast<unsigned char *>(allocate(out, src.function, kBlockBufferBytes))))
         return 0;
 
-    pclxl_begin_image(color_mapping, x, y, dest_width, dest_height,
-                      static_cast<unsigned short>(width), static_cast<unsigned short>(height));
+    begin_image(out, color_mapping, x, y, dest_width, dest_height,
+                static_cast<unsigned short>(width), static_cast<unsigned short>(height));
     std::memset(buf.seed, 0, row_size);
-    if (!write_rows(src, buf, data, height, stride, row_size))
+    if (!write_rows(out, src, buf, data, height, stride, row_size))
         return 0;
-    return pclxl_end_image();
+    end_image(out);
+    return 1;
 }
 
-} // namespace
-
-extern "C" {
-
-int pclxl_write_bitmap_data(int32_t color_mapping, unsigned char *data, int32_t width,
-                            int32_t height, int32_t stride, int32_t bits_per_pixel, int16_t x,
-                            int16_t y, uint16_t dest_width, uint16_t dest_height) {
+int write_bitmap_data(Out out, int32_t color_mapping, unsigned char *data, int32_t width,
+                      int32_t height, int32_t stride, int32_t bits_per_pixel, int16_t x, int16_t y,
+                      uint16_t dest_width, uint16_t dest_height) {
     constexpr const char *kName = "pclxl_write_bitmap_data";
     Rows rows = Rows::AsIs;
     switch (bits_per_pixel) {
@@ -194,17 +179,16 @@ int pclxl_write_bitmap_data(int32_t color_mapping, unsigned char *data, int32_t 
     case 24: rows = Rows::SwapInPlace; break;
     case 32: rows = Rows::BGRXToRGB; break;
     default:
-        pclxl::say("%s(): Fatal Error: %ld bits per pixel is not 1, 8, 24 or 32\n", kName,
-                   static_cast<long>(bits_per_pixel));
+        say(out, "%s(): Fatal Error: %ld bits per pixel is not 1, 8, 24 or 32\n", kName,
+            static_cast<long>(bits_per_pixel));
         return 0;
     }
-    return write_image(Source{kName, bits_per_pixel, rows}, color_mapping, data, width, height,
-                       stride, x, y, dest_width, dest_height);
+    return write_image(out, ImageSource{kName, bits_per_pixel, rows}, color_mapping, data, width,
+                       height, stride, x, y, dest_width, dest_height);
 }
 
-int pclxl_write_pixels(int32_t format, const unsigned char *data, int32_t width, int32_t height,
-                       int32_t stride, int16_t x, int16_t y, uint16_t dest_width,
-                       uint16_t dest_height) {
+int write_pixels(Out out, int32_t format, const unsigned char *data, int32_t width, int32_t height,
+                 int32_t stride, int16_t x, int16_t y, uint16_t dest_width, uint16_t dest_height) {
     constexpr const char *kName = "pclxl_write_pixels";
     Rows rows = Rows::AsIs;
     switch (format) {
@@ -215,53 +199,49 @@ int pclxl_write_pixels(int32_t format, const unsigned char *data, int32_t width,
     case PCLXL_PIXELS_BGRX32: rows = Rows::BGRXToRGB; break;
     case PCLXL_PIXELS_RGBX32: rows = Rows::RGBXToRGB; break;
     default:
-        pclxl::say("%s(): Fatal Error: format %#lx is not a PCLXL_PIXELS_ format\n", kName,
-                   static_cast<long>(format));
+        say(out, "%s(): Fatal Error: format %#lx is not a PCLXL_PIXELS_ format\n", kName,
+            static_cast<long>(format));
         return 0;
     }
     const int32_t mapping =
         format == PCLXL_PIXELS_BITS1 ? wire::enums::eIndexedPixel : wire::enums::eDirectPixel;
-    return write_image(Source{kName, format & 0xFF, rows}, mapping, data, width, height, stride, x,
-                       y, dest_width, dest_height);
+    return write_image(out, ImageSource{kName, format & 0xFF, rows}, mapping, data, width, height,
+                       stride, x, y, dest_width, dest_height);
 }
 
-int pclxl_begin_image(int color_mapping, short x, short y, unsigned short dest_width,
-                      unsigned short dest_height, unsigned short source_width,
-                      unsigned short source_height) {
-    pclxl_set_cursorXY(x, y);
-    _pclxl_add_attribute(static_cast<unsigned>(color_mapping), attr::ColorMapping, code::UByte);
-    _pclxl_add_attribute(color_mapping == wire::enums::eIndexedPixel ? wire::enums::e1Bit
-                                                                     : wire::enums::e8Bit,
-                         attr::ColorDepth, code::UByte);
-    _pclxl_add_attribute(source_width, attr::SourceWidth, code::UInt16);
-    _pclxl_add_attribute(source_height, attr::SourceHeight, code::UInt16);
-    _pclxl_add_attributeXY(dest_width, dest_height, attr::DestinationSize, code::UInt16XY);
-    _pclxl_set_operator(wire::op::BeginImage);
-    return 1;
+void begin_image(Out out, int color_mapping, short x, short y, unsigned short dest_width,
+                 unsigned short dest_height, unsigned short source_width,
+                 unsigned short source_height) {
+    set_cursor(out, x, y);
+    add_attribute(out, static_cast<unsigned>(color_mapping), attr::ColorMapping, code::UByte);
+    add_attribute(
+        out, color_mapping == wire::enums::eIndexedPixel ? wire::enums::e1Bit : wire::enums::e8Bit,
+        attr::ColorDepth, code::UByte);
+    add_attribute(out, source_width, attr::SourceWidth, code::UInt16);
+    add_attribute(out, source_height, attr::SourceHeight, code::UInt16);
+    add_attribute_xy(out, dest_width, dest_height, attr::DestinationSize, code::UInt16XY);
+    set_operator(out, wire::op::BeginImage);
 }
 
-int pclxl_read_image(unsigned short start_line, unsigned short block_height,
-                     unsigned char compress_mode, unsigned int data_length) {
+int read_image(Out out, unsigned short start_line, unsigned short block_height,
+               unsigned char compress_mode, unsigned int data_length) {
     namespace tag = wire::tag;
     unsigned char buf[20];
     unsigned char *p = put_attr(put16le(put8(buf, tag::UInt16), start_line), attr::StartLine);
     p = put_attr(put16le(put8(p, tag::UInt16), block_height), attr::BlockHeight);
     p = put_attr(put8(put8(p, tag::UByte), compress_mode), attr::CompressMode);
     p = put32le(put8(put8(p, wire::op::ReadImage), tag::DataLength), data_length);
-    return write_piece(buf, p) ? 1 : 0;
+    return write_piece(out, buf, p) ? 1 : 0;
 }
 
-int pclxl_write_embed_data(void *data, unsigned int length) {
-    if (_dev_write(data, length))
+int write_embed_data(Out out, const void *data, unsigned int length) {
+    if (write(out, data, length))
         return 1;
-    pclxl::say("%s(): Fatal Error: _dev_write().\n", "pclxl_write_embed_data");
-    pclxl::say("<= %s\n", "pclxl_write_embed_data");
+    say(out, "%s(): Fatal Error: _dev_write().\n", "pclxl_write_embed_data");
+    say(out, "<= %s\n", "pclxl_write_embed_data");
     return 0;
 }
 
-int pclxl_end_image(void) {
-    _pclxl_set_operator(wire::op::EndImage);
-    return 1;
-}
+void end_image(Out out) { set_operator(out, wire::op::EndImage); }
 
-} // extern "C"
+} // namespace pclxl::core

@@ -1,28 +1,31 @@
-// The output sink: the only way out for every byte of the stream. Each piece
-// goes straight to the callback of the writer in use on the calling thread,
-// or to the process-wide one, on the caller's stack; nothing is buffered, so
-// flushing and closing have nothing to do.
+// The output sink: the only way out for every byte of the stream, and for
+// every trace and error line. Each piece goes straight to the callback of
+// the writer in use, or to the process-wide one, on the caller's stack;
+// nothing is buffered.
 #include <cerrno>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
-#include <mutex>
-#include <new>
 
-#include "pclxl.hpp"
-#include "stream/output.h"
+#include <pthread.h>
 
-pclxl_write_fn gDataOut = nullptr;
-const void *g_data_out_ctx = nullptr;
+#include "core.h"
 
+// The process-wide sink (exported data of the 1.0 interface). It is read at
+// every piece: a host may change it between any two.
+PCLXL_API pclxl_write_fn gDataOut = nullptr;
+PCLXL_API const void *g_data_out_ctx = nullptr;
+
+namespace pclxl::core {
 namespace {
 
 thread_local pclxl_writer *t_writer = nullptr;
 
-// The process-wide message handler, for threads without a writer.
-std::mutex g_handler_mutex;
+// The process-wide message handler, for threads without a writer. A POSIX
+// mutex: it reports nothing by throwing.
+pthread_mutex_t g_handler_mutex = PTHREAD_MUTEX_INITIALIZER;
 pclxl_message_fn g_handler = nullptr;
 void *g_handler_user = nullptr;
 
@@ -43,18 +46,36 @@ void deliver_lines(pclxl_message_fn handler, void *user, char *text) {
 
 } // namespace
 
-pclxl_writer *pclxl::current_writer() { return t_writer; }
+Out bind() { return t_writer; }
+void use(Out writer) { t_writer = writer; }
 
-int pclxl::say(const char *fmt, ...) {
+bool write(Out out, const void *buffer, unsigned int length) {
+    if (buffer != nullptr && length != 0) {
+        pclxl_write_fn callback = out ? out->callback : gDataOut;
+        const void *context = out ? out->context : g_data_out_ctx;
+        if (callback == nullptr)
+            return false;
+        callback(buffer, length, context);
+        return true;
+    }
+    if (length == 0)
+        say(out, "%s(): outBufferLen == 0.\n", "_dev_write");
+    if (buffer == nullptr)
+        say(out, "%s(): outBuffer== NULL.\n", "_dev_write");
+    return false;
+}
+
+int say(Out out, const char *fmt, ...) {
     pclxl_message_fn handler;
     void *user;
-    if (pclxl_writer *w = t_writer) {
-        handler = w->handler;
-        user = w->user;
+    if (out != nullptr) {
+        handler = out->handler;
+        user = out->user;
     } else {
-        std::lock_guard<std::mutex> lock(g_handler_mutex);
+        pthread_mutex_lock(&g_handler_mutex);
         handler = g_handler;
         user = g_handler_user;
+        pthread_mutex_unlock(&g_handler_mutex);
     }
     va_list args;
     va_start(args, fmt);
@@ -85,79 +106,22 @@ int pclxl::say(const char *fmt, ...) {
     return n;
 }
 
-void pclxl::say_errno(const char *prefix) {
+void say_errno(Out out, const char *prefix) {
     const int e = errno;
-    say("%s: %s\n", prefix, std::strerror(e));
+    say(out, "%s: %s\n", prefix, std::strerror(e));
     errno = e;
 }
 
-int _dev_write_init(void const *context, pclxl_write_fn callback) {
-    gDataOut = callback;
-    g_data_out_ctx = context;
-    return 1;
-}
-
-bool _dev_write(void *buffer, unsigned int length) {
-    if (buffer != nullptr && length != 0) {
-        pclxl_write_fn callback = gDataOut;
-        const void *context = g_data_out_ctx;
-        if (const pclxl_writer *w = t_writer) {
-            callback = w->callback;
-            context = w->context;
-        }
-        if (callback == nullptr)
-            return false;
-        callback(buffer, length, context);
-        return true;
-    }
-    if (length == 0)
-        pclxl::say("%s(): outBufferLen == 0.\n", "_dev_write");
-    if (buffer == nullptr)
-        pclxl::say("%s(): outBuffer== NULL.\n", "_dev_write");
-    return false;
-}
-
-void _dev_write_flush() {}
-void _dev_write_exit() {}
-
-extern "C" {
-
-int pclxl_init(const void *context, pclxl_write_fn callback) {
-    return _dev_write_init(context, callback);
-}
-
-void pclxl_exit(void) { _dev_write_exit(); }
-
-void pclxl_flush_prn_file(void) { _dev_write_flush(); }
-
-pclxl_writer *pclxl_writer_new(const void *context, pclxl_write_fn callback) {
-    pclxl_writer *w = new (std::nothrow) pclxl_writer{context, callback, nullptr, nullptr};
-    if (w == nullptr)
-        pclxl::say("%s(): Fatal Error: out of memory\n", "pclxl_writer_new");
-    return w;
-}
-
-pclxl_writer *pclxl_writer_use(pclxl_writer *writer) {
-    pclxl_writer *before = t_writer;
-    t_writer = writer;
-    return before;
-}
-
-void pclxl_writer_free(pclxl_writer *writer) {
-    if (writer != nullptr && t_writer == writer)
-        t_writer = nullptr;
-    delete writer;
-}
-
-void pclxl_set_message_handler(pclxl_message_fn handler, void *user) {
-    if (pclxl_writer *w = t_writer) {
-        w->handler = handler;
-        w->user = handler != nullptr ? user : nullptr;
+void set_message_handler(Out out, pclxl_message_fn handler, void *user) {
+    if (out != nullptr) {
+        out->handler = handler;
+        out->user = handler != nullptr ? user : nullptr;
         return;
     }
-    std::lock_guard<std::mutex> lock(g_handler_mutex);
+    pthread_mutex_lock(&g_handler_mutex);
     g_handler = handler;
     g_handler_user = handler != nullptr ? user : nullptr;
+    pthread_mutex_unlock(&g_handler_mutex);
 }
 
-} // extern "C"
+} // namespace pclxl::core
