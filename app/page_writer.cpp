@@ -3,25 +3,11 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <mutex>
 
 #include "pclxl.h"
 
-// Libraries from 1.1 on give each job its own writer on the thread that runs
-// it; with an older one, jobs take turns on the process-wide sink.
-#if defined(PCLXL_PIXELS_RGB24)
-#define PCLXL_APP_PER_THREAD_WRITERS 1
-#else
-#define PCLXL_APP_PER_THREAD_WRITERS 0
-#endif
-
 namespace pclxl_app {
 namespace {
-
-// PCL XL values passed to the library.
-constexpr int kColorSpaceGray = 1; // eGray
-constexpr int kColorSpaceRgb = 2;  // eRGB
-constexpr int kDirectPixel = 0;    // eDirectPixel
 
 // What one image can be: at most 32767 bytes per row, 65535 pixels a side,
 // and every coordinate inside +-32700.
@@ -68,7 +54,10 @@ PrintableArea printable_area(const PageSetup &page) {
     return a;
 }
 
-// Binds the library's output to one PageWriter for the calling thread.
+// The job's own writer: every library call on the job's thread goes to
+// this PageWriter's sink, and the library's lines to its message handler.
+// Jobs on other threads have writers of their own, so they never wait for
+// each other.
 struct PageWriter::Binding {
     static void on_write(const void *buffer, unsigned int length, const void *context) {
         auto *self = static_cast<PageWriter *>(const_cast<void *>(context));
@@ -78,37 +67,20 @@ struct PageWriter::Binding {
         if (!self->sink_(buffer, length, self->sink_context_))
             self->failed_ = true;
     }
-#if PCLXL_APP_PER_THREAD_WRITERS
     static void on_message(const char *line, void *context) {
         static_cast<PageWriter *>(context)->message(line);
     }
-    explicit Binding(PageWriter *self) : self(self), writer(pclxl_writer_new(self, on_write)) {}
+    explicit Binding(PageWriter *self) : writer(pclxl_writer_new(self, on_write)) {
+        if (writer) {
+            pclxl_writer_use(writer);
+            pclxl_set_message_handler(on_message, self);
+        }
+    }
     bool ok() const { return writer != nullptr; }
-    void use() {
-        pclxl_writer_use(writer);
-        pclxl_set_message_handler(on_message, self);
-    }
-    ~Binding() {
-        if (!writer)
-            return;
-        pclxl_writer_use(writer);
-        pclxl_set_message_handler(nullptr, nullptr);
-        pclxl_writer_use(nullptr);
-        pclxl_writer_free(writer);
-    }
-    PageWriter *self;
+    // The callbacks of one job may in principle come from another thread.
+    void use() { pclxl_writer_use(writer); }
+    ~Binding() { pclxl_writer_free(writer); }
     pclxl_writer *writer;
-#else
-    static std::mutex &sink_mutex() {
-        static std::mutex m;
-        return m;
-    }
-    explicit Binding(PageWriter *self) : lock(sink_mutex()) { pclxl_init(self, on_write); }
-    bool ok() const { return true; }
-    void use() {}
-    ~Binding() { pclxl_init(nullptr, nullptr); }
-    std::unique_lock<std::mutex> lock;
-#endif
 };
 
 PageWriter::PageWriter(SinkFn sink, void *sink_context, MessageFn message, void *message_context)
@@ -156,14 +128,12 @@ bool PageWriter::start_page(const PageSetup &page) {
         session_x_ = page.resolution_x;
         session_y_ = page.resolution_y;
         job_.paper = page.paper;
-        const char *color_mode = job_.color ? "color" : "gray";
-#if PCLXL_APP_PER_THREAD_WRITERS
         pclxl_job_settings s{};
         s.size = sizeof s;
         s.paper_name = job_.paper.c_str();
         s.media_type = job_.media_type.c_str();
         s.media_source = job_.tray.c_str();
-        s.color_mode = color_mode;
+        s.color_mode = job_.color ? "color" : "gray";
         s.collate = job_.collate;
         s.duplex_mode = job_.duplex.c_str();
         s.copies = job_.copies;
@@ -176,10 +146,6 @@ bool PageWriter::start_page(const PageSetup &page) {
             failed_ = true;
             return false;
         }
-#else
-        pclxl_start_job_new(job_.paper.c_str(), job_.media_type.c_str(), job_.tray.c_str(),
-                            color_mode, job_.collate, job_.duplex.c_str(), job_.copies);
-#endif
         pclxl_begin_session(static_cast<uint16_t>(session_x_), static_cast<uint16_t>(session_y_));
         pclxl_open_datasource();
         session_open_ = true;
@@ -216,7 +182,7 @@ bool PageWriter::start_page(const PageSetup &page) {
                      static_cast<uint16_t>(origin_x), static_cast<uint16_t>(origin_y), custom_width,
                      custom_height);
     rgb_ = page.pixels == Pixels::Rgb && job_.color;
-    pclxl_set_color_space(rgb_ ? kColorSpaceRgb : kColorSpaceGray);
+    pclxl_set_color_space(rgb_ ? PCLXL_COLOR_SPACE_RGB : PCLXL_COLOR_SPACE_GRAY);
     page_open_ = true;
 
     row_bytes_ = static_cast<size_t>(area_.width) * (rgb_ ? 3 : 1);
@@ -248,23 +214,13 @@ bool PageWriter::write_row(unsigned y, const unsigned char *row) {
             dst[i] = static_cast<unsigned char>(~src[i]);
         break;
     case Pixels::Rgb:
-        if (!rgb_) {
-            // Same weights as the library's gray palette.
-            for (size_t i = 0; i < row_bytes_; i++, src += 3)
-                dst[i] =
-                    static_cast<unsigned char>((30 * src[0] + 59 * src[1] + 11 * src[2]) / 100);
+        if (rgb_) {
+            std::memcpy(dst, src, row_bytes_);
             break;
         }
-#if PCLXL_APP_PER_THREAD_WRITERS
-        std::memcpy(dst, src, row_bytes_);
-#else
-        // The 1.0 interface takes B,G,R.
-        for (size_t i = 0; i < row_bytes_; i += 3) {
-            dst[i] = src[i + 2];
-            dst[i + 1] = src[i + 1];
-            dst[i + 2] = src[i];
-        }
-#endif
+        // Same weights as the library's gray palette.
+        for (size_t i = 0; i < row_bytes_; i++, src += 3)
+            dst[i] = static_cast<unsigned char>((30 * src[0] + 59 * src[1] + 11 * src[2]) / 100);
         break;
     }
     band_rows_++;
@@ -292,20 +248,12 @@ bool PageWriter::flush_band() {
         const unsigned w = std::min(strip, area_.width - x0);
         const unsigned x = scale(x0, session_x_, page_.resolution_x);
         const unsigned dest_w = std::max(1u, scale(w, session_x_, page_.resolution_x));
-        unsigned char *data = band_.data() + static_cast<size_t>(x0) * bpp;
-#if PCLXL_APP_PER_THREAD_WRITERS
+        const unsigned char *data = band_.data() + static_cast<size_t>(x0) * bpp;
         const int32_t format = rgb_ ? PCLXL_PIXELS_RGB24 : PCLXL_PIXELS_GRAY8;
         const int ok = pclxl_write_pixels(
             format, data, static_cast<int32_t>(w), static_cast<int32_t>(rows),
             static_cast<int32_t>(row_bytes_), static_cast<int16_t>(x), static_cast<int16_t>(y),
             static_cast<uint16_t>(dest_w), static_cast<uint16_t>(dest_h));
-#else
-        const int ok = pclxl_write_bitmap_data(
-            kDirectPixel, data, static_cast<int32_t>(w), static_cast<int32_t>(rows),
-            static_cast<int32_t>(row_bytes_), static_cast<int32_t>(bpp * 8),
-            static_cast<int16_t>(x), static_cast<int16_t>(y), static_cast<uint16_t>(dest_w),
-            static_cast<uint16_t>(dest_h));
-#endif
         if (!ok && !failed_) {
             message("The library refused an image.");
             failed_ = true;

@@ -188,27 +188,24 @@ check_job() {
   for text in "$@"; do
     grep -a -q -F -- "$text" "$out.dump" || fail "$name: no '$text' in the job"
   done
-  # Job name and user reach the PJL header from library 1.1 on.
-  if grep -a -q "libpclxl 1\.0\." "$out.dump"; then
-    echo "note: $name: library 1.0 writes fixed JOBNAME/USERNAME"
-  else
-    grep -a -q -F "@PJL SET JOBNAME=\"$(basename "$out" .prn)\"" "$out.dump" ||
-      fail "$name: job name missing from the PJL header"
-    grep -a -q -F "@PJL SET USERNAME=\"$(id -un)\"" "$out.dump" ||
-      fail "$name: user name missing from the PJL header"
-  fi
+  # The job's name (the document's file name) and its user.
+  grep -a -q -F "@PJL SET JOBNAME=\"$(basename "$out" .prn)\"" "$out.dump" ||
+    fail "$name: job name missing from the PJL header"
+  grep -a -q -F "@PJL SET USERNAME=\"$(id -un)\"" "$out.dump" ||
+    fail "$name: user name missing from the PJL header"
   pass "$name: $pages pages, $copies copies each, options in PJL and pages"
 }
 
 check_job "PDF" "$work/color/pdf-job.pdf.prn" 3 1 \
   "@PJL SET COPIES=1" "@PJL SET QTY=2" "@PJL SET DUPLEX=ENABLE" "@PJL SET BINDING=LONGEDGE" \
-  "@PJL SET RENDERMODE=COLOR" "@PJL SET PAPER=A4" "UnitsPerMeasure=(300,300)" \
+  "@PJL SET RENDERMODE=COLOR" "@PJL SET PAPER=A4" "@PJL SET RESOLUTION=R300X300" \
+  "UnitsPerMeasure=(300,300)" \
   "DuplexPageMode=eDuplexVerticalBinding" "MediaSize=eA4Paper" "ColorSpace=eRGB" \
   "PageOrigin=(50,50)"
 check_job "PWG raster" "$work/mono/pwg-job.pwg.prn" 2 3 \
   "@PJL SET COPIES=3" "@PJL SET QTY=1" "@PJL SET DUPLEX=DISABLE" \
   "@PJL SET RENDERMODE=GRAYSCALE" "@PJL SET MEDIATYPE=LABELS" "@PJL SET MEDIASOURCE=OPTIONAL2" \
-  "UnitsPerMeasure=(600,600)" "MediaSource=7" 'MediaType="Labels"' "ColorSpace=eGray" \
+  "@PJL SET RESOLUTION=R600X600" "UnitsPerMeasure=(600,600)" "MediaSource=7" 'MediaType="Labels"' "ColorSpace=eGray" \
   "PageOrigin=(100,100)"
 check_job "JPEG" "$work/color/jpeg-job.jpg.prn" 2 1 \
   "@PJL SET COPIES=1" "@PJL SET QTY=1" "@PJL SET BINDING=SHORTEDGE" \
