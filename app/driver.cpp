@@ -5,7 +5,7 @@
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
-#include <new>
+#include <exception>
 #include <unistd.h>
 
 #include "pwg_media.h"
@@ -174,13 +174,16 @@ bool page_setup(const pappl_pr_options_t *o, const JobSetup &job, PageSetup *p) 
 }
 
 bool start_job(pappl_job_t *job, pappl_pr_options_t *options, pappl_device_t *device) {
-    auto *data = new (std::nothrow) JobData(job, device);
-    if (!data) {
+    JobData *data = nullptr;
+    try {
+        data = new JobData(job, device);
+        data->setup = job_setup(job, options);
+        data->writer.start_job(data->setup);
+    } catch (const std::exception &) {
+        delete data;
         papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "Out of memory.");
         return false;
     }
-    data->setup = job_setup(job, options);
-    data->writer.start_job(data->setup);
     papplJobSetData(job, data);
     papplLogJob(job, PAPPL_LOGLEVEL_INFO,
                 "PCL XL job \"%s\" for %s: paper %s, %s, tray %s, %s, %s, %u copies%s",
@@ -196,14 +199,19 @@ bool start_page(pappl_job_t *job, pappl_pr_options_t *options, pappl_device_t *,
     if (!data)
         return false;
     DriverTime timer(data);
-    PageSetup setup;
-    if (!page_setup(options, data->setup, &setup)) {
-        papplLogJob(job, PAPPL_LOGLEVEL_ERROR,
-                    "Page %u: raster of %u bits per pixel in colour space %u is not supported.",
-                    page, options->header.cupsBitsPerPixel, options->header.cupsColorSpace);
+    try {
+        PageSetup setup;
+        if (!page_setup(options, data->setup, &setup)) {
+            papplLogJob(job, PAPPL_LOGLEVEL_ERROR,
+                        "Page %u: raster of %u bits per pixel in colour space %u is not supported.",
+                        page, options->header.cupsBitsPerPixel, options->header.cupsColorSpace);
+            return false;
+        }
+        return data->writer.start_page(setup);
+    } catch (const std::exception &) {
+        papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "Out of memory.");
         return false;
     }
-    return data->writer.start_page(setup);
 }
 
 bool write_line(pappl_job_t *job, pappl_pr_options_t *, pappl_device_t *, unsigned y,

@@ -7,6 +7,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <exception>
 #include <string>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -191,17 +192,25 @@ bool convert_vector(pappl_job_t *job, pappl_device_t *device, pappl_pr_options_t
 } // namespace
 
 bool pdf_filter(pappl_job_t *job, pappl_device_t *device, void *) {
+    // A job cancelled before it started has no file any more.
+    if (!papplJobGetFilename(job) || papplJobIsCanceled(job))
+        return papplJobIsCanceled(job);
     pappl_printer_t *printer = papplJobGetPrinter(job);
     pappl_pr_driver_data_t driver;
     papplPrinterGetDriverData(printer, &driver);
     pappl_pr_options_t *options = papplJobCreatePrintOptions(job, 0, driver.ppm_color > 0);
     if (!options)
         return false;
+    bool ok = false;
+    try {
 #if PCLXL_APP_WITH_PDF
-    const bool ok = convert_vector(job, device, options);
+        ok = convert_vector(job, device, options);
 #else
-    const bool ok = rasterize(job, device, options);
+        ok = rasterize(job, device, options);
 #endif
+    } catch (const std::exception &e) {
+        papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "PDF: %s", e.what());
+    }
     papplJobDeletePrintOptions(options);
     return ok;
 }

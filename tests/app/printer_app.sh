@@ -5,10 +5,11 @@
 # checked with `pclxl dump`; a 20-page job and a cancelled one; the IPP
 # Everywhere tests of ipptool; the web page in headless Chromium.
 #   tests/app/printer_app.sh BUILD_DIR
-# Needs ghostscript, cups-ipp-utils (ipptool), curl; node, chromium and
-# tests/app/node_modules (npm ci) for the web page. Everything stays on
-# loopback and under BUILD_DIR/app-test; the server is stopped by SIGTERM to
-# its PID and killed by a watchdog after PCLXL_APP_TEST_SECONDS (300).
+# Needs ghostscript, cups-ipp-utils (ipptool), curl; node, npm and chromium
+# for the web page (playwright-core from package-lock.json is installed
+# into BUILD_DIR/app-web once, without a browser download). Everything
+# stays on loopback and under BUILD_DIR; the server is stopped by SIGTERM
+# to its PID and killed by a watchdog after PCLXL_APP_TEST_SECONDS (300).
 set -euo pipefail
 export LC_ALL=C
 
@@ -21,7 +22,7 @@ limit=${PCLXL_APP_TEST_SECONDS:-300}
 for f in "$app" "$tool"; do
   [ -x "$f" ] || { echo "missing $f (build pclxl-printer-app and pclxl_tool first)"; exit 1; }
 done
-for p in gs ipptool curl python3; do
+for p in gs ipptool curl node npm; do
   command -v "$p" >/dev/null || { echo "missing $p"; exit 1; }
 done
 
@@ -66,7 +67,16 @@ gs -q -dBATCH -dNOPAUSE -dSAFER -sDEVICE=jpeg -r75 -sPAPERSIZE=a4 -dLastPage=1 \
    -sOutputFile="$docs/jpeg-job.jpg" "$docs/three.ps"
 
 # --- server ------------------------------------------------------------------
-port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+# A free loopback port: nothing answers on it.
+port=
+for _ in $(seq 50); do
+  p=$((20000 + RANDOM % 40000))
+  if ! (exec 3<>"/dev/tcp/127.0.0.1/$p") 2>/dev/null; then
+    port=$p
+    break
+  fi
+done
+[ -n "$port" ] || { echo "no free port"; exit 1; }
 base=http://localhost:$port
 t=$(now_ms)
 "$app" server -o server-port="$port" -o spool-directory="$work/spool" \
@@ -256,10 +266,17 @@ else
 fi
 
 # --- web page ------------------------------------------------------------------
-if [ -d "$here/node_modules/playwright-core" ] && command -v node >/dev/null &&
-   [ -x "${CHROMIUM:-/usr/bin/chromium}" ]; then
+web=$build/app-web
+if [ ! -d "$web/node_modules/playwright-core" ]; then
+  mkdir -p "$web"
+  cp "$here/package.json" "$here/package-lock.json" "$web/"
+  (cd "$web" && PLAYWRIGHT_SKIP_BROWSER_DOWNLOAD=1 timeout 120 npm ci --no-audit --no-fund --silent) ||
+    fail "npm ci of playwright-core"
+fi
+cp "$here/web_test.mjs" "$web/"
+if [ -d "$web/node_modules/playwright-core" ] && [ -x "${CHROMIUM:-/usr/bin/chromium}" ]; then
   t=$(now_ms)
-  if timeout 90 node "$here/web_test.mjs" "$base" mono two-sided-short-edge color; then
+  if timeout 90 node "$web/web_test.mjs" "$base" mono two-sided-short-edge color; then
     cat > "$work/sides.test" <<'TEST'
 {
 	NAME "sides-default from the web page"
@@ -282,7 +299,7 @@ TEST
     fail "web page test"
   fi
 else
-  fail "web page test needs node, chromium and tests/app/node_modules (npm ci in tests/app)"
+  fail "web page test needs chromium and playwright-core"
 fi
 
 # --- state stays in the spool directory --------------------------------------
