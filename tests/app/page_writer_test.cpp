@@ -5,6 +5,7 @@
 
 #include <cstring>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "page_writer.h"
@@ -244,6 +245,43 @@ INSTANTIATE_TEST_SUITE_P(
                     CopiesCase{"cancelled", 4, false, true, "4", "1", {4, 1}},
                     CopiesCase{"zero_is_one", 0, false, false, "1", "1", {1, 1}}),
     [](const testing::TestParamInfo<CopiesCase> &info) { return info.param.name; });
+
+// One job as the driver writes it: two colour pages of the test sheet.
+std::string sample_job(const std::string &name) {
+    std::string job;
+    PageWriter writer(append, &job, nullptr, nullptr);
+    JobSetup js;
+    js.color = true;
+    js.job_name = name;
+    writer.start_job(js);
+    PageSetup page;
+    page.width = 500;
+    page.height = 700;
+    page.pixels = Pixels::Rgb;
+    page.margin_left = page.margin_top = page.margin_right = page.margin_bottom = 423;
+    for (int p = 0; p < 2; p++) {
+        writer.start_page(page);
+        for (unsigned y = 0; y < page.height; y++)
+            writer.write_row(y, sheet_row(Pixels::Rgb, page.width, y).data());
+        writer.end_page(false);
+    }
+    writer.end_job();
+    return job;
+}
+
+// Jobs for different printers run at the same time, each with its own
+// writer: every one comes out exactly as when it runs alone.
+TEST(App, ConcurrentJobsDoNotMix) {
+    const std::string alone_a = sample_job("a"), alone_b = sample_job("b");
+    std::vector<std::string> out(8);
+    std::vector<std::thread> threads;
+    for (size_t i = 0; i < out.size(); i++)
+        threads.emplace_back([&out, i] { out[i] = sample_job(i % 2 ? "b" : "a"); });
+    for (auto &t : threads)
+        t.join();
+    for (size_t i = 0; i < out.size(); i++)
+        EXPECT_TRUE(out[i] == (i % 2 ? alone_b : alone_a)) << "job " << i;
+}
 
 // Nothing at all is written for a job without pages, and a page the printer
 // cannot take is refused before anything is written.
