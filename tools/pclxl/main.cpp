@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "commands.h"
+#include "file_io.h"
 #include "pclxl.h"
 
 namespace {
@@ -39,6 +40,7 @@ void version() {
 } // namespace
 
 int main(int argc, char **argv) {
+    pclxl_tool::hold_standard_descriptors();
     if (argc < 2) {
         usage(stderr);
         return 2;
