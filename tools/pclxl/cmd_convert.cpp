@@ -2,6 +2,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,7 @@ const char kCommand[] = "convert";
 void usage(FILE *out) {
     std::fprintf(out,
                  "usage: pclxl convert [options] [--fit | --dpi N] IMAGE... -o FILE\n"
+                 "IMAGE - reads standard input.\n"
                  "Prints each PNG or PNM image on a page of its own, centred on the printable\n"
                  "area: scaled to fit (--fit, the default) or at N pixels per inch (--dpi N).\n\n"
                  "%s",
@@ -59,14 +61,14 @@ bool place(const Image &img, const JobOptions &opts, long dpi, Placement &p) {
 
 // Rows as the library takes them: 1-bit rows packed MSB first with white
 // as 1, 8-bit gray rows, or 24-bit rows in B, G, R order. Colour becomes
-// gray in a grayscale job.
+// gray in a grayscale job. The image's pixels are taken over, not copied.
 struct Raster {
     int bits_per_pixel;
     int stride;
     std::vector<uint8_t> data;
 };
 
-Raster to_raster(const Image &img, bool color) {
+Raster to_raster(Image &img, bool color) {
     Raster r{};
     const size_t w = img.width, h = img.height;
     if (img.kind == Image::Bilevel) {
@@ -77,27 +79,27 @@ Raster to_raster(const Image &img, bool color) {
             for (size_t x = 0; x < w; ++x)
                 if (img.pixels[y * w + x])
                     r.data[y * r.stride + x / 8] |= static_cast<uint8_t>(0x80 >> (x % 8));
+        img.pixels = {};
     } else if (img.kind == Image::Gray || !color) {
         r.bits_per_pixel = 8;
         r.stride = static_cast<int>(w);
-        if (img.kind == Image::Gray) {
-            r.data = img.pixels;
-        } else {
-            r.data.resize(w * h);
+        if (img.kind == Image::Rgb) {
+            // In place: gray sample i is written after RGB sample i is read.
             for (size_t i = 0; i < w * h; ++i) {
                 const uint8_t *p = &img.pixels[3 * i];
-                r.data[i] = static_cast<uint8_t>((p[0] * 30 + p[1] * 59 + p[2] * 11 + 50) / 100);
+                img.pixels[i] =
+                    static_cast<uint8_t>((p[0] * 30 + p[1] * 59 + p[2] * 11 + 50) / 100);
             }
+            img.pixels.resize(w * h);
+            img.pixels.shrink_to_fit();
         }
+        r.data = std::move(img.pixels);
     } else {
         r.bits_per_pixel = 24;
         r.stride = static_cast<int>(3 * w);
-        r.data.resize(3 * w * h);
-        for (size_t i = 0; i < w * h; ++i) {
-            r.data[3 * i] = img.pixels[3 * i + 2];
-            r.data[3 * i + 1] = img.pixels[3 * i + 1];
-            r.data[3 * i + 2] = img.pixels[3 * i];
-        }
+        for (size_t i = 0; i < w * h; ++i)
+            std::swap(img.pixels[3 * i], img.pixels[3 * i + 2]);
+        r.data = std::move(img.pixels);
     }
     return r;
 }
@@ -109,17 +111,53 @@ bool fits_row_limit(const Raster &r, int width) {
     return row <= 32767;
 }
 
-bool print_image(const Image &img, const Raster &raster, const Placement &p) {
+bool print_image(int width, int height, Raster &raster, const Placement &p) {
     if (raster.bits_per_pixel == 1)
         pclxl_set_color_space_with_palette(1, 0x000000, 0xFFFFFF); // 0 black, 1 white
     else
         pclxl_set_color_space(raster.bits_per_pixel == 8 ? 1 : 2);
-    std::vector<uint8_t> rows = raster.data; // 24-bit rows are swapped in place
-    return pclxl_write_bitmap_data(raster.bits_per_pixel == 1 ? 1 : 0, rows.data(), img.width,
-                                   img.height, raster.stride, raster.bits_per_pixel,
-                                   static_cast<int16_t>(p.x), static_cast<int16_t>(p.y),
-                                   static_cast<uint16_t>(p.width),
-                                   static_cast<uint16_t>(p.height)) == 1;
+    return pclxl_write_bitmap_data(
+               raster.bits_per_pixel == 1 ? 1 : 0, raster.data.data(), width, height, raster.stride,
+               raster.bits_per_pixel, static_cast<int16_t>(p.x), static_cast<int16_t>(p.y),
+               static_cast<uint16_t>(p.width), static_cast<uint16_t>(p.height)) == 1;
+}
+
+// One input: its bytes are read (standard input for "-"), told apart by
+// their content, and printed. Images take one page each. Returns false
+// with the reason in `error` when nothing of it could be printed.
+bool print_input(JobWriter &job, const std::string &path, const JobOptions &opts, long dpi,
+                 std::string &error) {
+    std::vector<uint8_t> data;
+    if (!read_input(path, data, error))
+        return false;
+    Image img;
+    Raster raster;
+    Placement p{};
+    try {
+        if (!decode_image(data, img, error))
+            return false;
+        data = {};
+        raster = to_raster(img, opts.color);
+    } catch (const std::bad_alloc &) {
+        error = "not enough memory for an image of " + std::to_string(img.width) + "x" +
+                std::to_string(img.height) + " pixels";
+        return false;
+    }
+    if (!fits_row_limit(raster, img.width)) {
+        error = "image is too wide to print (" + std::to_string(img.width) + " pixels)";
+        return false;
+    }
+    if (!place(img, opts, dpi, p)) {
+        error = "image is too large to print at " + std::to_string(dpi) + " dpi";
+        return false;
+    }
+    job.begin_page();
+    if (!print_image(img.width, img.height, raster, p)) {
+        error = "the image could not be written";
+        return false;
+    }
+    job.end_page();
+    return true;
 }
 
 } // namespace
@@ -160,34 +198,13 @@ int cmd_convert(int argc, char **argv) {
     if (!job.begin())
         return 1;
     for (const std::string &path : inputs) {
-        Image img;
         std::string error;
-        Placement p{};
-        bool ok = load_image(path, img, error);
-        Raster raster;
-        if (ok) {
-            raster = to_raster(img, opts.color);
-            if (!fits_row_limit(raster, img.width)) {
-                error = "image is too wide to print (" + std::to_string(img.width) + " pixels)";
-                ok = false;
-            } else if (!place(img, opts, dpi, p)) {
-                error = "image is too large to print at " + std::to_string(dpi) + " dpi";
-                ok = false;
-            }
-        }
-        if (!ok) {
+        if (!print_input(job, path, opts, dpi, error)) {
             job.abort();
-            std::fprintf(stderr, "pclxl convert: %s: %s\n", path.c_str(), error.c_str());
+            std::fprintf(stderr, "pclxl convert: %s: %s\n", path == "-" ? "<stdin>" : path.c_str(),
+                         error.c_str());
             return 1;
         }
-        job.begin_page();
-        if (!print_image(img, raster, p)) {
-            job.abort();
-            std::fprintf(stderr, "pclxl convert: %s: the image could not be written\n",
-                         path.c_str());
-            return 1;
-        }
-        job.end_page();
     }
     return job.finish() ? 0 : 1;
 }

@@ -9,6 +9,7 @@
 
 #include "arguments.h"
 #include "commands.h"
+#include "file_io.h"
 #include "glyphs.h"
 #include "job_options.h"
 #include "pclxl.h"
@@ -34,7 +35,7 @@ void usage(FILE *out) {
 }
 
 bool read_all(const std::string &path, std::string &out) {
-    FILE *f = path == "-" ? stdin : std::fopen(path.c_str(), "rb");
+    FILE *f = path == "-" ? stdin : open_file(path.c_str(), "rb");
     if (!f)
         return false;
     char buf[65536];

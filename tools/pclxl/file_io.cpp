@@ -9,10 +9,7 @@
 
 namespace pclxl_tool {
 
-namespace {
-
-// Moves a descriptor below 3 to 3 or above.
-int above_standard(int fd) {
+int keep_above_standard(int fd) {
     if (fd < 0 || fd > 2)
         return fd;
     const int moved = fcntl(fd, F_DUPFD_CLOEXEC, 3);
@@ -21,8 +18,6 @@ int above_standard(int fd) {
     errno = saved;
     return moved;
 }
-
-} // namespace
 
 void hold_standard_descriptors() {
     for (int fd = 0; fd <= 2; ++fd)
@@ -35,7 +30,7 @@ void hold_standard_descriptors() {
 }
 
 int open_fd(const char *path, int flags, mode_t mode) {
-    return above_standard(open(path, flags | O_CLOEXEC, mode));
+    return keep_above_standard(open(path, flags | O_CLOEXEC, mode));
 }
 
 std::FILE *open_file(const char *path, const char *mode) {
@@ -58,16 +53,21 @@ std::FILE *open_file(const char *path, const char *mode) {
     return f;
 }
 
-std::FILE *temp_file() {
+int temp_fd() {
     const char *env = std::getenv("TMPDIR");
     const std::string dir = env && *env ? env : "/tmp";
     int fd = open_fd(dir.c_str(), O_RDWR | O_TMPFILE, 0600);
     if (fd < 0) { // a file system without unnamed files
         std::string name = dir + "/pclxl.XXXXXX";
-        fd = above_standard(mkostemp(&name[0], O_CLOEXEC));
+        fd = keep_above_standard(mkostemp(&name[0], O_CLOEXEC));
         if (fd >= 0)
             unlink(name.c_str());
     }
+    return fd;
+}
+
+std::FILE *temp_file() {
+    const int fd = temp_fd();
     if (fd < 0)
         return nullptr;
     std::FILE *f = fdopen(fd, "w+b");

@@ -14,10 +14,14 @@ namespace pclxl_tool {
 // Called first thing in main().
 void hold_standard_descriptors();
 
+// Moves a descriptor below 3 to 3 or above (close-on-exec); -1 stays.
+int keep_above_standard(int fd);
 // open(2) and fopen(3) whose descriptor is 3 or above (close-on-exec).
 int open_fd(const char *path, int flags, mode_t mode = 0666);
 std::FILE *open_file(const char *path, const char *mode);
-// An unnamed read-write temporary file, gone when closed.
+// An unnamed read-write temporary file in $TMPDIR or /tmp, gone when
+// closed: as a descriptor or a stream.
+int temp_fd();
 std::FILE *temp_file();
 
 } // namespace pclxl_tool

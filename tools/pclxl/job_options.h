@@ -57,10 +57,19 @@ extern const char kJobOptionsHelp[];
 bool parse_number(const char *command, const char *option, const char *text, long min, long max,
                   long &value);
 
-// Writes one job through the library to a file or standard output. The
-// file is written under a temporary name and renamed only by finish(), so
-// a job that fails leaves no output file. The library's trace lines go to
-// /dev/null unless the options ask for them (--verbose).
+// Writes one job through the library to where -o points. Each page's bytes
+// are held until the page is complete, so the output never ends inside a
+// page:
+//  - standard output ("-", or a path naming it), a device, a FIFO or a
+//    socket is written directly, page by page;
+//  - a regular file (through any links) is written under a temporary name
+//    in its directory and renamed over it by finish(), keeping its
+//    permissions; where that directory takes no new file (or the path is a
+//    link to nothing yet), the job is kept in an unnamed temporary file and
+//    copied in by finish().
+// So a job that fails leaves a file untouched, and a stream ends cleanly
+// after its last good page. The library's trace lines are dropped unless
+// the options ask for them (--verbose).
 class JobWriter {
   public:
     JobWriter(const char *command, const JobOptions &opts) : command_(command), opts_(opts) {}
@@ -74,28 +83,42 @@ class JobWriter {
     // Opens a page set up from the options; the origin is the printable
     // area's top-left corner. Also reports progress on a terminal.
     void begin_page();
+    // Ends the page and sends it to the output.
     void end_page();
-    // Closes the session and the job, renames the file into place.
+    // Closes the session and the job and puts a file into place.
     // @return false (with an error line) when writing failed.
     bool finish();
-    // Drops the output: the temporary file is removed.
+    // An input failed. A stream is ended cleanly after the last complete
+    // page (or gets nothing, before the first); a file is left as it was.
+    // The caller prints the one message and exits 1.
     void abort();
     // Where the tool's own messages go while the job is being written.
     FILE *err() const { return err_ ? err_ : stderr; }
     int pages() const { return pages_; }
 
+    static void on_write(const void *buffer, unsigned int length, const void *context);
+
   private:
-    void restore_stderr();
+    enum class Target { Stream, Replace, Copy };
+    bool open_output();
+    void flush();
+    bool put_in_place();
+    void end_library();
 
     const char *command_;
     const JobOptions &opts_;
-    FILE *out_ = nullptr;
-    std::string temp_path_;
-    int saved_stderr_ = -1;
-    FILE *err_ = nullptr;
+    Target target_ = Target::Stream;
+    int fd_ = -1;
+    std::string path_;      // the file that finish() replaces or fills
+    std::string temp_path_; // the named temporary file of Target::Replace
+    mode_t mode_ = 0;       // for the new file
+    std::string pending_;   // the bytes of the page being written
+    int error_ = 0;         // errno of the first failed write
+    FILE *err_ = nullptr;   // the real stderr while the library's is /dev/null
+    FILE *null_ = nullptr;
     int pages_ = 0;
     bool progress_ = false;
-    bool done_ = false;
+    bool open_ = false;
 };
 
 } // namespace pclxl_tool
