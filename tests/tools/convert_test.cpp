@@ -148,7 +148,7 @@ TEST(ImageDecoders, RejectCorruptAndTruncatedFiles) {
     }
 }
 
-// At --dpi 600 (the job's resolution) every input pixel is one printed
+// At --ppi 600 (the job's resolution) every input pixel is one printed
 // pixel, and `dump --images` gives the input back exactly.
 TEST(Convert, DumpedImagesReproduceTheInputAtTheJobResolution) {
     const unsigned seed = std::random_device{}();
@@ -167,7 +167,7 @@ TEST(Convert, DumpedImagesReproduceTheInputAtTheJobResolution) {
         std::string error;
         ASSERT_TRUE(pclxl_tool::save_png(dir / "in.png", in, true, error)) << error;
 
-        ASSERT_EQ(run(dir, {"convert", "--dpi", "600", "in.png", "-o", "job.pxl"}).status, 0);
+        ASSERT_EQ(run(dir, {"convert", "--ppi", "600", "in.png", "-o", "job.pxl"}).status, 0);
         const Job job = read_job(dir / "job.pxl");
         ASSERT_TRUE(job.ok) << job.error.message;
         ASSERT_EQ(job.images.size(), 1u);
@@ -191,11 +191,14 @@ TEST(Convert, PlacesImagesCentredOnThePrintableArea) {
     struct Case {
         std::vector<std::string> args;
         int width, height; // printed size
+        int dpi;           // the job's
     };
     const Case kCases[] = {
-        {{}, 4768, 2384}, // fit: the width limits
-        {{"--dpi", "300"}, 200, 100},
-        {{"--dpi", "1200"}, 50, 25},
+        {{}, 4768, 2384, 600}, // fit: the width limits
+        {{"--ppi", "300"}, 200, 100, 600},
+        {{"--ppi", "1200"}, 50, 25, 600},
+        {{"--dpi", "1200"}, 9536, 4768, 1200},
+        {{"--dpi", "300", "--ppi", "300"}, 100, 50, 300},
     };
     for (const Case &c : kCases) {
         SCOPED_TRACE(::testing::PrintToString(c.args));
@@ -211,7 +214,9 @@ TEST(Convert, PlacesImagesCentredOnThePrintableArea) {
         EXPECT_EQ(size->number(0), c.width);
         EXPECT_EQ(size->number(1), c.height);
         const rd::Value *at = job.ops("SetCursor").back()->find(rd::attr::Point);
-        EXPECT_EQ(at->number(0), (4768 - c.width) / 2);
-        EXPECT_EQ(at->number(1), (6816 - c.height) / 2);
+        EXPECT_EQ(at->number(0), (4768 * c.dpi / 600 - c.width) / 2);
+        EXPECT_EQ(at->number(1), (6816 * c.dpi / 600 - c.height) / 2);
+        const rd::Value *units = job.ops("BeginSession").at(0)->find(rd::attr::UnitsPerMeasure);
+        EXPECT_EQ(units->number(0), c.dpi);
     }
 }

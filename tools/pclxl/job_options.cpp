@@ -7,6 +7,7 @@
 #include <cstring>
 #include <new>
 #include <fcntl.h>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -76,25 +77,40 @@ const char kJobOptionsHelp[] =
     "  --duplex MODE        simplex (default), long-edge, short-edge\n"
     "  --copies N           number of copies, 1 to 65535\n"
     "  --collate            collate the copies\n"
-    "  -o FILE              output file; - is standard output\n"
+    "  --dpi N              the job's resolution: 300, 600 (default) or 1200\n"
+    "  --title TEXT         the job's name (default: the first input's file name)\n"
+    "  --user NAME          the job's owner (default: the login name)\n"
+    "  -o FILE              output file or device; - is standard output\n"
     "  --verbose            show the library's trace lines\n";
 
-JobOptions::JobOptions() : paper(&pclxl_media::kPapers[0]) {}
+JobOptions::JobOptions() : paper(&pclxl_media::kPapers[0]) {
+    if (const passwd *pw = getpwuid(getuid()))
+        user = pw->pw_name;
+    else if (const char *name = std::getenv("LOGNAME"))
+        user = name;
+}
+
+void JobOptions::default_title(const std::string &input) {
+    if (title_given)
+        return;
+    title = input == "-" ? "stdin" : input.substr(input.rfind('/') + 1);
+    title_given = true;
+}
 
 int32_t JobOptions::area_width() const {
     int32_t w = 0, h = 0;
     get_paper_pixel_pclxl(paper->name, &w, &h);
-    return w;
+    return units(w);
 }
 
 int32_t JobOptions::area_height() const {
     int32_t w = 0, h = 0;
     get_paper_pixel_pclxl(paper->name, &w, &h);
-    return h;
+    return units(h);
 }
 
-int JobOptions::margin_x() const { return (paper->sheet_width - area_width()) / 2; }
-int JobOptions::margin_y() const { return (paper->sheet_height - area_height()) / 2; }
+int JobOptions::margin_x() const { return (units(paper->sheet_width) - area_width()) / 2; }
+int JobOptions::margin_y() const { return (units(paper->sheet_height) - area_height()) / 2; }
 
 std::string JobOptions::describe() const {
     std::string s = std::string("paper ") + paper->name + ", media " + media_type + ", tray " +
@@ -123,7 +139,8 @@ bool parse_number(const char *command, const char *option, const char *text, lon
 OptionResult take_job_option(const char *command, int argc, char **argv, int &i, JobOptions &opts) {
     const char *arg = argv[i];
     static const char *const kWithValue[] = {"--paper",  "--media-type", "--tray",
-                                             "--duplex", "--copies",     "-o"};
+                                             "--duplex", "--copies",     "-o",
+                                             "--dpi",    "--title",      "--user"};
     bool wants_value = false;
     for (const char *o : kWithValue)
         wants_value |= !std::strcmp(arg, o);
@@ -167,6 +184,18 @@ OptionResult take_job_option(const char *command, int argc, char **argv, int &i,
         opts.copies = static_cast<uint32_t>(n);
     } else if (!std::strcmp(arg, "-o")) {
         opts.output = value;
+    } else if (!std::strcmp(arg, "--dpi")) {
+        if (std::strcmp(value, "300") && std::strcmp(value, "600") && std::strcmp(value, "1200")) {
+            std::fprintf(stderr, "pclxl %s: bad dpi '%s'; valid choices: 300 600 1200\n", command,
+                         value);
+            return OptionResult::Error;
+        }
+        opts.dpi = std::atoi(value);
+    } else if (!std::strcmp(arg, "--title")) {
+        opts.title = value;
+        opts.title_given = true;
+    } else if (!std::strcmp(arg, "--user")) {
+        opts.user = value;
     } else if (!std::strcmp(arg, "--color") || !std::strcmp(arg, "--colour")) {
         opts.color = true;
     } else if (!std::strcmp(arg, "--gray") || !std::strcmp(arg, "--grey")) {
@@ -286,22 +315,30 @@ bool JobWriter::begin() {
     // A reader that goes away is reported as a failed write.
     signal(SIGPIPE, SIG_IGN);
     progress_ = isatty(STDERR_FILENO);
-    if (!opts_.verbose) {
-        // The library traces every job, session and page operation on
-        // stderr: point its stream at /dev/null while the job is written.
-        null_ = open_file("/dev/null", "w");
-        if (null_) {
-            err_ = stderr;
-            stderr = null_;
-        }
-    }
     pclxl_init(this, on_write);
-    pclxl_start_job_new(opts_.paper->name, opts_.media_type.c_str(), opts_.tray.c_str(),
-                        opts_.color ? "color" : "gray", opts_.collate,
-                        duplex_library_text(opts_.duplex), opts_.copies);
-    pclxl_begin_session(kResolution, kResolution);
+    pclxl_set_message_handler(on_message, this);
+    pclxl_job_settings settings{};
+    settings.size = sizeof settings;
+    settings.paper_name = opts_.paper->name;
+    settings.media_type = opts_.media_type.c_str();
+    settings.media_source = opts_.tray.c_str();
+    settings.color_mode = opts_.color ? "color" : "gray";
+    settings.collate = opts_.collate;
+    settings.duplex_mode = duplex_library_text(opts_.duplex);
+    settings.copies = opts_.copies;
+    settings.job_name = opts_.title.c_str();
+    settings.user_name = opts_.user.empty() ? nullptr : opts_.user.c_str();
+    settings.resolution = static_cast<uint16_t>(opts_.dpi);
+    pclxl_start_job_with(&settings);
+    pclxl_begin_session(static_cast<uint16_t>(opts_.dpi), static_cast<uint16_t>(opts_.dpi));
     pclxl_open_datasource();
     return true;
+}
+
+// The library's trace, warning and error lines: shown with --verbose.
+void JobWriter::on_message(const char *line, void *writer) {
+    if (static_cast<JobWriter *>(writer)->opts_.verbose)
+        std::fprintf(stderr, "%s\n", line);
 }
 
 void JobWriter::begin_page() {
@@ -316,7 +353,7 @@ void JobWriter::end_page() {
     flush();
     ++pages_;
     if (progress_)
-        std::fprintf(err(), "\rpclxl %s: page %d", command_, pages_);
+        std::fprintf(stderr, "\rpclxl %s: page %d", command_, pages_);
 }
 
 void JobWriter::flush() {
@@ -327,17 +364,10 @@ void JobWriter::flush() {
 
 void JobWriter::end_library() {
     pclxl_init(nullptr, nullptr);
+    pclxl_set_message_handler(nullptr, nullptr);
     if (progress_ && pages_ > 0)
-        std::fputc('\n', err());
+        std::fputc('\n', stderr);
     progress_ = false;
-    if (err_) {
-        stderr = err_;
-        err_ = nullptr;
-    }
-    if (null_) {
-        std::fclose(null_);
-        null_ = nullptr;
-    }
     open_ = false;
 }
 

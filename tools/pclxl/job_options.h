@@ -11,8 +11,8 @@
 
 namespace pclxl_tool {
 
-// The units per inch of every job the tool writes. The library's paper
-// sizes are in pixels at this resolution, and the PJL header asks for it.
+// The units per inch of a job unless --dpi says otherwise. The library's
+// paper sizes are in pixels at this resolution; the tool scales them.
 constexpr int kResolution = 600;
 
 // A paper the tool can lay out: one of the shared papers with a sheet
@@ -29,10 +29,18 @@ struct JobOptions {
     bool collate = false;
     std::string output; // "" until -o; "-" is standard output
     bool verbose = false;
+    int dpi = kResolution;    // the job's resolution: 300, 600 or 1200
+    std::string title, user;  // for the job header; "" until given
+    bool title_given = false; // --title or the default from an input
+
+    // Sets the title from the first input's file name unless --title gave one.
+    void default_title(const std::string &input);
+    // Page units at the job's resolution for a length at 600 dpi.
+    int units(int at_600) const { return at_600 * dpi / kResolution; }
 
     JobOptions();
-    // Printable area in pixels (the page origin is its top-left corner)
-    // and the margins that centre it on the sheet.
+    // Printable area in pixels at the job's resolution (the page origin is
+    // its top-left corner) and the margins that centre it on the sheet.
     int32_t area_width() const;
     int32_t area_height() const;
     int margin_x() const;
@@ -68,8 +76,9 @@ bool parse_number(const char *command, const char *option, const char *text, lon
 //    link to nothing yet), the job is kept in an unnamed temporary file and
 //    copied in by finish().
 // So a job that fails leaves a file untouched, and a stream ends cleanly
-// after its last good page. The library's trace lines are dropped unless
-// the options ask for them (--verbose).
+// after its last good page. The library's lines are dropped unless the
+// options ask for them (--verbose); nothing touches the standard
+// descriptors.
 class JobWriter {
   public:
     JobWriter(const char *command, const JobOptions &opts) : command_(command), opts_(opts) {}
@@ -92,11 +101,10 @@ class JobWriter {
     // page (or gets nothing, before the first); a file is left as it was.
     // The caller prints the one message and exits 1.
     void abort();
-    // Where the tool's own messages go while the job is being written.
-    FILE *err() const { return err_ ? err_ : stderr; }
     int pages() const { return pages_; }
 
     static void on_write(const void *buffer, unsigned int length, const void *context);
+    static void on_message(const char *line, void *writer);
 
   private:
     enum class Target { Stream, Replace, Copy };
@@ -114,8 +122,6 @@ class JobWriter {
     mode_t mode_ = 0;       // for the new file
     std::string pending_;   // the bytes of the page being written
     int error_ = 0;         // errno of the first failed write
-    FILE *err_ = nullptr;   // the real stderr while the library's is /dev/null
-    FILE *null_ = nullptr;
     int pages_ = 0;
     bool progress_ = false;
     bool open_ = false;
