@@ -34,10 +34,21 @@ constexpr int kDefaultMediaSource = 0; // eDefaultSource: the PJL MEDIASOURCE
 
 // Limits of what one page image can be: the library takes at most 32767
 // bytes per row and 65535 pixels a side, and places images at most 32700
-// units from the origin.
+// units from the origin. A page whose rows are longer is sent as images
+// side by side.
 constexpr unsigned kMaxRowBytes = 32767;
 constexpr unsigned kMaxWidth = 65535;
 constexpr unsigned kMaxHeight = 32700;
+constexpr unsigned kMaxPlace = 32700;
+
+// Columns of one image: all of them, or as many as a row of one image holds
+// (a 1-bit row of 65535 pixels always fits).
+unsigned strip_columns(const cups_page_header2_t &h) {
+    if (h.cupsBitsPerPixel == 1)
+        return h.cupsWidth;
+    const unsigned columns = kMaxRowBytes / (h.cupsBitsPerPixel / 8);
+    return h.cupsWidth < columns ? h.cupsWidth : columns;
+}
 
 // Rows are read and sent in bands of about this many bytes: big enough that
 // the per-image overhead vanishes, small enough to keep memory low.
@@ -135,7 +146,7 @@ const char *check_geometry(const cups_page_header2_t &h) {
         return "bytes per line do not match width and depth";
     if (h.cupsWidth > kMaxWidth || h.cupsHeight > kMaxHeight)
         return "page too large";
-    if ((h.cupsBitsPerPixel == 24 ? h.cupsWidth * 3 : h.cupsBytesPerLine) > kMaxRowBytes)
+    if (strip_columns(h) < h.cupsWidth && h.cupsWidth > kMaxPlace)
         return "rows too long";
     if (h.HWResolution[0] == 0 || h.HWResolution[1] == 0 || h.HWResolution[0] > 65535 ||
         h.HWResolution[1] > 65535)
@@ -255,6 +266,7 @@ PageResult convert_page(cups_raster_t *raster, const cups_page_header2_t &h, Pix
     }
 
     const unsigned stride = h.cupsBytesPerLine;
+    const unsigned columns = strip_columns(h), pixel_bytes = h.cupsBitsPerPixel / 8;
     unsigned band_rows = static_cast<unsigned>(kBandBytes / stride);
     if (band_rows == 0)
         band_rows = 1;
@@ -269,11 +281,15 @@ PageResult convert_page(cups_raster_t *raster, const cups_page_header2_t &h, Pix
             return PageResult::Truncated;
         if (prepare_band(pixels, band.data(), length))
             continue;
-        if (!pclxl_write_pixels(format, band.data(), static_cast<int32_t>(h.cupsWidth),
-                                static_cast<int32_t>(rows), static_cast<int32_t>(stride), 0,
-                                static_cast<int16_t>(y), static_cast<uint16_t>(h.cupsWidth),
-                                static_cast<uint16_t>(rows)))
-            return PageResult::EncodeFailed;
+        for (unsigned x = 0; x < h.cupsWidth; x += columns) {
+            const unsigned width = h.cupsWidth - x < columns ? h.cupsWidth - x : columns;
+            if (!pclxl_write_pixels(format, band.data() + static_cast<size_t>(x) * pixel_bytes,
+                                    static_cast<int32_t>(width), static_cast<int32_t>(rows),
+                                    static_cast<int32_t>(stride), static_cast<int16_t>(x),
+                                    static_cast<int16_t>(y), static_cast<uint16_t>(width),
+                                    static_cast<uint16_t>(rows)))
+                return PageResult::EncodeFailed;
+        }
     }
     pclxl_end_page(collate, static_cast<uint16_t>(copies));
     return PageResult::Done;

@@ -86,6 +86,27 @@ TEST(FilterPixels, EachRasterKindBecomesTheMatchingImage) {
     }
 }
 
+// A row longer than one image takes (an A3 page in colour at 1200 dpi)
+// goes out as images side by side, each with its share of the row.
+TEST(FilterPixels, WidePagesAreSentAsStripsSideBySide) {
+    cups_page_header2_t h = a4_header(24, CUPS_CSPACE_RGB);
+    h.cupsWidth = 14000;
+    h.cupsBytesPerLine = 3 * h.cupsWidth;
+    h.cupsHeight = 2;
+    Page page{h, [](unsigned, unsigned char *row) {
+                  for (unsigned x = 0; x < 14000; ++x)
+                      std::memcpy(row + 3 * x, x < 10922 ? "\x10\x20\x30" : "\x40\x50\x60", 3);
+              }};
+    Result r = run_filter(make_raster({page}));
+    ASSERT_EQ(0, r.status) << r.messages;
+    expect_job(r, 1);
+    EXPECT_EQ(2u, count(r.output, kImageBegun));
+    // SourceWidth 10922 then 3078; the second placed at x = 10922.
+    EXPECT_EQ(1u, count(r.output, bytes({0xC1, 0xAA, 0x2A, 0xF8, 0x6C})));
+    EXPECT_EQ(1u, count(r.output, bytes({0xC1, 0x06, 0x0C, 0xF8, 0x6C})));
+    EXPECT_NE(std::string::npos, r.output.find(bytes({0x40, 0x50, 0x60, 0x40, 0x50, 0x60})));
+}
+
 TEST(FilterPixels, ValuesReachThePrinterInItsOrderAndSense) {
     struct Case {
         const char *name;
