@@ -32,8 +32,9 @@ constexpr unsigned char kJpegCompression = 2;
 
 // Interpreters keep a few hundred graphics states; the page holds one.
 constexpr int kMaxClipDepth = 200;
-// Glyphs larger than this (pixels per em) are drawn as a region instead.
-constexpr double kMaxGlyphEm = 2000;
+// Glyphs larger than this (pixels per em) are drawn from their outlines:
+// bitmaps would grow with the square of the size.
+constexpr double kMaxGlyphEm = 250;
 // Fallback regions are rendered at no more than this many pixels per inch.
 constexpr int kFallbackDpi = 300;
 // Rows the library can send: at most 32767 bytes.

@@ -227,6 +227,14 @@ fz_pixmap *glyph_pixmap(fz_context *ctx, fz_font *font, int gid, fz_matrix m) {
     return pix;
 }
 
+fz_path *glyph_outline(fz_context *ctx, fz_font *font, int gid, fz_matrix m) {
+    fz_path *path = nullptr;
+    fz_var(path);
+    fz_try(ctx) { path = fz_outline_glyph(ctx, font, gid, m); }
+    fz_catch(ctx) { return nullptr; }
+    return path;
+}
+
 // The image's pixels as RGB (or the mask's alpha for image masks), at the
 // size MuPDF needs for `ctm` (it may decode at a fraction of full size).
 fz_pixmap *image_pixmap(fz_context *ctx, fz_image *image, fz_matrix ctm, bool mask, char *msg,
@@ -351,6 +359,9 @@ class MupdfDocument final : public Document {
     bool fill_text(const fz_text *text, fz_matrix ctm, fz_colorspace *cs, const float *color,
                    float alpha, fz_color_params params) noexcept;
     bool fallback_item(fz_rect bounds) noexcept;
+    // A span's glyphs filled as one path of their outlines (large text);
+    // false when a glyph has no outline.
+    bool fill_outlines(const fz_text_span *span, fz_matrix ctm, Rgb color);
     bool fill_image(fz_image *image, fz_matrix ctm, float alpha) noexcept;
     bool fill_image_mask(fz_image *image, fz_matrix ctm, fz_colorspace *cs, const float *color,
                          float alpha, fz_color_params params) noexcept;
@@ -838,13 +849,40 @@ bool MupdfDocument::fill_text(const fz_text *text, fz_matrix ctm, fz_colorspace 
                 const fz_point p = fz_transform_point_xy(item.x, item.y, ctm);
                 run.glyphs.push_back({item.gid, p.x, p.y});
             }
-            if (!run.glyphs.empty() && !sink_->fill_text(run))
-                return fallback_item(bound_text(ctx_, text, nullptr, ctm));
+            if (!run.glyphs.empty() && !sink_->fill_text(run) &&
+                !fill_outlines(span, ctm, run.color)) {
+                fz_text_span one = *span;
+                one.next = nullptr;
+                fz_text alone = {1, &one, &one};
+                if (!fallback_item(bound_text(ctx_, &alone, nullptr, ctm)))
+                    return false;
+            }
         }
         return true;
     } catch (const std::exception &e) {
         return fail(e.what());
     }
+}
+
+bool MupdfDocument::fill_outlines(const fz_text_span *span, fz_matrix ctm, Rgb color) {
+    Path p;
+    for (int i = 0; i < span->len; ++i) {
+        const fz_text_item &item = span->items[i];
+        if (item.gid < 0)
+            continue;
+        fz_matrix trm = span->trm;
+        trm.e = item.x;
+        trm.f = item.y;
+        fz_path *outline = glyph_outline(ctx_, span->font, item.gid, fz_concat(trm, ctm));
+        if (!outline)
+            return false;
+        const bool ok = convert_path(outline, fz_identity, p);
+        fz_drop_path(ctx_, outline);
+        if (!ok)
+            return false;
+    }
+    sink_->fill_path(p, false, color);
+    return true;
 }
 
 bool MupdfDocument::glyph_bitmap(int font, int glyph, const double m[4], GlyphBitmap &out) {
