@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <cstring>
 #include <map>
+#include <memory>
+#include <new>
 #include <stdexcept>
 #include <tuple>
 #include <vector>
@@ -61,27 +63,55 @@ int clamp_coordinate(double v) {
 // that fails part way is dropped whole and the job ends cleanly after the
 // last good page.
 
-struct Output {
-    pclxl_write_fn host = nullptr;
-    const void *host_context = nullptr;
-    std::vector<unsigned char> pending;
-    bool anything_sent = false;
+class Output {
+  public:
+    Output(const JobOptions &options) : options_(options) {
+        writer_ = pclxl_writer_new(this, collect);
+        if (!writer_)
+            throw std::bad_alloc();
+        host_ = pclxl_writer_use(writer_);
+        pclxl_set_message_handler(message, this);
+    }
+    ~Output() {
+        pclxl_writer_use(host_);
+        pclxl_writer_free(writer_);
+    }
+    Output(const Output &) = delete;
+    Output &operator=(const Output &) = delete;
 
+    std::vector<unsigned char> pending;
+
+    // Sends what is pending to the host's writer, unchanged.
+    void flush() {
+        constexpr size_t kChunk = size_t(1) << 20;
+        pclxl_writer_use(host_);
+        for (size_t at = 0; at < pending.size(); at += kChunk) {
+            const size_t n = std::min(kChunk, pending.size() - at);
+            pclxl_write_embed_data(pending.data() + at, static_cast<unsigned int>(n));
+        }
+        pclxl_writer_use(writer_);
+        pending.clear();
+    }
+
+  private:
     static void collect(const void *buffer, unsigned int length, const void *context) {
         auto *out = static_cast<Output *>(const_cast<void *>(context));
         const auto *p = static_cast<const unsigned char *>(buffer);
         out->pending.insert(out->pending.end(), p, p + length);
     }
-    void flush() {
-        constexpr size_t kChunk = size_t(1) << 20;
-        for (size_t at = 0; at < pending.size(); at += kChunk) {
-            const size_t n = std::min(kChunk, pending.size() - at);
-            if (host)
-                host(pending.data() + at, static_cast<unsigned int>(n), host_context);
-        }
-        anything_sent |= !pending.empty();
-        pending.clear();
+    // The library's trace lines are dropped; its warnings and errors are
+    // reported with --verbose.
+    static void message(const char *line, void *user) {
+        const auto *out = static_cast<const Output *>(user);
+        if (!out->options_.verbose || !out->options_.message ||
+            (std::strncmp(line, "Warning", 7) && !std::strstr(line, "Fatal Error")))
+            return;
+        out->options_.message(line, out->options_.message_user);
     }
+
+    const JobOptions &options_;
+    pclxl_writer *writer_ = nullptr;
+    pclxl_writer *host_ = nullptr;
 };
 
 // ---------------------------------------------------------------------
@@ -648,9 +678,7 @@ void Converter::write_image(const Pixels &px, int x, int y, int w, int h, bool m
         if (!opts_.color || px.components == 1) {
             bpp = 8;
             set_space(kGray);
-            if (px.components == 1) {
-                rows = px.data;
-            } else {
+            if (px.components == 3) {
                 rows.resize(pixels);
                 for (size_t i = 0; i < pixels; ++i)
                     rows[i] = gray_of({px.data[3 * i], px.data[3 * i + 1], px.data[3 * i + 2]});
@@ -658,16 +686,12 @@ void Converter::write_image(const Pixels &px, int x, int y, int w, int h, bool m
         } else {
             bpp = 24;
             set_space(kRgb);
-            rows.resize(pixels * 3);
-            for (size_t i = 0; i < pixels; ++i) {
-                rows[3 * i] = px.data[3 * i + 2];
-                rows[3 * i + 1] = px.data[3 * i + 1];
-                rows[3 * i + 2] = px.data[3 * i];
-            }
         }
-        pclxl_write_bitmap_data(0, rows.data(), px.width, px.height, px.width * (bpp / 8), bpp,
-                                static_cast<int16_t>(x), static_cast<int16_t>(y),
-                                static_cast<uint16_t>(w), static_cast<uint16_t>(h));
+        const unsigned char *data = bpp == 8 && px.components == 3 ? rows.data() : px.data.data();
+        pclxl_write_pixels(bpp == 8 ? PCLXL_PIXELS_GRAY8 : PCLXL_PIXELS_RGB24, data, px.width,
+                           px.height, px.width * (bpp / 8), static_cast<int16_t>(x),
+                           static_cast<int16_t>(y), static_cast<uint16_t>(w),
+                           static_cast<uint16_t>(h));
     }
     ++page_images_;
     ++stats_.images;
@@ -872,10 +896,14 @@ int convert(const unsigned char *data, size_t size, const JobOptions &options, J
     if (!doc)
         return finish(1);
 
-    Output out;
-    out.host = gDataOut;
-    out.host_context = g_data_out_ctx;
-    pclxl_init(&out, Output::collect);
+    std::unique_ptr<Output> output;
+    try {
+        output = std::make_unique<Output>(options);
+    } catch (const std::exception &) {
+        error = "out of memory";
+        return finish(1);
+    }
+    Output &out = *output;
     const pclxl_media::Paper *first_paper = setup.paper;
 
     bool header = false;
@@ -897,9 +925,19 @@ int convert(const unsigned char *data, size_t size, const JobOptions &options, J
             if (!header) {
                 if (!first_paper)
                     first_paper = paper;
-                pclxl_start_job_new(first_paper->name, options.media_type.c_str(),
-                                    options.media_source.c_str(), options.color ? "color" : "gray",
-                                    options.collate, setup.duplex, options.copies);
+                pclxl_job_settings job{};
+                job.size = sizeof job;
+                job.paper_name = first_paper->name;
+                job.media_type = options.media_type.c_str();
+                job.media_source = options.media_source.c_str();
+                job.color_mode = options.color ? "color" : "gray";
+                job.collate = options.collate;
+                job.duplex_mode = setup.duplex;
+                job.copies = options.copies;
+                job.job_name = options.title.empty() ? nullptr : options.title.c_str();
+                job.user_name = options.user.empty() ? nullptr : options.user.c_str();
+                job.resolution = static_cast<uint16_t>(options.resolution);
+                pclxl_start_job_with(&job);
                 pclxl_begin_session(static_cast<uint16_t>(options.resolution),
                                     static_cast<uint16_t>(options.resolution));
                 pclxl_open_datasource();
@@ -955,7 +993,7 @@ int convert(const unsigned char *data, size_t size, const JobOptions &options, J
             rc = 1;
         }
     }
-    pclxl_init(out.host_context, out.host);
+    output.reset();
     if (options.verbose && rc == 0)
         say(options, std::to_string(stats.pages) + " pages, " + std::to_string(stats.fonts) +
                          " fonts, " + std::to_string(stats.glyphs) + " glyphs, " +

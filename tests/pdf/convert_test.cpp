@@ -185,6 +185,9 @@ TEST(Options, ReachHeaderAndPages) {
     o.media_type = "labels";
     o.color = false;
     o.page_ranges = "2";
+    o.title = "Report \"Q3\"";
+    o.user = "ann";
+    o.resolution = 300;
     const Converted c = convert("text.pdf", o);
     ASSERT_EQ(c.rc, 0) << c.error;
     ASSERT_EQ(c.job.summary.pages.size(), 1u);
@@ -195,6 +198,11 @@ TEST(Options, ReachHeaderAndPages) {
     EXPECT_EQ(p.media_type, "Labels");
     EXPECT_TRUE(c.job.has_pjl("@PJL SET DUPLEX=ENABLE"));
     EXPECT_TRUE(c.job.has_pjl("@PJL SET RENDERMODE=GRAYSCALE"));
+    EXPECT_TRUE(c.job.has_pjl("@PJL SET JOBNAME=\"Report _Q3_\""));
+    EXPECT_TRUE(c.job.has_pjl("@PJL SET USERNAME=\"ann\""));
+    EXPECT_TRUE(c.job.has_pjl("@PJL SET RESOLUTION=R300X300"));
+    for (const rd::FontInfo &f : c.job.summary.fonts)
+        EXPECT_EQ(f.x_resolution, 300);
     // A gray job never selects the RGB colour space.
     for (const rd::Command *cs : c.job.ops("SetColorSpace"))
         EXPECT_NE(cs->find(rd::attr::ColorSpace)->number(), rd::enums::eRGB);
