@@ -13,6 +13,7 @@
 #include <tuple>
 #include <vector>
 
+#include "jpeg_encode.h"
 #include "layout.h"
 #include "page_source.h"
 #include "pclxl.h"
@@ -30,7 +31,8 @@ constexpr unsigned char kAttrTxMode = 0x2D, kAttrPenWidth = 0x4B, kAttrMiterLeng
 constexpr unsigned short kTypeUByte = 1, kTypeUInt16 = 2;
 constexpr int kRopSourceCopy = 204, kRopPatternCopy = 240;
 constexpr int kGray = 1, kRgb = 2;
-constexpr unsigned char kJpegCompression = 2;
+// Images that came as JPEG and had to be resampled go as JPEG again.
+constexpr int kJpegQuality = 85;
 
 // Interpreters keep a few hundred graphics states; the page holds one.
 constexpr int kMaxClipDepth = 200;
@@ -201,6 +203,8 @@ class Converter final : public PageSink {
     PclFont &font_for(const GlyphRun &run);
     int code_for(PclFont &font, const GlyphRun &run, int glyph);
     void write_image(const Pixels &px, int x, int y, int w, int h, bool mask, Rgb mask_color);
+    void send_jpeg(const std::vector<uint8_t> &jpeg, int components, int width, int height, int x,
+                   int y, int w, int h);
 
     Document &doc_;
     const JobOptions &opts_;
@@ -210,6 +214,7 @@ class Converter final : public PageSink {
     int clip_depth_ = 0;
     std::map<FontKey, PclFont> fonts_;
     int page_paths_ = 0, page_images_ = 0, page_glyphs_ = 0, page_fallbacks_ = 0;
+    bool as_jpeg_ = false; // the image being placed came as JPEG: send it as JPEG again
 };
 
 void Converter::set_rop(int rop) {
@@ -688,6 +693,11 @@ void Converter::write_image(const Pixels &px, int x, int y, int w, int h, bool m
             set_space(kRgb);
         }
         const unsigned char *data = bpp == 8 && px.components == 3 ? rows.data() : px.data.data();
+        std::vector<uint8_t> jpeg;
+        if (as_jpeg_ && encode_jpeg(data, px.width, px.height, bpp / 8, kJpegQuality, jpeg)) {
+            send_jpeg(jpeg, bpp / 8, px.width, px.height, x, y, w, h);
+            return;
+        }
         pclxl_write_pixels(bpp == 8 ? PCLXL_PIXELS_GRAY8 : PCLXL_PIXELS_RGB24, data, px.width,
                            px.height, px.width * (bpp / 8), static_cast<int16_t>(x),
                            static_cast<int16_t>(y), static_cast<uint16_t>(w),
@@ -752,6 +762,23 @@ void Converter::place_pixels(const Pixels &pixels, const Matrix &m, bool mask, R
         pop_clip();
 }
 
+void Converter::send_jpeg(const std::vector<uint8_t> &jpeg, int components, int width, int height,
+                          int x, int y, int w, int h) {
+    set_rop(kRopSourceCopy);
+    set_source_tx(0);
+    set_space(components == 1 ? kGray : kRgb);
+    pclxl_begin_image(PCLXL_COLOR_MAPPING_DIRECT, static_cast<short>(x), static_cast<short>(y),
+                      static_cast<unsigned short>(w), static_cast<unsigned short>(h),
+                      static_cast<unsigned short>(width), static_cast<unsigned short>(height));
+    pclxl_read_image(0, static_cast<unsigned short>(height), PCLXL_COMPRESS_JPEG,
+                     static_cast<unsigned int>(jpeg.size()));
+    pclxl_write_embed_data(const_cast<uint8_t *>(jpeg.data()),
+                           static_cast<unsigned int>(jpeg.size()));
+    pclxl_end_image();
+    ++page_images_;
+    ++stats_.images;
+}
+
 void Converter::draw_image(Image &image) {
     const Matrix &m = image.placement;
     if (!image.jpeg.empty()) {
@@ -767,25 +794,15 @@ void Converter::draw_image(Image &image) {
                       y = static_cast<int>(std::lround(box.y0));
             const int w = std::max(1, static_cast<int>(std::lround(box.x1)) - x);
             const int h = std::max(1, static_cast<int>(std::lround(box.y1)) - y);
-            set_rop(kRopSourceCopy);
-            set_source_tx(0);
-            set_space(comps == 1 ? kGray : kRgb);
-            pclxl_begin_image(0, static_cast<short>(x), static_cast<short>(y),
-                              static_cast<unsigned short>(w), static_cast<unsigned short>(h),
-                              static_cast<unsigned short>(image.jpeg_width),
-                              static_cast<unsigned short>(image.jpeg_height));
-            pclxl_read_image(0, static_cast<unsigned short>(image.jpeg_height), kJpegCompression,
-                             static_cast<unsigned int>(image.jpeg.size()));
-            pclxl_write_embed_data(image.jpeg.data(), static_cast<unsigned int>(image.jpeg.size()));
-            pclxl_end_image();
-            ++page_images_;
-            ++stats_.images;
+            send_jpeg(image.jpeg, comps, image.jpeg_width, image.jpeg_height, x, y, w, h);
             return;
         }
         if (!doc_.decode(image))
             throw PageError("an image could not be decoded");
+        as_jpeg_ = true;
     }
     place_pixels(image.pixels, m, false, {});
+    as_jpeg_ = false;
 }
 
 void Converter::draw_image_mask(const Pixels &mask, const Matrix &placement, Rgb color) {
