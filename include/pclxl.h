@@ -26,9 +26,13 @@
  * Diagnostics go to stderr, unbuffered: "=> name" / "<= name" trace lines
  * around the job, session and page operations, "Warning: " lines where a
  * bad page argument is replaced by a default, and "name(): Fatal Error: "
- * lines. Nothing ends the process.
+ * lines. Nothing ends the process. pclxl_set_message_handler() sends these
+ * lines to the host instead.
  *
- * Threads: call the library from one thread at a time.
+ * Threads: by default there is one sink for the whole process; call the
+ * library from one thread at a time. A thread that puts a writer of its own
+ * in use (pclxl_writer_use()) writes to it and may run alongside other such
+ * threads.
  *
  * C++-only (type-decorated) internal encoders are declared in pclxl.hpp.
  */
@@ -43,9 +47,9 @@
 /* Version: MAJOR changes break the ABI (it is the SOVERSION), MINOR adds
  * functions, PATCH fixes behaviour without changing the interface. */
 #define PCLXL_VERSION_MAJOR 1
-#define PCLXL_VERSION_MINOR 0
+#define PCLXL_VERSION_MINOR 1
 #define PCLXL_VERSION_PATCH 0
-#define PCLXL_VERSION_STRING "1.0.0"
+#define PCLXL_VERSION_STRING "1.1.0"
 
 #if defined(PCLXL_BUILDING_LIBRARY)
 #define PCLXL_API __attribute__((visibility("default")))
@@ -87,6 +91,14 @@ typedef struct _rect16 {
  * given to pclxl_init(), passed back unchanged. The callback cannot report
  * failure and must not call back into the library. */
 typedef void (*pclxl_write_fn)(const void *buffer, unsigned int length, const void *context);
+
+/* A sink of its own for one thread's jobs (see pclxl_writer_use()). */
+typedef struct pclxl_writer pclxl_writer;
+
+/* Receives one trace, warning or error line, without its newline. `user`
+ * is the pointer given to pclxl_set_message_handler(). The line is valid
+ * only during the call. The handler must not call back into the library. */
+typedef void (*pclxl_message_fn)(const char *line, void *user);
 
 /* The installed callback (NULL: no sink, output is silently dropped) and
  * its context. Both are NULL until pclxl_init(); a host may read them. */
@@ -173,7 +185,14 @@ PCLXL_API void get_paper_pixel_pclxl(const char *name, int32_t *width, int32_t *
  * header. A name with nothing left gives the default value (PAPER=A4,
  * MEDIATYPE=PLAIN1, MEDIASOURCE=AUTOSELECT). The header is at most about
  * 800 bytes however long the names are (each value is cut at 64 bytes).
- * All texts must be valid NUL-terminated strings. */
+ * All texts must be valid NUL-terminated strings.
+ *
+ * Fixed texts, written whatever the arguments: JOBID=19,
+ * USERNAME="PO-1544", JOBNAME="lalalala", JOBOWNER="qvLTSRNEGGXFBTLUZ",
+ * TIMEOUT=90, BITSPERPIXEL=2, RESOLUTION=R600X600, PAPERMISMATCH=ENABLE,
+ * IORIENTATION=IPORTRAIT, and HOLDPRINT, TIMEPRINT, BLANKSUPPRESS, RBMODE,
+ * NOMARGINPRINT set to DISABLE. pclxl_start_job_with() replaces the names
+ * and the resolution. */
 PCLXL_API void pclxl_start_job_new(const char *paper_name, const char *media_type,
                                    const char *media_source, const char *color_mode, bool collate,
                                    const char *duplex_mode, uint32_t copies);
@@ -487,6 +506,176 @@ PCLXL_API int pb_remove_dir(const char *path);
  * @return a static array of static strings, valid until the library is
  * unloaded. Thread-safe; builds the list on first use. */
 PCLXL_API const char *const *pclxl_library_info(size_t *count);
+
+/* ======================================================================
+ * Writers and messages (1.1)
+ * ====================================================================== */
+
+/* A new writer: `callback` receives the pieces with `context`, exactly as
+ * the process-wide sink of pclxl_init() would (NULL callback: output is
+ * dropped). It has no message handler. Writes nothing.
+ * @return the writer; NULL, with one line, when memory runs out. */
+PCLXL_API pclxl_writer *pclxl_writer_new(const void *context, pclxl_write_fn callback);
+
+/* From now on every library call on the calling thread writes to `writer`
+ * and sends its lines to the writer's handler (stderr when it has none).
+ * NULL goes back to the process-wide sink and handler. Other threads are
+ * not affected; threads that never call this behave as if there were no
+ * writers. One writer must be in use on one thread at a time.
+ * @return the writer in use before (NULL: the process-wide sink). */
+PCLXL_API pclxl_writer *pclxl_writer_use(pclxl_writer *writer);
+
+/* Frees `writer` (NULL: nothing). When it is in use on the calling thread,
+ * that thread goes back to the process-wide sink. It must not be in use on
+ * any other thread. */
+PCLXL_API void pclxl_writer_free(pclxl_writer *writer);
+
+/* Sends every trace, warning and error line to `handler` (with `user`),
+ * one call per line, without the newline, instead of to stderr. It is the
+ * handler of the writer in use on the calling thread, or the process-wide
+ * one (for threads without a writer) when there is none. NULL restores
+ * stderr. The cache-directory helpers' lines are included. */
+PCLXL_API void pclxl_set_message_handler(pclxl_message_fn handler, void *user);
+
+/* ======================================================================
+ * Job settings (1.1)
+ * ====================================================================== */
+
+/* The job header's options. Set `size` to sizeof(struct pclxl_job_settings);
+ * later versions may add fields at the end. */
+struct pclxl_job_settings {
+    unsigned int size;
+    /* As for pclxl_start_job_new(); NULL counts as "". */
+    const char *paper_name, *media_type, *media_source, *color_mode;
+    bool collate;
+    const char *duplex_mode;
+    uint32_t copies;
+    const char *job_name;  /* JOBNAME; NULL keeps the fixed text */
+    const char *user_name; /* USERNAME and JOBOWNER; NULL keeps the fixed texts */
+    uint16_t resolution;   /* 300, 600 or 1200 for RESOLUTION=RnXn; 0 keeps 600 */
+};
+
+/* Longest job or user name written; the rest is dropped. */
+#define PCLXL_JOB_TEXT_MAX 80
+
+/* Writes the job header of pclxl_start_job_new() with the settings'
+ * options, in one piece, with the job name, user name and resolution
+ * replaced where given. Names are written between double quotes; every
+ * byte outside printable ASCII, and the double quote itself, becomes '_',
+ * and only the first PCLXL_JOB_TEXT_MAX bytes are kept, so no host text
+ * can end a PJL line or its value. With NULL names and resolution 0 the
+ * bytes are exactly those of pclxl_start_job_new(). Traces
+ * "=> pclxl_start_job_with" / "<= pclxl_start_job_with".
+ * @return 1. 0, with one "pclxl_start_job_with(): Fatal Error: " line and
+ * nothing written, for NULL settings, a `size` below
+ * sizeof(struct pclxl_job_settings) or another resolution. */
+PCLXL_API int pclxl_start_job_with(const struct pclxl_job_settings *settings);
+
+/* ======================================================================
+ * Const pixels (1.1)
+ * ====================================================================== */
+
+/* Pixel formats of pclxl_write_pixels(): the low byte is the bits per
+ * pixel, 0x100 marks R,G,B order (else B,G,R). */
+#define PCLXL_PIXELS_BITS1 1      /* 1 bit, indexed: set a 2-entry palette */
+#define PCLXL_PIXELS_GRAY8 8      /* 1 byte of gray */
+#define PCLXL_PIXELS_BGR24 24     /* B,G,R */
+#define PCLXL_PIXELS_BGRX32 32    /* B,G,R, one byte ignored */
+#define PCLXL_PIXELS_RGB24 0x118  /* R,G,B */
+#define PCLXL_PIXELS_RGBX32 0x120 /* R,G,B, one byte ignored */
+
+/* Writes a whole image as pclxl_write_bitmap_data() does, byte for byte and
+ * piece for piece, from pixels in `format`: colour mapping indexed for
+ * PCLXL_PIXELS_BITS1, direct for the others. `data` is only read (it may be
+ * read-only memory); R,G,B rows go out without any conversion.
+ * Same limits, results and refusals as pclxl_write_bitmap_data() (a
+ * `format` not listed above is refused); the lines name
+ * pclxl_write_pixels(). */
+PCLXL_API int pclxl_write_pixels(int32_t format, const unsigned char *data, int32_t width,
+                                 int32_t height, int32_t stride, int16_t x, int16_t y,
+                                 uint16_t dest_width, uint16_t dest_height);
+
+/* ======================================================================
+ * Wire values a host passes (1.1)
+ * ====================================================================== */
+
+/* Colour spaces: pclxl_set_color_space(), ..._with_palette(). */
+#define PCLXL_COLOR_SPACE_GRAY 1
+#define PCLXL_COLOR_SPACE_RGB 2
+
+/* Colour mappings: pclxl_write_bitmap_data(), pclxl_begin_image(). */
+#define PCLXL_COLOR_MAPPING_DIRECT 0
+#define PCLXL_COLOR_MAPPING_INDEXED 1
+
+/* MediaSize codes: pclxl_begin_page(). Not every printer knows every code;
+ * a custom size is the safe choice for the rarer ones. */
+#define PCLXL_MEDIA_LETTER 0
+#define PCLXL_MEDIA_LEGAL 1
+#define PCLXL_MEDIA_A4 2
+#define PCLXL_MEDIA_EXECUTIVE 3
+#define PCLXL_MEDIA_LEDGER 4
+#define PCLXL_MEDIA_A3 5
+#define PCLXL_MEDIA_ENV_COM10 6
+#define PCLXL_MEDIA_ENV_MONARCH 7
+#define PCLXL_MEDIA_ENV_C5 8
+#define PCLXL_MEDIA_ENV_DL 9
+#define PCLXL_MEDIA_JIS_B4 10
+#define PCLXL_MEDIA_JIS_B5 11
+#define PCLXL_MEDIA_ENV_B5 12
+#define PCLXL_MEDIA_ISO_B5 13
+#define PCLXL_MEDIA_JPOSTCARD 14
+#define PCLXL_MEDIA_JDOUBLE_POSTCARD 15
+#define PCLXL_MEDIA_A5 16
+#define PCLXL_MEDIA_A6 17
+#define PCLXL_MEDIA_JIS_B6 18
+
+/* Raster operations: pclxl_set_rop3(). Pages start with source copy, right
+ * for images; vector fills and strokes need pattern copy (or pattern or
+ * source) to show the brush and pen colours. */
+#define PCLXL_ROP_BLACK 0
+#define PCLXL_ROP_SOURCE_AND_DEST 136
+#define PCLXL_ROP_DEST 170
+#define PCLXL_ROP_SOURCE_COPY 204
+#define PCLXL_ROP_SOURCE_OR_DEST 238
+#define PCLXL_ROP_PATTERN_COPY 240
+#define PCLXL_ROP_PATTERN_OR_SOURCE 252
+#define PCLXL_ROP_WHITE 255
+
+/* DuplexPageMode bindings (what pclxl_begin_page() writes for the duplex
+ * texts). */
+#define PCLXL_DUPLEX_HORIZONTAL_BINDING 0 /* short edge */
+#define PCLXL_DUPLEX_VERTICAL_BINDING 1   /* long edge */
+
+/* CompressMode: pclxl_read_image(). */
+#define PCLXL_COMPRESS_NONE 0
+#define PCLXL_COMPRESS_RLE 1
+#define PCLXL_COMPRESS_JPEG 2
+#define PCLXL_COMPRESS_DELTA_ROW 3
+
+/* Fill rules: pclxl_set_fill_mode(); clip modes: pclxl_set_clip_mode(). */
+#define PCLXL_FILL_NONZERO_WINDING 0
+#define PCLXL_FILL_EVEN_ODD 1
+
+/* Line caps: pclxl_set_line_cap_style(). */
+#define PCLXL_CAP_BUTT 0
+#define PCLXL_CAP_ROUND 1
+#define PCLXL_CAP_SQUARE 2
+#define PCLXL_CAP_TRIANGLE 3
+
+/* Line joins: pclxl_set_line_join_style(). */
+#define PCLXL_JOIN_MITER 0
+#define PCLXL_JOIN_ROUND 1
+#define PCLXL_JOIN_BEVEL 2
+#define PCLXL_JOIN_NONE 3
+
+/* Clip regions: pclxl_set_clip_replace(), pclxl_set_clip_intersect(). */
+#define PCLXL_CLIP_INTERIOR 0
+#define PCLXL_CLIP_EXTERIOR 1
+
+/* Most bytes one delta-row compressed row of `n` bytes can take: the 2-byte
+ * count, the row itself and one command byte per 8 bytes. Size a block
+ * buffer as the sum over its rows. */
+#define PCLXL_DELTA_ROW_MAX_BYTES(n) (2u + (n) + ((n) + 7u) / 8u)
 
 #ifdef __cplusplus
 }

@@ -12,7 +12,16 @@ static void count_bytes(const void *buffer, unsigned int length, const void *ctx
     total += length;
 }
 
+static void drop_line(const char *line, void *user) {
+    (void)line;
+    (void)user;
+}
+
 int main(void) {
+    static const unsigned char pixels[3] = {1, 2, 3};
+    struct pclxl_job_settings settings = {0};
+    unsigned char block[PCLXL_DELTA_ROW_MAX_BYTES(3)];
+    pclxl_writer *writer;
     _point16 p = {1, 2};
     _rect16 r = {0, 0, 10, 10};
     pclxl_init(NULL, count_bytes);
@@ -24,5 +33,18 @@ int main(void) {
         fprintf(stderr, "unexpected byte count %lu\n", total);
         return 1;
     }
+    writer = pclxl_writer_new(NULL, count_bytes);
+    pclxl_writer_use(writer);
+    pclxl_set_message_handler(drop_line, NULL);
+    settings.size = sizeof settings;
+    settings.resolution = 300;
+    total = 0;
+    if (!pclxl_start_job_with(&settings) ||
+        !pclxl_write_pixels(PCLXL_PIXELS_RGB24, pixels, 1, 1, 3, 0, 0, 1, 1) || total == 0 ||
+        sizeof block != 6) {
+        fprintf(stderr, "unexpected byte count %lu\n", total);
+        return 1;
+    }
+    pclxl_writer_free(writer);
     return 0;
 }

@@ -7,7 +7,7 @@
 
 #include "job/media_tables.h"
 #include "job/word_match.h"
-#include "pclxl.hpp"
+#include "core.h"
 
 namespace {
 
@@ -20,6 +20,7 @@ constexpr size_t kHeaderSize = 10240;
 constexpr size_t kLineBound = 1024;
 // Longest value taken from a name the tables do not hold.
 constexpr size_t kMaxPassedName = 64;
+constexpr size_t kMaxJobText = PCLXL_JOB_TEXT_MAX;
 
 // Appends formatted text at the end of the text in `buf`, bounded by `bound`
 // bytes and by the room left in the buffer.
@@ -53,52 +54,70 @@ const char *render_mode(const char *color_mode) {
     return pclxl::matches_word(color_mode, "color") ? "COLOR" : "GRAYSCALE";
 }
 
-void write_text(const char *text) {
-    _dev_write(const_cast<char *>(text), static_cast<unsigned int>(std::strlen(text)));
+void write_text(pclxl::core::Out out, const char *text) {
+    pclxl::core::write(out, text, static_cast<unsigned int>(std::strlen(text)));
+}
+
+// A host's text for a quoted PJL value: bytes outside printable ASCII and
+// the double quote become '_', so it can end neither the value nor the
+// line; cut at kMaxJobText bytes. Null: the fixed text.
+const char *quoted_text(const char *text, const char *fixed, char (&out)[kMaxJobText + 1]) {
+    if (text == nullptr)
+        return fixed;
+    size_t n = 0;
+    for (const unsigned char *p = reinterpret_cast<const unsigned char *>(text);
+         *p != 0 && n < kMaxJobText; ++p)
+        out[n++] = (*p >= 0x20 && *p < 0x7F && *p != '"') ? static_cast<char>(*p) : '_';
+    out[n] = '\0';
+    return out;
 }
 
 } // namespace
 
-extern "C" {
+namespace pclxl::core {
 
-void pclxl_start_job_new(const char *paper_name, const char *media_type, const char *media_source,
-                         const char *color_mode, bool collate, const char *duplex_mode,
-                         uint32_t copies) {
-    std::fprintf(stderr, "=> %s\n", "pclxl_start_job_new");
+void start_job_new(Out out, const char *function, const JobOptions &o) {
+    say(out, "=> %s\n", function);
+    const unsigned resolution = o.resolution != 0 ? o.resolution : 600;
+
     static_assert(sizeof kUEL - 1 == 9, "UEL is 9 bytes");
     char buf[kHeaderSize] = {};
     std::snprintf(buf, kHeaderSize, "%s@PJL JOB\r\n@PJL COMMENT Version 2.0 For Windows 2000\r\n",
                   kUEL);
     append(buf, kHeaderSize, "@PJL SET TIMEOUT=%d\r\n", 90);
     append(buf, kHeaderSize, "@PJL SET JOBID=%d\r\n", 19);
-    append(buf, kHeaderSize, "@PJL SET USERNAME=\"%s\"\r\n", "PO-1544");
-    append(buf, kHeaderSize, "@PJL SET JOBNAME=\"%s\"\r\n", "lalalala");
-    append(buf, kHeaderSize, "@PJL SET JOBOWNER=\"%s\"\r\n", "qvLTSRNEGGXFBTLUZ");
-    const char *mode = render_mode(color_mode);
+    char user[kMaxJobText + 1], job[kMaxJobText + 1];
+    append(buf, kHeaderSize, "@PJL SET USERNAME=\"%s\"\r\n",
+           quoted_text(o.user_name, "PO-1544", user));
+    append(buf, kHeaderSize, "@PJL SET JOBNAME=\"%s\"\r\n",
+           quoted_text(o.job_name, "lalalala", job));
+    append(buf, kHeaderSize, "@PJL SET JOBOWNER=\"%s\"\r\n",
+           o.user_name != nullptr ? user : "qvLTSRNEGGXFBTLUZ");
+    const char *mode = render_mode(o.color_mode);
     append(buf, kHeaderSize, "@PJL SET RENDERMODE=%s\r\n", mode);
 
-    append(buf, kLineBound, "@PJL SET COPIES=%zu\r\n", size_t(collate ? 1 : copies));
-    append(buf, kLineBound, "@PJL SET QTY=%zu\r\n", size_t(collate ? copies : 1));
-    if (pclxl::matches_word(duplex_mode, "simplex")) {
+    append(buf, kLineBound, "@PJL SET COPIES=%zu\r\n", size_t(o.collate ? 1 : o.copies));
+    append(buf, kLineBound, "@PJL SET QTY=%zu\r\n", size_t(o.collate ? o.copies : 1));
+    if (pclxl::matches_word(o.duplex_mode, "simplex")) {
         append(buf, kLineBound, "@PJL SET DUPLEX=%s\r\n", "DISABLE");
     } else {
         append(buf, kLineBound, "@PJL SET DUPLEX=%s\r\n", "ENABLE");
         append(buf, kLineBound, "@PJL SET BINDING=%s\r\n",
-               pclxl::matches_word(duplex_mode, "duplex_short_edge") ? "SHORTEDGE" : "LONGEDGE");
+               pclxl::matches_word(o.duplex_mode, "duplex_short_edge") ? "SHORTEDGE" : "LONGEDGE");
     }
     append(buf, kLineBound, "@PJL SET LCOLORMODEL=%s\r\n",
            std::strcmp(mode, "COLOR") == 0 ? "CMYK" : "BLACK");
     append(buf, kLineBound, "@PJL SET BITSPERPIXEL=%d\r\n", 2);
-    append(buf, kLineBound, "@PJL SET RESOLUTION=%s\r\n", "R600X600");
+    append(buf, kLineBound, "@PJL SET RESOLUTION=R%uX%u\r\n", resolution, resolution);
 
     char scratch[kMaxPassedName + 1];
     append(buf, kLineBound, "@PJL SET PAPER=%s\r\n",
-           pjl_word(pclxl::pjl_paper_map, paper_name, "A4", scratch));
+           pjl_word(pclxl::pjl_paper_map, o.paper_name, "A4", scratch));
     append(buf, kLineBound, "@PJL SET MEDIATYPE=%s\r\n",
-           pjl_word(pclxl::pjl_media_type_map, *media_type ? media_type : "plain_1", "plain_1",
+           pjl_word(pclxl::pjl_media_type_map, *o.media_type ? o.media_type : "plain_1", "plain_1",
                     scratch));
     append(buf, kLineBound, "@PJL SET MEDIASOURCE=%s\r\n",
-           pjl_word(pclxl::pjl_media_source_map, *media_source ? media_source : "auto", "auto",
+           pjl_word(pclxl::pjl_media_source_map, *o.media_source ? o.media_source : "auto", "auto",
                     scratch));
     append(buf, kLineBound, "@PJL SET PAPERMISMATCH=%s\r\n", "ENABLE");
     append(buf, kLineBound, "@PJL SET IORIENTATION=%s\r\n", "IPORTRAIT");
@@ -107,28 +126,51 @@ void pclxl_start_job_new(const char *paper_name, const char *media_type, const c
         append(buf, kLineBound, "@PJL SET %s=%s\r\n", setting, "DISABLE");
     append(buf, kLineBound, "%s", "@PJL ENTER LANGUAGE=PCLXL\r\n");
     append(buf, kLineBound, "%s", kStreamHeader);
-    write_text(buf);
-    std::fprintf(stderr, "<= %s\n", "pclxl_start_job_new");
+    write_text(out, buf);
+    say(out, "<= %s\n", function);
 }
 
-void pclxl_start_job(const char *color_mode, uint32_t resolution) {
-    std::fprintf(stderr, "=> %s\n", "pclxl_start_job");
+int start_job_with(Out out, const pclxl_job_settings *settings) {
+    constexpr const char *kName = "pclxl_start_job_with";
+    const char *problem = nullptr;
+    if (settings == nullptr)
+        problem = "settings is NULL";
+    else if (settings->size < sizeof(struct pclxl_job_settings))
+        problem = "settings size is too small";
+    else if (settings->resolution != 0 && settings->resolution != 300 &&
+             settings->resolution != 600 && settings->resolution != 1200)
+        problem = "resolution is not 300, 600 or 1200";
+    if (problem != nullptr) {
+        say(out, "%s(): Fatal Error: %s\n", kName, problem);
+        return 0;
+    }
+    auto text = [](const char *s) { return s != nullptr ? s : ""; };
+    start_job_new(out, kName,
+                  JobOptions{text(settings->paper_name), text(settings->media_type),
+                             text(settings->media_source), text(settings->color_mode),
+                             settings->collate, text(settings->duplex_mode), settings->copies,
+                             settings->job_name, settings->user_name, settings->resolution});
+    return 1;
+}
+
+void start_job(Out out, const char *color_mode, uint32_t resolution) {
+    say(out, "=> %s\n", "pclxl_start_job");
     char buf[kHeaderSize] = {};
     append(buf, kLineBound, "%s", kUEL);
     append(buf, kLineBound, "@PJL SET RENDERMODE=%s\r\n", render_mode(color_mode));
     append(buf, kLineBound, "@PJL SET RESOLUTION=%zu\r\n", size_t(resolution));
     append(buf, kLineBound, "%s", "@PJL ENTER LANGUAGE=PCLXL\r\n");
     append(buf, kLineBound, "%s", kStreamHeader);
-    write_text(buf);
-    std::fprintf(stderr, "<= %s\n", "pclxl_start_job");
+    write_text(out, buf);
+    say(out, "<= %s\n", "pclxl_start_job");
 }
 
-void pclxl_end_job(void) {
-    std::fprintf(stderr, "=> %s\n", "pclxl_end_job");
+void end_job(Out out) {
+    say(out, "=> %s\n", "pclxl_end_job");
     char buf[256];
     std::snprintf(buf, sizeof buf, "%s@PJL EOJ\r\n%s", kUEL, kUEL);
-    write_text(buf);
-    std::fprintf(stderr, "<= %s\n", "pclxl_end_job");
+    write_text(out, buf);
+    say(out, "<= %s\n", "pclxl_end_job");
 }
 
-} // extern "C"
+} // namespace pclxl::core

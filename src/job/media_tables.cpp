@@ -1,5 +1,6 @@
 // The name tables are sorted constant arrays: built at compile time, so they
 // exist before any call and never change. Lookups are binary searches.
+#include "core.h"
 #include "job/media_tables.h"
 
 #include <algorithm>
@@ -145,10 +146,11 @@ const paper_size *lookup_paper_pixels(const char *name) {
     return row ? &row->size : nullptr;
 }
 
-} // namespace pclxl
-
-extern "C" void get_paper_pixel_pclxl(const char *name, int32_t *width, int32_t *height) {
-    const pclxl::paper_size *size = pclxl::lookup_paper_pixels(name);
+bool core::paper_pixels(const char *name, int32_t *width, int32_t *height) {
+    const paper_size *size = lookup_paper_pixels(name);
     *width = size ? size->width : 0;
     *height = size ? size->height : 0;
+    return size != nullptr;
 }
+
+} // namespace pclxl

@@ -1,40 +1,38 @@
 // Session and data-source framing: a PCL XL stream is one session holding
 // one data source, which holds the pages.
-#include <cstdio>
-
-#include "pclxl.hpp"
+#include "core.h"
 #include "stream/wire.h"
 
 using namespace pclxl::wire;
 
-extern "C" {
+namespace pclxl::core {
 
-void pclxl_begin_session(uint16_t resolution_x, uint16_t resolution_y) {
-    std::fprintf(stderr, "=> %s\n", "pclxl_begin_session");
-    _pclxl_add_attributeXY(resolution_x, resolution_y, attr::UnitsPerMeasure, type_code::UInt16XY);
-    _pclxl_add_attribute(enums::eInch, attr::Measure, type_code::UByte);
-    _pclxl_add_attribute(enums::eBackChAndErrPage, attr::ErrorReport, type_code::UByte);
-    _pclxl_set_operator(op::BeginSession);
-    std::fprintf(stderr, "<= %s\n", "pclxl_begin_session");
+void begin_session(Out out, uint16_t resolution_x, uint16_t resolution_y) {
+    say(out, "=> %s\n", "pclxl_begin_session");
+    add_attribute_xy(out, resolution_x, resolution_y, attr::UnitsPerMeasure, type_code::UInt16XY);
+    add_attribute(out, enums::eInch, attr::Measure, type_code::UByte);
+    add_attribute(out, enums::eBackChAndErrPage, attr::ErrorReport, type_code::UByte);
+    set_operator(out, op::BeginSession);
+    say(out, "<= %s\n", "pclxl_begin_session");
 }
 
-void pclxl_end_session(void) {
-    std::fprintf(stderr, "=> %s\n", "pclxl_end_session");
-    _pclxl_set_operator(op::EndSession);
-    std::fprintf(stderr, "<= %s\n", "pclxl_end_session");
+void end_session(Out out) {
+    say(out, "=> %s\n", "pclxl_end_session");
+    set_operator(out, op::EndSession);
+    say(out, "<= %s\n", "pclxl_end_session");
 }
 
-void pclxl_open_datasource(void) {
-    std::fprintf(stderr, "=> %s\n", "pclxl_open_datasource");
-    _pclxl_add_attribute(enums::eDefaultDataSource, attr::SourceType, type_code::UByte);
-    _pclxl_add_attribute(enums::eBinaryLowByteFirst, attr::DataOrg, type_code::UByte);
-    _pclxl_set_operator(op::OpenDataSource);
-    std::fprintf(stderr, "<= %s\n", "pclxl_open_datasource");
+void open_datasource(Out out) {
+    say(out, "=> %s\n", "pclxl_open_datasource");
+    add_attribute(out, enums::eDefaultDataSource, attr::SourceType, type_code::UByte);
+    add_attribute(out, enums::eBinaryLowByteFirst, attr::DataOrg, type_code::UByte);
+    set_operator(out, op::OpenDataSource);
+    say(out, "<= %s\n", "pclxl_open_datasource");
 }
 
-void pclxl_close_datasource(void) {
-    _pclxl_set_operator(op::CloseDataSource);
-    std::fprintf(stderr, "<= %s\n", "pclxl_close_datasource");
+void close_datasource(Out out) {
+    set_operator(out, op::CloseDataSource);
+    say(out, "<= %s\n", "pclxl_close_datasource");
 }
 
-} // extern "C"
+} // namespace pclxl::core

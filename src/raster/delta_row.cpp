@@ -17,7 +17,7 @@
 // plain one-byte-at-a-time algorithm.
 #include <cstring>
 
-#include "pclxl.hpp"
+#include "core.h"
 #include "raster/diff_mask.h"
 #include "stream/put.h"
 
@@ -182,18 +182,18 @@ struct Encoder {
 
 } // namespace
 
-unsigned char *SetM3Copy(unsigned char *out, unsigned short count, unsigned char *src,
-                         unsigned short offset) {
+unsigned char *pclxl::core::delta_row_command(unsigned char *out, unsigned short count,
+                                              const unsigned char *src, unsigned short offset) {
     out = put_command(out, count, offset);
     std::memcpy(out, src, count);
     return out + count;
 }
 
-int DeltaOneLine(unsigned char *out, unsigned char *row, unsigned long length,
-                 unsigned char *seed) {
+int pclxl::core::delta_row(unsigned char *out, const unsigned char *row, size_t length,
+                           unsigned char *seed) {
     using namespace pclxl::raster;
     const size_t n = length;
-    Encoder enc{row, row + n, out + 2 + n + (n + 7) / 8, out + 2};
+    Encoder enc{row, row + n, out + delta_row_bound(n), out + 2};
 
     size_t pos = 0;
     for (; pos + kWindow <= n; pos += kWindow) {

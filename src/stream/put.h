@@ -47,9 +47,6 @@ inline unsigned char *put_attr(unsigned char *p, unsigned char id) {
     return p + 2;
 }
 
-// Hands the bytes from `begin` up to `end` to the sink as one piece.
-bool write_piece(const unsigned char *begin, const unsigned char *end);
-
 } // namespace pclxl
 
 #endif

@@ -1,4 +1,5 @@
 // The PJL job header, the stream header line and the trailer.
+#include <algorithm>
 #include <sstream>
 
 #include <gtest/gtest.h>
@@ -161,6 +162,102 @@ TEST(JobHeader, UnknownNamesCannotInjectPJL) {
     std::string header = header_of(job);
     EXPECT_EQ(pjl_value(header, "MEDIATYPE"), std::string(64, 'Z'));
     EXPECT_LT(header.size(), 1000u);
+}
+
+// Written through pclxl_start_job_with; "" when it refused.
+std::string settings_header(const pclxl_job_settings &s, std::string *err = nullptr) {
+    Capture cap;
+    int result = 0;
+    std::string lines = capture_stderr([&] { result = pclxl_start_job_with(&s); });
+    if (err != nullptr)
+        *err = lines;
+    EXPECT_EQ(cap.pieces().size(), result ? 1u : 0u);
+    Bytes all = cap.all();
+    return std::string(all.begin(), all.end());
+}
+
+pclxl_job_settings settings_of(const Job &j) {
+    pclxl_job_settings s{};
+    s.size = sizeof s;
+    s.paper_name = j.paper;
+    s.media_type = j.media_type;
+    s.media_source = j.media_source;
+    s.color_mode = j.color;
+    s.collate = j.collate;
+    s.duplex_mode = j.duplex;
+    s.copies = j.copies;
+    return s;
+}
+
+TEST(JobSettings, WithoutExtrasTheBytesOfTheFixedHeader) {
+    for (Job job : {Job{}, Job{"Letter", "", "", "mono", true, "duplex_short_edge", 7}}) {
+        std::string err;
+        EXPECT_EQ(settings_header(settings_of(job), &err), header_of(job));
+        EXPECT_EQ(err, "=> pclxl_start_job_with\n<= pclxl_start_job_with\n");
+    }
+}
+
+TEST(JobSettings, NamesAndResolutionReachTheirLines) {
+    pclxl_job_settings s = settings_of(Job{});
+    s.job_name = "Quarterly report.pdf";
+    s.user_name = "alice";
+    s.resolution = 1200;
+    std::string header = settings_header(s);
+    EXPECT_EQ(pjl_value(header, "JOBNAME"), "\"Quarterly report.pdf\"");
+    EXPECT_EQ(pjl_value(header, "USERNAME"), "\"alice\"");
+    EXPECT_EQ(pjl_value(header, "JOBOWNER"), "\"alice\"");
+    EXPECT_EQ(pjl_value(header, "RESOLUTION"), "R1200X1200");
+    s.resolution = 300;
+    EXPECT_EQ(pjl_value(settings_header(s), "RESOLUTION"), "R300X300");
+}
+
+// A name is one quoted value on one line whatever the host passes.
+TEST(JobSettings, HostileNamesStayInsideTheirQuotes) {
+    const std::string overlong(500, 'n');
+    const struct {
+        const char *name;
+        std::string value;
+    } cases[] = {
+        {"a\r\n@PJL SET COPIES=99", "a__@PJL SET COPIES=99"},
+        {"say \"hi\"", "say _hi_"},
+        {"\x1B%-12345X", "_%-12345X"},
+        {"caf\xC3\xA9\t\x7F", "caf____"},
+        {"", ""},
+        {overlong.c_str(), overlong.substr(0, PCLXL_JOB_TEXT_MAX)},
+    };
+    const std::string plain = header_of(Job{});
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.value);
+        pclxl_job_settings s = settings_of(Job{});
+        s.job_name = s.user_name = c.name;
+        std::string header = settings_header(s);
+        EXPECT_EQ(pjl_value(header, "JOBNAME"), "\"" + c.value + "\"");
+        EXPECT_EQ(pjl_value(header, "JOBOWNER"), "\"" + c.value + "\"");
+        // No line was added or cut short.
+        EXPECT_EQ(std::count(header.begin(), header.end(), '\n'),
+                  std::count(plain.begin(), plain.end(), '\n'));
+        EXPECT_EQ(std::count(header.begin(), header.end(), '\r'),
+                  std::count(plain.begin(), plain.end(), '\r'));
+        // The only ESC bytes are those of the UEL that opens the header.
+        EXPECT_EQ(header.find('\x1B', 1), std::string::npos);
+    }
+}
+
+TEST(JobSettings, RefusalsWriteNothing) {
+    pclxl_job_settings small = settings_of(Job{});
+    small.size = sizeof small - 1;
+    pclxl_job_settings odd = settings_of(Job{});
+    odd.resolution = 601;
+    for (const pclxl_job_settings *s : {&small, &odd}) {
+        std::string err;
+        EXPECT_EQ(settings_header(*s, &err), "");
+        EXPECT_EQ(err.rfind("pclxl_start_job_with(): Fatal Error: ", 0), 0u) << err;
+        EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1);
+    }
+    Capture cap;
+    EXPECT_EQ(capture_stderr([] { EXPECT_EQ(pclxl_start_job_with(nullptr), 0); }),
+              "pclxl_start_job_with(): Fatal Error: settings is NULL\n");
+    EXPECT_TRUE(cap.pieces().empty());
 }
 
 TEST(JobHeader, ShortHeaderAndTrailer) {

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cstring>
+#include <sys/mman.h>
 #include <random>
 #include <string>
 
@@ -269,6 +271,79 @@ TEST(WriteBitmapData, RoundTripRebuildsEveryRow) {
             EXPECT_EQ(blocks, c.blocks);
         }
     }
+}
+
+// Read-only memory holding `bytes`: any write to it kills the test.
+class ReadOnlyCopy {
+  public:
+    explicit ReadOnlyCopy(const Bytes &bytes) : size_(bytes.size()) {
+        void *p = mmap(nullptr, size_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (p == MAP_FAILED)
+            std::abort();
+        std::memcpy(p, bytes.data(), size_);
+        mprotect(p, size_, PROT_READ);
+        data_ = static_cast<const unsigned char *>(p);
+    }
+    ~ReadOnlyCopy() { munmap(const_cast<unsigned char *>(data_), size_); }
+    const unsigned char *data() const { return data_; }
+
+  private:
+    size_t size_;
+    const unsigned char *data_;
+};
+
+// The same pixels as the 1.0 call takes them (B,G,R order) and in `format`.
+TEST(WritePixels, ReadOnlyRowsGiveTheBytesOfTheInPlaceCall) {
+    const struct {
+        int32_t format, bpp, width, height;
+        bool negative_stride;
+    } cases[] = {
+        {PCLXL_PIXELS_BITS1, 1, 300, 500, false},  {PCLXL_PIXELS_GRAY8, 8, 999, 150, true},
+        {PCLXL_PIXELS_BGR24, 24, 1001, 90, false}, {PCLXL_PIXELS_RGB24, 24, 1001, 90, true},
+        {PCLXL_PIXELS_RGB24, 24, 5, 3, false},     {PCLXL_PIXELS_BGRX32, 32, 700, 70, true},
+        {PCLXL_PIXELS_RGBX32, 32, 700, 70, false}, {PCLXL_PIXELS_RGBX32, 32, 3, 2, true},
+    };
+    std::mt19937 rng(7);
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.format);
+        SCOPED_TRACE(c.width);
+        const int32_t bytes_pp = c.bpp / 8;
+        const size_t stride = c.bpp == 1 ? static_cast<size_t>(c.width + 7) / 8
+                                         : static_cast<size_t>(c.width * bytes_pp + 5);
+        Bytes bgr(stride * c.height);
+        for (size_t i = 0; i < bgr.size(); ++i)
+            bgr[i] =
+                rng() % 3 ? bgr[i >= stride ? i - stride : i] : static_cast<unsigned char>(rng());
+        Bytes mine = bgr;
+        if (c.format & 0x100) // R,G,B order: exchange the first and third byte
+            for (size_t r = 0; r < static_cast<size_t>(c.height); ++r)
+                for (int32_t px = 0; px < c.width; ++px)
+                    std::swap(mine[r * stride + px * bytes_pp],
+                              mine[r * stride + px * bytes_pp + 2]);
+        const size_t first = c.negative_stride ? stride * (c.height - 1) : 0;
+        const int32_t step =
+            c.negative_stride ? -static_cast<int32_t>(stride) : static_cast<int32_t>(stride);
+
+        Capture expected;
+        ASSERT_EQ(pclxl_write_bitmap_data(c.bpp == 1, bgr.data() + first, c.width, c.height, step,
+                                          c.bpp, 5, 6, 70, 80),
+                  1);
+        ReadOnlyCopy ro(mine);
+        Capture got;
+        ASSERT_EQ(
+            pclxl_write_pixels(c.format, ro.data() + first, c.width, c.height, step, 5, 6, 70, 80),
+            1);
+        EXPECT_EQ(got.pieces(), expected.pieces());
+    }
+    Capture cap;
+    EXPECT_EQ(capture_stderr([] {
+                  EXPECT_EQ(pclxl_write_pixels(0x108, nullptr, 1, 1, 1, 0, 0, 1, 1), 0);
+                  EXPECT_EQ(pclxl_write_pixels(PCLXL_PIXELS_GRAY8, nullptr, 1, 1, 1, 0, 0, 1, 1),
+                            0);
+              }),
+              "pclxl_write_pixels(): Fatal Error: format 0x108 is not a PCLXL_PIXELS_ format\n"
+              "pclxl_write_pixels(): Fatal Error: image data is NULL for 1 rows\n");
+    EXPECT_TRUE(cap.pieces().empty());
 }
 
 } // namespace

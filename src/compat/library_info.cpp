@@ -63,7 +63,14 @@ LIBRARY_INFO::LIBRARY_INFO() { info_list(); }
 } // namespace rur::pclxl
 
 extern "C" const char *const *pclxl_library_info(size_t *count) {
-    rur::pclxl::LIBRARY_INFO info;
+    try {
+        rur::pclxl::info_list();
+    } catch (...) {
+        // Without memory for the list the constant lines serve as well.
+        if (count != nullptr)
+            *count = rur::pclxl::kCount;
+        return rur::pclxl::kLines;
+    }
     if (count != nullptr)
         *count = rur::pclxl::kCount;
     return rur::pclxl::info_list().lines();

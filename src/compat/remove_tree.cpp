@@ -24,6 +24,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "core.h"
 #include "pclxl.h"
 
 namespace {
@@ -106,7 +107,7 @@ void remove_files(int fd, NameList &subdirs) {
     int list_fd = dup(fd);
     DIR *dir = list_fd < 0 ? nullptr : fdopendir(list_fd);
     if (dir == nullptr) {
-        perror("open directory error");
+        pclxl::core::say_errno(pclxl::core::bind(), "open directory error");
         if (list_fd >= 0)
             close(list_fd);
         return;
@@ -118,16 +119,17 @@ void remove_files(int fd, NameList &subdirs) {
         struct stat st;
         if (fstatat(fd, name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
             if (errno != ENOENT) // gone meanwhile: nothing to remove
-                perror("get directory stat error");
+                pclxl::core::say_errno(pclxl::core::bind(), "get directory stat error");
             continue;
         }
         if (S_ISDIR(st.st_mode)) {
             if (!subdirs.add(name))
-                perror("pb_remove_dir"); // out of memory: the directory stays
+                pclxl::core::say_errno(pclxl::core::bind(),
+                                       "pb_remove_dir"); // out of memory: the directory stays
         } else if (S_ISREG(st.st_mode) || S_ISLNK(st.st_mode)) {
             unlinkat(fd, name, 0);
         } else {
-            perror("unknow file type!");
+            pclxl::core::say_errno(pclxl::core::bind(), "unknow file type!");
         }
     }
     closedir(dir);
@@ -144,7 +146,7 @@ void close_all(std::vector<Level> &stack) {
 void remove_tree(const char *path, const struct stat &st) {
     int fd = open(path, kDirFlags);
     if (fd < 0) {
-        perror("open directory error");
+        pclxl::core::say_errno(pclxl::core::bind(), "open directory error");
         return;
     }
     std::vector<Level> stack;
@@ -162,12 +164,14 @@ void remove_tree(const char *path, const struct stat &st) {
             int child = openat(stack.back().fd, name, kDirFlags);
             if (child < 0) {
                 if (errno != ENOENT)
-                    perror("open directory error"); // skipped, and so is its parent's rmdir
+                    pclxl::core::say_errno(
+                        pclxl::core::bind(),
+                        "open directory error"); // skipped, and so is its parent's rmdir
                 continue;
             }
             struct stat child_st;
             if (fstat(child, &child_st) != 0) {
-                perror("get directory stat error");
+                pclxl::core::say_errno(pclxl::core::bind(), "get directory stat error");
                 close(child);
                 continue;
             }
@@ -204,7 +208,7 @@ void remove_tree(const char *path, const struct stat &st) {
             if (!ok) {
                 // The tree was moved while it was being removed; whatever
                 // ".." is now may lie outside it.
-                perror("directory moved during removal");
+                pclxl::core::say_errno(pclxl::core::bind(), "directory moved during removal");
                 if (up >= 0)
                     close(up);
                 close_all(stack);
@@ -232,7 +236,7 @@ extern "C" int pb_remove_dir(const char *path) {
         --length;
     char *p = strndup(path, length);
     if (p == nullptr) {
-        perror("pb_remove_dir");
+        pclxl::core::say_errno(pclxl::core::bind(), "pb_remove_dir");
         return -1;
     }
 
@@ -241,14 +245,20 @@ extern "C" int pb_remove_dir(const char *path) {
     if (access(p, F_OK) != 0 && fstatat(AT_FDCWD, p, &st, AT_SYMLINK_NOFOLLOW) != 0) {
         // nothing there (a dangling link is still removed below)
     } else if (fstatat(AT_FDCWD, p, &st, AT_SYMLINK_NOFOLLOW) != 0) {
-        perror("get directory stat error");
+        pclxl::core::say_errno(pclxl::core::bind(), "get directory stat error");
         rc = -1;
     } else if (S_ISREG(st.st_mode) || S_ISLNK(st.st_mode)) {
         remove(p);
     } else if (S_ISDIR(st.st_mode)) {
-        remove_tree(p, st);
+        try {
+            remove_tree(p, st);
+        } catch (...) { // out of memory for the directory stack: what is left stays
+            errno = ENOMEM;
+            pclxl::core::say_errno(pclxl::core::bind(), "pb_remove_dir");
+            rc = -1;
+        }
     } else {
-        perror("unknow file type!");
+        pclxl::core::say_errno(pclxl::core::bind(), "unknow file type!");
     }
     std::free(p);
     return rc;

@@ -4,14 +4,13 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <string>
-#include <vector>
 
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "core.h"
 #include "pclxl.h"
 
 namespace {
@@ -47,11 +46,7 @@ bool make_parents(char (&buf)[kPathBuffer], const char *path, mode_t mode) {
     return true;
 }
 
-} // namespace
-
-extern "C" {
-
-int pb_mkdir_p(const char *path, mode_t mode) {
+int mkdir_p(const char *path, mode_t mode) {
     char buf[kPathBuffer];
     if (!make_parents(buf, path, mode))
         return -1;
@@ -61,6 +56,12 @@ int pb_mkdir_p(const char *path, mode_t mode) {
     return 0;
 }
 
+} // namespace
+
+extern "C" {
+
+int pb_mkdir_p(const char *path, mode_t mode) { return mkdir_p(path, mode); }
+
 int pb_mkdir_for_file_p(const char *path, mode_t mode) {
     char buf[kPathBuffer];
     return make_parents(buf, path, mode) ? 0 : -1;
@@ -68,25 +69,27 @@ int pb_mkdir_for_file_p(const char *path, mode_t mode) {
 
 int pb_init_cache_dir(const char *cache_dir_path) {
     if (access(cache_dir_path, F_OK) == -1) {
-        if (pb_mkdir_p(cache_dir_path, 0755) == -1) {
+        if (mkdir_p(cache_dir_path, 0755) == -1) {
             const char *why = std::strerror(errno);
-            return std::fprintf(stderr, "Fatal Error: mkdir_p(%s) == -1, error=%s\n",
-                                cache_dir_path, why);
+            return pclxl::core::say(pclxl::core::bind(),
+                                    "Fatal Error: mkdir_p(%s) == -1, error=%s\n", cache_dir_path,
+                                    why);
         }
         if (access(cache_dir_path, F_OK) == -1) {
             const char *why = std::strerror(errno);
-            std::fprintf(stderr, "Fatal Error: mkdir_p(%s) worked, but not exactly! error=%s\n",
-                         cache_dir_path, why);
-            return std::fprintf(stderr, "%s\n", why);
+            pclxl::core::say(pclxl::core::bind(),
+                             "Fatal Error: mkdir_p(%s) worked, but not exactly! error=%s\n",
+                             cache_dir_path, why);
+            return pclxl::core::say(pclxl::core::bind(), "%s\n", why);
         }
     }
     if (access(cache_dir_path, R_OK | W_OK) == -1) {
         // The separator after "-1)" is a full-width comma (U+FF0C).
-        return std::fprintf(stderr,
-                            "Fatal Error: access(cache_dir_path, (R_OK | W_OK)) == -1)"
-                            "\xEF\xBC\x8C"
-                            " errno=%s\n",
-                            std::strerror(errno));
+        return pclxl::core::say(pclxl::core::bind(),
+                                "Fatal Error: access(cache_dir_path, (R_OK | W_OK)) == -1)"
+                                "\xEF\xBC\x8C"
+                                " errno=%s\n",
+                                std::strerror(errno));
     }
     return 0;
 }
