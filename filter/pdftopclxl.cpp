@@ -81,8 +81,8 @@ const char *marked(ppd_file_t *ppd, const char *keyword) {
 }
 
 bool is_true(const char *value) {
-    return value && (!strcasecmp(value, "true") || !strcasecmp(value, "on") ||
-                     !strcasecmp(value, "yes"));
+    return value &&
+           (!strcasecmp(value, "true") || !strcasecmp(value, "on") || !strcasecmp(value, "yes"));
 }
 
 // Job options from the PPD's marked choices and the job's own options.
