@@ -929,6 +929,8 @@ int convert(const unsigned char *data, size_t size, const JobOptions &options, J
         Converter conv(*doc, options, stats);
         const int count = doc->page_count();
         for (int index = 0; index < count; ++index) {
+            if (options.cancel && *options.cancel)
+                break; // cancelled: the job ends after the last whole page
             if (!setup.ranges.contains(index + 1))
                 continue;
             double w = 0, h = 0;
@@ -1005,7 +1007,7 @@ int convert(const unsigned char *data, size_t size, const JobOptions &options, J
         out.flush();
     } else {
         out.pending.clear();
-        if (rc == 0 && stats.pages == 0) {
+        if (rc == 0 && stats.pages == 0 && !(options.cancel && *options.cancel)) {
             error = "no pages selected";
             rc = 1;
         }
