@@ -181,6 +181,12 @@ bool convert_vector(pappl_job_t *job, pappl_device_t *device, pappl_pr_options_t
     PageWriter writer(device_sink, device, job_message, job);
     const bool ok = writer.write_whole_job(convert, &call);
     papplDeviceFlush(device);
+    if (!ok && writer.bytes() == 0 && !papplJobIsCanceled(job)) {
+        // Nothing was written: Ghostscript may still read the file.
+        papplLogJob(job, PAPPL_LOGLEVEL_WARN, "PDF: %s; rasterizing with Ghostscript.",
+                    call.error.c_str());
+        return rasterize(job, device, options);
+    }
     if (!ok)
         papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "PDF: %s", call.error.c_str());
     papplJobSetImpressions(job, call.stats.pages);

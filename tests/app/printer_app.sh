@@ -63,7 +63,6 @@ gs -q -dBATCH -dNOPAUSE -dSAFER -sDEVICE=pdfwrite -sPAPERSIZE=a4 \
    -sOutputFile="$docs/pdf-job.pdf" "$docs/three.ps"
 gs -q -dBATCH -dNOPAUSE -dSAFER -sDEVICE=pdfwrite -sPAPERSIZE=a4 \
    -sOutputFile="$docs/twenty-pages.pdf" "$docs/twenty.ps"
-cp "$docs/twenty-pages.pdf" "$docs/cancelled.pdf"
 gs -q -dBATCH -dNOPAUSE -dSAFER -sDEVICE=pwgraster -r600 -dcupsColorSpace=18 \
    -dcupsBitsPerColor=8 -sPAPERSIZE=a4 -dLastPage=2 -sOutputFile="$docs/pwg-job.pwg" \
    "$docs/three.ps" >/dev/null 2>&1
@@ -199,8 +198,7 @@ check_job "PDF" "$work/color/pdf-job.pdf.prn" 3 1 \
   "@PJL SET COPIES=1" "@PJL SET QTY=2" "@PJL SET DUPLEX=ENABLE" "@PJL SET BINDING=LONGEDGE" \
   "@PJL SET RENDERMODE=COLOR" "@PJL SET PAPER=A4" "@PJL SET RESOLUTION=R300X300" \
   "UnitsPerMeasure=(300,300)" \
-  "DuplexPageMode=eDuplexVerticalBinding" "MediaSize=eA4Paper" "ColorSpace=eRGB" \
-  "PageOrigin=(50,50)"
+  "DuplexPageMode=eDuplexVerticalBinding" "MediaSize=eA4Paper" "ColorSpace=eRGB"
 check_job "PWG raster" "$work/mono/pwg-job.pwg.prn" 2 3 \
   "@PJL SET COPIES=3" "@PJL SET QTY=1" "@PJL SET DUPLEX=DISABLE" \
   "@PJL SET RENDERMODE=GRAYSCALE" "@PJL SET MEDIATYPE=LABELS" "@PJL SET MEDIASOURCE=OPTIONAL2" \
@@ -222,14 +220,32 @@ big_ms=$(($(now_ms) - t))
 peak_kb=$(rss_kb VmHWM)
 check_job "20-page PDF" "$work/mono/twenty-pages.pdf.prn" 20 1 "@PJL SET RENDERMODE=GRAYSCALE"
 
-cancel_id=$(submit mono "$docs/cancelled.pdf")
+# The raster comes through a pipe that stalls inside the last page: the job
+# is cancelled there, then the rest arrives.
+mkfifo "$docs/cancelled.pwg"
+size=$(stat -c %s "$docs/pwg-job.pwg")
+(
+  exec 3>"$docs/cancelled.pwg"
+  head -c $((size * 3 / 4)) "$docs/pwg-job.pwg" >&3
+  while [ ! -e "$work/cancel-sent" ]; do sleep 0.05; done
+  tail -c +$((size * 3 / 4 + 1)) "$docs/pwg-job.pwg" >&3
+) &
+feeder=$!
+# The request ends only with the document, so the job's number is the next
+# one on the printer.
+submit mono "$docs/cancelled.pwg" >"$work/cancel-id" &
+submitter=$!
+cancel_id=$((big_id + 1))
 for _ in $(seq 300); do
-  [ -s "$work/mono/cancelled.pdf.prn" ] && break
+  [ -s "$work/mono/cancelled.pwg.prn" ] && break
   sleep 0.05
 done
 "$app" cancel -u "$(printer_uri mono)" -j "$cancel_id" || fail "cancel refused"
+touch "$work/cancel-sent"
+wait "$feeder" "$submitter" || true
+[ "$(cat "$work/cancel-id")" = "$cancel_id" ] || fail "cancelled job is $(cat "$work/cancel-id")"
 wait_job mono "$cancel_id" 7
-out=$work/mono/cancelled.pdf.prn
+out=$work/mono/cancelled.pwg.prn
 if "$tool" dump --summary "$out" >"$out.summary" 2>&1; then
   pass "cancelled job ends cleanly after $(grep '^pages:' "$out.summary")"
 else
