@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
-#include <fcntl.h>
 #include <exception>
+#include <fcntl.h>
 #include <unistd.h>
 
 #include "pwg_media.h"
@@ -68,12 +68,13 @@ JobData *job_data(pappl_job_t *job) { return static_cast<JobData *>(papplJobGetD
 
 // A "raw" job: the file goes to the printer unchanged.
 bool print_file(pappl_job_t *job, pappl_pr_options_t *, pappl_device_t *device) {
-    const int fd = open(papplJobGetFilename(job), O_RDONLY);
+    const char *name = papplJobGetFilename(job);
+    const int fd = name ? open(name, O_RDONLY) : -1;
     if (fd < 0) {
         papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "Unable to open the print file.");
         return false;
     }
-    unsigned char buffer[65536];
+    unsigned char buffer[16384];
     ssize_t n;
     bool ok = true;
     while (ok && (n = read(fd, buffer, sizeof buffer)) > 0)

@@ -19,7 +19,7 @@ using SinkFn = bool (*)(const void *data, size_t length, void *context);
 using MessageFn = void (*)(const char *line, void *context);
 
 // Everything the PJL header says. Names are the library's (see
-// tools/common/media_names.h): paper "A4", media type "plain", tray "auto".
+// host/media_names.h): paper "A4", media type "plain", tray "auto".
 struct JobSetup {
     std::string paper = "A4";
     std::string media_type = "plain";

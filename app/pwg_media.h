@@ -1,5 +1,5 @@
 // IPP (PWG) media, type and source keywords and what each becomes in the
-// job: the library's names from tools/common/media_names.h.
+// job: the library's names from host/media_names.h.
 #ifndef PCLXL_APP_PWG_MEDIA_H
 #define PCLXL_APP_PWG_MEDIA_H
 
