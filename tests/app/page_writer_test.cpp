@@ -3,7 +3,6 @@
 // went in.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstring>
 #include <string>
 #include <thread>
@@ -31,12 +30,9 @@ bool append(const void *data, size_t length, void *context) {
 struct Painter : pclxl_reader::Listener {
     unsigned width, height;
     std::vector<std::vector<unsigned char>> sheets;
-    std::vector<std::string> pjl;
-    std::vector<unsigned> page_copies;
     int origin_x = 0, origin_y = 0, cursor_x = 0, cursor_y = 0;
 
     Painter(unsigned w, unsigned h) : width(w), height(h) {}
-    void pjl_line(uint64_t, const std::string &line) override { pjl.push_back(line); }
     void command(const pclxl_reader::Command &c) override {
         namespace op = pclxl_reader::op;
         namespace attr = pclxl_reader::attr;
@@ -50,8 +46,6 @@ struct Painter : pclxl_reader::Listener {
             cursor_x = static_cast<int>(c.find(attr::Point)->integer(0));
             cursor_y = static_cast<int>(c.find(attr::Point)->integer(1));
         }
-        if (c.op == op::EndPage)
-            page_copies.push_back(static_cast<unsigned>(c.find(attr::PageCopies)->integer()));
     }
     void image_row(const pclxl_reader::ImageInfo &image, uint32_t row,
                    const uint8_t *pixels) override {
@@ -181,7 +175,6 @@ INSTANTIATE_TEST_SUITE_P(
         PlacementCase{"rgb", Pixels::Rgb, true, 301, 257, 600, 423, false, 0, 0},
         PlacementCase{"rgb_to_gray", Pixels::Rgb, false, 200, 150, 300, 423, false, 0, 0},
         PlacementCase{"black", Pixels::Black, false, 180, 90, 300, 100, false, 0, 0},
-        PlacementCase{"no_margins", Pixels::Gray, false, 64, 64, 300, 0, false, 0, 0},
         PlacementCase{"area_only", Pixels::Rgb, true, 120, 80, 300, 423, true, 0, 0},
         // Rows over 32767 bytes go out in strips of whole pixels.
         PlacementCase{"wide_rgb", Pixels::Rgb, true, 11000, 6, 1200, 0, false, 0, 0},
@@ -189,58 +182,6 @@ INSTANTIATE_TEST_SUITE_P(
         PlacementCase{"gap", Pixels::Gray, false, 4000, 300, 600, 423, false, 100, 140},
         PlacementCase{"gap_at_end", Pixels::Gray, false, 4000, 300, 600, 423, false, 250, 400}),
     [](const testing::TestParamInfo<PlacementCase> &info) { return info.param.name; });
-
-struct CopiesCase {
-    const char *name;
-    unsigned copies;
-    bool collate;
-    bool cancel_second;
-    const char *pjl_copies, *pjl_qty;
-    std::vector<unsigned> page_copies;
-};
-
-void PrintTo(const CopiesCase &c, std::ostream *os) { *os << c.name; }
-
-class Copies : public testing::TestWithParam<CopiesCase> {};
-
-// Copies go into the PJL header and the pages exactly once; a cancelled
-// page prints once and still ends a well-formed job.
-TEST_P(Copies, HeaderAndPagesAgree) {
-    const CopiesCase &c = GetParam();
-    std::string job;
-    {
-        PageWriter writer(append, &job, nullptr, nullptr);
-        JobSetup js;
-        js.copies = c.copies;
-        js.collate = c.collate;
-        writer.start_job(js);
-        PageSetup page;
-        page.width = page.height = 40;
-        page.resolution_x = page.resolution_y = 300;
-        std::vector<unsigned char> black(40, 0);
-        for (int p = 0; p < 2; p++) {
-            ASSERT_TRUE(writer.start_page(page));
-            for (unsigned y = 0; y < (p == 1 && c.cancel_second ? 10u : 40u); y++)
-                writer.write_row(y, black.data());
-            writer.end_page(p == 1 && c.cancel_second);
-        }
-        // The destructor ends the job.
-    }
-    Painter painter = read_back(job, 40, 40);
-    EXPECT_EQ(painter.page_copies, c.page_copies);
-    const auto &pjl = painter.pjl;
-    for (std::string line :
-         {std::string("@PJL SET COPIES=") + c.pjl_copies, std::string("@PJL SET QTY=") + c.pjl_qty})
-        EXPECT_NE(std::find(pjl.begin(), pjl.end(), line), pjl.end()) << line;
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    App, Copies,
-    testing::Values(CopiesCase{"uncollated", 3, false, false, "3", "1", {3, 3}},
-                    CopiesCase{"collated", 3, true, false, "1", "3", {1, 1}},
-                    CopiesCase{"cancelled", 4, false, true, "4", "1", {4, 1}},
-                    CopiesCase{"zero_is_one", 0, false, false, "1", "1", {1, 1}}),
-    [](const testing::TestParamInfo<CopiesCase> &info) { return info.param.name; });
 
 // One job as the driver writes it: two colour pages of the test sheet.
 std::string sample_job(const std::string &name) {
