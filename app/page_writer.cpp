@@ -114,6 +114,19 @@ bool PageWriter::start_page(const PageSetup &page) {
         message(text);
         return false;
     }
+    // Everything on the page is in session units (the first page's
+    // resolution); a page at another resolution is scaled to them.
+    const unsigned sx = session_open_ ? session_x_ : page.resolution_x;
+    const unsigned sy = session_open_ ? session_y_ : page.resolution_y;
+    const unsigned origin_x = scale(area_.origin_x, sx, page.resolution_x);
+    const unsigned origin_y = scale(area_.origin_y, sy, page.resolution_y);
+    if (origin_y + scale(area_.height, sy, page.resolution_y) > kMaxCoordinate ||
+        origin_x + scale(area_.width, sx, page.resolution_x) > kMaxCoordinate) {
+        std::snprintf(text, sizeof text, "Page %u is too large for the printer's coordinates.",
+                      pages_ + 1);
+        message(text);
+        return false;
+    }
     if (!binding_) {
         binding_ = std::make_unique<Binding>(this);
         if (!binding_->ok()) {
@@ -151,18 +164,7 @@ bool PageWriter::start_page(const PageSetup &page) {
         session_open_ = true;
     }
 
-    // Everything below is in session units; a page at another resolution
-    // is scaled to them.
     page_ = page;
-    const unsigned origin_x = scale(area_.origin_x, session_x_, page.resolution_x);
-    const unsigned origin_y = scale(area_.origin_y, session_y_, page.resolution_y);
-    if (origin_y + scale(area_.height, session_y_, page.resolution_y) > kMaxCoordinate ||
-        origin_x + scale(area_.width, session_x_, page.resolution_x) > kMaxCoordinate) {
-        std::snprintf(text, sizeof text, "Page %u is too large for the printer's coordinates.",
-                      pages_ + 1);
-        message(text);
-        return false;
-    }
     // A custom size is given at 600 dpi without the two margins.
     const unsigned sheet_w =
         page.printable_area_only

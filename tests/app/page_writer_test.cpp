@@ -231,6 +231,10 @@ TEST(App, NoPageNoBytes) {
     page.height = 100;
     page.margin_left = page.margin_right = 30000; // wider than the sheet
     EXPECT_FALSE(writer.start_page(page));
+    PageSetup tall;
+    tall.width = 100;
+    tall.height = 40000; // beyond the printer's coordinates
+    EXPECT_FALSE(writer.start_page(tall));
     EXPECT_TRUE(writer.end_job());
     EXPECT_TRUE(job.empty());
 }
