@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include "pwg_media.h"
+#include "test_page.h"
 
 namespace pclxl_app {
 
@@ -102,6 +103,23 @@ void identify(pappl_printer_t *printer, pappl_identify_actions_t, const char *me
 }
 
 bool status(pappl_printer_t *) { return true; }
+
+const char *test_page(pappl_printer_t *printer, char *buffer, size_t size) {
+    pappl_pr_driver_data_t data;
+    papplPrinterGetDriverData(printer, &data);
+    const pappl_media_col_t &m = data.media_default;
+    try {
+        const std::string name = write_test_page(
+            papplPrinterGetName(printer), data.make_and_model, m.size_width * 72.0 / 2540,
+            m.size_length * 72.0 / 2540, m.left_margin * 72.0 / 2540);
+        if (name.empty() || name.size() >= size)
+            return nullptr;
+        std::snprintf(buffer, size, "%s", name.c_str());
+        return buffer;
+    } catch (const std::exception &) {
+        return nullptr;
+    }
+}
 
 } // namespace
 
@@ -267,6 +285,7 @@ bool driver_callback(pappl_system_t *, const char *driver_name, const char *, co
     d->rendjob_cb = end_job;
     d->identify_cb = identify;
     d->status_cb = status;
+    d->testpage_cb = test_page;
     // Anything that is not a format PAPPL or the PDF filter reads goes to
     // the printer unchanged.
     d->format = "application/octet-stream";

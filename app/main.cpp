@@ -13,6 +13,7 @@
 #include "driver.h"
 #include "pclxl.h"
 #include "pdf_filter.h"
+#include "test_page.h"
 
 namespace {
 
@@ -153,6 +154,7 @@ pappl_system_t *create_system(int count, cups_option_t *options, void *) {
     papplSystemAddMIMEFilter(system, "application/pdf", "image/pwg-raster", pclxl_app::pdf_filter,
                              nullptr);
 
+    pclxl_app::test_page_directory = directory;
     // The state (printers, their defaults, the job history) stays in the
     // spool directory.
     state_file = directory + "/" + kName + ".state";

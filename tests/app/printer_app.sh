@@ -286,6 +286,17 @@ if [ -d "$web/node_modules/playwright-core" ] && [ -x "${CHROMIUM:-/usr/bin/chro
   if timeout 90 node "$web/web_test.mjs" "$base" mono two-sided-short-edge color; then
     if ipptool -q -d value=two-sided-short-edge "$(printer_uri mono)" "$work/sides-default.test"; then
       pass "web: sides default saved and reported over IPP ($(($(now_ms) - t)) ms)"
+    # The job is complete once the reader finds it whole.
+    out="$work/mono/Test Page.prn"
+    for _ in $(seq 100); do
+      "$tool" dump --summary "$out" >"$work/testpage.summary" 2>&1 && break
+      sleep 0.1
+    done
+    if grep -q '^pages: 1$' "$work/testpage.summary"; then
+      pass "web: test page printed"
+    else
+      fail "web: no one-page test page in $out"
+    fi
     else
       fail "web: sides default not reported over IPP"
     fi

@@ -1,6 +1,7 @@
 // The printer application's web page in headless Chromium: both printers are
-// listed on the home page, and a default changed on a printer's printing
-// defaults page is saved (the caller then reads it back over IPP).
+// listed on the home page, a default changed on a printer's printing
+// defaults page is saved (the caller then reads it back over IPP), and the
+// printer's page prints a test page (the caller checks the job).
 //   node web_test.mjs http://localhost:PORT PRINTER SIDES
 import { chromium } from 'playwright-core';
 
@@ -36,6 +37,13 @@ try {
     if (!(await page.locator(`input[name="sides"][value="${sides}"]`).isChecked()))
       fail(`sides ${sides} is not checked after saving`);
   }
+
+  await page.goto(`${base}/${printer}/`);
+  await Promise.all([
+    page.waitForLoadState('load'),
+    page.locator('input[type="submit"][value="Print Test Page"]').click(),
+  ]);
+
   if (!process.exitCode) console.log(`ok: web: printers listed, sides default ${sides} saved`);
 } finally {
   await browser.close();
