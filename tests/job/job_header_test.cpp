@@ -72,7 +72,6 @@ TEST(JobHeader, FullHeaderIsExact) {
                                         "@PJL SET RBMODE=DISABLE\r\n"
                                         "@PJL SET NOMARGINPRINT=DISABLE\r\n"
                                         "@PJL ENTER LANGUAGE=PCLXL\r\n";
-    EXPECT_EQ(expected.size(), 681u);
     EXPECT_EQ(header_of(Job{}), expected + kStreamHeader);
 }
 
@@ -275,7 +274,6 @@ TEST(JobHeader, ShortHeaderAndTrailer) {
     EXPECT_EQ(err, "=> pclxl_end_job\n<= pclxl_end_job\n");
     ASSERT_EQ(cap.pieces().size(), 1u);
     EXPECT_EQ(cap.pieces()[0], bytes_of(kUEL + "@PJL EOJ\r\n" + kUEL));
-    EXPECT_EQ(cap.pieces()[0].size(), 28u);
 }
 
 } // namespace
