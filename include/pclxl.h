@@ -107,7 +107,8 @@ PCLXL_API extern const void *g_data_out_ctx;
 
 /* Installs `callback` with its `context`; replaces any earlier one (there
  * is one sink per process). Note the order: context first. A NULL callback
- * stops all output. Writes nothing. @return 1, always. */
+ * stops all output. Writes nothing. Threads with a writer in use (see
+ * pclxl_writer_use()) keep writing to it. @return 1, always. */
 PCLXL_API int pclxl_init(const void *context, pclxl_write_fn callback);
 
 /* Do nothing: the library buffers nothing, and the callback stays
