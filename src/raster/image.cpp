@@ -1,7 +1,8 @@
 // Image output: the cursor move, BeginImage, the rows in delta-row
 // compressed ReadImage blocks, EndImage.
 //
-// pclxl_write_bitmap_data compresses the host's rows straight into one block
+// Both image calls compress the host's rows (R,G,B rows as they lie, others
+// through a one-row conversion, or in place for the 1.0 call) into one block
 // buffer and sends the block (a 20-byte header and the data, two pieces)
 // once it holds more than 65535 - 2 * S bytes, so a block never exceeds
 // 64 KB plus one row. The seed row carries over from block to block within
