@@ -12,6 +12,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -221,6 +222,7 @@ std::string into_short_pipe(const std::string &command) {
 }
 
 const std::string kFilter = "$F 7 alice report 1 ''";
+const std::string kNobody = "setpriv --reuid=65534 --regid=65534 --clear-groups ";
 
 TEST(Faults, EveryFrontEndGivesOneMessageAndAWholeJobOrNothing) {
     const Row kRows[] = {
@@ -232,6 +234,12 @@ TEST(Faults, EveryFrontEndGivesOneMessageAndAWholeJobOrNothing) {
          2},
         {"convert", "device node", "mknod dev c 1 3 && $P convert a.pgm -o dev && test -c dev", 0,
          "", Holds::Any, "", 0, Row::Root},
+        {"convert", "another user's writable file in a read-only folder",
+         "mkdir ro && echo old >ro/f && chmod 666 ro/f && chmod 555 ro && " + kNobody +
+             "$P convert a.pgm -o ro/f",
+         0, "", Holds::Job, "ro/f", 1, Row::Root},
+        {"convert", "/dev/null as another user", kNobody + "$P convert a.pgm -o /dev/null", 0, "",
+         Holds::Any, "", 0, Row::Root},
         {"convert", "FIFO",
          "mkfifo fifo && { cat fifo >out & } && $P convert a.pgm b.pgm -o fifo; s=$?; wait; "
          "test -p fifo && exit $s",
@@ -296,6 +304,7 @@ TEST(Faults, EveryFrontEndGivesOneMessageAndAWholeJobOrNothing) {
     };
     char name[] = "/tmp/pclxl-faults-XXXXXX";
     ASSERT_NE(mkdtemp(name), nullptr);
+    chmod(name, 0755); // for the rows run as another user
     const std::string inputs = std::string(name) + "/inputs";
     ASSERT_EQ(std::system(("mkdir '" + inputs + "'").c_str()), 0);
     make_inputs(inputs);
