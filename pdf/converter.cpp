@@ -41,6 +41,8 @@ constexpr int kMaxClipDepth = 200;
 constexpr double kMaxGlyphEm = 250;
 // Fallback regions are rendered at no more than this many pixels per inch.
 constexpr int kFallbackDpi = 300;
+// A page with more regions than this goes as one image.
+constexpr int kMaxFallbacks = 24;
 // Rows the library can send: at most 32767 bytes.
 constexpr int kMaxRowBytes = 32767;
 // The largest decoded image the converter holds at once.
@@ -176,6 +178,17 @@ class Converter final : public PageSink {
                std::to_string(page_fallbacks_) + " fallback regions";
     }
     void set_page_area(const Rect &area) { area_ = area; }
+    bool too_many_regions() const { return page_fallbacks_ >= kMaxFallbacks; }
+    // What a page changes beyond its own bytes, to undo a page sent again.
+    struct Snapshot {
+        std::map<FontKey, PclFont> fonts;
+        JobStats stats;
+    };
+    Snapshot snapshot() const { return {fonts_, stats_}; }
+    void restore(const Snapshot &s) {
+        fonts_ = s.fonts;
+        stats_ = s.stats;
+    }
 
     void fill_path(const Path &path, bool even_odd, Rgb color) override;
     void stroke_path(const Path &path, const StrokeStyle &style, Rgb color) override;
@@ -818,6 +831,8 @@ void Converter::fallback(const Rect &area) {
          std::ceil(r.x1 * scale) / scale, std::ceil(r.y1 * scale) / scale};
     if (r.empty())
         return;
+    if (page_fallbacks_ >= kMaxFallbacks)
+        throw PageError("too many regions to render");
     Pixels px;
     if (!doc_.render_region(r, scale, px))
         throw PageError("a region could not be rendered");
@@ -968,18 +983,33 @@ int convert(const unsigned char *data, size_t size, const JobOptions &options, J
                              setup.media_type, setup.media_source, 0, 0, 0.0f, 0.0f);
             conv.begin_page();
             conv.set_page_area(place.sheet);
-            bool ok;
-            if (options.vector) {
-                ok = doc->run_page(index, place.ctm, place.sheet, conv, page_error);
-            } else {
+            // The raster route: the whole page as one image.
+            auto raster_page = [&] {
                 Pixels px;
                 const double scale = std::min(1.0, double(kFallbackDpi) / options.resolution);
-                ok = doc->render_page(index, place.ctm, place.sheet, scale, px, page_error);
-                if (ok)
-                    conv.place_pixels(px,
-                                      {place.sheet.x1 - place.sheet.x0, 0, 0,
-                                       place.sheet.y1 - place.sheet.y0, 0, 0},
-                                      false, {});
+                if (!doc->render_page(index, place.ctm, place.sheet, scale, px, page_error))
+                    return false;
+                conv.place_pixels(
+                    px,
+                    {place.sheet.x1 - place.sheet.x0, 0, 0, place.sheet.y1 - place.sheet.y0, 0, 0},
+                    false, {});
+                return true;
+            };
+            const size_t body_start = out.pending.size();
+            const Converter::Snapshot before = conv.snapshot();
+            bool ok = options.vector
+                          ? doc->run_page(index, place.ctm, place.sheet, conv, page_error)
+                          : raster_page();
+            if (!ok && conv.too_many_regions()) {
+                // A page made mostly of regions goes better as one image.
+                out.pending.resize(body_start);
+                conv.restore(before);
+                conv.begin_page();
+                ok = raster_page();
+                ++stats.fallback_regions;
+                if (ok && options.verbose)
+                    say(options, "page " + std::to_string(index + 1) + ": more than " +
+                                     std::to_string(kMaxFallbacks) + " regions, sent as one image");
             }
             if (!ok) {
                 out.pending.resize(page_start);

@@ -72,6 +72,8 @@ const Sample kSamples[] = {
     // A multiply group, a half-transparent fill and a shading; the plain
     // squares stay vector.
     {"transparency.pdf", 1, 2, 2, 0, 0, 3, 0, 3},
+    // Too many regions: the page goes as one image.
+    {"regions.pdf", 1, 0, 0, 0, 0, 1, 0, 1},
 };
 
 class Samples : public ::testing::TestWithParam<Sample> {};

@@ -145,6 +145,14 @@ q 50 100 200 200 re W n /Sh1 sh Q
     return pdf({3: page(4, res), 4: stream(content), 5: shading}, [3])
 
 
+# Hundreds of half-transparent squares: better sent as one image.
+def regions_pdf():
+    content = b"".join(b"q /G gs %d 0 0 rg %d %d 20 20 re f Q\n" % (i % 2, 30 + (i % 20) * 25,
+                                                                   100 + (i // 20) * 25)
+                       for i in range(400))
+    return pdf({3: page(4, b"<< /ExtGState << /G << /ca 0.5 >> >> >>"), 4: stream(content)}, [3])
+
+
 # Hostile documents: each has a good first page and a bad second one,
 # except where the fault is in the whole file.
 def hostile():
@@ -188,4 +196,5 @@ if __name__ == "__main__":
     write("text.pdf", text_pdf())
     write("image.pdf", image_pdf())
     write("transparency.pdf", transparency_pdf())
+    write("regions.pdf", regions_pdf())
     hostile()
