@@ -397,50 +397,7 @@ void Converter::set_stroke(const StrokeStyle &style) {
         _pclxl_set_operator(kSetMiterLimit);
         gs().miter = miter;
     }
-    // Dashes in whole device pixels, the phase folded into the pattern, at
-    // most 20 elements; anything else strokes solid.
-    std::vector<short> dash;
-    std::vector<double> d = style.dashes;
-    double total = 0;
-    for (double v : d)
-        total += std::max(v, 0.0);
-    if (!d.empty() && total >= 1) {
-        if (d.size() % 2)
-            d.insert(d.end(), style.dashes.begin(), style.dashes.end());
-        double phase = std::fmod(std::max(style.dash_phase, 0.0),
-                                 2 * total / (style.dashes.size() % 2 ? 2 : 1));
-        std::vector<double> rotated;
-        size_t i = 0;
-        while (phase > 0 && i < d.size() * 2) {
-            const double v = d[i % d.size()];
-            if (phase < v) {
-                break;
-            }
-            phase -= v;
-            ++i;
-        }
-        // Start inside element i, `phase` into it.
-        const size_t start = i % d.size();
-        if (start % 2) {
-            // Starting in a gap: a zero dash keeps on/off order.
-            rotated.push_back(0);
-        }
-        rotated.push_back(d[start] - phase);
-        for (size_t k = 1; k < d.size(); ++k)
-            rotated.push_back(d[(start + k) % d.size()]);
-        if (phase > 0)
-            rotated.push_back(phase);
-        if (rotated.size() % 2)
-            rotated.push_back(0);
-        if (rotated.size() <= 20)
-            for (double v : rotated)
-                dash.push_back(static_cast<short>(std::clamp<long>(std::lround(v), 0, 32767)));
-        bool any = false;
-        for (short v : dash)
-            any |= v > 0;
-        if (!any)
-            dash.clear();
-    }
+    const std::vector<short> dash = dash_pattern(style.dashes, style.dash_phase);
     if (!gs().dash_known || gs().dash != dash) {
         if (dash.empty())
             pclxl_set_solid_line();

@@ -124,4 +124,51 @@ Placement place_page(double width, double height, const pclxl_media::Paper &pape
     return p;
 }
 
+std::vector<short> dash_pattern(const std::vector<double> &dashes, double phase) {
+    std::vector<double> d;
+    for (double v : dashes)
+        d.push_back(std::max(v, 0.0)); // NaN and negative lengths count as 0
+    if (d.size() % 2) {
+        const std::vector<double> once = d;
+        d.insert(d.end(), once.begin(), once.end());
+    }
+    double period = 0;
+    for (double v : d)
+        period += v;
+    if (d.empty() || !(period >= 1) || d.size() > 20)
+        return {};
+    phase = std::fmod(phase, period);
+    if (!(phase >= 0))
+        phase = phase < 0 ? phase + period : 0;
+    size_t i = 0;
+    while (i < d.size() && phase > 0 && phase >= d[i])
+        phase -= d[i++];
+    if (i == d.size())
+        i = 0, phase = 0;
+    // From `phase` into element i round to the part of it skipped; a
+    // pattern starting in a gap gets a zero dash first, and an odd count a
+    // zero gap last, so that dashes and gaps keep alternating.
+    std::vector<double> r;
+    if (i % 2)
+        r.push_back(0);
+    r.push_back(d[i] - phase);
+    for (size_t k = i + 1; k < d.size(); ++k)
+        r.push_back(d[k]);
+    for (size_t k = 0; k < i; ++k)
+        r.push_back(d[k]);
+    if (phase > 0)
+        r.push_back(phase);
+    if (r.size() % 2)
+        r.push_back(0);
+    if (r.size() > 20)
+        return {};
+    std::vector<short> out;
+    bool any = false;
+    for (double v : r) {
+        out.push_back(static_cast<short>(std::min(std::lround(v), 32767L)));
+        any |= out.back() > 0;
+    }
+    return any ? out : std::vector<short>();
+}
+
 } // namespace pclxl::pdf
