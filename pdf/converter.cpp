@@ -855,10 +855,18 @@ void say(const JobOptions &o, const std::string &line) {
         o.message(line.c_str(), o.message_user);
 }
 
+// The engine's warnings: all of them with --verbose, else only the first
+// (a damaged file repaired, a font replaced), so the user learns why a page
+// may look different without a flood of lines.
+struct Warnings {
+    const JobOptions *options;
+    int count = 0;
+};
+
 void forward_warning(const char *line, void *user) {
-    const JobOptions *o = static_cast<const JobOptions *>(user);
-    if (o->verbose)
-        say(*o, std::string("PDF: ") + line);
+    Warnings *w = static_cast<Warnings *>(user);
+    if (w->options->verbose || w->count++ == 0)
+        say(*w->options, std::string("PDF warning: ") + line);
 }
 
 int convert(const unsigned char *data, size_t size, const JobOptions &options, JobStats *stats_out,
@@ -876,9 +884,9 @@ int convert(const unsigned char *data, size_t size, const JobOptions &options, J
     if (!check_options(options, setup, error))
         return finish(1);
     std::unique_ptr<Document> doc;
+    Warnings warnings{&options};
     try {
-        doc = open_document(data, size, EngineLimits(), forward_warning,
-                            const_cast<JobOptions *>(&options), error);
+        doc = open_document(data, size, EngineLimits(), forward_warning, &warnings, error);
     } catch (const std::exception &e) {
         error = std::string("cannot open the PDF: ") + e.what();
     }
@@ -993,7 +1001,10 @@ int convert(const unsigned char *data, size_t size, const JobOptions &options, J
     } else {
         out.pending.clear();
         if (rc == 0 && stats.pages == 0) {
-            error = "no pages selected";
+            const int count = doc->page_count();
+            error = count == 0 ? "the PDF has no pages that can be read"
+                               : "no pages selected (the PDF has " + std::to_string(count) +
+                                     (count == 1 ? " page)" : " pages)");
             rc = 1;
         }
     }

@@ -121,17 +121,18 @@ struct Hostile {
     int rc;
     int pages;
     const char *error;
+    bool warned; // one warning line tells what was repaired or replaced
 };
 
 const Hostile kHostile[] = {
-    {"hostile-page-loop.pdf", 1, 1, "page 2: cycle in page tree"},
-    {"hostile-huge-image.pdf", 1, 1, "page 2: "},
-    {"hostile-nested-clips.pdf", 1, 1, "page 2: clips nested more than 200 deep"},
+    {"hostile-page-loop.pdf", 1, 1, "page 2: cycle in page tree", true},
+    {"hostile-huge-image.pdf", 1, 1, "page 2: ", true},
+    {"hostile-nested-clips.pdf", 1, 1, "page 2: clips nested more than 200 deep", false},
     // The font is replaced; the text still prints.
-    {"hostile-bad-font.pdf", 0, 1, ""},
+    {"hostile-bad-font.pdf", 0, 1, "", true},
     // Repaired where it can be: the second page lost its content.
-    {"hostile-truncated.pdf", 0, 2, ""},
-    {"hostile-broken-xref.pdf", 1, 0, "no pages"},
+    {"hostile-truncated.pdf", 0, 2, "", true},
+    {"hostile-broken-xref.pdf", 1, 0, "no pages that can be read", true},
 };
 
 class Hostiles : public ::testing::TestWithParam<Hostile> {};
@@ -143,6 +144,7 @@ TEST_P(Hostiles, EndWithOneErrorAndTheGoodPages) {
     EXPECT_NE(c.error.find(h.error), std::string::npos) << c.error;
     EXPECT_EQ(c.error.find('\n'), std::string::npos);
     EXPECT_EQ(c.stats.pages, h.pages);
+    EXPECT_EQ(c.messages.size(), h.warned ? 1u : 0u);
     if (h.pages == 0) {
         EXPECT_TRUE(c.job.bytes.empty());
     } else {
@@ -220,7 +222,8 @@ TEST(Options, BadValuesAreRefusedBeforeWriting) {
         {[](pclxl::pdf::JobOptions &o) { o.page_ranges = "3-1"; }, "page ranges"},
         {[](pclxl::pdf::JobOptions &o) { o.media_source = "drawer"; }, "tray"},
         {[](pclxl::pdf::JobOptions &o) { o.duplex = "sideways"; }, "duplex"},
-        {[](pclxl::pdf::JobOptions &o) { o.page_ranges = "5-"; }, "no pages"},
+        {[](pclxl::pdf::JobOptions &o) { o.page_ranges = "5-"; },
+         "no pages selected (the PDF has 2 pages)"},
     };
     for (const auto &k : kCases) {
         pclxl::pdf::JobOptions o;
