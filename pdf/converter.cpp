@@ -353,7 +353,37 @@ bool Converter::emit_path(const Path &path) {
     return true;
 }
 
+// Coordinates beyond the 16-bit range are clamped, which moves points. Only
+// a path made of level and upright lines keeps its shape when clamped;
+// another that reaches so far is drawn as a region instead. Sets `box` to
+// the path's bounds (control points included).
+bool keeps_shape_when_clamped(const Path &path, Rect &box) {
+    bool far = false, straight = true;
+    Point last{};
+    box = {1e300, 1e300, -1e300, -1e300};
+    for (const PathSegment &s : path.segments) {
+        const int points = s.kind == PathSegment::Curve ? 3 : s.kind == PathSegment::Close ? 0 : 1;
+        for (int i = 0; i < points; ++i) {
+            const Point &p = s.p[i];
+            far |= !(std::fabs(p.x) <= kMaxCoordinate && std::fabs(p.y) <= kMaxCoordinate);
+            box = {std::min(box.x0, p.x), std::min(box.y0, p.y), std::max(box.x1, p.x),
+                   std::max(box.y1, p.y)};
+        }
+        if (s.kind == PathSegment::Curve ||
+            (s.kind == PathSegment::Line && s.p[0].x != last.x && s.p[0].y != last.y))
+            straight = false;
+        if (points)
+            last = s.p[points - 1];
+    }
+    return !far || straight;
+}
+
 void Converter::fill_path(const Path &path, bool even_odd, Rgb color) {
+    Rect box;
+    if (!keeps_shape_when_clamped(path, box)) {
+        fallback(box);
+        return;
+    }
     set_rop(kRopPatternCopy);
     set_paint_tx(0); // white shapes paint white
     set_brush(color_paint(color));
@@ -409,6 +439,13 @@ void Converter::set_stroke(const StrokeStyle &style) {
 }
 
 void Converter::stroke_path(const Path &path, const StrokeStyle &style, Rgb color) {
+    Rect box;
+    if (!keeps_shape_when_clamped(path, box)) {
+        // Wide enough for caps and miters.
+        const double grow = style.width * std::max(style.miter_limit, 2.0);
+        fallback({box.x0 - grow, box.y0 - grow, box.x1 + grow, box.y1 + grow});
+        return;
+    }
     set_rop(kRopPatternCopy);
     set_paint_tx(0);
     set_pen(color_paint(color));

@@ -74,6 +74,8 @@ const Sample kSamples[] = {
     {"transparency.pdf", 1, 2, 2, 0, 0, 3, 0, 3},
     // Too many regions: the page goes as one image.
     {"regions.pdf", 1, 0, 0, 0, 0, 1, 0, 1},
+    // Only the rectangle survives clamping; the rest are regions.
+    {"far.pdf", 1, 1, 1, 0, 0, 2, 0, 2},
 };
 
 class Samples : public ::testing::TestWithParam<Sample> {};

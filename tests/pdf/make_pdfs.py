@@ -145,6 +145,15 @@ q 50 100 200 200 re W n /Sh1 sh Q
     return pdf({3: page(4, res), 4: stream(content), 5: shading}, [3])
 
 
+# Paths reaching far off the page: a rectangle keeps its shape when its
+# corners are held to the printer's coordinate range, a slanted line and a
+# triangle would not.
+def far_pdf():
+    content = (b"0 0 1 RG 5 w 100 100 m 30000 20000 l S 0 1 0 rg -5000 -5000 10000 10000 re f "
+               b"1 0 0 rg 300 700 m 9000 9000 l 300 650 l f")
+    return pdf({3: page(4), 4: stream(content)}, [3])
+
+
 # Hundreds of half-transparent squares: better sent as one image.
 def regions_pdf():
     content = b"".join(b"q /G gs %d 0 0 rg %d %d 20 20 re f Q\n" % (i % 2, 30 + (i % 20) * 25,
@@ -197,4 +206,5 @@ if __name__ == "__main__":
     write("image.pdf", image_pdf())
     write("transparency.pdf", transparency_pdf())
     write("regions.pdf", regions_pdf())
+    write("far.pdf", far_pdf())
     hostile()
