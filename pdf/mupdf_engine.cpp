@@ -13,6 +13,7 @@
 #include <cstring>
 #include <new>
 #include <unordered_map>
+#include <utility>
 
 #include "page_source.h"
 
@@ -385,6 +386,7 @@ class MupdfDocument final : public Document {
     fz_alloc_context alloc_{};
     void (*warn_)(const char *, void *);
     void *warn_user_;
+    std::pair<void (*)(const char *, void *), void *> warn_sink_;
     fz_context *ctx_ = nullptr;
     fz_document *doc_ = nullptr;
     int pages_ = 0;
@@ -580,10 +582,9 @@ bool MupdfDocument::open(const unsigned char *data, size_t size, std::string &er
         error = "the PDF engine could not start";
         return false;
     }
-    static thread_local std::pair<void (*)(const char *, void *), void *> sink;
-    sink = {warn_, warn_user_};
-    fz_set_warning_callback(ctx_, forward_warning, &sink);
-    fz_set_error_callback(ctx_, forward_warning, &sink);
+    warn_sink_ = {warn_, warn_user_};
+    fz_set_warning_callback(ctx_, forward_warning, &warn_sink_);
+    fz_set_error_callback(ctx_, forward_warning, &warn_sink_);
     char msg[256] = "";
     doc_ = open_pdf(ctx_, data, size, msg, sizeof msg);
     if (!doc_) {
