@@ -983,6 +983,10 @@ int convert(const unsigned char *data, size_t size, const JobOptions &options, J
             pclxl_begin_page(0, 0, setup.duplex, paper->name,
                              paper->code_known_everywhere ? paper->media_size_code : -1,
                              setup.media_type, setup.media_source, 0, 0, 0.0f, 0.0f);
+            if (place.rotated) {
+                _pclxl_set_pageOrigin16(static_cast<unsigned short>(place.frame_origin_x), 0);
+                _pclxl_set_pageRotation(270);
+            }
             conv.begin_page();
             conv.set_page_area(place.sheet);
             // The raster route: the whole page as one image.

@@ -103,24 +103,17 @@ Placement place_page(double width, double height, const pclxl_media::Paper &pape
                      bool fit) {
     Placement p;
     const double px = resolution / 72.0;
-    const double sheet_w = std::round(paper.width_pt * px),
-                 sheet_h = std::round(paper.height_pt * px);
-    p.sheet = {0, 0, sheet_w, sheet_h};
+    double sheet_w = std::round(paper.width_pt * px), sheet_h = std::round(paper.height_pt * px);
     width = std::max(width, 1.0);
     height = std::max(height, 1.0);
     p.rotated = (width > height) != (paper.width_pt > paper.height_pt);
-    const double w = p.rotated ? height : width, h = p.rotated ? width : height;
-    double scale = px;
-    if (fit)
-        scale = std::min(sheet_w / w, sheet_h / h);
-    const double ox = (sheet_w - w * scale) / 2, oy = (sheet_h - h * scale) / 2;
     if (p.rotated) {
-        // The page's top edge runs down the sheet's right side:
-        // (x, y) -> (w - y, x) before scaling.
-        p.ctm = {0, scale, -scale, 0, ox + w * scale, oy};
-    } else {
-        p.ctm = {scale, 0, 0, scale, ox, oy};
+        p.frame_origin_x = static_cast<int>(sheet_w);
+        std::swap(sheet_w, sheet_h);
     }
+    p.sheet = {0, 0, sheet_w, sheet_h};
+    const double scale = fit ? std::min(sheet_w / width, sheet_h / height) : px;
+    p.ctm = {scale, 0, 0, scale, (sheet_w - width * scale) / 2, (sheet_h - height * scale) / 2};
     return p;
 }
 

@@ -116,6 +116,18 @@ TEST(Text, EachGlyphIsDownloadedOncePerFont) {
     EXPECT_LT(size_t(c.stats.glyphs) * 3, painted * 2);
 }
 
+// A landscape page is drawn in a frame turned onto the portrait sheet, so
+// that its lines stay one Text operator each, not one per glyph.
+TEST(Text, LandscapeLinesStayRuns) {
+    const Converted c = convert("landscape.pdf");
+    ASSERT_EQ(c.rc, 0) << c.error;
+    EXPECT_EQ(c.job.summary.pages.at(0).media_size, "eA4Paper");
+    const auto turns = c.job.ops("SetPageRotation");
+    ASSERT_EQ(turns.size(), 2u); // the page's default, then the frame's
+    EXPECT_EQ(turns[1]->find(rd::attr::PageAngle)->number(), 270);
+    EXPECT_EQ(count(c.job, "Text"), 5u);
+}
+
 // Hostile documents: one clear error, and a well-formed job holding the
 // pages before the fault (or nothing when none was good).
 struct Hostile {

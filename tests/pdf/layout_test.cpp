@@ -60,7 +60,9 @@ TEST(Placement, FitsCentresAndTurns) {
         pdf::Point top_left; // where the page's (0, 0) lands, in pixels at 600 dpi
     } kCases[] = {
         {595, 842, true, false, {0, 0}},
-        {842, 595, true, true, {4958, 0}},
+        // In the turned frame: the sheet is 7017 wide there.
+        {842, 595, true, true, {0, 0}},
+        {500, 400, false, true, {(7017 - 4166.7) / 2, (4958 - 3333.3) / 2}},
         // Letter on A4: fitted to the width, centred vertically.
         {612, 792, true, false, {0, (7017 - 792 * 4958.0 / 612) / 2}},
         // Half-size page at its own size: centred both ways.
@@ -69,6 +71,7 @@ TEST(Placement, FitsCentresAndTurns) {
     for (const auto &k : kCases) {
         const pdf::Placement p = pdf::place_page(k.w, k.h, a4, 600, k.fit);
         EXPECT_EQ(p.rotated, k.rotated) << k.w << "x" << k.h;
+        EXPECT_EQ(p.frame_origin_x, k.rotated ? 4958 : 0);
         const pdf::Point o = p.ctm.apply(0, 0), far = p.ctm.apply(k.w, k.h);
         EXPECT_NEAR(o.x, k.top_left.x, 1.0) << k.w << "x" << k.h;
         EXPECT_NEAR(o.y, k.top_left.y, 1.0) << k.w << "x" << k.h;

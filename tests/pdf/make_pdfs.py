@@ -154,6 +154,14 @@ def far_pdf():
     return pdf({3: page(4), 4: stream(content)}, [3])
 
 
+# Five lines of text on a landscape page.
+def landscape_pdf():
+    lines = b"".join(b"BT /F1 10 Tf 40 %d Td (Line %d of text on a landscape page.) Tj ET\n"
+                     % (560 - i * 12, i) for i in range(5))
+    return pdf({3: page(4, b"<< /Font << /F1 5 0 R >> >>", size=(842, 595)), 4: stream(lines),
+                5: b"<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>"}, [3])
+
+
 # Hundreds of half-transparent squares: better sent as one image.
 def regions_pdf():
     content = b"".join(b"q /G gs %d 0 0 rg %d %d 20 20 re f Q\n" % (i % 2, 30 + (i % 20) * 25,
@@ -207,4 +215,5 @@ if __name__ == "__main__":
     write("transparency.pdf", transparency_pdf())
     write("regions.pdf", regions_pdf())
     write("far.pdf", far_pdf())
+    write("landscape.pdf", landscape_pdf())
     hostile()
