@@ -41,6 +41,8 @@ constexpr int kMaxClipDepth = 200;
 constexpr double kMaxGlyphEm = 250;
 // Fallback regions are rendered at no more than this many pixels per inch.
 constexpr int kFallbackDpi = 300;
+// Filled shapes thinner than this (pixels) are outlined too.
+constexpr double kThinShape = 2;
 // A page with more regions than this goes as one image.
 constexpr int kMaxFallbacks = 24;
 // Rows the library can send: at most 32767 bytes.
@@ -387,7 +389,16 @@ void Converter::fill_path(const Path &path, bool even_odd, Rgb color) {
     set_rop(kRopPatternCopy);
     set_paint_tx(0); // white shapes paint white
     set_brush(color_paint(color));
-    set_pen({Paint::None, {}});
+    // The printer paints the pixels whose centres are inside; a shape
+    // thinner than a pixel or two (rules drawn as thin rectangles) would
+    // lose pixels or vanish. Its one-pixel outline paints every pixel it
+    // touches, as a PDF renderer does.
+    if (std::min(box.x1 - box.x0, box.y1 - box.y0) < kThinShape) {
+        set_pen(color_paint(color));
+        set_stroke(StrokeStyle());
+    } else {
+        set_pen({Paint::None, {}});
+    }
     const int mode = even_odd ? 1 : 0;
     if (gs().fill_mode != mode) {
         pclxl_set_fill_mode(mode);
