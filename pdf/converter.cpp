@@ -931,8 +931,8 @@ int convert(const unsigned char *data, size_t size, const JobOptions &options, J
     };
     if (!check_options(options, setup, error))
         return finish(1);
+    Warnings warnings{&options}; // outlives the document, which may still warn
     std::unique_ptr<Document> doc;
-    Warnings warnings{&options};
     try {
         doc = open_document(data, size, EngineLimits(), forward_warning, &warnings, error);
     } catch (const std::exception &e) {

@@ -566,6 +566,8 @@ void forward_warning(void *user, const char *message) {
         d->first(message, d->second);
 }
 
+void ignore_warning(void *, const char *) {}
+
 MupdfDocument::~MupdfDocument() {
     if (!ctx_)
         return;
@@ -573,6 +575,9 @@ MupdfDocument::~MupdfDocument() {
         fz_drop_font(ctx_, f);
     fz_drop_display_list(ctx_, list_);
     fz_drop_document(ctx_, doc_);
+    // Warnings still pending would reach a host that may be gone.
+    fz_set_warning_callback(ctx_, ignore_warning, nullptr);
+    fz_set_error_callback(ctx_, ignore_warning, nullptr);
     fz_drop_context(ctx_);
 }
 
