@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <string>
 #include <unistd.h>
 
 #include "rastertopclxl.h"
@@ -27,11 +28,19 @@ int main(int argc, char **argv) {
         std::fprintf(stderr, "Usage: %s job-id user title copies options [file]\n", argv[0]);
         return 1;
     }
+    // A closed standard descriptor is held with /dev/null, read-only so
+    // that writing there still fails: the raster file can then never
+    // become the job's output or the message stream.
+    for (int std_fd = 0; std_fd <= 2; ++std_fd)
+        if (fcntl(std_fd, F_GETFD) < 0 && errno == EBADF && open("/dev/null", O_RDONLY) < 0)
+            return 1;
     int fd = 0;
     if (argc == 7) {
-        fd = open(argv[6], O_RDONLY);
+        fd = open(argv[6], O_RDONLY | O_CLOEXEC);
         if (fd < 0) {
-            std::fprintf(stderr, "ERROR: Unable to open raster file \"%s\": %s\n", argv[6],
+            std::string name = argv[6];
+            rastertopclxl_clean_text(&name[0]);
+            std::fprintf(stderr, "ERROR: Unable to open raster file \"%s\": %s\n", name.c_str(),
                          std::strerror(errno));
             return 1;
         }
@@ -49,7 +58,7 @@ int main(int argc, char **argv) {
     // A backend that goes away is reported through write()'s EPIPE.
     signal(SIGPIPE, SIG_IGN);
 
-    int status = rastertopclxl_run(fd, 1, argv[5], &g_cancel);
+    int status = rastertopclxl_run_job(fd, 1, argv[5], argv[3], argv[2], &g_cancel);
     if (fd != 0)
         close(fd);
     return status;

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstring>
 #include <new>
+#include <string>
 #include <unistd.h>
 #include <vector>
 
@@ -17,21 +18,37 @@
 #include "settings.h"
 
 namespace rastertopclxl {
+
+// Control characters (CR and LF among them) would let a text from the
+// job start a line of its own on stderr, which the scheduler obeys, or in
+// the PJL header: each becomes a blank.
+void clean_text(char *text) {
+    for (; *text; ++text)
+        if (static_cast<unsigned char>(*text) < 0x20 || *text == 0x7F)
+            *text = ' ';
+}
+
 namespace {
 
-// PCL XL values the filter passes to the library.
-constexpr int kColorSpaceGray = 1;     // eGray
-constexpr int kColorSpaceRgb = 2;      // eRGB
-constexpr int kDirectPixel = 0;        // eDirectPixel
-constexpr int kIndexedPixel = 1;       // eIndexedPixel
 constexpr int kDefaultMediaSource = 0; // eDefaultSource: the PJL MEDIASOURCE
 
 // Limits of what one page image can be: the library takes at most 32767
 // bytes per row and 65535 pixels a side, and places images at most 32700
-// units from the origin.
+// units from the origin. A page whose rows are longer is sent as images
+// side by side.
 constexpr unsigned kMaxRowBytes = 32767;
 constexpr unsigned kMaxWidth = 65535;
 constexpr unsigned kMaxHeight = 32700;
+constexpr unsigned kMaxPlace = 32700;
+
+// Columns of one image: all of them, or as many as a row of one image holds
+// (a 1-bit row of 65535 pixels always fits).
+unsigned strip_columns(const cups_page_header2_t &h) {
+    if (h.cupsBitsPerPixel == 1)
+        return h.cupsWidth;
+    const unsigned columns = kMaxRowBytes / (h.cupsBitsPerPixel / 8);
+    return h.cupsWidth < columns ? h.cupsWidth : columns;
+}
 
 // Rows are read and sent in bands of about this many bytes: big enough that
 // the per-image overhead vanishes, small enough to keep memory low.
@@ -129,7 +146,7 @@ const char *check_geometry(const cups_page_header2_t &h) {
         return "bytes per line do not match width and depth";
     if (h.cupsWidth > kMaxWidth || h.cupsHeight > kMaxHeight)
         return "page too large";
-    if ((h.cupsBitsPerPixel == 24 ? h.cupsWidth * 3 : h.cupsBytesPerLine) > kMaxRowBytes)
+    if (strip_columns(h) < h.cupsWidth && h.cupsWidth > kMaxPlace)
         return "rows too long";
     if (h.HWResolution[0] == 0 || h.HWResolution[1] == 0 || h.HWResolution[0] > 65535 ||
         h.HWResolution[1] > 65535)
@@ -137,14 +154,35 @@ const char *check_geometry(const cups_page_header2_t &h) {
     return nullptr;
 }
 
-// Text fields of a raster header come straight from the input.
-void terminate_texts(cups_page_header2_t &h) {
-    h.MediaClass[sizeof h.MediaClass - 1] = 0;
-    h.MediaColor[sizeof h.MediaColor - 1] = 0;
-    h.MediaType[sizeof h.MediaType - 1] = 0;
-    h.OutputType[sizeof h.OutputType - 1] = 0;
-    h.cupsRenderingIntent[sizeof h.cupsRenderingIntent - 1] = 0;
-    h.cupsPageSizeName[sizeof h.cupsPageSizeName - 1] = 0;
+// Text fields of a raster header come straight from the input: each is
+// ended and cleaned before anything prints or sends it.
+template <size_t N> void clean_field(char (&field)[N]) {
+    field[N - 1] = 0;
+    clean_text(field);
+}
+
+void clean_texts(cups_page_header2_t &h) {
+    clean_field(h.MediaClass);
+    clean_field(h.MediaColor);
+    clean_field(h.MediaType);
+    clean_field(h.OutputType);
+    clean_field(h.cupsRenderingIntent);
+    clean_field(h.cupsPageSizeName);
+}
+
+// The library's lines: its refusals as errors, its traces and warnings
+// as debugging output, cleaned like any text the filter passes on.
+void on_library_line(const char *line, void *) {
+    std::string text = line;
+    clean_text(&text[0]);
+    const bool error = text.find("Error") != std::string::npos;
+    std::fprintf(stderr, "%s: %s\n", error ? "ERROR" : "DEBUG", text.c_str());
+}
+
+// The job header's RESOLUTION: the session's when the printer can be told
+// it, else the header's default.
+uint16_t pjl_resolution(unsigned x, unsigned y) {
+    return x == y && (x == 300 || x == 600 || x == 1200) ? static_cast<uint16_t>(x) : 0;
 }
 
 // So do its enumeration fields: a number outside an enumeration must not
@@ -182,14 +220,9 @@ bool prepare_band(Pixels pixels, unsigned char *data, size_t length) {
             any |= static_cast<unsigned char>(~data[i]);
         }
         break;
-    case Pixels::Rgb:
-        // CUPS rows are R,G,B; the library takes B,G,R and swaps back.
-        for (size_t i = 0; i + 2 < length; i += 3) {
-            unsigned char r = data[i];
-            any |= static_cast<unsigned char>(~(r & data[i + 1] & data[i + 2]));
-            data[i] = data[i + 2];
-            data[i + 2] = r;
-        }
+    case Pixels::Rgb: // R,G,B rows go to the library as they are
+        for (size_t i = 0; i < length; i++)
+            any |= static_cast<unsigned char>(~data[i]);
         break;
     case Pixels::BlackOnWhite:
         for (size_t i = 0; i < length; i++)
@@ -214,22 +247,26 @@ PageResult convert_page(cups_raster_t *raster, const cups_page_header2_t &h, Pix
                      layout.pclxl_media_type, kDefaultMediaSource,
                      static_cast<uint16_t>(layout.origin_x), static_cast<uint16_t>(layout.origin_y),
                      layout.custom_width, layout.custom_height);
-    int mapping = kDirectPixel;
+    int format = PCLXL_PIXELS_GRAY8;
     switch (pixels) {
     case Pixels::Gray:
-    case Pixels::InvertedGray: pclxl_set_color_space(kColorSpaceGray); break;
-    case Pixels::Rgb: pclxl_set_color_space(kColorSpaceRgb); break;
+    case Pixels::InvertedGray: pclxl_set_color_space(PCLXL_COLOR_SPACE_GRAY); break;
+    case Pixels::Rgb:
+        pclxl_set_color_space(PCLXL_COLOR_SPACE_RGB);
+        format = PCLXL_PIXELS_RGB24;
+        break;
     case Pixels::BlackOnWhite:
-        pclxl_set_color_space_with_palette(kColorSpaceGray, 0xFFFFFF, 0x000000);
-        mapping = kIndexedPixel;
+        pclxl_set_color_space_with_palette(PCLXL_COLOR_SPACE_GRAY, 0xFFFFFF, 0x000000);
+        format = PCLXL_PIXELS_BITS1;
         break;
     case Pixels::WhiteOnBlack:
-        pclxl_set_color_space_with_palette(kColorSpaceGray, 0x000000, 0xFFFFFF);
-        mapping = kIndexedPixel;
+        pclxl_set_color_space_with_palette(PCLXL_COLOR_SPACE_GRAY, 0x000000, 0xFFFFFF);
+        format = PCLXL_PIXELS_BITS1;
         break;
     }
 
     const unsigned stride = h.cupsBytesPerLine;
+    const unsigned columns = strip_columns(h), pixel_bytes = h.cupsBitsPerPixel / 8;
     unsigned band_rows = static_cast<unsigned>(kBandBytes / stride);
     if (band_rows == 0)
         band_rows = 1;
@@ -244,20 +281,24 @@ PageResult convert_page(cups_raster_t *raster, const cups_page_header2_t &h, Pix
             return PageResult::Truncated;
         if (prepare_band(pixels, band.data(), length))
             continue;
-        if (!pclxl_write_bitmap_data(mapping, band.data(), static_cast<int32_t>(h.cupsWidth),
-                                     static_cast<int32_t>(rows), static_cast<int32_t>(stride),
-                                     static_cast<int32_t>(h.cupsBitsPerPixel), 0,
-                                     static_cast<int16_t>(y), static_cast<uint16_t>(h.cupsWidth),
-                                     static_cast<uint16_t>(rows)))
-            return PageResult::EncodeFailed;
+        for (unsigned x = 0; x < h.cupsWidth; x += columns) {
+            const unsigned width = h.cupsWidth - x < columns ? h.cupsWidth - x : columns;
+            if (!pclxl_write_pixels(format, band.data() + static_cast<size_t>(x) * pixel_bytes,
+                                    static_cast<int32_t>(width), static_cast<int32_t>(rows),
+                                    static_cast<int32_t>(stride), static_cast<int16_t>(x),
+                                    static_cast<int16_t>(y), static_cast<uint16_t>(width),
+                                    static_cast<uint16_t>(rows)))
+                return PageResult::EncodeFailed;
+        }
     }
-    pclxl_end_page(collate, static_cast<uint16_t>(copies > 65535 ? 65535 : copies));
+    pclxl_end_page(collate, static_cast<uint16_t>(copies));
     return PageResult::Done;
 }
 
 bool cancelled(const volatile sig_atomic_t *cancel) { return cancel && *cancel; }
 
-int run(int in_fd, int out_fd, const char *options, const volatile sig_atomic_t *cancel) {
+int run(int in_fd, int out_fd, const char *options, const char *job_name, const char *user,
+        const volatile sig_atomic_t *cancel) {
     Input input{in_fd};
     Output output;
     output.fd = out_fd;
@@ -270,6 +311,10 @@ int run(int in_fd, int out_fd, const char *options, const volatile sig_atomic_t 
     int num_opts = cupsParseOptions(options ? options : "", 0, &opts);
 
     pclxl_init(&output, Output::on_write);
+    pclxl_set_message_handler(on_library_line, nullptr);
+    std::string name = job_name ? job_name : "", owner = user ? user : "";
+    clean_text(&name[0]);
+    clean_text(&owner[0]);
     int status = 0;
     unsigned pages = 0;
     uint64_t bytes_at_page_end = input.bytes;
@@ -291,7 +336,7 @@ int run(int in_fd, int out_fd, const char *options, const volatile sig_atomic_t 
             }
             break;
         }
-        terminate_texts(h);
+        clean_texts(h);
         limit_enums(h);
         const unsigned page = pages + 1;
         Pixels pixels;
@@ -318,8 +363,19 @@ int run(int in_fd, int out_fd, const char *options, const volatile sig_atomic_t 
                          "copies%s, %ux%u dpi\n",
                          job.paper, job.media_type, job.tray, job.color_mode, job.duplex,
                          job.copies, job.collate ? " collated" : "", session_x, session_y);
-            pclxl_start_job_new(job.paper, job.media_type, job.tray, job.color_mode, job.collate,
-                                job.duplex, job.copies);
+            pclxl_job_settings settings{};
+            settings.size = sizeof settings;
+            settings.paper_name = job.paper;
+            settings.media_type = job.media_type;
+            settings.media_source = job.tray;
+            settings.color_mode = job.color_mode;
+            settings.collate = job.collate;
+            settings.duplex_mode = job.duplex;
+            settings.copies = job.copies;
+            settings.job_name = job_name ? name.c_str() : nullptr;
+            settings.user_name = user ? owner.c_str() : nullptr;
+            settings.resolution = pjl_resolution(session_x, session_y);
+            pclxl_start_job_with(&settings);
             pclxl_begin_session(static_cast<uint16_t>(session_x), static_cast<uint16_t>(session_y));
             pclxl_open_datasource();
         } else if (h.HWResolution[0] != session_x || h.HWResolution[1] != session_y) {
@@ -369,6 +425,7 @@ int run(int in_fd, int out_fd, const char *options, const volatile sig_atomic_t 
     if (cancelled(cancel))
         std::fprintf(stderr, "INFO: Job canceled after %u pages.\n", pages);
     pclxl_init(nullptr, nullptr);
+    pclxl_set_message_handler(nullptr, nullptr);
     cupsFreeOptions(num_opts, opts);
     cupsRasterClose(raster);
     return status;
@@ -377,13 +434,22 @@ int run(int in_fd, int out_fd, const char *options, const volatile sig_atomic_t 
 } // namespace
 } // namespace rastertopclxl
 
-extern "C" int rastertopclxl_run(int in_fd, int out_fd, const char *options,
-                                 const volatile sig_atomic_t *cancel) {
+extern "C" int rastertopclxl_run_job(int in_fd, int out_fd, const char *options,
+                                     const char *job_name, const char *user,
+                                     const volatile sig_atomic_t *cancel) {
     try {
-        return rastertopclxl::run(in_fd, out_fd, options, cancel);
+        return rastertopclxl::run(in_fd, out_fd, options, job_name, user, cancel);
     } catch (const std::bad_alloc &) {
         pclxl_init(nullptr, nullptr);
+        pclxl_set_message_handler(nullptr, nullptr);
         std::fprintf(stderr, "ERROR: Out of memory.\n");
         return 1;
     }
 }
+
+extern "C" int rastertopclxl_run(int in_fd, int out_fd, const char *options,
+                                 const volatile sig_atomic_t *cancel) {
+    return rastertopclxl_run_job(in_fd, out_fd, options, nullptr, nullptr, cancel);
+}
+
+extern "C" void rastertopclxl_clean_text(char *text) { rastertopclxl::clean_text(text); }

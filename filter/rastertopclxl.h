@@ -27,8 +27,10 @@ extern "C" {
  * it), the current page is finished and the job is ended there.
  *
  * Messages go to stderr as CUPS filter messages: "ERROR: ", "INFO: ",
- * "DEBUG: " lines and "PAGE: n copies" for each page. The library's own
- * trace lines appear there as well.
+ * "DEBUG: " lines and "PAGE: n copies" for each page. The library's lines
+ * come as "DEBUG: " lines (its refusals as "ERROR: "). Every text taken from
+ * the input or the job (raster header, job name, user) has its control
+ * characters replaced by blanks before it reaches stderr or the job.
  *
  * @return 0 when every page was converted (or the job was cancelled);
  * 1 after an "ERROR: " line: input that is not CUPS raster, is truncated,
@@ -40,6 +42,15 @@ extern "C" {
  * written is whole either way). */
 int rastertopclxl_run(int in_fd, int out_fd, const char *options,
                       const volatile sig_atomic_t *cancel);
+
+/* The same, with the job's name and user for the job header (NULL: the
+ * library's fixed texts). Its resolution is the raster's when that is 300,
+ * 600 or 1200 dpi both ways, else 600. */
+int rastertopclxl_run_job(int in_fd, int out_fd, const char *options, const char *job_name,
+                          const char *user, const volatile sig_atomic_t *cancel);
+
+/* Replaces each control character of `text` by a blank, in place. */
+void rastertopclxl_clean_text(char *text);
 
 #ifdef __cplusplus
 }

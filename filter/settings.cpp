@@ -86,7 +86,8 @@ JobSettings job_settings(const cups_page_header2_t &first, int num_options,
     default: s.color_mode = "gray"; break;
     }
     s.duplex = duplex_mode(first);
-    s.copies = first.NumCopies ? first.NumCopies : 1;
+    // PageCopies is 16 bits; the job header says the same.
+    s.copies = first.NumCopies == 0 ? 1 : first.NumCopies > 65535 ? 65535 : first.NumCopies;
 
     // The raster header's Collate is not reliable: the job's options are.
     const char *handling = cupsGetOption("multiple-document-handling", num_options, options);

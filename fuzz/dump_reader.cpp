@@ -55,7 +55,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     Formatter listener;
     pclxl_reader::Summary summary;
     pclxl_reader::Error error;
-    const bool ok = pclxl_reader::read_job(memory, listener, summary, error);
+    bool ok = pclxl_reader::read_job(memory, listener, summary, error);
+    if (ok)
+        ok = pclxl_reader::check_complete(summary, error);
 
     // A few rows of the widest image (3 x 65535 bytes each) and the
     // reader's fixed buffers, plus a share per input byte.
@@ -72,7 +74,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         pclxl_reader::Listener quiet;
         pclxl_reader::Summary summary2;
         pclxl_reader::Error error2;
-        const bool ok2 = pclxl_reader::read_job(stream, quiet, summary2, error2);
+        const bool ok2 = pclxl_reader::read_job(stream, quiet, summary2, error2) &&
+                         pclxl_reader::check_complete(summary2, error2);
         FUZZ_CHECK(ok == ok2 && error.offset == error2.offset && error.message == error2.message,
                    "memory: %d \"%s\"; file: %d \"%s\"", ok, error.message.c_str(), ok2,
                    error2.message.c_str());

@@ -957,6 +957,8 @@ int convert(const unsigned char *data, size_t size, const JobOptions &options, J
         Converter conv(*doc, options, stats);
         const int count = doc->page_count();
         for (int index = 0; index < count; ++index) {
+            if (options.cancel && *options.cancel)
+                break; // cancelled: the job ends after the last whole page
             if (!setup.ranges.contains(index + 1))
                 continue;
             double w = 0, h = 0;
@@ -1052,7 +1054,7 @@ int convert(const unsigned char *data, size_t size, const JobOptions &options, J
         out.flush();
     } else {
         out.pending.clear();
-        if (rc == 0 && stats.pages == 0) {
+        if (rc == 0 && stats.pages == 0 && !(options.cancel && *options.cancel)) {
             const int count = doc->page_count();
             error = count == 0 ? "the PDF has no pages that can be read"
                                : "no pages selected (the PDF has " + std::to_string(count) +

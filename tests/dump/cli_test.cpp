@@ -34,7 +34,11 @@ int run(const std::string &args, const Bytes &input, std::string *output) {
 }
 
 TEST(Cli, StatusAndOutput) {
-    const Bytes job = from_hex(in_page("C0 CC F8 2C 7B"));
+    const std::string body = "C0 CC F8 2C 7B";
+    const Bytes job = from_hex(in_job(body));
+    const std::string job_text(job.begin(), job.end());
+    const std::string header = text_hex(job_text.substr(0, job_text.find(") HP")));
+    const std::string stream = in_page(body);
     const struct {
         const char *args;
         Bytes input;
@@ -51,6 +55,19 @@ TEST(Cli, StatusAndOutput) {
          from_hex(in_page("3A")),
          1,
          {"pclxl dump: <stdin>: offset ", ": unknown tag 0x3A\n"}},
+        // Exit 0 means a whole job: what is missing is named at the end.
+        {"dump -", {}, 1, {"<stdin>: offset 0: incomplete job: the input is empty\n"}},
+        {"dump -",
+         from_hex(kUel + text_hex("@PJL JOB\r\n@PJL SET COPIES=1\r\n")),
+         1,
+         {"the job ends in its PJL header"}},
+        {"dump -", from_hex(header + kHeader), 1, {"the PCL XL stream holds no session"}},
+        {"dump -", from_hex(header + stream), 1, {"the PCL XL stream ends without the UEL"}},
+        {"dump -", from_hex(header + stream + kUel), 1, {"ends without its trailer"}},
+        {"dump -",
+         from_hex(header + stream + kUel + text_hex("@PJL EOJ\r\n")),
+         1,
+         {"the job does not end with the UEL"}},
         {"dump", {}, 2, {}},
         {"dump /nonexistent/job.pxl", {}, 2, {}},
         {"dump --bogus -", {}, 2, {}},

@@ -26,6 +26,17 @@ std::string in_page(const std::string &body) {
     return in_session("C0 00 F8 28 C0 02 F8 25 43 " + body + " 44");
 }
 
+std::string text_hex(const std::string &text) {
+    return pclxl_test::to_hex(pclxl_test::bytes_of(text));
+}
+
+const char *const kUel = "1B 25 2D 31 32 33 34 35 58";
+
+std::string in_job(const std::string &body) {
+    return std::string(kUel) + text_hex("@PJL JOB\r\n@PJL ENTER LANGUAGE=PCLXL\r\n") +
+           in_page(body) + kUel + text_hex("@PJL EOJ\r\n") + kUel;
+}
+
 Result read_bytes(const Bytes &bytes) {
     Result r;
     pclxl_reader::Source source(bytes.data(), bytes.size());

@@ -22,6 +22,11 @@ Bytes from_hex(const std::string &text, int64_t *mark = nullptr);
 extern const char *const kHeader;
 std::string in_session(const std::string &body);
 std::string in_page(const std::string &body);
+// Text as hex, and a whole job around a page with `body` (the PJL header
+// and trailer as the library writes them).
+std::string text_hex(const std::string &text);
+extern const char *const kUel;
+std::string in_job(const std::string &body);
 
 class Recorder : public pclxl_reader::Listener {
   public:

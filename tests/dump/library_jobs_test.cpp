@@ -155,6 +155,16 @@ TEST(LibraryJobs, DumpImagesWritesThePixelsAsPng) {
                                                                                              : 0);
     EXPECT_EQ(read_png(std::string(dir) + "/png/image-002.png", &channels), gray);
     EXPECT_EQ(channels, 1);
+
+    // An image that declares 65535x65535 pixels and carries one row gives
+    // a PNG of that row: work follows the data, not the declared size.
+    const Bytes declared = from_hex(in_job(
+        "C0 01 F8 03 6A C0 00 F8 64 C0 02 F8 62 C1 FF FF F8 6C C1 FF FF F8 6B D1 04 00 02 00 F8 67 "
+        "B0 C1 00 00 F8 6D C1 01 00 F8 63 C0 03 F8 65 B1 FB 02 00 00 B2"));
+    std::ofstream(job_path, std::ios::binary)
+        .write(reinterpret_cast<const char *>(declared.data()), long(declared.size()));
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    EXPECT_EQ(read_png(std::string(dir) + "/png/image-001.png", &channels), Bytes(65535, 0));
     std::system((std::string("rm -rf ") + dir).c_str());
 }
 

@@ -17,6 +17,17 @@ std::string read_image(const char *start, const char *rows, const char *mode,
            " F8 65 B1 " + length_and_data;
 }
 
+// The same image with another SourceWidth value (its bytes).
+std::string image_with_width(const char *width) {
+    std::string image = kImage;
+    image.replace(image.find("C1 04 00 F8 6C"), 8, width);
+    return image;
+}
+std::string read_padded(const char *pad, const std::string &length_and_data) {
+    return std::string("C1 00 00 F8 6D C1 01 00 F8 63 C0 01 F8 65 ") + pad + " F8 6E B1 " +
+           length_and_data;
+}
+
 const std::string kFontName = "C8 C0 03 61 62 63 F8 A8";
 const std::string kFontHeader = kFontName + " C0 00 F8 A9 4F C1 12 00 F8 A7 50 FB 12 "
                                             "00 00 00 02 FE 00 03 E8 42 52 00 00 00 04 02 58 02 58";
@@ -63,6 +74,21 @@ const Case kCases[] = {
     {"run_length_past_block",
      in_page(kImage + " " + read_image("00", "01", "01", "FB 02 F9 | 00") + " B2"),
      "run-length data runs past the block's BlockHeight of 1 row"},
+    // Sizes derived from the stream: rows of no bytes, padding that made
+    // the padded row wrap to 0, blocks that cannot hold their rows, and a
+    // NaN where a size goes.
+    {"run_length_zero_width",
+     in_page(image_with_width("C1 00 00") + " " + read_image("00", "01", "01", "FB 02 | 81 00")),
+     "image data of 2 bytes for rows of 0 bytes (SourceWidth 0)"},
+    {"pad_multiple_huge", in_page(kImage + " " + read_padded("C2 00 00 00 80", "FB 02 | 81 00")),
+     "PadBytesMultiple 2147483648 (expected 1 to 255)"},
+    {"pad_multiple_wraps",
+     in_page(kImage + " " + read_padded("C2 FD FF FF FF", "FB 04 | 01 01 02 03")),
+     "PadBytesMultiple 4294967293"},
+    {"nan_width",
+     in_page("C0 01 F8 03 6A C0 00 F8 64 C0 02 F8 62 C5 00 00 C0 7F F8 6C "
+             "C1 02 00 F8 6B D1 04 00 02 00 F8 67 | B0"),
+     "SourceWidth nan is out of range"},
     {"start_line",
      in_page(kImage + " C1 01 00 F8 6D C1 01 00 F8 63 C0 03 F8 65 | B1 FB 02 00 00 B2"),
      "StartLine 1 (expected 0"},

@@ -25,6 +25,20 @@ Page filled(cups_page_header2_t h, unsigned char value) {
 
 Page gray_page() { return filled(a4_header(8, CUPS_CSPACE_SW), 0x40); }
 
+// Every line on stderr is a filter message the scheduler expects; the
+// library's lines among them.
+void expect_filter_messages(const std::string &messages) {
+    size_t start = 0;
+    for (size_t end; (end = messages.find('\n', start)) != std::string::npos; start = end + 1) {
+        const std::string line = messages.substr(start, end - start);
+        bool known = false;
+        for (const char *prefix : {"DEBUG: ", "INFO: ", "ERROR: ", "PAGE: "})
+            known |= line.rfind(prefix, 0) == 0;
+        EXPECT_TRUE(known) << line;
+    }
+    EXPECT_EQ(start, messages.size()) << "unterminated line";
+}
+
 // A whole job: PJL header, `pages` opened and closed pages, end of data
 // source and session, trailer.
 void expect_job(const Result &r, size_t pages) {
@@ -35,6 +49,7 @@ void expect_job(const Result &r, size_t pages) {
     EXPECT_EQ(pages, count(r.output, kPageOpened));
     EXPECT_EQ(pages, count(r.output, kPageClosed));
     EXPECT_EQ(pages, count(r.messages, "PAGE: "));
+    expect_filter_messages(r.messages);
 }
 
 TEST(FilterPixels, EachRasterKindBecomesTheMatchingImage) {
@@ -69,6 +84,27 @@ TEST(FilterPixels, EachRasterKindBecomesTheMatchingImage) {
         EXPECT_EQ(1u, count(r.output,
                             c.bits == 24 ? "RENDERMODE=COLOR\r\n" : "RENDERMODE=GRAYSCALE\r\n"));
     }
+}
+
+// A row longer than one image takes (an A3 page in colour at 1200 dpi)
+// goes out as images side by side, each with its share of the row.
+TEST(FilterPixels, WidePagesAreSentAsStripsSideBySide) {
+    cups_page_header2_t h = a4_header(24, CUPS_CSPACE_RGB);
+    h.cupsWidth = 14000;
+    h.cupsBytesPerLine = 3 * h.cupsWidth;
+    h.cupsHeight = 2;
+    Page page{h, [](unsigned, unsigned char *row) {
+                  for (unsigned x = 0; x < 14000; ++x)
+                      std::memcpy(row + 3 * x, x < 10922 ? "\x10\x20\x30" : "\x40\x50\x60", 3);
+              }};
+    Result r = run_filter(make_raster({page}));
+    ASSERT_EQ(0, r.status) << r.messages;
+    expect_job(r, 1);
+    EXPECT_EQ(2u, count(r.output, kImageBegun));
+    // SourceWidth 10922 then 3078; the second placed at x = 10922.
+    EXPECT_EQ(1u, count(r.output, bytes({0xC1, 0xAA, 0x2A, 0xF8, 0x6C})));
+    EXPECT_EQ(1u, count(r.output, bytes({0xC1, 0x06, 0x0C, 0xF8, 0x6C})));
+    EXPECT_NE(std::string::npos, r.output.find(bytes({0x40, 0x50, 0x60, 0x40, 0x50, 0x60})));
 }
 
 TEST(FilterPixels, ValuesReachThePrinterInItsOrderAndSense) {
@@ -142,6 +178,8 @@ TEST(FilterJob, FirstPageAndOptionsSetTheJobHeaderAndPages) {
         {"InputSlot=mpf_tray", 0, 2, 1, "plain", a4, {"MEDIASOURCE=MULTIPLE\r\n"}, {}},
         {"", 0, 0, 1, "film", a4, {"MEDIATYPE=FILM\r\n", "Transparency"}, {}},
         {"", 0, 0, 3, "plain", a4, {"COPIES=3\r\n", "QTY=1\r\n", copies3}, {}},
+        // PageCopies holds 16 bits; the header asks for no more.
+        {"", 0, 0, 4294967295u, "plain", a4, {"COPIES=65535\r\n"}, {"4294967295"}},
         {"Collate=True", 0, 0, 3, "plain", a4, {"COPIES=1\r\n", "QTY=3\r\n", copies1}, {}},
         // Without a name the paper is found by its size.
         {"", 0, 0, 1, "plain", letter, {"PAPER=LETTER\r\n", letter_code}, {}},
@@ -167,6 +205,50 @@ TEST(FilterJob, FirstPageAndOptionsSetTheJobHeaderAndPages) {
             EXPECT_NE(std::string::npos, r.output.find(s)) << s;
         for (const std::string &s : c.absent)
             EXPECT_EQ(std::string::npos, r.output.find(s)) << s;
+    }
+}
+
+// The job's name, user and resolution reach the job header; texts from
+// the job and the raster cannot start lines of their own on stderr or in
+// the header.
+TEST(FilterJob, NamesAndResolutionReachTheHeaderCleaned) {
+    struct Case {
+        const char *name, *user, *media;
+        unsigned dpi;
+        std::vector<std::string> present, absent;
+    };
+    const Case cases[] = {
+        {"report.pdf",
+         "alice",
+         "plain",
+         600,
+         {"JOBNAME=\"report.pdf\"\r\n", "USERNAME=\"alice\"\r\n", "RESOLUTION=R600X600\r\n"},
+         {"lalalala"}},
+        {nullptr, nullptr, "plain", 300, {"JOBNAME=\"lalalala\"", "RESOLUTION=R300X300\r\n"}, {}},
+        {nullptr, nullptr, "plain", 1200, {"RESOLUTION=R1200X1200\r\n"}, {}},
+        {nullptr, nullptr, "plain", 720, {"RESOLUTION=R600X600\r\n"}, {}},
+        {"a\r\nSTATE: +media-jam-error",
+         "b\nPPD: DefaultPageSize=Letter",
+         "Labels\r\nSTATE: +media-jam-error\n@PJL SET",
+         600,
+         {"JOBNAME=\"a  STATE: +media-jam-error\"\r\n"},
+         {"\nSTATE", "\nPPD", "\n@PJL SET\r"}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.dpi);
+        Page page = gray_page();
+        std::strcpy(page.header.MediaType, c.media);
+        page.header.HWResolution[0] = page.header.HWResolution[1] = c.dpi;
+        Result r = run_filter(make_raster({page}), "", -1, c.name, c.user);
+        ASSERT_EQ(0, r.status) << r.messages;
+        expect_job(r, 1);
+        const std::string header = r.output.substr(0, r.output.find(") HP-PCL XL"));
+        for (const std::string &s : c.present)
+            EXPECT_NE(std::string::npos, header.find(s)) << s << header;
+        for (const std::string &s : c.absent) {
+            EXPECT_EQ(std::string::npos, header.find(s)) << s;
+            EXPECT_EQ(std::string::npos, r.messages.find(s)) << s;
+        }
     }
 }
 

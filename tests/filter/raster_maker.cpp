@@ -68,7 +68,8 @@ std::string make_raster(const std::vector<Page> &pages, bool compressed) {
     return out;
 }
 
-Result run_filter(const std::string &input, const char *options, long cancel_at) {
+Result run_filter(const std::string &input, const char *options, long cancel_at,
+                  const char *job_name, const char *user) {
     int fds[2];
     if (pipe(fds) != 0)
         return {-1, "", "pipe failed"};
@@ -101,7 +102,7 @@ Result run_filter(const std::string &input, const char *options, long cancel_at)
     std::fflush(stderr);
     int saved_stderr = dup(2);
     dup2(fileno(err), 2);
-    int status = rastertopclxl_run(fds[0], fileno(out), options, &cancel);
+    int status = rastertopclxl_run_job(fds[0], fileno(out), options, job_name, user, &cancel);
     std::fflush(stderr);
     dup2(saved_stderr, 2);
     close(saved_stderr);

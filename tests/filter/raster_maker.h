@@ -36,7 +36,9 @@ struct Result {
 // Runs the filter on `input`, fed through a pipe. With `cancel_at` >= 0 the
 // cancel flag is raised once that many bytes have gone into the pipe; the
 // pipe holds 4 KB, so by then the filter has read all but the last 4 KB.
-Result run_filter(const std::string &input, const char *options = "", long cancel_at = -1);
+// The job name and user are the filter's arguments (NULL: none).
+Result run_filter(const std::string &input, const char *options = "", long cancel_at = -1,
+                  const char *job_name = nullptr, const char *user = nullptr);
 
 size_t count(const std::string &haystack, const std::string &needle);
 std::string bytes(std::initializer_list<int> values);

@@ -60,7 +60,7 @@ TEST(Cli, ConvertTakesPdfByContent) {
     TempDir dir;
     // No .pdf in the name: the content decides.
     write_file(dir / "document", slurp(data("text.pdf")));
-    const Outcome ok = run(dir, {"convert", "--pages", "2", "--resolution", "300", "--gray",
+    const Outcome ok = run(dir, {"convert", "--pages", "2", "--dpi", "300", "--gray",
                                  "--verbose", "document", "-o", "out.pxl"});
     ASSERT_EQ(ok.status, 0) << ok.err;
     EXPECT_NE(ok.err.find("1 pages, "), std::string::npos) << ok.err;
@@ -74,7 +74,7 @@ TEST(Cli, ConvertTakesPdfByContent) {
         int status;
         const char *err;
     } kRefused[] = {
-        {{"convert", "--resolution", "400", "document", "-o", "x.pxl"}, 2, "resolution"},
+        {{"convert", "--dpi", "400", "document", "-o", "x.pxl"}, 2, "dpi"},
         {{"convert", "--pages", "x", "document", "-o", "x.pxl"}, 1, "page ranges"},
         {{"convert", data("hostile-page-loop.pdf"), "-o", "x.pxl"}, 1, "cycle in page tree"},
     };
@@ -83,9 +83,9 @@ TEST(Cli, ConvertTakesPdfByContent) {
         EXPECT_EQ(o.status, k.status) << o.err;
         EXPECT_NE(o.err.find(k.err), std::string::npos) << o.err;
     }
-    // A failed job keeps its good pages; one that failed before any page
-    // leaves no file.
-    EXPECT_TRUE(read_job(dir / "x.pxl").ok);
+    // A job that failed leaves no file, whether it failed before its
+    // first page or after some.
+    EXPECT_FALSE(exists(dir / "x.pxl"));
     EXPECT_EQ(run(dir, {"convert", data("hostile-broken-xref.pdf"), "-o", "y.pxl"}).status, 1);
     EXPECT_FALSE(exists(dir / "y.pxl"));
 }

@@ -1,6 +1,8 @@
 // pclxl convert and its image decoders (refusals are in job_test.cpp).
 #include <gtest/gtest.h>
+#include <cstring>
 #include <png.h>
+#include <zlib.h>
 #include <random>
 
 #include "image_io.h"
@@ -122,17 +124,31 @@ TEST(ImageDecoders, RejectCorruptAndTruncatedFiles) {
         EXPECT_FALSE(pclxl_tool::decode_png({png.begin(), png.begin() + cut}, img, error));
         EXPECT_FALSE(error.empty());
     }
-    for (const char *pnm :
-         {"P5 2 2 255\n\x01\x02\x03", "P2 2 1 15 0 16", "P2 0 1 255", "P3 1 1", "P7 1 1 255\n"}) {
+    // A header that promises gigabytes is checked against the data before
+    // anything is allocated for it.
+    std::vector<uint8_t> huge_png = png;
+    for (size_t at : {16, 20})
+        huge_png[at] = 0, huge_png[at + 1] = 0, huge_png[at + 2] = 0xFF, huge_png[at + 3] = 0xFF;
+    const uint32_t crc = uint32_t(crc32(0, &huge_png[12], 17));
+    for (int i = 0; i < 4; ++i)
+        huge_png[29 + i] = uint8_t(crc >> (24 - 8 * i));
+    Image img;
+    std::string error;
+    EXPECT_FALSE(pclxl_tool::decode_png(huge_png, img, error));
+    EXPECT_NE(error.find("65535x65535 pixels cannot come from"), std::string::npos) << error;
+    for (const char *pnm : {"P5 2 2 255\n\x01\x02\x03", "P2 2 1 15 0 16", "P2 0 1 255", "P3 1 1",
+                            "P7 1 1 255\n", "P6 65535 65535 255\n", "P2 65535 65535 255 0"}) {
         SCOPED_TRACE(pnm);
-        Image img;
-        std::string error;
+        error.clear();
         EXPECT_FALSE(pclxl_tool::decode_pnm(bytes(pnm), img, error));
         EXPECT_FALSE(error.empty());
+        if (std::strstr(pnm, "65535")) {
+            EXPECT_NE(error.find("65535x65535 pixels need"), std::string::npos) << error;
+        }
     }
 }
 
-// At --dpi 600 (the job's resolution) every input pixel is one printed
+// At --ppi 600 (the job's resolution) every input pixel is one printed
 // pixel, and `dump --images` gives the input back exactly.
 TEST(Convert, DumpedImagesReproduceTheInputAtTheJobResolution) {
     const unsigned seed = std::random_device{}();
@@ -151,7 +167,7 @@ TEST(Convert, DumpedImagesReproduceTheInputAtTheJobResolution) {
         std::string error;
         ASSERT_TRUE(pclxl_tool::save_png(dir / "in.png", in, true, error)) << error;
 
-        ASSERT_EQ(run(dir, {"convert", "--dpi", "600", "in.png", "-o", "job.pxl"}).status, 0);
+        ASSERT_EQ(run(dir, {"convert", "--ppi", "600", "in.png", "-o", "job.pxl"}).status, 0);
         const Job job = read_job(dir / "job.pxl");
         ASSERT_TRUE(job.ok) << job.error.message;
         ASSERT_EQ(job.images.size(), 1u);
@@ -175,11 +191,14 @@ TEST(Convert, PlacesImagesCentredOnThePrintableArea) {
     struct Case {
         std::vector<std::string> args;
         int width, height; // printed size
+        int dpi;           // the job's
     };
     const Case kCases[] = {
-        {{}, 4768, 2384}, // fit: the width limits
-        {{"--dpi", "300"}, 200, 100},
-        {{"--dpi", "1200"}, 50, 25},
+        {{}, 4768, 2384, 600}, // fit: the width limits
+        {{"--ppi", "300"}, 200, 100, 600},
+        {{"--ppi", "1200"}, 50, 25, 600},
+        {{"--dpi", "1200"}, 9536, 4768, 1200},
+        {{"--dpi", "300", "--ppi", "300"}, 100, 50, 300},
     };
     for (const Case &c : kCases) {
         SCOPED_TRACE(::testing::PrintToString(c.args));
@@ -195,7 +214,9 @@ TEST(Convert, PlacesImagesCentredOnThePrintableArea) {
         EXPECT_EQ(size->number(0), c.width);
         EXPECT_EQ(size->number(1), c.height);
         const rd::Value *at = job.ops("SetCursor").back()->find(rd::attr::Point);
-        EXPECT_EQ(at->number(0), (4768 - c.width) / 2);
-        EXPECT_EQ(at->number(1), (6816 - c.height) / 2);
+        EXPECT_EQ(at->number(0), (4768 * c.dpi / 600 - c.width) / 2);
+        EXPECT_EQ(at->number(1), (6816 * c.dpi / 600 - c.height) / 2);
+        const rd::Value *units = job.ops("BeginSession").at(0)->find(rd::attr::UnitsPerMeasure);
+        EXPECT_EQ(units->number(0), c.dpi);
     }
 }

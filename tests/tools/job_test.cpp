@@ -109,6 +109,13 @@ TEST(Jobs, OptionsReachThePjlHeaderAndEveryPage) {
          {"PAPER=JISB5", "MEDIATYPE=POSTCARD"},
          "eJB5Paper/Card Stock/1//1"},
         {{"--paper", "ISO_B5"}, {"PAPER=B5"}, "eB5Paper/Plain/1//1"},
+        // The job's name defaults to the input's file name; names cannot
+        // break their PJL line.
+        {{"--dpi", "1200"}, {"RESOLUTION=R1200X1200", "JOBNAME=\"in.txt\""}, "eA4Paper/Plain/1//1"},
+        {{"--dpi", "300", "--title", "Q3 \"report\"\r\n@PJL RESET", "--user", "bob"},
+         {"RESOLUTION=R300X300", "JOBNAME=\"Q3 _report___@PJL RESET\"", "USERNAME=\"bob\"",
+          "JOBOWNER=\"bob\""},
+         "eA4Paper/Plain/1//1"},
     };
     for (const Case &c : kCases) {
         SCOPED_TRACE(::testing::PrintToString(c.args));
@@ -149,6 +156,7 @@ TEST(Jobs, RefusalsNameTheProblemAndWriteNothing) {
         {{"--copies", "3x"}, 2, "from 1 to 65535"},
         {{"--copies", "65536"}, 2, "from 1 to 65535"},
         {{"--copies"}, 2, "needs a value"},
+        {{"--dpi", "720"}, 2, "300 600 1200"},
         {{"--frobnicate"}, 2, "unknown"},
         {{"text", "in.txt", "--font-size", "3.9"}, 2, "from 4 to 72"},
         {{"text", "in.txt", "--font-size", "73"}, 2, "from 4 to 72"},

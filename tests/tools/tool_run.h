@@ -60,7 +60,8 @@ inline Outcome run(const TempDir &dir, const std::vector<std::string> &args) {
     return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, slurp(dir / ".out"), slurp(dir / ".err")};
 }
 
-// A job as the reader sees it: its PJL lines, commands and images.
+// A job as the reader sees it: its PJL lines, commands and images; ok
+// when it is well-formed and whole.
 struct Job : pclxl_reader::Listener {
     bool ok = false;
     pclxl_reader::Summary summary;
@@ -95,7 +96,8 @@ inline Job read_job(const std::string &path) {
     Job job;
     job.bytes = slurp(path);
     pclxl_reader::Source source(job.bytes.data(), job.bytes.size());
-    job.ok = pclxl_reader::read_job(source, job, job.summary, job.error);
+    job.ok = pclxl_reader::read_job(source, job, job.summary, job.error) &&
+             pclxl_reader::check_complete(job.summary, job.error);
     return job;
 }
 

@@ -2,6 +2,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -20,9 +21,10 @@ const char kCommand[] = "convert";
 
 void usage(FILE *out) {
     std::fprintf(out,
-                 "usage: pclxl convert [options] [--fit | --dpi N] IMAGE... -o FILE\n"
+                 "usage: pclxl convert [options] [--fit | --ppi N] IMAGE... -o FILE\n"
                  "Prints each PNG or PNM image on a page of its own, centred on the printable\n"
-                 "area: scaled to fit (--fit, the default) or at N pixels per inch (--dpi N).\n\n"
+                 "area: scaled to fit (--fit, the default) or at N pixels per inch (--ppi N).\n"
+                 "IMAGE - reads standard input.\n\n"
                  "%s%s",
                  kJobOptionsHelp, kPdfOptionsHelp);
 }
@@ -35,13 +37,13 @@ struct Placement {
 };
 
 // Centred on the printable area, scaled to fit keeping the aspect ratio,
-// or at `dpi` pixels per inch when it is not 0.
-bool place(const Image &img, const JobOptions &opts, long dpi, Placement &p) {
+// or at `ppi` pixels per inch when it is not 0.
+bool place(const Image &img, const JobOptions &opts, long ppi, Placement &p) {
     const double area_w = opts.area_width(), area_h = opts.area_height();
     double w, h;
-    if (dpi > 0) {
-        w = std::round(img.width * static_cast<double>(kResolution) / dpi);
-        h = std::round(img.height * static_cast<double>(kResolution) / dpi);
+    if (ppi > 0) {
+        w = std::round(img.width * static_cast<double>(opts.dpi) / ppi);
+        h = std::round(img.height * static_cast<double>(opts.dpi) / ppi);
     } else {
         const double scale = std::min(area_w / img.width, area_h / img.height);
         w = std::floor(img.width * scale + 0.5);
@@ -59,68 +61,95 @@ bool place(const Image &img, const JobOptions &opts, long dpi, Placement &p) {
 }
 
 // Rows as the library takes them: 1-bit rows packed MSB first with white
-// as 1, 8-bit gray rows, or 24-bit rows in B, G, R order. Colour becomes
-// gray in a grayscale job.
+// as 1, 8-bit gray rows, or the image's R,G,B rows as they are. Colour
+// becomes gray in a grayscale job. The image's pixels are taken over, not
+// copied.
 struct Raster {
-    int bits_per_pixel;
+    int format; // PCLXL_PIXELS_...
     int stride;
     std::vector<uint8_t> data;
 };
 
-Raster to_raster(const Image &img, bool color) {
+Raster to_raster(Image &img, bool color) {
     Raster r{};
     const size_t w = img.width, h = img.height;
     if (img.kind == Image::Bilevel) {
-        r.bits_per_pixel = 1;
+        r.format = PCLXL_PIXELS_BITS1;
         r.stride = static_cast<int>((w + 7) / 8);
         r.data.assign(r.stride * h, 0);
         for (size_t y = 0; y < h; ++y)
             for (size_t x = 0; x < w; ++x)
                 if (img.pixels[y * w + x])
                     r.data[y * r.stride + x / 8] |= static_cast<uint8_t>(0x80 >> (x % 8));
-    } else if (img.kind == Image::Gray || !color) {
-        r.bits_per_pixel = 8;
-        r.stride = static_cast<int>(w);
-        if (img.kind == Image::Gray) {
-            r.data = img.pixels;
-        } else {
-            r.data.resize(w * h);
-            for (size_t i = 0; i < w * h; ++i) {
-                const uint8_t *p = &img.pixels[3 * i];
-                r.data[i] = static_cast<uint8_t>((p[0] * 30 + p[1] * 59 + p[2] * 11 + 50) / 100);
-            }
-        }
-    } else {
-        r.bits_per_pixel = 24;
-        r.stride = static_cast<int>(3 * w);
-        r.data.resize(3 * w * h);
-        for (size_t i = 0; i < w * h; ++i) {
-            r.data[3 * i] = img.pixels[3 * i + 2];
-            r.data[3 * i + 1] = img.pixels[3 * i + 1];
-            r.data[3 * i + 2] = img.pixels[3 * i];
-        }
+        img.pixels = {};
+        return r;
     }
+    if (img.kind == Image::Rgb && !color) {
+        // In place: gray sample i is written after RGB sample i is read.
+        for (size_t i = 0; i < w * h; ++i) {
+            const uint8_t *p = &img.pixels[3 * i];
+            img.pixels[i] = static_cast<uint8_t>((p[0] * 30 + p[1] * 59 + p[2] * 11 + 50) / 100);
+        }
+        img.pixels.resize(w * h);
+        img.pixels.shrink_to_fit();
+        img.kind = Image::Gray;
+    }
+    r.format = img.kind == Image::Gray ? PCLXL_PIXELS_GRAY8 : PCLXL_PIXELS_RGB24;
+    r.stride = static_cast<int>(w * img.channels());
+    r.data = std::move(img.pixels);
     return r;
 }
 
 // The library sends a row of at most 32767 bytes.
-bool fits_row_limit(const Raster &r, int width) {
-    const long row =
-        r.bits_per_pixel == 1 ? r.stride : static_cast<long>(width) * (r.bits_per_pixel / 8);
-    return row <= 32767;
+bool fits_row_limit(const Raster &r) { return r.stride <= 32767; }
+
+bool print_image(int width, int height, const Raster &raster, const Placement &p) {
+    if (raster.format == PCLXL_PIXELS_BITS1)
+        pclxl_set_color_space_with_palette(PCLXL_COLOR_SPACE_GRAY, 0x000000, 0xFFFFFF);
+    else
+        pclxl_set_color_space(raster.format == PCLXL_PIXELS_GRAY8 ? PCLXL_COLOR_SPACE_GRAY
+                                                                  : PCLXL_COLOR_SPACE_RGB);
+    return pclxl_write_pixels(raster.format, raster.data.data(), width, height, raster.stride,
+                              static_cast<int16_t>(p.x), static_cast<int16_t>(p.y),
+                              static_cast<uint16_t>(p.width), static_cast<uint16_t>(p.height)) == 1;
 }
 
-bool print_image(const Image &img, const Raster &raster, const Placement &p) {
-    if (raster.bits_per_pixel == 1)
-        pclxl_set_color_space_with_palette(1, 0x000000, 0xFFFFFF); // 0 black, 1 white
-    else
-        pclxl_set_color_space(raster.bits_per_pixel == 8 ? 1 : 2);
-    std::vector<uint8_t> rows = raster.data; // 24-bit rows are swapped in place
-    return pclxl_write_bitmap_data(raster.bits_per_pixel == 1 ? 1 : 0, rows.data(), img.width,
-                                   img.height, raster.stride, raster.bits_per_pixel,
-                                   static_cast<int16_t>(p.x), static_cast<int16_t>(p.y),
-                                   static_cast<uint16_t>(p.width),
-                                   static_cast<uint16_t>(p.height)) == 1;
+// One input: its bytes are read (standard input for "-"), told apart by
+// their content, and printed. Images take one page each. Returns false
+// with the reason in `error` when nothing of it could be printed.
+bool print_input(JobWriter &job, const std::string &path, const JobOptions &opts, long ppi,
+                 std::string &error) {
+    std::vector<uint8_t> data;
+    if (!read_input(path, data, error))
+        return false;
+    Image img;
+    Raster raster;
+    Placement p{};
+    try {
+        if (!decode_image(data, img, error))
+            return false;
+        data = {};
+        raster = to_raster(img, opts.color);
+    } catch (const std::bad_alloc &) {
+        error = "not enough memory for an image of " + std::to_string(img.width) + "x" +
+                std::to_string(img.height) + " pixels";
+        return false;
+    }
+    if (!fits_row_limit(raster)) {
+        error = "image is too wide to print (" + std::to_string(img.width) + " pixels)";
+        return false;
+    }
+    if (!place(img, opts, ppi, p)) {
+        error = "image is too large to print at " + std::to_string(ppi) + " pixels per inch";
+        return false;
+    }
+    job.begin_page();
+    if (!print_image(img.width, img.height, raster, p)) {
+        error = "the image could not be written";
+        return false;
+    }
+    job.end_page();
+    return true;
 }
 
 } // namespace
@@ -128,7 +157,7 @@ bool print_image(const Image &img, const Raster &raster, const Placement &p) {
 int cmd_convert(int argc, char **argv) {
     JobOptions opts;
     PdfOptions pdf;
-    long dpi = 0;
+    long ppi = 0;
     std::vector<std::string> inputs;
     for (int i = 1; i < argc;) {
         const char *arg = argv[i];
@@ -146,14 +175,14 @@ int cmd_convert(int argc, char **argv) {
             usage(stdout);
             return 0;
         } else if (!std::strcmp(arg, "--fit")) {
-            dpi = 0;
+            ppi = 0;
             ++i;
-        } else if (!std::strcmp(arg, "--dpi")) {
+        } else if (!std::strcmp(arg, "--ppi")) {
             if (i + 1 >= argc) {
-                std::fprintf(stderr, "pclxl convert: --dpi needs a value\n");
+                std::fprintf(stderr, "pclxl convert: --ppi needs a value\n");
                 return 2;
             }
-            if (!parse_number(kCommand, "dpi", argv[i + 1], 1, 100000, dpi))
+            if (!parse_number(kCommand, "ppi", argv[i + 1], 1, 100000, ppi))
                 return 2;
             i += 2;
         } else if (!take_input(kCommand, arg, i, inputs, usage)) {
@@ -165,38 +194,18 @@ int cmd_convert(int argc, char **argv) {
     if (is_pdf_input(inputs))
         return convert_pdf(inputs, opts, pdf);
 
+    opts.default_title(inputs.front());
     JobWriter job(kCommand, opts);
     if (!job.begin())
         return 1;
     for (const std::string &path : inputs) {
-        Image img;
         std::string error;
-        Placement p{};
-        bool ok = load_image(path, img, error);
-        Raster raster;
-        if (ok) {
-            raster = to_raster(img, opts.color);
-            if (!fits_row_limit(raster, img.width)) {
-                error = "image is too wide to print (" + std::to_string(img.width) + " pixels)";
-                ok = false;
-            } else if (!place(img, opts, dpi, p)) {
-                error = "image is too large to print at " + std::to_string(dpi) + " dpi";
-                ok = false;
-            }
-        }
-        if (!ok) {
+        if (!print_input(job, path, opts, ppi, error)) {
             job.abort();
-            std::fprintf(stderr, "pclxl convert: %s: %s\n", path.c_str(), error.c_str());
+            std::fprintf(stderr, "pclxl convert: %s: %s\n", path == "-" ? "<stdin>" : path.c_str(),
+                         error.c_str());
             return 1;
         }
-        job.begin_page();
-        if (!print_image(img, raster, p)) {
-            job.abort();
-            std::fprintf(stderr, "pclxl convert: %s: the image could not be written\n",
-                         path.c_str());
-            return 1;
-        }
-        job.end_page();
     }
     return job.finish() ? 0 : 1;
 }

@@ -9,6 +9,7 @@
 #include <sys/stat.h>
 
 #include "commands.h"
+#include "file_io.h"
 #include "jpeg_block.h"
 #include "png_image.h"
 #include "reader.h"
@@ -28,8 +29,9 @@ const char kUsage[] = "usage: pclxl dump [--summary] [--images DIR] FILE|-\n"
                       "  --images DIR   write each decoded image to DIR as image-NNN.png\n"
                       "                 (raster patterns as pattern-NNN.png; JPEG blocks are\n"
                       "                 decoded with libjpeg)\n"
-                      "FILE - reads standard input. Exit status: 0 well-formed, 1 malformed,\n"
-                      "2 usage or file error.\n";
+                      "FILE - reads standard input. Exit status: 0 a well-formed, complete job;\n"
+                      "1 malformed or incomplete (an empty input, no PCL XL stream or session,\n"
+                      "no trailer); 2 usage or file error.\n";
 
 class DumpListener : public Listener {
   public:
@@ -225,7 +227,7 @@ int cmd_dump(int argc, char **argv) {
         return 2;
     }
     const bool from_stdin = std::strcmp(path, "-") == 0;
-    std::FILE *file = from_stdin ? stdin : std::fopen(path, "rb");
+    std::FILE *file = from_stdin ? stdin : open_file(path, "rb");
     if (!file) {
         std::fprintf(stderr, "pclxl dump: %s: %s\n", path, std::strerror(errno));
         return 2;
@@ -234,7 +236,7 @@ int cmd_dump(int argc, char **argv) {
     DumpListener listener(!summary_only, images_dir);
     Summary summary;
     Error error;
-    const bool ok = read_job(source, listener, summary, error);
+    const bool ok = read_job(source, listener, summary, error) && check_complete(summary, error);
     listener.finish_image(nullptr);
     const bool read_failed = std::ferror(file) != 0;
     if (!from_stdin)

@@ -42,13 +42,19 @@ void usage(FILE *out) {
 }
 
 // Canvas origin on the page and the fonts of the job.
+// The canvas is laid out at 600 dpi and scaled to the job's resolution.
 struct Canvas {
     int ox, oy;
     BitmapFont &title;
     BitmapFont &body;
+    int dpi;
 
-    int x(int cx) const { return ox + cx; }
-    int y(int cy) const { return oy + cy; }
+    int s(int at_600) const { return at_600 * dpi / 600; }
+    int x(int cx) const { return ox + s(cx); }
+    int y(int cy) const { return oy + s(cy); }
+    _point16 size(int w, int h) const {
+        return {static_cast<int16_t>(s(w)), static_cast<int16_t>(s(h))};
+    }
     _point16 pt(int cx, int cy) const {
         _point16 p;
         pclxl_assign_points_with_check(&p, x(cx), y(cy));
@@ -100,7 +106,7 @@ void send_direct_image(const Canvas &c, std::vector<uint8_t> &rows, int w, int h
                        int cy) {
     pclxl_set_color_space(bits == 8 ? kColorSpaceGray : kColorSpaceRgb);
     pclxl_write_bitmap_data(0, rows.data(), w, h, w * (bits / 8), bits, c.x(cx), c.y(cy),
-                            kImageSize, kImageSize);
+                            c.s(kImageSize), c.s(kImageSize));
 }
 
 // 1 bit: concentric rings and a checkerboard corner, two-colour palette.
@@ -118,8 +124,8 @@ void image_1bit(const Canvas &c, int cx, int cy, bool color) {
     // A palette has exactly two entries for one bit.
     pclxl_set_color_space_with_palette(color ? kColorSpaceRgb : kColorSpaceGray, 0xFFFFF0,
                                        color ? 0x1040A0 : 0x000000);
-    pclxl_write_bitmap_data(1, rows.data(), w, h, stride, 1, c.x(cx), c.y(cy), kImageSize,
-                            kImageSize);
+    pclxl_write_bitmap_data(1, rows.data(), w, h, stride, 1, c.x(cx), c.y(cy), c.s(kImageSize),
+                            c.s(kImageSize));
 }
 
 // 8 bits: a gray ramp from black to white, with steps in the lower half.
@@ -220,17 +226,17 @@ void shapes_row(const Canvas &c, int top) {
     }
 
     // Rounded rectangle with a pen outline.
-    pclxl_set_pen_width(12);
+    pclxl_set_pen_width(c.s(12));
     pen(0x603000);
     brush(0xF0C040);
-    _point16 round[3] = {c.pt(700, top), c.pt(1240, top + 600), {120, 120}};
+    _point16 round[3] = {c.pt(700, top), c.pt(1240, top + 600), c.size(120, 120)};
     pclxl_add_round_rect16(round);
     pclxl_paint_path();
 
     // A five-pointed star; non-zero winding fills its middle.
     pen(0x400060);
     brush(0xB060E0);
-    pclxl_set_pen_width(6);
+    pclxl_set_pen_width(c.s(6));
     _point16 star[5];
     for (int k = 0; k < 5; ++k) {
         const double a = -M_PI / 2 + k * 4 * M_PI / 5;
@@ -241,12 +247,12 @@ void shapes_row(const Canvas &c, int top) {
 
     // Arc (pen only) and a Bezier chain.
     pclxl_set_brush_source_null();
-    pclxl_set_pen_width(24);
+    pclxl_set_pen_width(c.s(24));
     pen(0x008080);
     _point16 arc[4] = {c.pt(2000, top), c.pt(2600, top + 600), c.pt(2600, top + 300),
                        c.pt(2300, top + 600)};
     pclxl_arc16(arc);
-    pclxl_set_pen_width(10);
+    pclxl_set_pen_width(c.s(10));
     pen(0xC00060);
     _point16 chain[7] = {c.pt(2650, top + 550), c.pt(2700, top),       c.pt(2850, top),
                          c.pt(2900, top + 300), c.pt(2950, top + 600), c.pt(3150, top + 600),
@@ -266,16 +272,19 @@ void lines_row(const Canvas &c, int top) {
     pclxl_set_brush_source_null();
     // Dashed lines of growing pattern.
     pen(0x000000);
-    pclxl_set_pen_width(8);
+    pclxl_set_pen_width(c.s(8));
     const short kDashes[3][4] = {{40, 20, 0, 0}, {80, 30, 10, 30}, {10, 10, 0, 0}};
     const unsigned short kCounts[3] = {2, 4, 2};
     for (int k = 0; k < 3; ++k) {
-        pclxl_set_line_dash(kDashes[k], kCounts[k]);
+        short dash[4];
+        for (int d = 0; d < 4; ++d)
+            dash[d] = static_cast<short>(c.s(kDashes[k][d]));
+        pclxl_set_line_dash(dash, kCounts[k]);
         line(c, 0, top + 40 + k * 100, 1000, top + 40 + k * 100);
     }
     pclxl_set_solid_line();
     // Wide lines: butt, round and square caps.
-    pclxl_set_pen_width(60);
+    pclxl_set_pen_width(c.s(60));
     const int kCapColors[3] = {0xD03030, 0x30A030, 0x3030D0};
     for (int cap = 0; cap < 3; ++cap) {
         pclxl_set_line_cap_style(cap);
@@ -284,13 +293,13 @@ void lines_row(const Canvas &c, int top) {
     }
     pclxl_set_line_cap_style(0);
     // Thin reference lines show where the caps end.
-    pclxl_set_pen_width(2);
+    pclxl_set_pen_width(c.s(2));
     pen(0x000000);
     line(c, 100, top + 340, 100, top + 660);
     line(c, 900, top + 340, 900, top + 660);
 
     // A clip region: stripes painted through a rounded-rectangle window.
-    _point16 window[3] = {c.pt(1200, top), c.pt(2100, top + 700), {300, 300}};
+    _point16 window[3] = {c.pt(1200, top), c.pt(2100, top + 700), c.size(300, 300)};
     pclxl_add_round_rect16(window);
     pclxl_set_clip_replace(kClipInterior);
     pclxl_set_pen_source_null();
@@ -304,13 +313,13 @@ void lines_row(const Canvas &c, int top) {
     // Its outline, drawn after the clip is gone.
     pclxl_set_brush_source_null();
     pen(0x000000);
-    pclxl_set_pen_width(6);
+    pclxl_set_pen_width(c.s(6));
     pclxl_add_round_rect16(window);
     pclxl_paint_path();
 
     // A frame around a gray-filled box in the last column.
     brush(0xC0C0C0);
-    pclxl_set_pen_width(20);
+    pclxl_set_pen_width(c.s(20));
     pen(0x202020);
     pclxl_set_line_join_style(1);
     _point16 box[2] = {c.pt(2300, top + 50), c.pt(3150, top + 650)};
@@ -334,7 +343,7 @@ void page_one(JobWriter &job, const Canvas &c, const JobOptions &opts) {
     // The options line breaks after a comma when it is wider than the canvas.
     std::string options = "Job: " + opts.describe(), options2;
     size_t comma;
-    while (c.body.measure(decode_utf8(options)) > kCanvasWidth &&
+    while (c.body.measure(decode_utf8(options)) > c.s(kCanvasWidth) &&
            (comma = options.rfind(", ")) != std::string::npos) {
         options2 = options.substr(comma + 2) + (options2.empty() ? "" : ", ") + options2;
         options.erase(comma);
@@ -405,7 +414,7 @@ void page_two(JobWriter &job, const Canvas &c, const JobOptions &opts) {
 
     vector_mode();
     pen(0x000000);
-    pclxl_set_pen_width(16);
+    pclxl_set_pen_width(c.s(16));
     brush(0x80C0FF);
     const int mx = kCanvasWidth / 2;
     _point16 up[7] = {c.pt(mx, 700),        c.pt(mx + 600, 1500), c.pt(mx + 250, 1500),
@@ -414,7 +423,7 @@ void page_two(JobWriter &job, const Canvas &c, const JobOptions &opts) {
     pclxl_draw_path16(up, 7);
 
     pclxl_set_brush_source_null();
-    pclxl_set_pen_width(8);
+    pclxl_set_pen_width(c.s(8));
     _point16 frame[2] = {c.pt(0, 560), c.pt(kCanvasWidth, 3200)};
     pclxl_add_rect16(frame);
     pclxl_paint_path();
@@ -453,16 +462,19 @@ int cmd_testpage(int argc, char **argv) {
     GlyphFont title_glyphs, body_glyphs;
     std::string note, error;
     const bool found =
-        title_glyphs.open(std::string(kFamily) + ":bold", 20, kResolution, note, error) &&
-        body_glyphs.open(kFamily, 9, kResolution, note, error);
+        title_glyphs.open(std::string(kFamily) + ":bold", 20, opts.dpi, note, error) &&
+        body_glyphs.open(kFamily, 9, opts.dpi, note, error);
     if (!report_fonts(kCommand, found, note, error))
         return 1;
     // Two fonts of the session, each defined once.
-    BitmapFont title(title_glyphs, "title", 100, kResolution);
-    BitmapFont body(body_glyphs, "body", 101, kResolution);
+    BitmapFont title(title_glyphs, "title", 100, opts.dpi);
+    BitmapFont body(body_glyphs, "body", 101, opts.dpi);
 
-    const Canvas canvas{(opts.area_width() - kCanvasWidth) / 2,
-                        std::max(0, (opts.area_height() - kCanvasHeight) / 2), title, body};
+    const Canvas canvas{(opts.area_width() - opts.units(kCanvasWidth)) / 2,
+                        std::max(0, (opts.area_height() - opts.units(kCanvasHeight)) / 2), title,
+                        body, opts.dpi};
+    if (!opts.title_given)
+        opts.title = "testpage";
     JobWriter job(kCommand, opts);
     if (!job.begin())
         return 1;

@@ -9,6 +9,7 @@
 
 #include "arguments.h"
 #include "commands.h"
+#include "file_io.h"
 #include "glyphs.h"
 #include "job_options.h"
 #include "pclxl.h"
@@ -20,7 +21,7 @@ namespace {
 const char kCommand[] = "text";
 const char kDefaultFamily[] = "DejaVu Sans Mono";
 constexpr double kDefaultPoints = 10.0;
-constexpr int kMargin = kResolution / 2; // inside the printable area
+constexpr int kMargin = kResolution / 2; // inside the printable area, at 600 dpi
 constexpr int kTabWidth = 8;
 
 void usage(FILE *out) {
@@ -34,7 +35,7 @@ void usage(FILE *out) {
 }
 
 bool read_all(const std::string &path, std::string &out) {
-    FILE *f = path == "-" ? stdin : std::fopen(path.c_str(), "rb");
+    FILE *f = path == "-" ? stdin : open_file(path.c_str(), "rb");
     if (!f)
         return false;
     char buf[65536];
@@ -133,7 +134,8 @@ void lay_out(const std::u32string &text, int width, int lines_per_page, BitmapFo
         pages.push_back(std::move(page));
 }
 
-void print_page(JobWriter &job, BitmapFont &font, const Page &page, int ascent, int line_height) {
+void print_page(JobWriter &job, BitmapFont &font, const Page &page, int margin, int ascent,
+                int line_height) {
     job.begin_page();
     std::u32string used;
     for (const auto &l : page)
@@ -141,14 +143,14 @@ void print_page(JobWriter &job, BitmapFont &font, const Page &page, int ascent, 
     font.download(used);
     font.select();
     // Text is painted with the brush; the page starts with none.
-    pclxl_set_rop3(240);
-    pclxl_set_color_space(2);
+    pclxl_set_rop3(PCLXL_ROP_PATTERN_COPY);
+    pclxl_set_color_space(PCLXL_COLOR_SPACE_RGB);
     pclxl_addRGBColor(0x000000);
     pclxl_set_brush_source();
-    int baseline = kMargin + ascent;
+    int baseline = margin + ascent;
     for (const auto &l : page) {
         if (!l.empty())
-            font.paint(kMargin, baseline, l);
+            font.paint(margin, baseline, l);
         baseline += line_height;
     }
     job.end_page();
@@ -211,24 +213,26 @@ int cmd_text(int argc, char **argv) {
 
     GlyphFont glyphs;
     std::string note, error;
-    const bool found = glyphs.open(family, points, kResolution, note, error);
+    const bool found = glyphs.open(family, points, opts.dpi, note, error);
     if (!report_fonts(kCommand, found, note, error))
         return 1;
-    BitmapFont font(glyphs, "text", 100, kResolution);
+    BitmapFont font(glyphs, "text", 100, opts.dpi);
 
-    const int width = opts.area_width() - 2 * kMargin;
+    const int margin = opts.units(kMargin);
+    const int width = opts.area_width() - 2 * margin;
     const int line_height = std::max(1, glyphs.line_height());
-    const int lines_per_page = std::max(1, (opts.area_height() - 2 * kMargin) / line_height);
+    const int lines_per_page = std::max(1, (opts.area_height() - 2 * margin) / line_height);
     // Each file starts on a new page.
     std::vector<Page> pages;
     for (const auto &text : texts)
         lay_out(text, width, lines_per_page, font, pages);
 
+    opts.default_title(inputs.front());
     JobWriter job(kCommand, opts);
     if (!job.begin())
         return 1;
     for (const Page &page : pages)
-        print_page(job, font, page, glyphs.ascent(), line_height);
+        print_page(job, font, page, margin, glyphs.ascent(), line_height);
     return job.finish() ? 0 : 1;
 }
 

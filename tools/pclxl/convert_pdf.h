@@ -13,7 +13,6 @@ namespace pclxl_tool {
 struct PdfOptions {
     bool paper_given = false; // --paper: else each page picks its paper
     std::string pages;        // --pages RANGES
-    long resolution = 600;    // --resolution 300|600|1200
     bool fit = true;          // --no-fit: centre pages at their own size
     bool raster = false;      // --raster: each page as one image
 };
@@ -28,8 +27,7 @@ OptionResult take_pdf_option(const char *command, int argc, char **argv, int &i,
 bool is_pdf_input(const std::vector<std::string> &inputs);
 
 // Writes the job for one PDF input; returns the exit status.
-int convert_pdf(const std::vector<std::string> &inputs, const JobOptions &opts,
-                const PdfOptions &pdf);
+int convert_pdf(const std::vector<std::string> &inputs, JobOptions &opts, const PdfOptions &pdf);
 
 } // namespace pclxl_tool
 

@@ -1,11 +1,15 @@
 #include "image_io.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
+#include <new>
 #include <png.h>
+
+#include "file_io.h"
 
 namespace pclxl_tool {
 
@@ -44,6 +48,7 @@ void png_on_warning(png_structp, png_const_charp) {}
 
 // Largest image the decoders accept: the library sends 16-bit sizes.
 constexpr unsigned kMaxSide = 65535;
+constexpr uint64_t kMaxDeflateRatio = 1032;
 
 } // namespace
 
@@ -75,6 +80,15 @@ bool decode_png(const std::vector<uint8_t> &data, Image &image, std::string &err
     const png_uint_32 height = png_get_image_height(png, info);
     const int color_type = png_get_color_type(png, info);
     const int bit_depth = png_get_bit_depth(png, info);
+    // Deflate packs at most 1032 bytes into one, so rows the file cannot
+    // hold are refused before anything is allocated for them.
+    const uint64_t packed_row = (uint64_t(width) * png_get_channels(png, info) * bit_depth + 7) / 8;
+    if ((packed_row + 1) * height > kMaxDeflateRatio * data.size()) {
+        png_destroy_read_struct(&png, &info, nullptr);
+        error = "PNG data is truncated (" + std::to_string(width) + "x" + std::to_string(height) +
+                " pixels cannot come from " + std::to_string(data.size()) + " bytes)";
+        return false;
+    }
     const bool has_trns = png_get_valid(png, info, PNG_INFO_tRNS);
 
     Image::Kind kind = Image::Rgb;
@@ -102,22 +116,25 @@ bool decode_png(const std::vector<uint8_t> &data, Image &image, std::string &err
 
     const size_t channels = png_get_channels(png, info);
     const size_t rowbytes = png_get_rowbytes(png, info);
-    raw.resize(rowbytes * height);
-    rows.resize(height);
-    for (png_uint_32 y = 0; y < height; ++y)
-        rows[y] = raw.data() + y * rowbytes;
-    png_read_image(png, rows.data());
-    png_read_end(png, nullptr);
-    png_destroy_read_struct(&png, &info, nullptr);
-
+    const bool interlaced = png_get_interlace_type(png, info) != PNG_INTERLACE_NONE;
     image.kind = kind;
     image.width = static_cast<int>(width);
     image.height = static_cast<int>(height);
     const size_t out_channels = kind == Image::Rgb ? 3 : 1;
-    image.pixels.assign(static_cast<size_t>(width) * height * out_channels, 0);
+    // Rows are read one at a time into the image; interlaced ones need
+    // all of them first.
+    try {
+        raw.resize(rowbytes * (interlaced ? height : 1));
+        rows.resize(interlaced ? height : 1);
+        image.pixels.assign(static_cast<size_t>(width) * height * out_channels, 0);
+    } catch (const std::bad_alloc &) {
+        png_destroy_read_struct(&png, &info, nullptr);
+        error = "not enough memory for " + std::to_string(width) + "x" + std::to_string(height) +
+                " pixels";
+        return false;
+    }
     // After the transforms a pixel is gray+alpha (2 bytes) or RGBA (4).
-    for (png_uint_32 y = 0; y < height; ++y) {
-        const uint8_t *in = rows[y];
+    auto composite = [&](const uint8_t *in, png_uint_32 y) {
         uint8_t *out = image.pixels.data() + static_cast<size_t>(y) * width * out_channels;
         for (png_uint_32 x = 0; x < width; ++x, in += channels) {
             const unsigned alpha = in[channels - 1];
@@ -128,7 +145,21 @@ bool decode_png(const std::vector<uint8_t> &data, Image &image, std::string &err
                 *out++ = over_white(in[0], alpha);
             }
         }
+    };
+    if (interlaced) {
+        for (png_uint_32 y = 0; y < height; ++y)
+            rows[y] = raw.data() + y * rowbytes;
+        png_read_image(png, rows.data());
+        for (png_uint_32 y = 0; y < height; ++y)
+            composite(rows[y], y);
+    } else {
+        for (png_uint_32 y = 0; y < height; ++y) {
+            png_read_row(png, raw.data(), nullptr);
+            composite(raw.data(), y);
+        }
     }
+    png_read_end(png, nullptr);
+    png_destroy_read_struct(&png, &info, nullptr);
     return true;
 }
 
@@ -188,7 +219,27 @@ bool decode_pnm(const std::vector<uint8_t> &data, Image &image, std::string &err
     image.width = static_cast<int>(width);
     image.height = static_cast<int>(height);
     const size_t samples = width * height * image.channels();
-    image.pixels.assign(samples, 0);
+    // Check what the header promises against the bytes there before
+    // allocating: a plain sample takes at least one character, a raw one
+    // its bytes.
+    // (a raw header ends with one white-space byte)
+    const size_t avail = data.size() - std::min(data.size(), cur.pos + (plain ? 0 : 1));
+    const size_t needed = plain    ? samples
+                          : bitmap ? (width + 7) / 8 * height
+                                   : samples * (maxval > 255 ? 2 : 1);
+    if (avail < needed) {
+        error = "PNM data is truncated (" + std::to_string(width) + "x" + std::to_string(height) +
+                " pixels need " + std::to_string(needed) + " bytes, the file has " +
+                std::to_string(avail) + ")";
+        return false;
+    }
+    try {
+        image.pixels.assign(samples, 0);
+    } catch (const std::bad_alloc &) {
+        error = "not enough memory for " + std::to_string(width) + "x" + std::to_string(height) +
+                " pixels";
+        return false;
+    }
 
     if (plain) {
         for (size_t i = 0; i < samples; ++i) {
@@ -225,10 +276,10 @@ bool decode_pnm(const std::vector<uint8_t> &data, Image &image, std::string &err
     }
     ++cur.pos;
     const uint8_t *in = data.data() + cur.pos;
-    const size_t avail = data.size() - cur.pos;
+    const size_t raw_avail = data.size() - cur.pos;
     if (bitmap) {
         const size_t row_bytes = (width + 7) / 8;
-        if (avail < row_bytes * height) {
+        if (raw_avail < row_bytes * height) {
             error = "PNM data is truncated";
             return false;
         }
@@ -240,7 +291,7 @@ bool decode_pnm(const std::vector<uint8_t> &data, Image &image, std::string &err
         return true;
     }
     const size_t bytes_per_sample = maxval > 255 ? 2 : 1;
-    if (avail < samples * bytes_per_sample) {
+    if (raw_avail < samples * bytes_per_sample) {
         error = "PNM data is truncated";
         return false;
     }
@@ -256,29 +307,46 @@ bool decode_pnm(const std::vector<uint8_t> &data, Image &image, std::string &err
     return true;
 }
 
-bool load_image(const std::string &path, Image &image, std::string &error) {
-    FILE *f = std::fopen(path.c_str(), "rb");
+bool read_input(const std::string &path, std::vector<uint8_t> &data, std::string &error) {
+    const bool from_stdin = path == "-";
+    FILE *f = from_stdin ? stdin : open_file(path.c_str(), "rb");
     if (!f) {
         error = std::strerror(errno);
         return false;
     }
-    std::vector<uint8_t> data;
     uint8_t buf[65536];
     size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0)
-        data.insert(data.end(), buf, buf + n);
+    try {
+        while ((n = std::fread(buf, 1, sizeof buf, f)) > 0)
+            data.insert(data.end(), buf, buf + n);
+    } catch (const std::bad_alloc &) {
+        error = "not enough memory to read it (" + std::to_string(data.size()) + " bytes so far)";
+        if (!from_stdin)
+            std::fclose(f);
+        return false;
+    }
     const bool read_error = std::ferror(f);
-    std::fclose(f);
+    if (!from_stdin)
+        std::fclose(f);
     if (read_error) {
         error = "read error";
         return false;
     }
+    return true;
+}
+
+bool decode_image(const std::vector<uint8_t> &data, Image &image, std::string &error) {
     if (data.size() >= 8 && !png_sig_cmp(data.data(), 0, 8))
         return decode_png(data, image, error);
     if (data.size() >= 2 && data[0] == 'P' && data[1] >= '1' && data[1] <= '6')
         return decode_pnm(data, image, error);
     error = "unsupported image format (PNG and PNM are supported)";
     return false;
+}
+
+bool load_image(const std::string &path, Image &image, std::string &error) {
+    std::vector<uint8_t> data;
+    return read_input(path, data, error) && decode_image(data, image, error);
 }
 
 bool save_png(const std::string &path, const Image &image, bool bilevel_as_1bit,

@@ -21,6 +21,12 @@ struct Image {
     int channels() const { return kind == Rgb ? 3 : 1; }
 };
 
+// The bytes of a file, or of standard input for "-". Returns false with
+// a message in `error` when it cannot be read.
+bool read_input(const std::string &path, std::vector<uint8_t> &data, std::string &error);
+// Decodes a PNG or a PNM image, chosen by its first bytes.
+bool decode_image(const std::vector<uint8_t> &data, Image &image, std::string &error);
+
 // Reads a PNG (any colour type and depth) or a PNM (P1 to P6) file, chosen
 // by its first bytes. Alpha is composited on white and 16-bit samples are
 // reduced to 8 bits. 1-bit gray PNGs and PBM files are bilevel, palette

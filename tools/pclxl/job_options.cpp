@@ -2,12 +2,16 @@
 
 #include <cerrno>
 #include <climits>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <fcntl.h>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "file_io.h"
 #include "pclxl.h"
 
 namespace pclxl_tool {
@@ -73,25 +77,40 @@ const char kJobOptionsHelp[] =
     "  --duplex MODE        simplex (default), long-edge, short-edge\n"
     "  --copies N           number of copies, 1 to 65535\n"
     "  --collate            collate the copies\n"
-    "  -o FILE              output file; - is standard output\n"
+    "  --dpi N              the job's resolution: 300, 600 (default) or 1200\n"
+    "  --title TEXT         the job's name (default: the first input's file name)\n"
+    "  --user NAME          the job's owner (default: the login name)\n"
+    "  -o FILE              output file or device; - is standard output\n"
     "  --verbose            show the library's trace lines\n";
 
-JobOptions::JobOptions() : paper(&pclxl_media::kPapers[0]) {}
+JobOptions::JobOptions() : paper(&pclxl_media::kPapers[0]) {
+    if (const passwd *pw = getpwuid(getuid()))
+        user = pw->pw_name;
+    else if (const char *name = std::getenv("LOGNAME"))
+        user = name;
+}
+
+void JobOptions::default_title(const std::string &input) {
+    if (title_given)
+        return;
+    title = input == "-" ? "stdin" : input.substr(input.rfind('/') + 1);
+    title_given = true;
+}
 
 int32_t JobOptions::area_width() const {
     int32_t w = 0, h = 0;
     get_paper_pixel_pclxl(paper->name, &w, &h);
-    return w;
+    return units(w);
 }
 
 int32_t JobOptions::area_height() const {
     int32_t w = 0, h = 0;
     get_paper_pixel_pclxl(paper->name, &w, &h);
-    return h;
+    return units(h);
 }
 
-int JobOptions::margin_x() const { return (paper->sheet_width - area_width()) / 2; }
-int JobOptions::margin_y() const { return (paper->sheet_height - area_height()) / 2; }
+int JobOptions::margin_x() const { return (units(paper->sheet_width) - area_width()) / 2; }
+int JobOptions::margin_y() const { return (units(paper->sheet_height) - area_height()) / 2; }
 
 std::string JobOptions::describe() const {
     std::string s = std::string("paper ") + paper->name + ", media " + media_type + ", tray " +
@@ -120,7 +139,8 @@ bool parse_number(const char *command, const char *option, const char *text, lon
 OptionResult take_job_option(const char *command, int argc, char **argv, int &i, JobOptions &opts) {
     const char *arg = argv[i];
     static const char *const kWithValue[] = {"--paper",  "--media-type", "--tray",
-                                             "--duplex", "--copies",     "-o"};
+                                             "--duplex", "--copies",     "-o",
+                                             "--dpi",    "--title",      "--user"};
     bool wants_value = false;
     for (const char *o : kWithValue)
         wants_value |= !std::strcmp(arg, o);
@@ -164,6 +184,18 @@ OptionResult take_job_option(const char *command, int argc, char **argv, int &i,
         opts.copies = static_cast<uint32_t>(n);
     } else if (!std::strcmp(arg, "-o")) {
         opts.output = value;
+    } else if (!std::strcmp(arg, "--dpi")) {
+        if (std::strcmp(value, "300") && std::strcmp(value, "600") && std::strcmp(value, "1200")) {
+            std::fprintf(stderr, "pclxl %s: bad dpi '%s'; valid choices: 300 600 1200\n", command,
+                         value);
+            return OptionResult::Error;
+        }
+        opts.dpi = std::atoi(value);
+    } else if (!std::strcmp(arg, "--title")) {
+        opts.title = value;
+        opts.title_given = true;
+    } else if (!std::strcmp(arg, "--user")) {
+        opts.user = value;
     } else if (!std::strcmp(arg, "--color") || !std::strcmp(arg, "--colour")) {
         opts.color = true;
     } else if (!std::strcmp(arg, "--gray") || !std::strcmp(arg, "--grey")) {
@@ -181,63 +213,156 @@ OptionResult take_job_option(const char *command, int argc, char **argv, int &i,
 
 namespace {
 
-void write_to_file(const void *buffer, unsigned int length, const void *context) {
-    std::fwrite(buffer, 1, length, static_cast<FILE *>(const_cast<void *>(context)));
+bool write_all(int fd, const char *data, size_t n, int &error) {
+    while (n > 0) {
+        const ssize_t done = write(fd, data, n);
+        if (done < 0 && errno == EINTR)
+            continue;
+        if (done <= 0) {
+            error = done < 0 ? errno : EIO;
+            return false;
+        }
+        data += done;
+        n -= size_t(done);
+    }
+    return true;
+}
+
+bool same_file(const struct stat &a, int fd) {
+    struct stat b;
+    return fstat(fd, &b) == 0 && a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
 } // namespace
 
+void JobWriter::on_write(const void *buffer, unsigned int length, const void *context) {
+    auto *self = static_cast<JobWriter *>(const_cast<void *>(context));
+    if (self->error_)
+        return;
+    try { // no exception may cross the library
+        self->pending_.append(static_cast<const char *>(buffer), length);
+    } catch (const std::bad_alloc &) {
+        self->error_ = ENOMEM;
+    }
+    if (self->whole_job_ && self->pending_.size() >= (1u << 16))
+        self->flush();
+}
+
 JobWriter::~JobWriter() {
-    if (!done_)
+    if (open_)
         abort();
 }
 
-bool JobWriter::begin() {
-    if (opts_.output == "-") {
-        out_ = stdout;
-    } else {
-        temp_path_ = opts_.output + ".XXXXXX";
-        int fd = mkstemp(&temp_path_[0]);
-        if (fd < 0 || !(out_ = fdopen(fd, "wb"))) {
-            std::fprintf(stderr, "pclxl %s: cannot write '%s': %s\n", command_,
-                         opts_.output.c_str(), std::strerror(errno));
-            if (fd >= 0) {
-                close(fd);
-                unlink(temp_path_.c_str());
-            }
-            temp_path_.clear();
-            done_ = true;
+bool JobWriter::open_output() {
+    const char *path = opts_.output.c_str();
+    struct stat st;
+    if (opts_.output == "-" || (stat(path, &st) == 0 && same_file(st, STDOUT_FILENO))) {
+        fd_ = STDOUT_FILENO;
+        target_ = Target::Stream;
+        return true;
+    }
+    const bool exists = stat(path, &st) == 0;
+    if (exists && !S_ISREG(st.st_mode)) {
+        // A device, a FIFO or a socket takes the job as it comes.
+        fd_ = open_fd(path, O_WRONLY | O_NOCTTY);
+        target_ = Target::Stream;
+        return fd_ >= 0;
+    }
+    if (!exists && errno != ENOENT)
+        return false;
+    const mode_t mask = umask(0);
+    umask(mask);
+    mode_ = exists ? st.st_mode & 07777 : 0666 & ~mask;
+    path_ = path;
+    struct stat link;
+    if (exists) {
+        // Replace what the link points to, not the link.
+        if (char *real = realpath(path, nullptr)) {
+            path_ = real;
+            std::free(real);
+        }
+    } else if (lstat(path, &link) == 0) {
+        target_ = Target::Copy; // a link to a file yet to be made
+    }
+    if (target_ != Target::Copy) {
+        temp_path_ = path_ + ".XXXXXX";
+        fd_ = keep_above_standard(mkostemp(&temp_path_[0], O_CLOEXEC));
+        if (fd_ >= 0) {
+            target_ = Target::Replace;
+            fchmod(fd_, mode_);
+            return true;
+        }
+        temp_path_.clear();
+        if (errno != EACCES && errno != EPERM && errno != EROFS)
             return false;
-        }
-        // mkstemp makes the file private; give it the usual permissions.
-        const mode_t mask = umask(0);
-        umask(mask);
-        fchmod(fd, 0666 & ~mask);
+        // A writable file in a folder that takes no new file.
+        if (access(path, W_OK) != 0)
+            return false;
+        target_ = Target::Copy;
     }
-    progress_ = isatty(STDERR_FILENO);
-    if (!opts_.verbose) {
-        // The library traces every job, session and page operation on
-        // stderr; the tool's own messages keep the real stderr.
-        std::fflush(stderr);
-        saved_stderr_ = dup(STDERR_FILENO);
-        int null_fd = open("/dev/null", O_WRONLY);
-        if (saved_stderr_ >= 0 && null_fd >= 0) {
-            dup2(null_fd, STDERR_FILENO);
-            err_ = fdopen(dup(saved_stderr_), "w");
-            if (err_)
-                setvbuf(err_, nullptr, _IONBF, 0);
-        }
-        if (null_fd >= 0)
-            close(null_fd);
-    }
+    fd_ = temp_fd();
+    return fd_ >= 0;
+}
 
-    pclxl_init(out_, write_to_file);
-    pclxl_start_job_new(opts_.paper->name, opts_.media_type.c_str(), opts_.tray.c_str(),
-                        opts_.color ? "color" : "gray", opts_.collate,
-                        duplex_library_text(opts_.duplex), opts_.copies);
-    pclxl_begin_session(kResolution, kResolution);
+bool JobWriter::begin_whole_job() {
+    whole_job_ = true;
+    return start_output();
+}
+
+// Opens the output and makes it the library's sink.
+bool JobWriter::start_output() {
+    if (!open_output()) {
+        std::fprintf(stderr, "pclxl %s: cannot write '%s': %s\n", command_, opts_.output.c_str(),
+                     std::strerror(errno));
+        if (fd_ > 2)
+            close(fd_);
+        fd_ = -1;
+        return false;
+    }
+    open_ = true;
+    // A reader that goes away is reported as a failed write.
+    signal(SIGPIPE, SIG_IGN);
+    pclxl_init(this, on_write);
+    pclxl_set_message_handler(on_message, this);
+    return true;
+}
+
+bool JobWriter::finish_whole_job(bool complete) {
+    flush();
+    if (!complete && target_ != Target::Stream) {
+        abort();
+        return false;
+    }
+    end_library();
+    return close_output();
+}
+
+bool JobWriter::begin() {
+    if (!start_output())
+        return false;
+    progress_ = isatty(STDERR_FILENO);
+    pclxl_job_settings settings{};
+    settings.size = sizeof settings;
+    settings.paper_name = opts_.paper->name;
+    settings.media_type = opts_.media_type.c_str();
+    settings.media_source = opts_.tray.c_str();
+    settings.color_mode = opts_.color ? "color" : "gray";
+    settings.collate = opts_.collate;
+    settings.duplex_mode = duplex_library_text(opts_.duplex);
+    settings.copies = opts_.copies;
+    settings.job_name = opts_.title.c_str();
+    settings.user_name = opts_.user.empty() ? nullptr : opts_.user.c_str();
+    settings.resolution = static_cast<uint16_t>(opts_.dpi);
+    pclxl_start_job_with(&settings);
+    pclxl_begin_session(static_cast<uint16_t>(opts_.dpi), static_cast<uint16_t>(opts_.dpi));
     pclxl_open_datasource();
     return true;
+}
+
+// The library's trace, warning and error lines: shown with --verbose.
+void JobWriter::on_message(const char *line, void *writer) {
+    if (static_cast<JobWriter *>(writer)->opts_.verbose)
+        std::fprintf(stderr, "%s\n", line);
 }
 
 void JobWriter::begin_page() {
@@ -249,58 +374,94 @@ void JobWriter::begin_page() {
 
 void JobWriter::end_page() {
     pclxl_end_page(opts_.collate, static_cast<uint16_t>(opts_.copies));
+    flush();
     ++pages_;
     if (progress_)
-        std::fprintf(err(), "\rpclxl %s: page %d", command_, pages_);
+        std::fprintf(stderr, "\rpclxl %s: page %d", command_, pages_);
 }
 
-void JobWriter::restore_stderr() {
+void JobWriter::flush() {
+    if (!error_)
+        write_all(fd_, pending_.data(), pending_.size(), error_);
+    pending_.clear();
+}
+
+void JobWriter::end_library() {
+    pclxl_init(nullptr, nullptr);
+    pclxl_set_message_handler(nullptr, nullptr);
     if (progress_ && pages_ > 0)
-        std::fputc('\n', err());
+        std::fputc('\n', stderr);
     progress_ = false;
-    if (err_) {
-        std::fclose(err_);
-        err_ = nullptr;
+    open_ = false;
+}
+
+// Copies the finished job from the unnamed temporary file into path_.
+bool JobWriter::put_in_place() {
+    if (target_ == Target::Replace) {
+        const bool ok = close(fd_) == 0 && std::rename(temp_path_.c_str(), path_.c_str()) == 0;
+        fd_ = -1;
+        return ok;
     }
-    if (saved_stderr_ >= 0) {
-        std::fflush(stderr);
-        dup2(saved_stderr_, STDERR_FILENO);
-        close(saved_stderr_);
-        saved_stderr_ = -1;
-    }
+    const int out = open_fd(path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, mode_);
+    if (out < 0)
+        return false;
+    char buf[1 << 16];
+    bool ok = lseek(fd_, 0, SEEK_SET) == 0;
+    for (ssize_t n; ok && (n = read(fd_, buf, sizeof buf)) != 0;)
+        ok = n > 0 && write_all(out, buf, size_t(n), error_);
+    const int saved = errno;
+    ok = close(out) == 0 && ok;
+    if (error_)
+        errno = error_;
+    else if (!ok && saved)
+        errno = saved;
+    return ok;
 }
 
 bool JobWriter::finish() {
     pclxl_close_datasource();
     pclxl_end_session();
     pclxl_end_job();
-    pclxl_init(nullptr, nullptr);
-    restore_stderr();
-    done_ = true;
-    bool ok = std::fflush(out_) == 0 && !std::ferror(out_);
-    if (out_ != stdout) {
-        ok = (std::fclose(out_) == 0) && ok;
-        out_ = nullptr;
-        if (ok && std::rename(temp_path_.c_str(), opts_.output.c_str()) != 0)
-            ok = false;
-        if (!ok)
-            unlink(temp_path_.c_str());
-    }
+    flush();
+    end_library();
+    return close_output();
+}
+
+// Puts a file into place or closes the stream; reports a failed write.
+bool JobWriter::close_output() {
+    bool ok = error_ == 0;
+    if (!ok)
+        errno = error_;
+    if (ok && target_ != Target::Stream)
+        ok = put_in_place();
+    if (ok && target_ == Target::Stream && fd_ > 2)
+        ok = close(fd_) == 0;
+    const int saved = errno;
+    if (fd_ > 2)
+        close(fd_);
+    fd_ = -1;
+    if (!temp_path_.empty() && !ok)
+        unlink(temp_path_.c_str());
     if (!ok)
         std::fprintf(stderr, "pclxl %s: writing '%s' failed: %s\n", command_, opts_.output.c_str(),
-                     std::strerror(errno));
+                     std::strerror(saved));
     return ok;
 }
 
 void JobWriter::abort() {
-    pclxl_init(nullptr, nullptr);
-    restore_stderr();
-    done_ = true;
-    if (out_ && out_ != stdout) {
-        std::fclose(out_);
-        unlink(temp_path_.c_str());
+    pending_.clear(); // the page that failed
+    if (target_ == Target::Stream && pages_ > 0) {
+        pclxl_close_datasource();
+        pclxl_end_session();
+        pclxl_end_job();
+        flush();
     }
-    out_ = nullptr;
+    end_library();
+    if (fd_ > 2)
+        close(fd_);
+    fd_ = -1;
+    if (!temp_path_.empty())
+        unlink(temp_path_.c_str());
 }
 
 } // namespace pclxl_tool

@@ -11,8 +11,8 @@
 
 namespace pclxl_tool {
 
-// The units per inch of every job the tool writes. The library's paper
-// sizes are in pixels at this resolution, and the PJL header asks for it.
+// The units per inch of a job unless --dpi says otherwise. The library's
+// paper sizes are in pixels at this resolution; the tool scales them.
 constexpr int kResolution = 600;
 
 // A paper the tool can lay out: one of the shared papers with a sheet
@@ -29,10 +29,18 @@ struct JobOptions {
     bool collate = false;
     std::string output; // "" until -o; "-" is standard output
     bool verbose = false;
+    int dpi = kResolution;    // the job's resolution: 300, 600 or 1200
+    std::string title, user;  // for the job header; "" until given
+    bool title_given = false; // --title or the default from an input
+
+    // Sets the title from the first input's file name unless --title gave one.
+    void default_title(const std::string &input);
+    // Page units at the job's resolution for a length at 600 dpi.
+    int units(int at_600) const { return at_600 * dpi / kResolution; }
 
     JobOptions();
-    // Printable area in pixels (the page origin is its top-left corner)
-    // and the margins that centre it on the sheet.
+    // Printable area in pixels at the job's resolution (the page origin is
+    // its top-left corner) and the margins that centre it on the sheet.
     int32_t area_width() const;
     int32_t area_height() const;
     int margin_x() const;
@@ -57,10 +65,20 @@ extern const char kJobOptionsHelp[];
 bool parse_number(const char *command, const char *option, const char *text, long min, long max,
                   long &value);
 
-// Writes one job through the library to a file or standard output. The
-// file is written under a temporary name and renamed only by finish(), so
-// a job that fails leaves no output file. The library's trace lines go to
-// /dev/null unless the options ask for them (--verbose).
+// Writes one job through the library to where -o points. Each page's bytes
+// are held until the page is complete, so the output never ends inside a
+// page:
+//  - standard output ("-", or a path naming it), a device, a FIFO or a
+//    socket is written directly, page by page;
+//  - a regular file (through any links) is written under a temporary name
+//    in its directory and renamed over it by finish(), keeping its
+//    permissions; where that directory takes no new file (or the path is a
+//    link to nothing yet), the job is kept in an unnamed temporary file and
+//    copied in by finish().
+// So a job that fails leaves a file untouched, and a stream ends cleanly
+// after its last good page. The library's lines are dropped unless the
+// options ask for them (--verbose); nothing touches the standard
+// descriptors.
 class JobWriter {
   public:
     JobWriter(const char *command, const JobOptions &opts) : command_(command), opts_(opts) {}
@@ -74,28 +92,50 @@ class JobWriter {
     // Opens a page set up from the options; the origin is the printable
     // area's top-left corner. Also reports progress on a terminal.
     void begin_page();
+    // Ends the page and sends it to the output.
     void end_page();
-    // Closes the session and the job, renames the file into place.
+    // Closes the session and the job and puts a file into place.
     // @return false (with an error line) when writing failed.
     bool finish();
-    // Drops the output: the temporary file is removed.
+    // An input failed. A stream is ended cleanly after the last complete
+    // page (or gets nothing, before the first); a file is left as it was.
+    // The caller prints the one message and exits 1.
     void abort();
-    // Where the tool's own messages go while the job is being written.
-    FILE *err() const { return err_ ? err_ : stderr; }
     int pages() const { return pages_; }
 
+    // For a producer of whole jobs (the PDF converter), which writes the
+    // header, the pages and the trailer itself and hands over its bytes
+    // only at page ends: opens the output and installs the sink without
+    // writing anything. finish_whole_job() sends what was written and puts
+    // a file into place; with `complete` false a file is left as it was.
+    bool begin_whole_job();
+    bool finish_whole_job(bool complete);
+
+    static void on_write(const void *buffer, unsigned int length, const void *context);
+    static void on_message(const char *line, void *writer);
+
   private:
-    void restore_stderr();
+    enum class Target { Stream, Replace, Copy };
+    bool open_output();
+    bool start_output();
+    void flush();
+    bool put_in_place();
+    bool close_output();
+    void end_library();
 
     const char *command_;
     const JobOptions &opts_;
-    FILE *out_ = nullptr;
-    std::string temp_path_;
-    int saved_stderr_ = -1;
-    FILE *err_ = nullptr;
+    Target target_ = Target::Stream;
+    int fd_ = -1;
+    std::string path_;      // the file that finish() replaces or fills
+    std::string temp_path_; // the named temporary file of Target::Replace
+    mode_t mode_ = 0;       // for the new file
+    std::string pending_;   // the bytes of the page being written
+    int error_ = 0;         // errno of the first failed write
     int pages_ = 0;
     bool progress_ = false;
-    bool done_ = false;
+    bool open_ = false;
+    bool whole_job_ = false; // pieces go straight out (begin_whole_job)
 };
 
 } // namespace pclxl_tool

@@ -4,8 +4,10 @@
 //   pclxl --help | --version
 #include <cstdio>
 #include <cstring>
+#include <new>
 
 #include "commands.h"
+#include "file_io.h"
 #include "pclxl.h"
 
 namespace {
@@ -39,6 +41,7 @@ void version() {
 } // namespace
 
 int main(int argc, char **argv) {
+    pclxl_tool::hold_standard_descriptors();
     if (argc < 2) {
         usage(stderr);
         return 2;
@@ -53,8 +56,16 @@ int main(int argc, char **argv) {
         return 0;
     }
     for (const Command &c : kCommands)
-        if (!std::strcmp(name, c.name))
-            return c.run(argc - 1, argv + 1);
+        if (!std::strcmp(name, c.name)) {
+            // Allocation failures the commands do not handle themselves
+            // end here, after the jobs being written are dropped.
+            try {
+                return c.run(argc - 1, argv + 1);
+            } catch (const std::bad_alloc &) {
+                std::fprintf(stderr, "pclxl %s: out of memory\n", name);
+                return 1;
+            }
+        }
     std::fprintf(stderr, "pclxl: unknown command '%s'\n", name);
     usage(stderr);
     return 2;

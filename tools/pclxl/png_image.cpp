@@ -1,7 +1,10 @@
 #include "png_image.h"
 
 #include <csetjmp>
+#include <cerrno>
 #include <png.h>
+
+#include "file_io.h"
 
 namespace pclxl_tool {
 
@@ -27,28 +30,22 @@ PngImage::~PngImage() { close(); }
 
 bool PngImage::open(const std::string &path, const ImageInfo &image) {
     image_ = image;
-    file_ = std::fopen(path.c_str(), "wb");
-    if (!file_)
-        return false;
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png ? png_create_info_struct(png) : nullptr;
-    png_ = png;
-    info_ = info;
-    if (!info || setjmp(png_jmpbuf(png))) {
-        failed_ = true;
-        return true;
-    }
+    path_ = path;
     const bool gray = image.color_mapping == pclxl_reader::enums::eIndexedPixel
                           ? image.palette_components == 1
                           : image.components == 1;
     out_components_ = gray ? 1 : 3;
     out_.assign(size_t(image.width) * out_components_, 0);
-    png_init_io(png, file_);
-    png_set_IHDR(png, info, image.width, image.height, 8,
-                 gray ? PNG_COLOR_TYPE_GRAY : PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
-                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    png_write_info(png, info);
-    return true;
+    file_ = open_file(path.c_str(), "wb");
+    rows_ = file_ ? temp_file() : nullptr;
+    if (file_ && !rows_) {
+        const int saved = errno;
+        std::fclose(file_);
+        file_ = nullptr;
+        std::remove(path.c_str());
+        errno = saved;
+    }
+    return file_ != nullptr;
 }
 
 void PngImage::convert(const uint8_t *pixels) {
@@ -74,35 +71,51 @@ void PngImage::convert(const uint8_t *pixels) {
 void PngImage::write_row(const uint8_t *pixels) {
     if (!file_ || failed_ || rows_written_ >= image_.height)
         return;
-    png_structp png = static_cast<png_structp>(png_);
-    if (setjmp(png_jmpbuf(png))) {
-        failed_ = true;
-        return;
-    }
     convert(pixels);
-    png_write_row(png, out_.data());
+    if (std::fwrite(out_.data(), 1, out_.size(), rows_) != out_.size())
+        failed_ = true;
     ++rows_written_;
+}
+
+bool PngImage::write_png() {
+    if (std::fflush(rows_) != 0 || std::fseek(rows_, 0, SEEK_SET) != 0)
+        return false;
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png ? png_create_info_struct(png) : nullptr;
+    bool ok = info != nullptr;
+    if (ok && setjmp(png_jmpbuf(png))) {
+        ok = false;
+    } else if (ok) {
+        png_init_io(png, file_);
+        png_set_IHDR(png, info, image_.width, rows_written_, 8,
+                     out_components_ == 1 ? PNG_COLOR_TYPE_GRAY : PNG_COLOR_TYPE_RGB,
+                     PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+        png_write_info(png, info);
+        for (uint32_t y = 0; y < rows_written_ && ok; ++y) {
+            ok = std::fread(out_.data(), 1, out_.size(), rows_) == out_.size();
+            if (ok)
+                png_write_row(png, out_.data());
+        }
+        if (ok)
+            png_write_end(png, info);
+    }
+    png_destroy_write_struct(&png, info ? &info : nullptr);
+    return ok;
 }
 
 bool PngImage::close() {
     if (!file_)
         return true;
-    png_structp png = static_cast<png_structp>(png_);
-    png_infop info = static_cast<png_infop>(info_);
-    if (png && !failed_) {
-        if (setjmp(png_jmpbuf(png))) {
-            failed_ = true;
-        } else {
-            std::fill(out_.begin(), out_.end(), 0);
-            for (; rows_written_ < image_.height; ++rows_written_)
-                png_write_row(png, out_.data());
-            png_write_end(png, info);
-        }
-    }
-    png_destroy_write_struct(&png, info ? &info : nullptr);
-    png_ = info_ = nullptr;
-    const bool ok = std::fclose(file_) == 0 && !failed_;
+    bool ok = !failed_;
+    const bool empty = rows_written_ == 0 || image_.width == 0;
+    if (ok && !empty)
+        ok = write_png();
+    std::fclose(rows_);
+    rows_ = nullptr;
+    ok = std::fclose(file_) == 0 && ok;
     file_ = nullptr;
+    if (empty)
+        std::remove(path_.c_str());
     return ok;
 }
 

@@ -24,18 +24,37 @@ void ImageDecoder::begin_block(int compress_mode, uint32_t rows, uint32_t pad_mu
     mode_ = compress_mode;
     rows_ = rows;
     rows_done_ = 0;
-    if (pad_multiple == 0)
-        pad_multiple = 1;
-    padded_bytes_ = (row_bytes_ + pad_multiple - 1) / pad_multiple * pad_multiple;
-    row_.assign(padded_bytes_, 0);
     row_fill_ = 0;
     rle_ = Rle::Control;
     delta_ = rows == 0 ? Delta::BlockDone : Delta::CountLow;
-    if (mode_ == enums::eNoCompression && uint64_t(rows) * padded_bytes_ != uint64_t(data_length))
+    if (mode_ != enums::eNoCompression && mode_ != enums::eRLECompression)
+        return;
+    if (pad_multiple == 0)
+        pad_multiple = 1;
+    if (pad_multiple > kMaxPadMultiple)
+        fail(data_offset, "PadBytesMultiple " + std::to_string(pad_multiple) + " (expected 1 to " +
+                              std::to_string(kMaxPadMultiple) + ")");
+    // Sizes in 64 bits: a row is at most 196605 bytes and a block at most
+    // 65535 rows, so none of these can wrap.
+    const uint64_t padded = (uint64_t(row_bytes_) + pad_multiple - 1) / pad_multiple * pad_multiple;
+    const uint64_t needed = padded * rows;
+    if (rows > 0 && padded == 0 && data_length > 0)
+        fail(data_offset, "image data of " + std::to_string(data_length) +
+                              " bytes for rows of 0 bytes (SourceWidth 0)");
+    if (mode_ == enums::eNoCompression && needed != data_length)
         fail(data_offset, "uncompressed image data is " + std::to_string(data_length) +
                               " bytes; BlockHeight " + rows_text(rows) + " of " +
-                              std::to_string(padded_bytes_) + " padded bytes need " +
-                              std::to_string(uint64_t(rows) * padded_bytes_));
+                              std::to_string(padded) + " padded bytes need " +
+                              std::to_string(needed));
+    // A run of 128 bytes takes 2 bytes of data: no block expands further.
+    if (mode_ == enums::eRLECompression && needed > uint64_t(data_length) * 64)
+        fail(data_offset, "run-length image data is " + std::to_string(data_length) +
+                              " bytes; BlockHeight " + rows_text(rows) + " of " +
+                              std::to_string(padded) + " padded bytes need at least " +
+                              std::to_string((needed + 63) / 64));
+    padded_bytes_ = uint32_t(padded);
+    if (row_.size() != padded_bytes_)
+        row_.assign(padded_bytes_, 0);
 }
 
 void ImageDecoder::feed(const uint8_t *data, size_t n, uint64_t offset) {
@@ -136,7 +155,7 @@ void ImageDecoder::delta_row_done() {
 }
 
 void ImageDecoder::put_padded(uint8_t byte, uint64_t offset) {
-    if (rows_done_ == rows_)
+    if (rows_done_ == rows_ || padded_bytes_ == 0)
         fail(offset, "run-length data runs past the block's BlockHeight of " + rows_text(rows_));
     row_[row_fill_++] = byte;
     if (row_fill_ == padded_bytes_) {

@@ -26,11 +26,14 @@ namespace pclxl_reader {
 class ImageDecoder {
   public:
     using RowFn = std::function<void(const uint8_t *row)>;
+    // PadBytesMultiple is a byte in the streams writers send.
+    static constexpr uint32_t kMaxPadMultiple = 255;
 
     ImageDecoder(uint32_t row_bytes, bool little_endian, RowFn on_row);
 
-    // Starts a block. Throws a Failure when the block's length cannot be
-    // right for uncompressed rows.
+    // Starts a block. Throws a Failure when the block's length cannot hold
+    // its rows (exactly, for uncompressed rows; at the largest expansion,
+    // for run-length) or its padding is out of range.
     void begin_block(int compress_mode, uint32_t rows, uint32_t pad_multiple, uint64_t data_offset,
                      uint32_t data_length);
     // Decodes the next `n` bytes of the block, which start at stream offset

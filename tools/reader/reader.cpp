@@ -139,6 +139,11 @@ class JobReader {
                 fail(at, "expected a PJL line (@PJL ...) or the UEL, found \"" + printable(line) +
                              "\"");
             ++summary_.pjl_lines;
+            summary_.ends_with_uel = false;
+            if (starts_with_word(line, "@PJL JOB"))
+                summary_.pjl_job = true;
+            else if (starts_with_word(line, "@PJL EOJ") && summary_.streams > 0)
+                summary_.eoj = true;
             listener_.pjl_line(at, line);
             enter_pclxl = is_enter_pclxl(line, at);
         }
@@ -149,6 +154,7 @@ class JobReader {
         const size_t got = src_.read(reinterpret_cast<uint8_t *>(buf), kUelBytes);
         if (got != kUelBytes || std::memcmp(buf, kUel, kUelBytes) != 0)
             fail(at, "expected the UEL (ESC %-12345X)");
+        summary_.ends_with_uel = true;
         listener_.pjl_line(at, "<UEL>");
     }
 
@@ -168,6 +174,17 @@ class JobReader {
         if (!line.empty() && line.back() == '\r')
             line.pop_back();
         return line;
+    }
+
+    // "@PJL EOJ" or "@PJL EOJ NAME=...", in any case.
+    static bool starts_with_word(const std::string &line, const char *word) {
+        const size_t n = std::strlen(word);
+        if (line.size() < n || (line.size() > n && line[n] != ' ' && line[n] != '\t'))
+            return false;
+        for (size_t i = 0; i < n; ++i)
+            if (std::toupper(static_cast<unsigned char>(line[i])) != word[i])
+                return false;
+        return true;
     }
 
     static std::string printable(const std::string &s) {
@@ -202,6 +219,8 @@ class JobReader {
                  "stream header binding " + hex_byte(uint8_t(line[0])) + " (expected ')' or '(')");
         }
         data_big_endian_ = big_endian_;
+        ++summary_.streams;
+        summary_.stream_closed = summary_.eoj = summary_.ends_with_uel = false;
         summary_.stream_header = line;
         summary_.big_endian = big_endian_;
         listener_.stream_header(at, line);
@@ -236,6 +255,7 @@ class JobReader {
                 if (src_.read(rest, sizeof rest) != sizeof rest ||
                     std::memcmp(rest, kUel + 1, sizeof rest) != 0)
                     fail(at, "unknown tag 0x1B (expected the UEL, ESC %-12345X)");
+                summary_.stream_closed = summary_.ends_with_uel = true;
                 listener_.pjl_line(at, "<UEL>");
                 return true;
             }
@@ -460,6 +480,7 @@ class JobReader {
                                      at_offset(*data_source_) +
                                      " is open (expected CloseDataSource)");
             session_.reset();
+            ++summary_.sessions;
             break;
         case op::OpenDataSource:
             if (!session_)
@@ -688,7 +709,7 @@ class JobReader {
 
     uint32_t image_side(const Command &cmd, uint16_t id) {
         const double side = need_attribute(cmd, id).number();
-        if (side < 0 || side > kMaxImageSide)
+        if (!(side >= 0 && side <= kMaxImageSide)) // NaN too
             fail(cmd.offset, std::string(attribute_name(id)) + " " + number_text(side) +
                                  " is out of range (expected 0 to 65535)");
         return uint32_t(side);
@@ -837,6 +858,27 @@ bool read_job(Source &source, Listener &listener, Summary &summary, Error &error
     }
     summary.total_bytes = source.offset();
     return ok;
+}
+
+bool check_complete(const Summary &s, Error &error) {
+    const char *missing = nullptr;
+    if (s.total_bytes == 0)
+        missing = "the input is empty";
+    else if (s.streams == 0)
+        missing = "the job ends in its PJL header (expected a PCL XL stream)";
+    else if (s.sessions == 0)
+        missing = "the PCL XL stream holds no session (expected BeginSession ... EndSession)";
+    else if (!s.stream_closed)
+        missing = "the PCL XL stream ends without the UEL";
+    else if (s.pjl_job && !s.eoj)
+        missing = "the job ends without its trailer (expected @PJL EOJ after the PCL XL stream)";
+    else if (!s.ends_with_uel)
+        missing = "the job does not end with the UEL";
+    if (!missing)
+        return true;
+    error.offset = s.total_bytes;
+    error.message = std::string("incomplete job: ") + missing;
+    return false;
 }
 
 } // namespace pclxl_reader

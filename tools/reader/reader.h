@@ -130,6 +130,13 @@ struct Summary {
     std::vector<ImageInfo> images;
     std::vector<FontInfo> fonts;
     uint64_t jpeg_blocks = 0;
+    // How the job ends, for check_complete().
+    unsigned streams = 0;       // PCL XL stream headers read
+    unsigned sessions = 0;      // sessions closed by EndSession
+    bool pjl_job = false;       // an @PJL JOB line was read
+    bool eoj = false;           // an @PJL EOJ line came after the last stream
+    bool stream_closed = false; // the last stream ended with the UEL
+    bool ends_with_uel = false; // nothing but line ends after the last UEL
 };
 
 struct Error {
@@ -160,6 +167,13 @@ class Listener {
 // with `error` naming the offset of the fault. `summary` holds what was read
 // up to the end or the fault.
 bool read_job(Source &source, Listener &listener, Summary &summary, Error &error);
+
+// Whether a job that read_job() accepted is also whole: not empty, with a
+// PCL XL stream holding at least one session and closed by the UEL, the
+// @PJL EOJ of a job that began with @PJL JOB, and the UEL at its very
+// end. Otherwise false, with `error` at the end of the input saying what
+// is missing.
+bool check_complete(const Summary &summary, Error &error);
 
 // "MediaSize=eA4Paper", "Point=(10,20)", "FontName=\"12BMabc\"", ...
 std::string format_attribute(const Attribute &attribute);
