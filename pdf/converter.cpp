@@ -41,6 +41,10 @@ constexpr int kMaxClipDepth = 200;
 constexpr double kMaxGlyphEm = 250;
 // Fallback regions are rendered at no more than this many pixels per inch.
 constexpr int kFallbackDpi = 300;
+// Filled shapes thinner than this (pixels) are outlined too.
+constexpr double kThinShape = 2;
+// A page with more regions than this goes as one image.
+constexpr int kMaxFallbacks = 24;
 // Rows the library can send: at most 32767 bytes.
 constexpr int kMaxRowBytes = 32767;
 // The largest decoded image the converter holds at once.
@@ -176,6 +180,17 @@ class Converter final : public PageSink {
                std::to_string(page_fallbacks_) + " fallback regions";
     }
     void set_page_area(const Rect &area) { area_ = area; }
+    bool too_many_regions() const { return page_fallbacks_ >= kMaxFallbacks; }
+    // What a page changes beyond its own bytes, to undo a page sent again.
+    struct Snapshot {
+        std::map<FontKey, PclFont> fonts;
+        JobStats stats;
+    };
+    Snapshot snapshot() const { return {fonts_, stats_}; }
+    void restore(const Snapshot &s) {
+        fonts_ = s.fonts;
+        stats_ = s.stats;
+    }
 
     void fill_path(const Path &path, bool even_odd, Rgb color) override;
     void stroke_path(const Path &path, const StrokeStyle &style, Rgb color) override;
@@ -340,11 +355,50 @@ bool Converter::emit_path(const Path &path) {
     return true;
 }
 
+// Coordinates beyond the 16-bit range are clamped, which moves points. Only
+// a path made of level and upright lines keeps its shape when clamped;
+// another that reaches so far is drawn as a region instead. Sets `box` to
+// the path's bounds (control points included).
+bool keeps_shape_when_clamped(const Path &path, Rect &box) {
+    bool far = false, straight = true;
+    Point last{};
+    box = {1e300, 1e300, -1e300, -1e300};
+    for (const PathSegment &s : path.segments) {
+        const int points = s.kind == PathSegment::Curve ? 3 : s.kind == PathSegment::Close ? 0 : 1;
+        for (int i = 0; i < points; ++i) {
+            const Point &p = s.p[i];
+            far |= !(std::fabs(p.x) <= kMaxCoordinate && std::fabs(p.y) <= kMaxCoordinate);
+            box = {std::min(box.x0, p.x), std::min(box.y0, p.y), std::max(box.x1, p.x),
+                   std::max(box.y1, p.y)};
+        }
+        if (s.kind == PathSegment::Curve ||
+            (s.kind == PathSegment::Line && s.p[0].x != last.x && s.p[0].y != last.y))
+            straight = false;
+        if (points)
+            last = s.p[points - 1];
+    }
+    return !far || straight;
+}
+
 void Converter::fill_path(const Path &path, bool even_odd, Rgb color) {
+    Rect box;
+    if (!keeps_shape_when_clamped(path, box)) {
+        fallback(box);
+        return;
+    }
     set_rop(kRopPatternCopy);
     set_paint_tx(0); // white shapes paint white
     set_brush(color_paint(color));
-    set_pen({Paint::None, {}});
+    // The printer paints the pixels whose centres are inside; a shape
+    // thinner than a pixel or two (rules drawn as thin rectangles) would
+    // lose pixels or vanish. Its one-pixel outline paints every pixel it
+    // touches, as a PDF renderer does.
+    if (std::min(box.x1 - box.x0, box.y1 - box.y0) < kThinShape) {
+        set_pen(color_paint(color));
+        set_stroke(StrokeStyle());
+    } else {
+        set_pen({Paint::None, {}});
+    }
     const int mode = even_odd ? 1 : 0;
     if (gs().fill_mode != mode) {
         pclxl_set_fill_mode(mode);
@@ -384,50 +438,7 @@ void Converter::set_stroke(const StrokeStyle &style) {
         _pclxl_set_operator(kSetMiterLimit);
         gs().miter = miter;
     }
-    // Dashes in whole device pixels, the phase folded into the pattern, at
-    // most 20 elements; anything else strokes solid.
-    std::vector<short> dash;
-    std::vector<double> d = style.dashes;
-    double total = 0;
-    for (double v : d)
-        total += std::max(v, 0.0);
-    if (!d.empty() && total >= 1) {
-        if (d.size() % 2)
-            d.insert(d.end(), style.dashes.begin(), style.dashes.end());
-        double phase = std::fmod(std::max(style.dash_phase, 0.0),
-                                 2 * total / (style.dashes.size() % 2 ? 2 : 1));
-        std::vector<double> rotated;
-        size_t i = 0;
-        while (phase > 0 && i < d.size() * 2) {
-            const double v = d[i % d.size()];
-            if (phase < v) {
-                break;
-            }
-            phase -= v;
-            ++i;
-        }
-        // Start inside element i, `phase` into it.
-        const size_t start = i % d.size();
-        if (start % 2) {
-            // Starting in a gap: a zero dash keeps on/off order.
-            rotated.push_back(0);
-        }
-        rotated.push_back(d[start] - phase);
-        for (size_t k = 1; k < d.size(); ++k)
-            rotated.push_back(d[(start + k) % d.size()]);
-        if (phase > 0)
-            rotated.push_back(phase);
-        if (rotated.size() % 2)
-            rotated.push_back(0);
-        if (rotated.size() <= 20)
-            for (double v : rotated)
-                dash.push_back(static_cast<short>(std::clamp<long>(std::lround(v), 0, 32767)));
-        bool any = false;
-        for (short v : dash)
-            any |= v > 0;
-        if (!any)
-            dash.clear();
-    }
+    const std::vector<short> dash = dash_pattern(style.dashes, style.dash_phase);
     if (!gs().dash_known || gs().dash != dash) {
         if (dash.empty())
             pclxl_set_solid_line();
@@ -439,6 +450,13 @@ void Converter::set_stroke(const StrokeStyle &style) {
 }
 
 void Converter::stroke_path(const Path &path, const StrokeStyle &style, Rgb color) {
+    Rect box;
+    if (!keeps_shape_when_clamped(path, box)) {
+        // Wide enough for caps and miters.
+        const double grow = style.width * std::max(style.miter_limit, 2.0);
+        fallback({box.x0 - grow, box.y0 - grow, box.x1 + grow, box.y1 + grow});
+        return;
+    }
     set_rop(kRopPatternCopy);
     set_paint_tx(0);
     set_pen(color_paint(color));
@@ -818,6 +836,8 @@ void Converter::fallback(const Rect &area) {
          std::ceil(r.x1 * scale) / scale, std::ceil(r.y1 * scale) / scale};
     if (r.empty())
         return;
+    if (page_fallbacks_ >= kMaxFallbacks)
+        throw PageError("too many regions to render");
     Pixels px;
     if (!doc_.render_region(r, scale, px))
         throw PageError("a region could not be rendered");
@@ -883,10 +903,18 @@ void say(const JobOptions &o, const std::string &line) {
         o.message(line.c_str(), o.message_user);
 }
 
+// The engine's warnings: all of them with --verbose, else only the first
+// (a damaged file repaired, a font replaced), so the user learns why a page
+// may look different without a flood of lines.
+struct Warnings {
+    const JobOptions *options;
+    int count = 0;
+};
+
 void forward_warning(const char *line, void *user) {
-    const JobOptions *o = static_cast<const JobOptions *>(user);
-    if (o->verbose)
-        say(*o, std::string("PDF: ") + line);
+    Warnings *w = static_cast<Warnings *>(user);
+    if (w->options->verbose || w->count++ == 0)
+        say(*w->options, std::string("PDF warning: ") + line);
 }
 
 int convert(const unsigned char *data, size_t size, const JobOptions &options, JobStats *stats_out,
@@ -903,10 +931,10 @@ int convert(const unsigned char *data, size_t size, const JobOptions &options, J
     };
     if (!check_options(options, setup, error))
         return finish(1);
+    Warnings warnings{&options}; // outlives the document, which may still warn
     std::unique_ptr<Document> doc;
     try {
-        doc = open_document(data, size, EngineLimits(), forward_warning,
-                            const_cast<JobOptions *>(&options), error);
+        doc = open_document(data, size, EngineLimits(), forward_warning, &warnings, error);
     } catch (const std::exception &e) {
         error = std::string("cannot open the PDF: ") + e.what();
     }
@@ -968,20 +996,39 @@ int convert(const unsigned char *data, size_t size, const JobOptions &options, J
             pclxl_begin_page(0, 0, setup.duplex, paper->name,
                              paper->code_known_everywhere ? paper->media_size_code : -1,
                              setup.media_type, setup.media_source, 0, 0, 0.0f, 0.0f);
+            if (place.rotated) {
+                _pclxl_set_pageOrigin16(static_cast<unsigned short>(place.frame_origin_x), 0);
+                _pclxl_set_pageRotation(270);
+            }
             conv.begin_page();
             conv.set_page_area(place.sheet);
-            bool ok;
-            if (options.vector) {
-                ok = doc->run_page(index, place.ctm, place.sheet, conv, page_error);
-            } else {
+            // The raster route: the whole page as one image.
+            auto raster_page = [&] {
                 Pixels px;
                 const double scale = std::min(1.0, double(kFallbackDpi) / options.resolution);
-                ok = doc->render_page(index, place.ctm, place.sheet, scale, px, page_error);
-                if (ok)
-                    conv.place_pixels(px,
-                                      {place.sheet.x1 - place.sheet.x0, 0, 0,
-                                       place.sheet.y1 - place.sheet.y0, 0, 0},
-                                      false, {});
+                if (!doc->render_page(index, place.ctm, place.sheet, scale, px, page_error))
+                    return false;
+                conv.place_pixels(
+                    px,
+                    {place.sheet.x1 - place.sheet.x0, 0, 0, place.sheet.y1 - place.sheet.y0, 0, 0},
+                    false, {});
+                return true;
+            };
+            const size_t body_start = out.pending.size();
+            const Converter::Snapshot before = conv.snapshot();
+            bool ok = options.vector
+                          ? doc->run_page(index, place.ctm, place.sheet, conv, page_error)
+                          : raster_page();
+            if (!ok && conv.too_many_regions()) {
+                // A page made mostly of regions goes better as one image.
+                out.pending.resize(body_start);
+                conv.restore(before);
+                conv.begin_page();
+                ok = raster_page();
+                ++stats.fallback_regions;
+                if (ok && options.verbose)
+                    say(options, "page " + std::to_string(index + 1) + ": more than " +
+                                     std::to_string(kMaxFallbacks) + " regions, sent as one image");
             }
             if (!ok) {
                 out.pending.resize(page_start);
@@ -1008,7 +1055,10 @@ int convert(const unsigned char *data, size_t size, const JobOptions &options, J
     } else {
         out.pending.clear();
         if (rc == 0 && stats.pages == 0 && !(options.cancel && *options.cancel)) {
-            error = "no pages selected";
+            const int count = doc->page_count();
+            error = count == 0 ? "the PDF has no pages that can be read"
+                               : "no pages selected (the PDF has " + std::to_string(count) +
+                                     (count == 1 ? " page)" : " pages)");
             rc = 1;
         }
     }

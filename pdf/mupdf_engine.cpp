@@ -13,6 +13,7 @@
 #include <cstring>
 #include <new>
 #include <unordered_map>
+#include <utility>
 
 #include "page_source.h"
 
@@ -385,6 +386,7 @@ class MupdfDocument final : public Document {
     fz_alloc_context alloc_{};
     void (*warn_)(const char *, void *);
     void *warn_user_;
+    std::pair<void (*)(const char *, void *), void *> warn_sink_;
     fz_context *ctx_ = nullptr;
     fz_document *doc_ = nullptr;
     int pages_ = 0;
@@ -564,6 +566,8 @@ void forward_warning(void *user, const char *message) {
         d->first(message, d->second);
 }
 
+void ignore_warning(void *, const char *) {}
+
 MupdfDocument::~MupdfDocument() {
     if (!ctx_)
         return;
@@ -571,6 +575,9 @@ MupdfDocument::~MupdfDocument() {
         fz_drop_font(ctx_, f);
     fz_drop_display_list(ctx_, list_);
     fz_drop_document(ctx_, doc_);
+    // Warnings still pending would reach a host that may be gone.
+    fz_set_warning_callback(ctx_, ignore_warning, nullptr);
+    fz_set_error_callback(ctx_, ignore_warning, nullptr);
     fz_drop_context(ctx_);
 }
 
@@ -580,10 +587,9 @@ bool MupdfDocument::open(const unsigned char *data, size_t size, std::string &er
         error = "the PDF engine could not start";
         return false;
     }
-    static thread_local std::pair<void (*)(const char *, void *), void *> sink;
-    sink = {warn_, warn_user_};
-    fz_set_warning_callback(ctx_, forward_warning, &sink);
-    fz_set_error_callback(ctx_, forward_warning, &sink);
+    warn_sink_ = {warn_, warn_user_};
+    fz_set_warning_callback(ctx_, forward_warning, &warn_sink_);
+    fz_set_error_callback(ctx_, forward_warning, &warn_sink_);
     char msg[256] = "";
     doc_ = open_pdf(ctx_, data, size, msg, sizeof msg);
     if (!doc_) {
