@@ -262,7 +262,7 @@ TEST(Faults, EveryFrontEndGivesOneMessageAndAWholeJobOrNothing) {
          Holds::Any, "", 0},
         {"text", "low ulimit -v",
          "head -c 4000000 /dev/zero | tr '\\0' x | fold -w 70 >big.txt && "
-         "(ulimit -v 30000; $P text big.txt -o out)",
+         "(ulimit -v 60000; $P text big.txt -o out)",
          1, "pclxl text: out of memory", Holds::Nothing, "out", 0, Row::Plain},
         {"text", "stderr closed", "$P text in.txt -o out 2>&-", 0, "", Holds::Job, "out", 2},
         {"text", "input fails mid-job, stream", "$P text in.txt missing.txt -o - >out", 1,
