@@ -15,7 +15,8 @@ using namespace pclxl_test;
 
 namespace {
 
-size_t worst_case(size_t n) { return 2 + n + (n + 7) / 8; }
+// The bound the header gives hosts for sizing their buffers.
+size_t worst_case(size_t n) { return PCLXL_DELTA_ROW_MAX_BYTES(n); }
 
 Bytes zeros_with(size_t n, std::initializer_list<std::pair<size_t, unsigned char>> set) {
     Bytes b(n, 0);
