@@ -119,7 +119,12 @@ bool write_rows(Out out, const ImageSource &src, const Buffers &buf, const unsig
     uint32_t used = 0;
     for (int32_t r = 0; r < height; ++r) {
         const unsigned char *row = prepare_row(src.rows, data + r * stride, buf.scratch, row_size);
-        used += static_cast<uint32_t>(delta_row(buf.block + used, row, row_size, buf.seed));
+        // Rows used as they lie are their own seed: the row before is still
+        // there, unchanged, so nothing is copied.
+        used += static_cast<uint32_t>(
+            src.rows == Rows::AsIs ? delta_row_against(buf.block + used, row, row_size,
+                                                       r == 0 ? buf.seed : data + (r - 1) * stride)
+                                   : delta_row(buf.block + used, row, row_size, buf.seed));
         ++block_height;
         if (used > threshold) {
             if (!send_block(out, src.function, start_line, block_height, buf.block, used,
