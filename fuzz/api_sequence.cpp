@@ -172,9 +172,15 @@ struct Run {
         else
             pclxl_set_color_space(bpp == 8 ? 1 : 2);
         std::vector<uint8_t> pixels = in.fill(static_cast<size_t>(stride) * height);
-        const int ok = pclxl_write_bitmap_data(bpp == 1 ? 1 : 0, pixels.data(), width, height,
-                                               stride, bpp, static_cast<int16_t>(in.u16()),
-                                               static_cast<int16_t>(in.u16()), in.u16(), in.u16());
+        const int16_t x = static_cast<int16_t>(in.u16()), y = static_cast<int16_t>(in.u16());
+        const uint16_t dest_width = in.u16(), dest_height = in.u16();
+        // The const call takes the same pixels, in either colour order.
+        const int32_t format = bpp > 8 && in.flag() ? (bpp | 0x100) : bpp; // 0x100: R,G,B
+        const int ok = in.flag()
+                           ? pclxl_write_pixels(format, pixels.data(), width, height, stride, x, y,
+                                                dest_width, dest_height)
+                           : pclxl_write_bitmap_data(bpp == 1 ? 1 : 0, pixels.data(), width, height,
+                                                     stride, bpp, x, y, dest_width, dest_height);
         FUZZ_CHECK(ok == 1, "a valid image was refused");
     }
 
@@ -299,11 +305,35 @@ struct Run {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     Input in(data, size);
     Stream out;
-    pclxl_init(&out, Stream::on_write);
+    // The stream goes through the process-wide sink or a writer of the
+    // thread's own; the bytes must not differ.
+    pclxl_writer *writer = in.flag() ? pclxl_writer_new(&out, Stream::on_write) : nullptr;
+    pclxl_init(writer ? nullptr : &out, writer ? nullptr : Stream::on_write);
+    pclxl_writer_use(writer);
     {
         pclxl_fuzz::StderrCapture err;
         Run run{in, out, err, {}, {"", -1}};
         if (in.flag()) {
+            // Job settings with any host text for the names.
+            static const uint16_t kResolutions[] = {0, 300, 600, 1200};
+            const std::string paper = pick(in, kPapers), type = pick(in, kMediaTypes),
+                              tray = pick(in, kTrays), color = pick(in, kColors),
+                              duplex = pick(in, kDuplex), job = in.text(in.flag() ? 300 : 40),
+                              user = in.text(40);
+            pclxl_job_settings s{};
+            s.size = sizeof s;
+            s.paper_name = paper.c_str();
+            s.media_type = type.c_str();
+            s.media_source = tray.c_str();
+            s.color_mode = color.c_str();
+            s.collate = in.flag();
+            s.duplex_mode = duplex.c_str();
+            s.copies = in.u32();
+            s.job_name = in.flag() ? job.c_str() : nullptr;
+            s.user_name = in.flag() ? user.c_str() : nullptr;
+            s.resolution = kResolutions[in.u8() % 4];
+            FUZZ_CHECK(pclxl_start_job_with(&s) == 1, "valid job settings were refused");
+        } else if (in.flag()) {
             const std::string paper = pick(in, kPapers), type = pick(in, kMediaTypes),
                               tray = pick(in, kTrays), color = pick(in, kColors),
                               duplex = pick(in, kDuplex);
@@ -322,6 +352,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         pclxl_end_session();
         pclxl_end_job();
     }
+    pclxl_writer_use(nullptr);
+    pclxl_writer_free(writer);
     pclxl_init(nullptr, nullptr);
 
     pclxl_reader::Source source(out.bytes.data(), out.bytes.size());

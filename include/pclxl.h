@@ -107,7 +107,8 @@ PCLXL_API extern const void *g_data_out_ctx;
 
 /* Installs `callback` with its `context`; replaces any earlier one (there
  * is one sink per process). Note the order: context first. A NULL callback
- * stops all output. Writes nothing. @return 1, always. */
+ * stops all output. Writes nothing. Threads with a writer in use (see
+ * pclxl_writer_use()) keep writing to it. @return 1, always. */
 PCLXL_API int pclxl_init(const void *context, pclxl_write_fn callback);
 
 /* Do nothing: the library buffers nothing, and the callback stays
@@ -126,24 +127,6 @@ PCLXL_API void pclxl_flush_prn_file(void);
  * low 16 bits. A length of 0 still writes header and suffix (the sink
  * reports the empty middle piece on stderr). */
 PCLXL_API void pclxl_add_comment(const void *bytes, uint32_t length);
-
-/* ======================================================================
- * Byte-order helpers (no state; no alignment needed; nothing is checked)
- * ====================================================================== */
-
-/* Little-endian reads. pbGetInt32 reads a signed value; the single
- * pattern 00 00 00 80 reads as 0, every other value as itself. */
-PCLXL_API int32_t pbGetInt32(const void *p);
-PCLXL_API uint16_t pbGetUInt16(const void *p);
-PCLXL_API uint32_t pbGetUInt32(const void *p);
-/* Little-endian stores of the low 16 bits / all 32 bits of `value`. */
-PCLXL_API void pbSetUInt16(void *p, unsigned int value);
-PCLXL_API void pbSetUInt32(void *p, uint32_t value);
-/* Big-endian (most significant byte first) reads and stores. */
-PCLXL_API uint16_t pbBigGetUInt16(const void *p);
-PCLXL_API uint32_t pbBigGetUInt32(const void *p);
-PCLXL_API void pbBigSetUInt16(void *p, unsigned int value);
-PCLXL_API void pbBigSetUInt32(void *p, uint32_t value);
 
 /* ======================================================================
  * Paper sizes
@@ -243,7 +226,10 @@ PCLXL_API void pclxl_close_datasource(void);
  * Pieces: Orientation, [DuplexPageMode], MediaSource, [MediaSize code],
  * one page setup block (MediaType, size, BeginPage, PushGS,
  * SetPageDefaultCTM), then 16 pieces of default graphics state. The setup
- * block grows to fit long texts; nothing is cut. Texts must be valid. */
+ * block grows to fit long texts; nothing is cut. Texts must be valid.
+ * A media type or size name over 65535 bytes, or no memory for a setup
+ * block over 1 KB, gives one "pclxl_begin_page(): Fatal Error: " line after
+ * the "=>" trace, and nothing is written. */
 PCLXL_API void pclxl_begin_page(int32_t unused1, int32_t unused2, const char *duplex_mode,
                                 const char *media_size_pclxl_str, int32_t media_size_pclxl_code,
                                 const char *media_type_pclxl_str, int32_t media_source_pclxl_id,
@@ -450,64 +436,6 @@ PCLXL_API int pclxl_paint_text_for_bitmap(const uint16_t *codes, uint16_t count,
 PCLXL_API void pclxl_remove_font_for_bitmap(const char *name, uint16_t font_number);
 
 /* ======================================================================
- * Cache-directory helpers (POSIX style: errno on failure)
- * ====================================================================== */
-
-/* mkdir -p: creates every directory of `path` (at most 4095 bytes) with
- * `mode` (subject to the umask), parents first. An entry of any kind that
- * already exists under a name is accepted. Prints nothing.
- * @return 0 when the path exists afterwards; -1 with errno: ENAMETOOLONG
- * for a longer path (nothing created), else mkdir's errno (ENOENT for the
- * empty path); directories made before a failure stay. */
-PCLXL_API int pb_mkdir_p(const char *path, mode_t mode);
-/* Creates the directories leading to the file `path` (every prefix ending
- * at a '/' after the first byte), not the file. A name without a '/'
- * creates nothing. @return 0, or -1 with errno as for pb_mkdir_p(). */
-PCLXL_API int pb_mkdir_for_file_p(const char *path, mode_t mode);
-/* Makes sure `cache_dir_path` exists (created 0755, with its parents) and
- * is readable and writable. @return 0 on success. On failure, a non-zero
- * value after one of these lines on stderr:
- *   "Fatal Error: mkdir_p(<path>) == -1, error=<strerror>"
- *   "Fatal Error: mkdir_p(<path>) worked, but not exactly! error=<strerror>"
- *     followed by a line holding the error text alone
- *   "Fatal Error: access(cache_dir_path, (R_OK | W_OK)) == -1)\uFF0C errno=<strerror>"
- *     (a full-width comma, U+FF0C in UTF-8, then a space). */
-PCLXL_API int pb_init_cache_dir(const char *cache_dir_path);
-/* Removes a file or a whole directory tree, deepest entries first, and
- * nothing outside it: symbolic links, inside the tree or the named path
- * itself (a trailing '/' included), are removed as links and never
- * followed. Depth and path length are unlimited; few descriptors are held.
- * Problems are reported with perror() lines and the rest goes on:
- * "open directory error: ..." for a directory that cannot be opened (it is
- * skipped, so its parents stay), "unknow file type!: ..." for an entry that
- * is neither file, link nor directory (left in place), "get directory stat
- * error: ..." for a status that cannot be read.
- * @return 0 when the path did not exist or was removed as far as possible;
- * -1 when its own status cannot be read. */
-PCLXL_API int pb_remove_dir(const char *path);
-
-/* ======================================================================
- * Library information
- * ====================================================================== */
-
-/* The library's seven identifying lines, "LABEL: value", in this order:
- *   LIBRARY_INFO_NAME: pclxl
- *   LIBRARY_INFO_VERSION: PCLXL_VERSION_STRING
- *   LIBRARY_INFO_BUILD_DATE: 2026-01-31T12:00:00Z (UTC; SOURCE_DATE_EPOCH
- *                            when the build had it set, else when it was
- *                            configured)
- *   LIBRARY_INFO_BUILD_TYPE: the build configuration, e.g. Release
- *   LIBRARY_INFO_GIT_BRANCH, LIBRARY_INFO_GIT_COMMIT (40 hex digits),
- *   LIBRARY_INFO_GIT_COMMIT_DATE (ISO 8601): of the source checkout; empty
- *                            values (the line ends in ": ") when the
- *                            sources were not a git checkout, and the
- *                            branch also on a detached checkout.
- * Stores the number of lines (7) in *count when count is not NULL.
- * @return a static array of static strings, valid until the library is
- * unloaded. Thread-safe; builds the list on first use. */
-PCLXL_API const char *const *pclxl_library_info(size_t *count);
-
-/* ======================================================================
  * Writers and messages (1.1)
  * ====================================================================== */
 
@@ -676,6 +604,83 @@ PCLXL_API int pclxl_write_pixels(int32_t format, const unsigned char *data, int3
  * count, the row itself and one command byte per 8 bytes. Size a block
  * buffer as the sum over its rows. */
 #define PCLXL_DELTA_ROW_MAX_BYTES(n) (2u + (n) + ((n) + 7u) / 8u)
+
+/* ======================================================================
+ * Compatibility helpers
+ *
+ * Kept for hosts of the 1.0 interface; no encoder needs them. New hosts
+ * have better tools in their own language and system.
+ * ====================================================================== */
+
+/* ---- Byte order (no state; no alignment needed; nothing is checked) ---- */
+
+/* Little-endian reads. pbGetInt32 reads a signed value; the single
+ * pattern 00 00 00 80 reads as 0, every other value as itself. */
+PCLXL_API int32_t pbGetInt32(const void *p);
+PCLXL_API uint16_t pbGetUInt16(const void *p);
+PCLXL_API uint32_t pbGetUInt32(const void *p);
+/* Little-endian stores of the low 16 bits / all 32 bits of `value`. */
+PCLXL_API void pbSetUInt16(void *p, unsigned int value);
+PCLXL_API void pbSetUInt32(void *p, uint32_t value);
+/* Big-endian (most significant byte first) reads and stores. */
+PCLXL_API uint16_t pbBigGetUInt16(const void *p);
+PCLXL_API uint32_t pbBigGetUInt32(const void *p);
+PCLXL_API void pbBigSetUInt16(void *p, unsigned int value);
+PCLXL_API void pbBigSetUInt32(void *p, uint32_t value);
+
+/* ---- Cache directories (POSIX style: errno on failure) ---- */
+
+/* mkdir -p: creates every directory of `path` (at most 4095 bytes) with
+ * `mode` (subject to the umask), parents first. An entry of any kind that
+ * already exists under a name is accepted. Prints nothing.
+ * @return 0 when the path exists afterwards; -1 with errno: ENAMETOOLONG
+ * for a longer path (nothing created), else mkdir's errno (ENOENT for the
+ * empty path); directories made before a failure stay. */
+PCLXL_API int pb_mkdir_p(const char *path, mode_t mode);
+/* Creates the directories leading to the file `path` (every prefix ending
+ * at a '/' after the first byte), not the file. A name without a '/'
+ * creates nothing. @return 0, or -1 with errno as for pb_mkdir_p(). */
+PCLXL_API int pb_mkdir_for_file_p(const char *path, mode_t mode);
+/* Makes sure `cache_dir_path` exists (created 0755, with its parents) and
+ * is readable and writable. @return 0 on success. On failure, a non-zero
+ * value after one of these lines on stderr:
+ *   "Fatal Error: mkdir_p(<path>) == -1, error=<strerror>"
+ *   "Fatal Error: mkdir_p(<path>) worked, but not exactly! error=<strerror>"
+ *     followed by a line holding the error text alone
+ *   "Fatal Error: access(cache_dir_path, (R_OK | W_OK)) == -1)\uFF0C errno=<strerror>"
+ *     (a full-width comma, U+FF0C in UTF-8, then a space). */
+PCLXL_API int pb_init_cache_dir(const char *cache_dir_path);
+/* Removes a file or a whole directory tree, deepest entries first, and
+ * nothing outside it: symbolic links, inside the tree or the named path
+ * itself (a trailing '/' included), are removed as links and never
+ * followed. Depth and path length are unlimited; few descriptors are held.
+ * Problems are reported with perror() lines and the rest goes on:
+ * "open directory error: ..." for a directory that cannot be opened (it is
+ * skipped, so its parents stay), "unknow file type!: ..." for an entry that
+ * is neither file, link nor directory (left in place), "get directory stat
+ * error: ..." for a status that cannot be read.
+ * @return 0 when the path did not exist or was removed as far as possible;
+ * -1 when its own status cannot be read. */
+PCLXL_API int pb_remove_dir(const char *path);
+
+/* ---- Library information ---- */
+
+/* The library's seven identifying lines, "LABEL: value", in this order:
+ *   LIBRARY_INFO_NAME: pclxl
+ *   LIBRARY_INFO_VERSION: PCLXL_VERSION_STRING
+ *   LIBRARY_INFO_BUILD_DATE: 2026-01-31T12:00:00Z (UTC; SOURCE_DATE_EPOCH
+ *                            when the build had it set, else when it was
+ *                            configured)
+ *   LIBRARY_INFO_BUILD_TYPE: the build configuration, e.g. Release
+ *   LIBRARY_INFO_GIT_BRANCH, LIBRARY_INFO_GIT_COMMIT (40 hex digits),
+ *   LIBRARY_INFO_GIT_COMMIT_DATE (ISO 8601): of the source checkout; empty
+ *                            values (the line ends in ": ") when the
+ *                            sources were not a git checkout, and the
+ *                            branch also on a detached checkout.
+ * Stores the number of lines (7) in *count when count is not NULL.
+ * @return a static array of static strings, valid until the library is
+ * unloaded. Thread-safe; builds the list on first use. */
+PCLXL_API const char *const *pclxl_library_info(size_t *count);
 
 #ifdef __cplusplus
 }

@@ -5,6 +5,7 @@
 #ifndef PCLXL_PDF_JOB_H
 #define PCLXL_PDF_JOB_H
 
+#include <csignal>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -35,6 +36,9 @@ struct JobOptions {
     void (*message)(const char *line, void *user) = nullptr;
     void *message_user = nullptr;
     bool verbose = false; // also report per-page statistics
+    // When it becomes non-zero (a signal handler sets it), the current page
+    // is finished and the job ended there.
+    const volatile sig_atomic_t *cancel = nullptr;
 };
 
 struct JobStats {

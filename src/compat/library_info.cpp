@@ -7,12 +7,6 @@
 #include "pclxl.hpp"
 #include "pclxl_build_info.h"
 
-#ifdef PCLXL_LIBRARY_INFO_COUNT_BUILDS
-#include <atomic>
-// Test builds count how often the list is built.
-std::atomic<int> pclxl_library_info_builds{0};
-#endif
-
 namespace rur::pclxl {
 namespace {
 
@@ -32,9 +26,6 @@ constexpr std::size_t kCount = sizeof kLines / sizeof kLines[0];
 class LineList {
   public:
     LineList() : lines_(new const char *[kCount]) {
-#ifdef PCLXL_LIBRARY_INFO_COUNT_BUILDS
-        ++pclxl_library_info_builds;
-#endif
         for (std::size_t i = 0; i < kCount; ++i)
             lines_[i] = kLines[i];
     }

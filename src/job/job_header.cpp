@@ -34,9 +34,9 @@ template <class... Args> void append(char *buf, size_t bound, const char *fmt, A
 // keeping only letters, digits, '_' and '-', so that no byte of the host's
 // text (CR, LF, quotes, controls, blanks) can end the line or the value and
 // inject PJL. Nothing usable left: the default.
-const char *pjl_word(const pclxl::NameTable &table, const char *name, const char *fallback_key,
-                     char (&scratch)[kMaxPassedName + 1]) {
-    if (const char *value = pclxl::lookup(table, name))
+const char *pjl_word(const char *(*lookup)(const char *), const char *name,
+                     const char *fallback_key, char (&scratch)[kMaxPassedName + 1]) {
+    if (const char *value = lookup(name))
         return value;
     size_t n = 0;
     for (const unsigned char *p = reinterpret_cast<const unsigned char *>(name);
@@ -47,7 +47,7 @@ const char *pjl_word(const pclxl::NameTable &table, const char *name, const char
             scratch[n++] = static_cast<char>(*p);
     }
     scratch[n] = '\0';
-    return n ? scratch : pclxl::lookup(table, fallback_key);
+    return n ? scratch : lookup(fallback_key);
 }
 
 const char *render_mode(const char *color_mode) {
@@ -112,12 +112,12 @@ void start_job_new(Out out, const char *function, const JobOptions &o) {
 
     char scratch[kMaxPassedName + 1];
     append(buf, kLineBound, "@PJL SET PAPER=%s\r\n",
-           pjl_word(pclxl::pjl_paper_map, o.paper_name, "A4", scratch));
+           pjl_word(pclxl::pjl_paper, o.paper_name, "A4", scratch));
     append(buf, kLineBound, "@PJL SET MEDIATYPE=%s\r\n",
-           pjl_word(pclxl::pjl_media_type_map, *o.media_type ? o.media_type : "plain_1", "plain_1",
+           pjl_word(pclxl::pjl_media_type, *o.media_type ? o.media_type : "plain_1", "plain_1",
                     scratch));
     append(buf, kLineBound, "@PJL SET MEDIASOURCE=%s\r\n",
-           pjl_word(pclxl::pjl_media_source_map, *o.media_source ? o.media_source : "auto", "auto",
+           pjl_word(pclxl::pjl_media_source, *o.media_source ? o.media_source : "auto", "auto",
                     scratch));
     append(buf, kLineBound, "@PJL SET PAPERMISMATCH=%s\r\n", "ENABLE");
     append(buf, kLineBound, "@PJL SET IORIENTATION=%s\r\n", "IPORTRAIT");

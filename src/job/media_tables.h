@@ -1,31 +1,18 @@
-// Constant name tables from the host's paper, media-type and tray names to
-// the PJL and PCL XL words, and the printable paper sizes at 600 dpi.
+// Lookups in the media catalog for the job header and the page, and the
+// printable paper sizes at 600 dpi.
 #ifndef PCLXL_JOB_MEDIA_TABLES_H
 #define PCLXL_JOB_MEDIA_TABLES_H
 
-#include <cstddef>
 #include <cstdint>
 
 namespace pclxl {
 
-struct NameEntry {
-    const char *key;
-    const char *value;
-};
-
-// A table of rows sorted by key in byte order (as strcmp orders them).
-struct NameTable {
-    const NameEntry *rows;
-    size_t count;
-};
-
-extern const NameTable pjl_paper_map;
-extern const NameTable pjl_media_type_map;
-extern const NameTable pclxl_media_type_map;
-extern const NameTable pjl_media_source_map;
-
-// The value for `key` (exact, case-sensitive match), or nullptr.
-const char *lookup(const NameTable &table, const char *key);
+// The PJL word for a host name (exact, case-sensitive match), or nullptr.
+const char *pjl_paper(const char *name);
+const char *pjl_media_type(const char *name);
+const char *pjl_media_source(const char *name);
+// The PCL XL MediaType text for a media type name, or nullptr.
+const char *pclxl_media_type(const char *name);
 
 struct paper_size {
     int32_t width;

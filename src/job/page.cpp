@@ -99,8 +99,7 @@ void begin_page(Out out, const PageSetup &page) {
     say(out, "=> test %s\n", "pclxl_begin_page");
 
     const bool default_type = media_type_pclxl_str == nullptr || *media_type_pclxl_str == '\0';
-    const char *media_type =
-        default_type ? lookup(pclxl_media_type_map, "plain") : media_type_pclxl_str;
+    const char *media_type = default_type ? pclxl_media_type("plain") : media_type_pclxl_str;
     const bool custom = is_custom_size(media_size_pclxl_str);
     const bool named = !custom && media_size_pclxl_code < 0;
     const size_t type_len = std::strlen(media_type);

@@ -1,7 +1,8 @@
 // Image output: the cursor move, BeginImage, the rows in delta-row
 // compressed ReadImage blocks, EndImage.
 //
-// pclxl_write_bitmap_data compresses the host's rows straight into one block
+// Both image calls compress the host's rows (R,G,B rows as they lie, others
+// through a one-row conversion, or in place for the 1.0 call) into one block
 // buffer and sends the block (a 20-byte header and the data, two pieces)
 // once it holds more than 65535 - 2 * S bytes, so a block never exceeds
 // 64 KB plus one row. The seed row carries over from block to block within
@@ -93,15 +94,6 @@ struct Buffers {
     }
 };
 
-// dst gets R,G,B from each 4-byte R,G,B,x pixel of src.
-void rgbx_to_rgb(unsigned char *dst, const unsigned char *src, size_t pixels) {
-    for (size_t i = 0; i < pixels; ++i, dst += 3, src += 4) {
-        dst[0] = src[0];
-        dst[1] = src[1];
-        dst[2] = src[2];
-    }
-}
-
 // The row as R,G,B (or gray, or bits), ready for the encoder.
 const unsigned char *prepare_row(Rows rows, const unsigned char *row, unsigned char *scratch,
                                  size_t row_size) {
@@ -114,7 +106,7 @@ const unsigned char *prepare_row(Rows rows, const unsigned char *row, unsigned c
         raster::swap_rb24(scratch, pixels);
         return scratch;
     case Rows::BGRXToRGB: raster::bgrx_to_rgb(scratch, row, pixels); return scratch;
-    case Rows::RGBXToRGB: rgbx_to_rgb(scratch, row, pixels); return scratch;
+    case Rows::RGBXToRGB: raster::rgbx_to_rgb(scratch, row, pixels); return scratch;
     }
     return row;
 }

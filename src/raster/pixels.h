@@ -1,8 +1,8 @@
-// Pixel conversions of the image operation. The stream carries R,G,B; hosts
-// hand over B,G,R (24 bits, exchanged in place) or B,G,R,x (32 bits,
-// repacked into a row of R,G,B). x86-64 builds use SSE2, which every x86-64
-// processor has; the scalar forms serve other machines, the ends of rows and
-// the tests as reference.
+// Pixel conversions of the image operations. The stream carries R,G,B; hosts
+// hand over B,G,R (24 bits, exchanged in place or in a copy of the row) or
+// B,G,R,x and R,G,B,x (32 bits, repacked into a row of R,G,B). x86-64 builds use SSE2, which every
+// x86-64 processor has; the scalar forms serve other machines, the ends of rows and the tests as
+// reference.
 #ifndef PCLXL_RASTER_PIXELS_H
 #define PCLXL_RASTER_PIXELS_H
 
@@ -32,6 +32,15 @@ inline void bgrx_to_rgb_scalar(unsigned char *dst, const unsigned char *src, siz
         dst[0] = src[2];
         dst[1] = src[1];
         dst[2] = src[0];
+    }
+}
+
+// dst gets R,G,B from each 4-byte R,G,B,x pixel of src.
+inline void rgbx_to_rgb_scalar(unsigned char *dst, const unsigned char *src, size_t pixels) {
+    for (size_t i = 0; i < pixels; ++i, dst += 3, src += 4) {
+        dst[0] = src[0];
+        dst[1] = src[1];
+        dst[2] = src[2];
     }
 }
 
@@ -104,12 +113,26 @@ inline void swap_rb24_sse2(unsigned char *p, size_t pixels) {
     swap_rb24_scalar(p, pixels % 16);
 }
 
+namespace detail {
+
+// Four 32-bit lanes of R | G << 8 | B << 16 (top byte clear) become 12
+// packed bytes in the low part of the result.
+inline __m128i pack_rgb_lanes(__m128i rgb) {
+    const __m128i lo3 = _mm_set1_epi64x(0x0000000000FFFFFFll);
+    const __m128i hi3 = _mm_set1_epi64x(0x0000FFFFFF000000ll);
+    // Two pixels per 64-bit half: close the gap of the dropped byte ...
+    const __m128i halves =
+        _mm_or_si128(_mm_and_si128(rgb, lo3), _mm_and_si128(_mm_srli_epi64(rgb, 8), hi3));
+    // ... then move the upper half's 6 bytes right behind the lower's.
+    return _mm_or_si128(_mm_move_epi64(halves), _mm_slli_si128(_mm_srli_si128(halves, 8), 6));
+}
+
+} // namespace detail
+
 inline void bgrx_to_rgb_sse2(unsigned char *dst, const unsigned char *src, size_t pixels) {
     const __m128i green = _mm_set1_epi32(0x0000FF00);
     const __m128i low = _mm_set1_epi32(0x000000FF);
     const __m128i third = _mm_set1_epi32(0x00FF0000);
-    const __m128i lo3 = _mm_set1_epi64x(0x0000000000FFFFFFll);
-    const __m128i hi3 = _mm_set1_epi64x(0x0000FFFFFF000000ll);
     // Four pixels per step; each step stores 16 bytes of which 12 count, so
     // it runs only while 16 bytes of room are left in dst.
     for (; pixels >= 6; pixels -= 4, src += 16, dst += 12) {
@@ -118,15 +141,19 @@ inline void bgrx_to_rgb_sse2(unsigned char *dst, const unsigned char *src, size_
         const __m128i rgb = _mm_or_si128(_mm_and_si128(v, green),
                                          _mm_or_si128(_mm_and_si128(_mm_srli_epi32(v, 16), low),
                                                       _mm_and_si128(_mm_slli_epi32(v, 16), third)));
-        // Two pixels per 64-bit half: close the gap of the dropped byte ...
-        const __m128i halves =
-            _mm_or_si128(_mm_and_si128(rgb, lo3), _mm_and_si128(_mm_srli_epi64(rgb, 8), hi3));
-        // ... then move the upper half's 6 bytes right behind the lower's.
-        const __m128i packed =
-            _mm_or_si128(_mm_move_epi64(halves), _mm_slli_si128(_mm_srli_si128(halves, 8), 6));
-        _mm_storeu_si128(reinterpret_cast<__m128i *>(dst), packed);
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(dst), detail::pack_rgb_lanes(rgb));
     }
     bgrx_to_rgb_scalar(dst, src, pixels);
+}
+
+inline void rgbx_to_rgb_sse2(unsigned char *dst, const unsigned char *src, size_t pixels) {
+    const __m128i rgb_bytes = _mm_set1_epi32(0x00FFFFFF);
+    for (; pixels >= 6; pixels -= 4, src += 16, dst += 12) { // as above
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(src));
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(dst),
+                         detail::pack_rgb_lanes(_mm_and_si128(v, rgb_bytes)));
+    }
+    rgbx_to_rgb_scalar(dst, src, pixels);
 }
 
 // With SSSE3 (nearly every x86-64 processor in use, checked at run time) a
@@ -189,12 +216,18 @@ inline void swap_rb24(unsigned char *p, size_t pixels) {
 inline void bgrx_to_rgb(unsigned char *dst, const unsigned char *src, size_t pixels) {
     bgrx_to_rgb_sse2(dst, src, pixels);
 }
+inline void rgbx_to_rgb(unsigned char *dst, const unsigned char *src, size_t pixels) {
+    rgbx_to_rgb_sse2(dst, src, pixels);
+}
 
 #else
 
 inline void swap_rb24(unsigned char *p, size_t pixels) { swap_rb24_scalar(p, pixels); }
 inline void bgrx_to_rgb(unsigned char *dst, const unsigned char *src, size_t pixels) {
     bgrx_to_rgb_scalar(dst, src, pixels);
+}
+inline void rgbx_to_rgb(unsigned char *dst, const unsigned char *src, size_t pixels) {
+    rgbx_to_rgb_scalar(dst, src, pixels);
 }
 
 #endif

@@ -37,6 +37,8 @@ for f in "$(cups-config --serverbin)"/filter/*; do
   ln -s "$f" "$serverbin/filter/"
 done
 install -m 755 "$filter" "$serverbin/filter/rastertopclxl"
+pdffilter=$build/filter/pdftopclxl
+[ -x "$pdffilter" ] && install -m 755 "$pdffilter" "$serverbin/filter/pdftopclxl"
 printf 'ServerBin %s\n' "$serverbin" > "$work/cups-files.conf"
 
 # A three-page document: text, gray and colour areas on each page.
@@ -118,6 +120,34 @@ run_chain letter-copies 2 eLetterPaper -o PageSize=Letter -o ColorModel=Gray -o 
   "@PJL SET QTY=1" "@PJL SET MEDIASOURCE=OPTIONAL2" "@PJL SET MEDIATYPE=FILM"
 run_chain a5-collated 3 eA5Paper -o PageSize=A5 -o ColorModel=RGB -o Collate=True -- \
   "@PJL SET PAPER=A5" "@PJL SET COPIES=1" "@PJL SET QTY=3"
+
+# PDF jobs go to pdftopclxl, which sends vectors and text; with
+# pclxlRender=Raster it sends each page as one image instead.
+if [ -x "$pdffilter" ]; then
+  run_chain pdf-raster 1 eA4Paper -o PageSize=A4 -o pclxlRender=Raster -- "@PJL SET PAPER=A4"
+  vector=$(stat -c %s "$work/gray-simplex.pxl") raster=$(stat -c %s "$work/pdf-raster.pxl")
+  [ "$vector" -lt "$raster" ] || fail "the vector job ($vector bytes) is not smaller than the raster one"
+  # A cut PDF (which the PDF library may repair) and one that is not PDF at
+  # all: exit 1 with one ERROR line, or 0; either way the job is whole or
+  # empty.
+  head -c $(($(stat -c %s "$work/doc.pdf") / 3)) "$work/doc.pdf" > "$work/cut.pdf"
+  head -c 20000 /dev/urandom > "$work/noise.pdf"
+  for name in cut noise; do
+    status=0
+    PPD=$ppd "$pdffilter" 1 user title 1 "" "$work/$name.pdf" > "$work/$name.pxl" \
+      2> "$work/$name.log" || status=$?
+    errors=$(grep -c '^ERROR: ' "$work/$name.log" || true)
+    if [ "$status:$errors" != 1:1 ] && [ "$status:$errors" != 0:0 ]; then
+      fail "$name PDF: exit status $status, $errors ERROR lines"
+    elif [ "$name" = noise ] && [ "$status" != 1 ]; then
+      fail "noise PDF: accepted"
+    elif [ -s "$work/$name.pxl" ] && ! "$tool" dump --summary "$work/$name.pxl" > /dev/null 2>&1; then
+      fail "$name PDF: the job written is not whole"
+    else
+      pass "$name PDF: exit $status $(grep '^ERROR: ' "$work/$name.log" || true)"
+    fi
+  done
+fi
 
 # Bad raster straight into the filter: a clean ERROR and exit status 1, and
 # a job that is still whole up to the last complete page.

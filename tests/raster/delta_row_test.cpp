@@ -153,13 +153,19 @@ TEST(PixelConversion, VectorFormsMatchScalar) {
         pclxl::raster::swap_rb24_sse2(sse2.data(), pixels);
         ASSERT_EQ(sse2, plain) << pixels << " pixels";
 #endif
-        // Exact-size destination: the vector form must not store past it.
-        Bytes dst_fast(3 * pixels + 1, 0x5A), dst_plain(3 * pixels);
-        pclxl::raster::bgrx_to_rgb(dst_fast.data(), bgrx.data(), pixels);
-        pclxl::raster::bgrx_to_rgb_scalar(dst_plain.data(), bgrx.data(), pixels);
-        ASSERT_EQ(dst_fast.back(), 0x5A) << pixels << " pixels";
-        dst_fast.pop_back();
-        ASSERT_EQ(dst_fast, dst_plain) << pixels << " pixels";
+        // Exact-size destination: the vector forms must not store past it.
+        using Convert = void (*)(unsigned char *, const unsigned char *, size_t);
+        const std::pair<Convert, Convert> forms[] = {
+            {pclxl::raster::bgrx_to_rgb, pclxl::raster::bgrx_to_rgb_scalar},
+            {pclxl::raster::rgbx_to_rgb, pclxl::raster::rgbx_to_rgb_scalar}};
+        for (const auto &[fast_form, plain_form] : forms) {
+            Bytes dst_fast(3 * pixels + 1, 0x5A), dst_plain(3 * pixels);
+            fast_form(dst_fast.data(), bgrx.data(), pixels);
+            plain_form(dst_plain.data(), bgrx.data(), pixels);
+            ASSERT_EQ(dst_fast.back(), 0x5A) << pixels << " pixels";
+            dst_fast.pop_back();
+            ASSERT_EQ(dst_fast, dst_plain) << pixels << " pixels";
+        }
     }
 }
 

@@ -8,6 +8,7 @@
 
 #include "arguments.h"
 #include "commands.h"
+#include "convert_pdf.h"
 #include "image_io.h"
 #include "job_options.h"
 #include "pclxl.h"
@@ -24,8 +25,8 @@ void usage(FILE *out) {
                  "Prints each PNG or PNM image on a page of its own, centred on the printable\n"
                  "area: scaled to fit (--fit, the default) or at N pixels per inch (--ppi N).\n"
                  "IMAGE - reads standard input.\n\n"
-                 "%s",
-                 kJobOptionsHelp);
+                 "%s%s",
+                 kJobOptionsHelp, kPdfOptionsHelp);
 }
 
 // The largest printed size, in page units: coordinates are 16-bit.
@@ -157,10 +158,16 @@ bool print_input(JobWriter &job, const std::string &path, const JobOptions &opts
 
 int cmd_convert(int argc, char **argv) {
     JobOptions opts;
+    PdfOptions pdf;
     long ppi = 0;
     std::vector<std::string> inputs;
     for (int i = 1; i < argc;) {
         const char *arg = argv[i];
+        switch (take_pdf_option(kCommand, argc, argv, i, pdf)) {
+        case OptionResult::Taken: continue;
+        case OptionResult::Error: return 2;
+        case OptionResult::NotMine: break;
+        }
         switch (take_job_option(kCommand, argc, argv, i, opts)) {
         case OptionResult::Taken: continue;
         case OptionResult::Error: return 2;
@@ -186,6 +193,8 @@ int cmd_convert(int argc, char **argv) {
     }
     if (!check_inputs_and_output(kCommand, inputs, "no input image", opts, usage))
         return 2;
+    if (is_pdf_input(inputs))
+        return convert_pdf(inputs, opts, pdf);
 
     opts.default_title(inputs.front());
     JobWriter job(kCommand, opts);

@@ -244,6 +244,8 @@ void JobWriter::on_write(const void *buffer, unsigned int length, const void *co
     } catch (const std::bad_alloc &) {
         self->error_ = ENOMEM;
     }
+    if (self->whole_job_ && self->pending_.size() >= (1u << 16))
+        self->flush();
 }
 
 JobWriter::~JobWriter() {
@@ -302,7 +304,13 @@ bool JobWriter::open_output() {
     return fd_ >= 0;
 }
 
-bool JobWriter::begin() {
+bool JobWriter::begin_whole_job() {
+    whole_job_ = true;
+    return start_output();
+}
+
+// Opens the output and makes it the library's sink.
+bool JobWriter::start_output() {
     if (!open_output()) {
         std::fprintf(stderr, "pclxl %s: cannot write '%s': %s\n", command_, opts_.output.c_str(),
                      std::strerror(errno));
@@ -314,9 +322,25 @@ bool JobWriter::begin() {
     open_ = true;
     // A reader that goes away is reported as a failed write.
     signal(SIGPIPE, SIG_IGN);
-    progress_ = isatty(STDERR_FILENO);
     pclxl_init(this, on_write);
     pclxl_set_message_handler(on_message, this);
+    return true;
+}
+
+bool JobWriter::finish_whole_job(bool complete) {
+    flush();
+    if (!complete && target_ != Target::Stream) {
+        abort();
+        return false;
+    }
+    end_library();
+    return close_output();
+}
+
+bool JobWriter::begin() {
+    if (!start_output())
+        return false;
+    progress_ = isatty(STDERR_FILENO);
     pclxl_job_settings settings{};
     settings.size = sizeof settings;
     settings.paper_name = opts_.paper->name;
@@ -400,6 +424,11 @@ bool JobWriter::finish() {
     pclxl_end_job();
     flush();
     end_library();
+    return close_output();
+}
+
+// Puts a file into place or closes the stream; reports a failed write.
+bool JobWriter::close_output() {
     bool ok = error_ == 0;
     if (!ok)
         errno = error_;

@@ -103,14 +103,24 @@ class JobWriter {
     void abort();
     int pages() const { return pages_; }
 
+    // For a producer of whole jobs (the PDF converter), which writes the
+    // header, the pages and the trailer itself and hands over its bytes
+    // only at page ends: opens the output and installs the sink without
+    // writing anything. finish_whole_job() sends what was written and puts
+    // a file into place; with `complete` false a file is left as it was.
+    bool begin_whole_job();
+    bool finish_whole_job(bool complete);
+
     static void on_write(const void *buffer, unsigned int length, const void *context);
     static void on_message(const char *line, void *writer);
 
   private:
     enum class Target { Stream, Replace, Copy };
     bool open_output();
+    bool start_output();
     void flush();
     bool put_in_place();
+    bool close_output();
     void end_library();
 
     const char *command_;
@@ -125,6 +135,7 @@ class JobWriter {
     int pages_ = 0;
     bool progress_ = false;
     bool open_ = false;
+    bool whole_job_ = false; // pieces go straight out (begin_whole_job)
 };
 
 } // namespace pclxl_tool

@@ -1,0 +1,375 @@
+#include "driver.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <fcntl.h>
+#include <exception>
+#include <unistd.h>
+
+#include "pwg_media.h"
+
+namespace pclxl_app {
+
+pappl_pr_driver_t kDrivers[] = {
+    {"pclxl_color", "Generic PCL XL colour laser",
+     "MFG:Generic;MDL:PCL XL Color Laser;CMD:PJL,PCLXL;", nullptr},
+    {"pclxl_mono", "Generic PCL XL monochrome laser", "MFG:Generic;MDL:PCL XL Laser;CMD:PJL,PCLXL;",
+     nullptr},
+};
+const int kDriverCount = sizeof kDrivers / sizeof kDrivers[0];
+
+namespace {
+
+// What a laser printer cannot print around the sheet: 4.23 mm (1/6 inch)
+// on every side, in hundredths of a millimetre.
+constexpr int kMargin = 423;
+
+// Jobs that PAPPL itself repeats once per copy.
+bool host_makes_copies(pappl_job_t *job) {
+    const char *format = papplJobGetFormat(job);
+    return format && (!std::strcmp(format, "image/jpeg") || !std::strcmp(format, "image/png"));
+}
+
+int64_t thread_cpu_ns() {
+    timespec t;
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return int64_t{t.tv_sec} * 1000000000 + t.tv_nsec;
+}
+
+// The state of one job between the callbacks.
+struct JobData {
+    explicit JobData(pappl_job_t *job, pappl_device_t *device)
+        : writer(device_sink, device, job_message, job), cpu_at_start(thread_cpu_ns()) {}
+    PageWriter writer;
+    JobSetup setup;
+    // CPU time of the job's thread: all of it, and the part spent in the
+    // driver's callbacks (the rest is PAPPL reading and preparing rows).
+    int64_t cpu_at_start;
+    int64_t driver_cpu = 0;
+};
+
+// Adds the CPU time of one callback to the driver's share.
+class DriverTime {
+  public:
+    explicit DriverTime(JobData *data) : data_(data), start_(thread_cpu_ns()) {}
+    ~DriverTime() {
+        if (data_)
+            data_->driver_cpu += thread_cpu_ns() - start_;
+    }
+
+  private:
+    JobData *data_;
+    int64_t start_;
+};
+
+JobData *job_data(pappl_job_t *job) { return static_cast<JobData *>(papplJobGetData(job)); }
+
+// A "raw" job: the file goes to the printer unchanged.
+bool print_file(pappl_job_t *job, pappl_pr_options_t *, pappl_device_t *device) {
+    const int fd = open(papplJobGetFilename(job), O_RDONLY);
+    if (fd < 0) {
+        papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "Unable to open the print file.");
+        return false;
+    }
+    unsigned char buffer[65536];
+    ssize_t n;
+    bool ok = true;
+    while (ok && (n = read(fd, buffer, sizeof buffer)) > 0)
+        ok = papplDeviceWrite(device, buffer, static_cast<size_t>(n)) >= 0;
+    close(fd);
+    return ok;
+}
+
+// Identify-Printer: the printer shows the message on its panel.
+void identify(pappl_printer_t *printer, pappl_identify_actions_t, const char *message) {
+    pappl_device_t *device = papplPrinterOpenDevice(printer);
+    if (!device)
+        return;
+    char text[64];
+    std::snprintf(text, sizeof text, "%s", message && *message ? message : "Hello");
+    for (char *c = text; *c; c++)
+        if (*c < ' ' || *c > '~' || *c == '"')
+            *c = ' ';
+    char pjl[160];
+    const int n = std::snprintf(pjl, sizeof pjl,
+                                "\x1b%%-12345X@PJL RDYMSG DISPLAY=\"%s\"\r\n\x1b%%-12345X", text);
+    papplDeviceWrite(device, pjl, static_cast<size_t>(n));
+    papplDeviceFlush(device);
+    papplPrinterCloseDevice(printer);
+}
+
+bool status(pappl_printer_t *) { return true; }
+
+} // namespace
+
+bool device_sink(const void *data, size_t length, void *device) {
+    return papplDeviceWrite(static_cast<pappl_device_t *>(device), data, length) >= 0;
+}
+
+void job_message(const char *line, void *job) {
+    papplLogJob(static_cast<pappl_job_t *>(job), PAPPL_LOGLEVEL_DEBUG, "%s", line);
+}
+
+JobSetup job_setup(pappl_job_t *job, const pappl_pr_options_t *o) {
+    JobSetup s;
+    const pclxl_media::Paper *paper = paper_for_size(o->media.size_width, o->media.size_length);
+    s.paper = paper ? paper->name : "CUSTOM";
+    s.media_type = media_type_for(o->media.type)->name;
+    s.tray = tray_for(o->media.source)->name;
+    s.color = o->print_color_mode == PAPPL_COLOR_MODE_COLOR;
+    s.duplex = o->sides == PAPPL_SIDES_TWO_SIDED_LONG_EDGE    ? "duplex_long_edge"
+               : o->sides == PAPPL_SIDES_TWO_SIDED_SHORT_EDGE ? "duplex_short_edge"
+                                                              : "simplex";
+    s.copies = host_makes_copies(job) || o->copies < 1 ? 1 : static_cast<unsigned>(o->copies);
+    // Copies are collated unless the job asks otherwise.
+    const char *handling =
+        ippGetString(papplJobGetAttribute(job, "multiple-document-handling"), 0, nullptr);
+    s.collate = !handling || std::strcmp(handling, "separate-documents-uncollated-copies") != 0;
+    if (const char *name = papplJobGetName(job))
+        s.job_name = name;
+    if (const char *user = papplJobGetUsername(job))
+        s.user = user;
+    return s;
+}
+
+bool page_setup(const pappl_pr_options_t *o, const JobSetup &job, PageSetup *p) {
+    const cups_page_header2_t &h = o->header;
+    if (h.cupsBitsPerColor != 8 || h.cupsColorOrder != CUPS_ORDER_CHUNKED)
+        return false;
+    if (h.cupsBitsPerPixel == 24 &&
+        (h.cupsColorSpace == CUPS_CSPACE_RGB || h.cupsColorSpace == CUPS_CSPACE_SRGB ||
+         h.cupsColorSpace == CUPS_CSPACE_ADOBERGB))
+        p->pixels = Pixels::Rgb;
+    else if (h.cupsBitsPerPixel == 8 &&
+             (h.cupsColorSpace == CUPS_CSPACE_W || h.cupsColorSpace == CUPS_CSPACE_SW))
+        p->pixels = Pixels::Gray;
+    else if (h.cupsBitsPerPixel == 8 && h.cupsColorSpace == CUPS_CSPACE_K)
+        p->pixels = Pixels::Black;
+    else
+        return false;
+    p->width = h.cupsWidth;
+    p->height = h.cupsHeight;
+    p->resolution_x = h.HWResolution[0];
+    p->resolution_y = h.HWResolution[1];
+    p->margin_left = o->media.left_margin;
+    p->margin_top = o->media.top_margin;
+    p->margin_right = o->media.right_margin;
+    p->margin_bottom = o->media.bottom_margin;
+    // The sheet is what the raster covers, whatever the job asked for.
+    const pclxl_media::Paper *paper = nullptr;
+    if (p->resolution_x && p->resolution_y)
+        paper = paper_for_size(static_cast<int>(uint64_t{h.cupsWidth} * 2540 / p->resolution_x),
+                               static_cast<int>(uint64_t{h.cupsHeight} * 2540 / p->resolution_y));
+    p->paper = paper ? paper->name : "CUSTOM";
+    if (paper && paper->media_size_code >= 0 && paper->code_known_everywhere) {
+        p->media_size_code = paper->media_size_code;
+        p->media_size_name = paper->name;
+    }
+    p->pclxl_media_type = media_type_for(o->media.type)->pclxl_name;
+    p->media_source = tray_for(o->media.source)->media_source;
+    p->duplex = job.duplex;
+    return true;
+}
+
+bool start_job(pappl_job_t *job, pappl_pr_options_t *options, pappl_device_t *device) {
+    JobData *data = nullptr;
+    try {
+        data = new JobData(job, device);
+        data->setup = job_setup(job, options);
+        data->writer.start_job(data->setup);
+    } catch (const std::exception &) {
+        delete data;
+        papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "Out of memory.");
+        return false;
+    }
+    papplJobSetData(job, data);
+    papplLogJob(job, PAPPL_LOGLEVEL_INFO,
+                "PCL XL job \"%s\" for %s: paper %s, %s, tray %s, %s, %s, %u copies%s",
+                data->setup.job_name.c_str(), data->setup.user.c_str(), data->setup.paper.c_str(),
+                data->setup.media_type.c_str(), data->setup.tray.c_str(),
+                data->setup.color ? "colour" : "gray", data->setup.duplex.c_str(),
+                data->setup.copies, data->setup.collate ? " collated" : "");
+    return true;
+}
+
+bool start_page(pappl_job_t *job, pappl_pr_options_t *options, pappl_device_t *, unsigned page) {
+    JobData *data = job_data(job);
+    if (!data)
+        return false;
+    DriverTime timer(data);
+    try {
+        PageSetup setup;
+        if (!page_setup(options, data->setup, &setup)) {
+            papplLogJob(job, PAPPL_LOGLEVEL_ERROR,
+                        "Page %u: raster of %u bits per pixel in colour space %u is not supported.",
+                        page, options->header.cupsBitsPerPixel, options->header.cupsColorSpace);
+            return false;
+        }
+        return data->writer.start_page(setup);
+    } catch (const std::exception &) {
+        papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "Out of memory.");
+        return false;
+    }
+}
+
+bool write_line(pappl_job_t *job, pappl_pr_options_t *, pappl_device_t *, unsigned y,
+                const unsigned char *line) {
+    JobData *data = job_data(job);
+    DriverTime timer(data);
+    return data && data->writer.write_row(y, line);
+}
+
+bool end_page(pappl_job_t *job, pappl_pr_options_t *, pappl_device_t *device, unsigned) {
+    JobData *data = job_data(job);
+    if (!data)
+        return false;
+    DriverTime timer(data);
+    const bool ok = data->writer.end_page(papplJobIsCanceled(job));
+    papplDeviceFlush(device);
+    return ok;
+}
+
+bool end_job(pappl_job_t *job, pappl_pr_options_t *, pappl_device_t *device) {
+    JobData *data = job_data(job);
+    if (!data)
+        return false;
+    bool ok;
+    {
+        DriverTime timer(data);
+        ok = data->writer.end_job();
+        papplDeviceFlush(device);
+    }
+    const int64_t total = thread_cpu_ns() - data->cpu_at_start;
+    papplLogJob(job, PAPPL_LOGLEVEL_INFO,
+                "PCL XL job: %u pages, %llu bytes%s; CPU: driver %.1f ms, PAPPL %.1f ms.",
+                data->writer.pages(), static_cast<unsigned long long>(data->writer.bytes()),
+                papplJobIsCanceled(job) ? ", cancelled" : "", data->driver_cpu / 1e6,
+                (total - data->driver_cpu) / 1e6);
+    papplJobSetData(job, nullptr);
+    delete data;
+    return ok;
+}
+
+bool driver_callback(pappl_system_t *, const char *driver_name, const char *, const char *,
+                     pappl_pr_driver_data_t *d, ipp_t **attributes, void *) {
+    const bool color = !std::strcmp(driver_name, "pclxl_color");
+    if (!color && std::strcmp(driver_name, "pclxl_mono") != 0)
+        return false;
+
+    d->printfile_cb = print_file;
+    d->rstartjob_cb = start_job;
+    d->rstartpage_cb = start_page;
+    d->rwriteline_cb = write_line;
+    d->rendpage_cb = end_page;
+    d->rendjob_cb = end_job;
+    d->identify_cb = identify;
+    d->status_cb = status;
+    // Anything that is not a format PAPPL or the PDF filter reads goes to
+    // the printer unchanged.
+    d->format = "application/octet-stream";
+
+    std::snprintf(d->make_and_model, sizeof d->make_and_model, "%s",
+                  color ? kDrivers[0].description : kDrivers[1].description);
+    d->ppm = 20;
+    d->ppm_color = color ? 20 : 0;
+    d->kind = PAPPL_KIND_DOCUMENT | PAPPL_KIND_ENVELOPE;
+    d->has_supplies = true;
+    d->orient_default = IPP_ORIENT_PORTRAIT;
+    d->identify_supported = PAPPL_IDENTIFY_ACTIONS_DISPLAY;
+    d->identify_default = PAPPL_IDENTIFY_ACTIONS_DISPLAY;
+
+    if (color) {
+        d->color_supported =
+            PAPPL_COLOR_MODE_AUTO | PAPPL_COLOR_MODE_COLOR | PAPPL_COLOR_MODE_MONOCHROME;
+        d->color_default = PAPPL_COLOR_MODE_AUTO;
+        d->raster_types = PAPPL_PWG_RASTER_TYPE_SGRAY_8 | PAPPL_PWG_RASTER_TYPE_SRGB_8;
+    } else {
+        d->color_supported = PAPPL_COLOR_MODE_MONOCHROME;
+        d->color_default = PAPPL_COLOR_MODE_MONOCHROME;
+        d->raster_types = PAPPL_PWG_RASTER_TYPE_SGRAY_8;
+    }
+    d->content_default = PAPPL_CONTENT_AUTO;
+    d->quality_default = IPP_QUALITY_NORMAL;
+    d->scaling_default = PAPPL_SCALING_AUTO;
+
+    // The printer duplexes by itself: back sides come in the page's own
+    // orientation.
+    d->duplex = PAPPL_DUPLEX_NORMAL;
+    d->sides_supported =
+        PAPPL_SIDES_ONE_SIDED | PAPPL_SIDES_TWO_SIDED_LONG_EDGE | PAPPL_SIDES_TWO_SIDED_SHORT_EDGE;
+    d->sides_default = PAPPL_SIDES_ONE_SIDED;
+
+    // print-quality draft, normal and high pick the first, middle and last.
+    static const int resolutions[] = {300, 600, 1200};
+    d->num_resolution = 3;
+    for (int i = 0; i < 3; i++)
+        d->x_resolution[i] = d->y_resolution[i] = resolutions[i];
+    d->x_default = d->y_default = 600;
+
+    d->left_right = kMargin;
+    d->bottom_top = kMargin;
+    d->num_media = static_cast<int>(kMediaSizeCount);
+    for (size_t i = 0; i < kMediaSizeCount; i++)
+        d->media[i] = kMediaSizes[i];
+    d->num_source = static_cast<int>(kMediaSourceCount);
+    for (size_t i = 0; i < kMediaSourceCount; i++) {
+        d->source[i] = kMediaSources[i].pwg;
+        pappl_media_col_t &m = d->media_ready[i];
+        std::snprintf(m.size_name, sizeof m.size_name, "%s", kMediaSizes[0]);
+        pwg_media_t *pwg = pwgMediaForPWG(kMediaSizes[0]);
+        m.size_width = pwg->width;
+        m.size_length = pwg->length;
+        m.left_margin = m.right_margin = m.top_margin = m.bottom_margin = kMargin;
+        std::snprintf(m.source, sizeof m.source, "%s", kMediaSources[i].pwg);
+        std::snprintf(m.type, sizeof m.type, "%s", kMediaTypes[0].pwg);
+    }
+    d->media_default = d->media_ready[0];
+    d->num_type = static_cast<int>(kMediaTypeCount);
+    for (size_t i = 0; i < kMediaTypeCount; i++)
+        d->type[i] = kMediaTypes[i].pwg;
+
+    // What PAPPL does not add itself for IPP Everywhere clients.
+    ipp_t *a = ippNew();
+    static const char *const intents[] = {"auto", "perceptual", "relative"};
+    ippAddStrings(a, IPP_TAG_PRINTER, IPP_CONST_TAG(IPP_TAG_KEYWORD),
+                  "print-rendering-intent-supported", 3, nullptr, intents);
+    ippAddString(a, IPP_TAG_PRINTER, IPP_CONST_TAG(IPP_TAG_KEYWORD),
+                 "print-rendering-intent-default", nullptr, "auto");
+    ippAddBoolean(a, IPP_TAG_PRINTER, "preferred-attributes-supported", 0);
+    *attributes = a;
+    return true;
+}
+
+const char *autoadd_callback(const char *, const char *, const char *device_id, void *) {
+    if (!device_id || !std::strstr(device_id, "PCLXL"))
+        return nullptr;
+    return std::strstr(device_id, "Color") || std::strstr(device_id, "COLOR") ? "pclxl_color"
+                                                                              : "pclxl_mono";
+}
+
+void create_callback(pappl_printer_t *printer, void *) {
+    // Levels are unknown (-2): the drivers do not read them back.
+    pappl_supply_t black{PAPPL_SUPPLY_COLOR_BLACK, "Black Toner", true, -2,
+                         PAPPL_SUPPLY_TYPE_TONER};
+    pappl_supply_t supplies[4] = {black, black, black, black};
+    int count = 1;
+    if (!std::strcmp(papplPrinterGetDriverName(printer), "pclxl_color")) {
+        static const struct {
+            pappl_supply_color_t color;
+            const char *name;
+        } colors[] = {{PAPPL_SUPPLY_COLOR_CYAN, "Cyan Toner"},
+                      {PAPPL_SUPPLY_COLOR_MAGENTA, "Magenta Toner"},
+                      {PAPPL_SUPPLY_COLOR_YELLOW, "Yellow Toner"}};
+        for (const auto &c : colors) {
+            supplies[count].color = c.color;
+            std::snprintf(supplies[count].description, sizeof supplies[count].description, "%s",
+                          c.name);
+            count++;
+        }
+    }
+    papplPrinterSetSupplies(printer, count, supplies);
+}
+
+} // namespace pclxl_app

@@ -1,0 +1,43 @@
+// The printer application's drivers: what each printer offers, and the
+// raster callbacks that turn PAPPL's pages into a PCL XL job.
+#ifndef PCLXL_APP_DRIVER_H
+#define PCLXL_APP_DRIVER_H
+
+#include <pappl/pappl.h>
+
+#include "page_writer.h"
+
+namespace pclxl_app {
+
+extern pappl_pr_driver_t kDrivers[];
+extern const int kDriverCount;
+
+bool driver_callback(pappl_system_t *system, const char *driver_name, const char *device_uri,
+                     const char *device_id, pappl_pr_driver_data_t *data, ipp_t **attributes,
+                     void *context);
+const char *autoadd_callback(const char *device_info, const char *device_uri, const char *device_id,
+                             void *context);
+void create_callback(pappl_printer_t *printer, void *context);
+
+// What the job's options say, for the PJL header.
+JobSetup job_setup(pappl_job_t *job, const pappl_pr_options_t *options);
+// The page's raster and media; false when the raster is not one the driver
+// takes (8-bit gray or black, 24-bit RGB).
+bool page_setup(const pappl_pr_options_t *options, const JobSetup &job, PageSetup *page);
+
+// The raster callbacks; the PDF filter drives them too.
+bool start_job(pappl_job_t *job, pappl_pr_options_t *options, pappl_device_t *device);
+bool start_page(pappl_job_t *job, pappl_pr_options_t *options, pappl_device_t *device,
+                unsigned page);
+bool write_line(pappl_job_t *job, pappl_pr_options_t *options, pappl_device_t *device, unsigned y,
+                const unsigned char *line);
+bool end_page(pappl_job_t *job, pappl_pr_options_t *options, pappl_device_t *device, unsigned page);
+bool end_job(pappl_job_t *job, pappl_pr_options_t *options, pappl_device_t *device);
+
+// The device as the library's sink, and the job's log as its messages.
+bool device_sink(const void *data, size_t length, void *device);
+void job_message(const char *line, void *job);
+
+} // namespace pclxl_app
+
+#endif

@@ -1,0 +1,220 @@
+// PDF jobs: through the vector converter when the build has it, else
+// rasterized by Ghostscript into a pipe and fed to the raster callbacks.
+#include "pdf_filter.h"
+
+#include <cerrno>
+#include <climits>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <exception>
+#include <string>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+#include "driver.h"
+
+#if PCLXL_APP_WITH_PDF
+#include "pdf_job.h"
+#endif
+
+namespace pclxl_app {
+namespace {
+
+// Each page is turned into PAPPL's own raster: the same callbacks then
+// place it, keep the margins and make the copies.
+bool rasterize(pappl_job_t *job, pappl_device_t *device, pappl_pr_options_t *options) {
+    const cups_page_header2_t &h = options->header;
+    const bool color = options->print_color_mode == PAPPL_COLOR_MODE_COLOR;
+    std::vector<std::string> args = {
+        "gs",
+        "-q",
+        "-dSAFER",
+        "-dBATCH",
+        "-dNOPAUSE",
+        "-sDEVICE=pwgraster",
+        "-sstdout=%stderr",
+        "-dcupsBitsPerColor=8",
+        color ? "-dcupsColorSpace=19" : "-dcupsColorSpace=18", // sRGB : sGray
+        "-r" + std::to_string(h.HWResolution[0]) + "x" + std::to_string(h.HWResolution[1]),
+        "-dDEVICEWIDTHPOINTS=" + std::to_string(h.cupsPageSize[0]),
+        "-dDEVICEHEIGHTPOINTS=" + std::to_string(h.cupsPageSize[1]),
+        "-dFIXEDMEDIA",
+        "-dPDFFitPage",
+    };
+    if (options->first_page > 1)
+        args.push_back("-dFirstPage=" + std::to_string(options->first_page));
+    if (options->last_page < static_cast<unsigned>(INT_MAX))
+        args.push_back("-dLastPage=" + std::to_string(options->last_page));
+    args.push_back("-sOutputFile=-");
+    args.push_back("-f");
+    args.push_back(papplJobGetFilename(job));
+    std::vector<char *> argv;
+    for (auto &a : args)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+
+    int pipe_fds[2];
+    if (pipe(pipe_fds)) {
+        papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "Unable to create a pipe: %s", std::strerror(errno));
+        return false;
+    }
+    const pid_t pid = fork();
+    if (pid < 0) {
+        papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "Unable to start Ghostscript: %s",
+                    std::strerror(errno));
+        close(pipe_fds[0]);
+        close(pipe_fds[1]);
+        return false;
+    }
+    if (pid == 0) {
+        dup2(pipe_fds[1], 1);
+        close(pipe_fds[0]);
+        close(pipe_fds[1]);
+        execvp("gs", argv.data());
+        _exit(127);
+    }
+    close(pipe_fds[1]);
+    papplLogJob(job, PAPPL_LOGLEVEL_DEBUG, "Ghostscript (process %d) rasterizes at %ux%u dpi.",
+                static_cast<int>(pid), h.HWResolution[0], h.HWResolution[1]);
+
+    bool ok = true, started = false;
+    unsigned page = 0;
+    cups_raster_t *raster = cupsRasterOpen(pipe_fds[0], CUPS_RASTER_READ);
+    std::vector<unsigned char> line;
+    cups_page_header2_t page_header;
+    while (ok && raster && !papplJobIsCanceled(job) &&
+           cupsRasterReadHeader2(raster, &page_header)) {
+        if (!started) {
+            if (!(ok = start_job(job, options, device)))
+                break;
+            started = true;
+        }
+        options->header = page_header;
+        page++;
+        if (!(ok = start_page(job, options, device, page)))
+            break;
+        line.resize(page_header.cupsBytesPerLine);
+        for (unsigned y = 0; y < page_header.cupsHeight && !papplJobIsCanceled(job); y++) {
+            if (cupsRasterReadPixels(raster, line.data(), page_header.cupsBytesPerLine) !=
+                page_header.cupsBytesPerLine) {
+                papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "Page %u of the raster is cut off.", page);
+                ok = false;
+                break;
+            }
+            if (!(ok = write_line(job, options, device, y, line.data())))
+                break;
+        }
+        if (!end_page(job, options, device, page))
+            ok = false;
+        papplJobSetImpressionsCompleted(job, 1);
+    }
+    if (started && !end_job(job, options, device))
+        ok = false;
+    if (raster)
+        cupsRasterClose(raster);
+    close(pipe_fds[0]);
+    if (papplJobIsCanceled(job) || !ok)
+        kill(pid, SIGTERM);
+    int status = 0;
+    rusage usage{};
+    while (wait4(pid, &status, 0, &usage) < 0 && errno == EINTR) {
+    }
+    papplLogJob(job, PAPPL_LOGLEVEL_INFO, "Ghostscript: %u pages, CPU %.1f ms, peak memory %ld KB.",
+                page,
+                usage.ru_utime.tv_sec * 1e3 + usage.ru_utime.tv_usec / 1e3 +
+                    usage.ru_stime.tv_sec * 1e3 + usage.ru_stime.tv_usec / 1e3,
+                usage.ru_maxrss);
+    if (!papplJobIsCanceled(job) && ok &&
+        (!WIFEXITED(status) || WEXITSTATUS(status) != 0 || page == 0)) {
+        papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "Ghostscript could not read the PDF (status %d).",
+                    status);
+        ok = false;
+    }
+    papplJobSetImpressions(job, static_cast<int>(page));
+    return ok;
+}
+
+#if PCLXL_APP_WITH_PDF
+struct ConvertCall {
+    pappl_job_t *job;
+    pclxl::pdf::JobOptions options;
+    pclxl::pdf::JobStats stats;
+    std::string error;
+};
+
+bool convert(void *argument) {
+    auto *call = static_cast<ConvertCall *>(argument);
+    return pclxl::pdf::write_job(papplJobGetFilename(call->job), call->options, &call->stats,
+                                 &call->error) == 0;
+}
+
+// The vector converter writes the whole job; copies, duplex and the PJL
+// identity come from the same settings as for raster jobs.
+bool convert_vector(pappl_job_t *job, pappl_device_t *device, pappl_pr_options_t *options) {
+    const JobSetup setup = job_setup(job, options);
+    ConvertCall call{job, {}, {}, {}};
+    pclxl::pdf::JobOptions &o = call.options;
+    o.paper = setup.paper == "CUSTOM" ? std::string() : setup.paper;
+    o.fit_to_paper = options->print_scaling != PAPPL_SCALING_NONE;
+    o.media_type = setup.media_type;
+    o.media_source = setup.tray;
+    o.color = setup.color;
+    o.duplex = setup.duplex == "duplex_long_edge"    ? "long-edge"
+               : setup.duplex == "duplex_short_edge" ? "short-edge"
+                                                     : "simplex";
+    o.copies = setup.copies;
+    o.collate = setup.collate;
+    o.resolution = options->printer_resolution[0];
+    o.title = setup.job_name;
+    o.user = setup.user;
+    if (options->first_page > 1 || options->last_page < static_cast<unsigned>(INT_MAX))
+        o.page_ranges = std::to_string(options->first_page) + "-" +
+                        (options->last_page < static_cast<unsigned>(INT_MAX)
+                             ? std::to_string(options->last_page)
+                             : std::string());
+    o.message = job_message;
+    o.message_user = job;
+
+    PageWriter writer(device_sink, device, job_message, job);
+    const bool ok = writer.write_whole_job(convert, &call);
+    papplDeviceFlush(device);
+    if (!ok)
+        papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "PDF: %s", call.error.c_str());
+    papplJobSetImpressions(job, call.stats.pages);
+    papplJobSetImpressionsCompleted(job, call.stats.pages);
+    papplLogJob(job, PAPPL_LOGLEVEL_INFO, "PDF: %d pages, %d paths, %d images, %d glyphs.",
+                call.stats.pages, call.stats.paths, call.stats.images, call.stats.glyphs);
+    return ok;
+}
+#endif
+
+} // namespace
+
+bool pdf_filter(pappl_job_t *job, pappl_device_t *device, void *) {
+    // A job cancelled before it started has no file any more.
+    if (!papplJobGetFilename(job) || papplJobIsCanceled(job))
+        return papplJobIsCanceled(job);
+    pappl_printer_t *printer = papplJobGetPrinter(job);
+    pappl_pr_driver_data_t driver;
+    papplPrinterGetDriverData(printer, &driver);
+    pappl_pr_options_t *options = papplJobCreatePrintOptions(job, 0, driver.ppm_color > 0);
+    if (!options)
+        return false;
+    bool ok = false;
+    try {
+#if PCLXL_APP_WITH_PDF
+        ok = convert_vector(job, device, options);
+#else
+        ok = rasterize(job, device, options);
+#endif
+    } catch (const std::exception &e) {
+        papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "PDF: %s", e.what());
+    }
+    papplJobDeletePrintOptions(options);
+    return ok;
+}
+
+} // namespace pclxl_app

@@ -1,0 +1,1102 @@
+// The PDF engine: MuPDF behind the Document / PageSink interface.
+//
+// MuPDF reports errors with setjmp/longjmp. Every fz_try below sits in a
+// small function whose locals are plain data, and the device callbacks that
+// MuPDF calls hand over to member functions that catch every C++ exception
+// and return a flag; only then, with no C++ object alive in the callback,
+// may the callback throw a MuPDF error.
+#include <mupdf/fitz.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <new>
+#include <unordered_map>
+#include <utility>
+
+#include "page_source.h"
+
+namespace pclxl::pdf {
+
+namespace {
+
+// ---------------------------------------------------------------------
+// A heap with a ceiling, so that a document cannot take the machine's
+// memory: MuPDF sees a failed allocation and throws.
+
+struct Heap {
+    size_t limit;
+    size_t used;
+};
+
+constexpr size_t kHeader = 16; // keeps the caller's memory 16-byte aligned
+
+void *heap_malloc(void *user, size_t n) {
+    Heap *h = static_cast<Heap *>(user);
+    if (n > h->limit - h->used || n > SIZE_MAX - kHeader)
+        return nullptr;
+    unsigned char *p = static_cast<unsigned char *>(std::malloc(n + kHeader));
+    if (!p)
+        return nullptr;
+    std::memcpy(p, &n, sizeof n);
+    h->used += n;
+    return p + kHeader;
+}
+
+void heap_free(void *user, void *ptr) {
+    if (!ptr)
+        return;
+    Heap *h = static_cast<Heap *>(user);
+    unsigned char *p = static_cast<unsigned char *>(ptr) - kHeader;
+    size_t n;
+    std::memcpy(&n, p, sizeof n);
+    h->used -= n;
+    std::free(p);
+}
+
+void *heap_realloc(void *user, void *ptr, size_t n) {
+    if (!ptr)
+        return heap_malloc(user, n);
+    if (n == 0) {
+        heap_free(user, ptr);
+        return nullptr;
+    }
+    Heap *h = static_cast<Heap *>(user);
+    unsigned char *p = static_cast<unsigned char *>(ptr) - kHeader;
+    size_t old;
+    std::memcpy(&old, p, sizeof old);
+    if (n > old && (n - old > h->limit - h->used || n > SIZE_MAX - kHeader))
+        return nullptr;
+    unsigned char *q = static_cast<unsigned char *>(std::realloc(p, n + kHeader));
+    if (!q)
+        return nullptr;
+    std::memcpy(q, &n, sizeof n);
+    h->used = h->used - old + n;
+    return q + kHeader;
+}
+
+// ---------------------------------------------------------------------
+// Small guarded calls into MuPDF (plain locals only).
+
+fz_context *new_context(fz_alloc_context *alloc, Heap *heap) {
+    alloc->user = heap;
+    alloc->malloc = heap_malloc;
+    alloc->realloc = heap_realloc;
+    alloc->free = heap_free;
+    fz_context *ctx = fz_new_context(alloc, nullptr, 64 << 20);
+    if (!ctx)
+        return nullptr;
+    fz_try(ctx) { fz_register_document_handlers(ctx); }
+    fz_catch(ctx) {
+        fz_drop_context(ctx);
+        return nullptr;
+    }
+    return ctx;
+}
+
+void copy_message(fz_context *ctx, char *msg, size_t n) {
+    std::snprintf(msg, n, "%s", fz_caught_message(ctx));
+}
+
+fz_document *open_pdf(fz_context *ctx, const unsigned char *data, size_t size, char *msg,
+                      size_t n) {
+    fz_stream *stm = nullptr;
+    fz_document *doc = nullptr;
+    fz_var(stm);
+    fz_var(doc);
+    fz_try(ctx) {
+        stm = fz_open_memory(ctx, data, size);
+        doc = fz_open_document_with_stream(ctx, "application/pdf", stm);
+        if (fz_needs_password(ctx, doc))
+            fz_throw(ctx, FZ_ERROR_GENERIC, "the document needs a password");
+    }
+    fz_always(ctx) { fz_drop_stream(ctx, stm); }
+    fz_catch(ctx) {
+        copy_message(ctx, msg, n);
+        fz_drop_document(ctx, doc);
+        return nullptr;
+    }
+    return doc;
+}
+
+int count_pages(fz_context *ctx, fz_document *doc, char *msg, size_t n) {
+    int count = -1;
+    fz_var(count);
+    fz_try(ctx) { count = fz_count_pages(ctx, doc); }
+    fz_catch(ctx) {
+        copy_message(ctx, msg, n);
+        return -1;
+    }
+    return count;
+}
+
+// Loads page `index` into a display list; stores its bounds.
+fz_display_list *load_list(fz_context *ctx, fz_document *doc, int index, fz_rect *bounds, char *msg,
+                           size_t n) {
+    fz_page *page = nullptr;
+    fz_display_list *list = nullptr;
+    fz_var(page);
+    fz_var(list);
+    fz_try(ctx) {
+        page = fz_load_page(ctx, doc, index);
+        *bounds = fz_bound_page(ctx, page);
+        list = fz_new_display_list_from_page(ctx, page);
+    }
+    fz_always(ctx) { fz_drop_page(ctx, page); }
+    fz_catch(ctx) {
+        copy_message(ctx, msg, n);
+        return nullptr;
+    }
+    return list;
+}
+
+bool run_list(fz_context *ctx, fz_display_list *list, fz_device *dev, fz_matrix ctm, fz_rect area,
+              char *msg, size_t n) {
+    bool ok = true;
+    fz_try(ctx) {
+        fz_run_display_list(ctx, list, dev, ctm, area, nullptr);
+        fz_close_device(ctx, dev);
+    }
+    fz_catch(ctx) {
+        copy_message(ctx, msg, n);
+        ok = false;
+    }
+    return ok;
+}
+
+// Renders `list` inside `box` (already scaled) to a white RGB pixmap.
+fz_pixmap *render_list(fz_context *ctx, fz_display_list *list, fz_matrix ctm, fz_irect box) {
+    fz_pixmap *pix = nullptr;
+    fz_device *dev = nullptr;
+    fz_var(pix);
+    fz_var(dev);
+    fz_try(ctx) {
+        pix = fz_new_pixmap_with_bbox(ctx, fz_device_rgb(ctx), box, nullptr, 0);
+        fz_clear_pixmap_with_value(ctx, pix, 255);
+        dev = fz_new_draw_device(ctx, fz_identity, pix);
+        fz_run_display_list(ctx, list, dev, ctm, fz_rect_from_irect(box), nullptr);
+        fz_close_device(ctx, dev);
+    }
+    fz_always(ctx) { fz_drop_device(ctx, dev); }
+    fz_catch(ctx) {
+        fz_drop_pixmap(ctx, pix);
+        return nullptr;
+    }
+    return pix;
+}
+
+bool to_rgb(fz_context *ctx, fz_colorspace *cs, const float *color, fz_color_params params,
+            float out[3]) {
+    out[0] = out[1] = out[2] = 0;
+    if (!cs || !color)
+        return true;
+    fz_try(ctx) { fz_convert_color(ctx, cs, color, fz_device_rgb(ctx), out, nullptr, params); }
+    fz_catch(ctx) { return false; }
+    return true;
+}
+
+fz_rect bound_path(fz_context *ctx, const fz_path *path, const fz_stroke_state *stroke,
+                   fz_matrix ctm) {
+    fz_rect r = fz_empty_rect;
+    fz_try(ctx) { r = fz_bound_path(ctx, path, stroke, ctm); }
+    fz_catch(ctx) { r = fz_infinite_rect; }
+    return r;
+}
+
+fz_rect bound_text(fz_context *ctx, const fz_text *text, const fz_stroke_state *stroke,
+                   fz_matrix ctm) {
+    fz_rect r = fz_empty_rect;
+    fz_try(ctx) { r = fz_bound_text(ctx, text, stroke, ctm); }
+    fz_catch(ctx) { r = fz_infinite_rect; }
+    return r;
+}
+
+fz_rect bound_shade(fz_context *ctx, fz_shade *shade, fz_matrix ctm) {
+    fz_rect r = fz_empty_rect;
+    fz_try(ctx) { r = fz_bound_shade(ctx, shade, ctm); }
+    fz_catch(ctx) { r = fz_infinite_rect; }
+    return r;
+}
+
+fz_pixmap *glyph_pixmap(fz_context *ctx, fz_font *font, int gid, fz_matrix m) {
+    fz_pixmap *pix = nullptr;
+    fz_irect scissor = {-1000000, -1000000, 1000000, 1000000};
+    fz_var(pix);
+    fz_try(ctx) { pix = fz_render_glyph_pixmap(ctx, font, gid, &m, &scissor, 0); }
+    fz_catch(ctx) { return nullptr; }
+    return pix;
+}
+
+fz_path *glyph_outline(fz_context *ctx, fz_font *font, int gid, fz_matrix m) {
+    fz_path *path = nullptr;
+    fz_var(path);
+    fz_try(ctx) { path = fz_outline_glyph(ctx, font, gid, m); }
+    fz_catch(ctx) { return nullptr; }
+    return path;
+}
+
+// The image's pixels as RGB (or the mask's alpha for image masks), at the
+// size MuPDF needs for `ctm` (it may decode at a fraction of full size).
+fz_pixmap *image_pixmap(fz_context *ctx, fz_image *image, fz_matrix ctm, bool mask, char *msg,
+                        size_t n) {
+    fz_pixmap *pix = nullptr, *rgb = nullptr;
+    fz_var(pix);
+    fz_var(rgb);
+    fz_try(ctx) {
+        int w = 0, h = 0;
+        pix = fz_get_pixmap_from_image(ctx, image, nullptr, &ctm, &w, &h);
+        if (mask || !pix->colorspace || pix->colorspace == fz_device_rgb(ctx)) {
+            rgb = fz_keep_pixmap(ctx, pix);
+        } else {
+            rgb = fz_convert_pixmap(ctx, pix, fz_device_rgb(ctx), nullptr, nullptr,
+                                    fz_default_color_params, 0);
+        }
+    }
+    fz_always(ctx) { fz_drop_pixmap(ctx, pix); }
+    fz_catch(ctx) {
+        copy_message(ctx, msg, n);
+        return nullptr;
+    }
+    return rgb;
+}
+
+fz_compressed_buffer *compressed(fz_context *ctx, fz_image *image) {
+    fz_compressed_buffer *buf = nullptr;
+    fz_var(buf);
+    fz_try(ctx) { buf = fz_compressed_image_buffer(ctx, image); }
+    fz_catch(ctx) { return nullptr; }
+    return buf;
+}
+
+// ---------------------------------------------------------------------
+
+Rect to_rect(fz_rect r) { return {r.x0, r.y0, r.x1, r.y1}; }
+
+Rect intersect(const Rect &a, const Rect &b) {
+    return {std::max(a.x0, b.x0), std::max(a.y0, b.y0), std::min(a.x1, b.x1), std::min(a.y1, b.y1)};
+}
+
+fz_matrix to_fz(const Matrix &m) {
+    return {float(m.a), float(m.b), float(m.c), float(m.d), float(m.e), float(m.f)};
+}
+
+Rgb rgb_of(const float c[3]) {
+    auto byte = [](float v) {
+        return static_cast<uint8_t>(std::lround(std::clamp(v, 0.0f, 1.0f) * 255.0f));
+    };
+    return {byte(c[0]), byte(c[1]), byte(c[2])};
+}
+
+// Baseline or extended sequential JPEG (SOF0/SOF1), which printers decode.
+bool sequential_jpeg(const unsigned char *p, size_t n, int &width, int &height, int &components) {
+    if (n < 4 || p[0] != 0xFF || p[1] != 0xD8)
+        return false;
+    size_t i = 2;
+    while (i + 4 <= n) {
+        if (p[i] != 0xFF)
+            return false;
+        const unsigned char marker = p[i + 1];
+        if (marker == 0xFF) {
+            ++i;
+            continue;
+        }
+        const size_t len = size_t(p[i + 2]) << 8 | p[i + 3];
+        if (len < 2)
+            return false;
+        if (marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 &&
+            marker != 0xCC) {
+            if ((marker != 0xC0 && marker != 0xC1) || i + 10 > n)
+                return false;
+            height = p[i + 5] << 8 | p[i + 6];
+            width = p[i + 7] << 8 | p[i + 8];
+            components = p[i + 9];
+            return width > 0 && height > 0 && (components == 1 || components == 3);
+        }
+        if (marker == 0xEE && len >= 12 && i + 2 + len <= n &&
+            !std::memcmp(p + i + 4, "Adobe", 5) && p[i + 2 + 11] == 2)
+            return false; // YCCK
+        i += 2 + len;
+    }
+    return false;
+}
+
+class MupdfDocument;
+
+struct Device {
+    fz_device super;
+    MupdfDocument *doc;
+};
+
+MupdfDocument *of(fz_device *dev) { return reinterpret_cast<Device *>(dev)->doc; }
+
+class MupdfDocument final : public Document {
+  public:
+    MupdfDocument(size_t memory, void (*warn)(const char *, void *), void *user)
+        : heap_{memory, 0}, warn_(warn), warn_user_(user) {}
+    ~MupdfDocument() override;
+
+    bool open(const unsigned char *data, size_t size, std::string &error);
+
+    int page_count() override { return pages_; }
+    bool page_size(int index, double &width, double &height, std::string &error) override;
+    bool run_page(int index, const Matrix &ctm, const Rect &device_area, PageSink &sink,
+                  std::string &error) override;
+    bool render_page(int index, const Matrix &ctm, const Rect &device_area, double scale,
+                     Pixels &out, std::string &error) override;
+    bool render_region(const Rect &area, double scale, Pixels &out) override;
+    bool glyph_bitmap(int font, int glyph, const double m[4], GlyphBitmap &out) override;
+    bool decode(Image &image) override;
+
+    // Device callbacks; false when the page must stop (failure_ says why).
+    bool fill_path(const fz_path *path, int even_odd, fz_matrix ctm, fz_colorspace *cs,
+                   const float *color, float alpha, fz_color_params params) noexcept;
+    bool stroke_path(const fz_path *path, const fz_stroke_state *stroke, fz_matrix ctm,
+                     fz_colorspace *cs, const float *color, float alpha,
+                     fz_color_params params) noexcept;
+    bool clip_path(const fz_path *path, int even_odd, fz_matrix ctm) noexcept;
+    bool clip_other(fz_rect bounds) noexcept; // clips drawn as a fallback region
+    bool pop_clip() noexcept;
+    bool fill_text(const fz_text *text, fz_matrix ctm, fz_colorspace *cs, const float *color,
+                   float alpha, fz_color_params params) noexcept;
+    bool fallback_item(fz_rect bounds) noexcept;
+    // A span's glyphs filled as one path of their outlines (large text);
+    // false when a glyph has no outline.
+    bool fill_outlines(const fz_text_span *span, fz_matrix ctm, Rgb color);
+    bool fill_image(fz_image *image, fz_matrix ctm, float alpha) noexcept;
+    bool fill_image_mask(fz_image *image, fz_matrix ctm, fz_colorspace *cs, const float *color,
+                         float alpha, fz_color_params params) noexcept;
+    bool begin_group(fz_rect area, int knockout, int blendmode, float alpha) noexcept;
+    bool begin_suppressed(fz_rect area) noexcept;
+    void end_suppressed() noexcept {
+        if (suppress_ > 0)
+            --suppress_;
+    }
+    bool suppressed() const { return suppress_ > 0; }
+    const char *failure() const { return failure_.c_str(); }
+    fz_context *ctx() { return ctx_; }
+
+  private:
+    bool convert_path(const fz_path *path, fz_matrix ctm, Path &out);
+    Rect clip_bounds() const { return clips_.empty() ? area_ : clips_.back(); }
+    bool fail(const char *what) noexcept;
+    int font_id(fz_font *font);
+
+    Heap heap_;
+    fz_alloc_context alloc_{};
+    void (*warn_)(const char *, void *);
+    void *warn_user_;
+    std::pair<void (*)(const char *, void *), void *> warn_sink_;
+    fz_context *ctx_ = nullptr;
+    fz_document *doc_ = nullptr;
+    int pages_ = 0;
+
+    // While a page plays.
+    fz_display_list *list_ = nullptr;
+    int list_index_ = -1;
+    PageSink *sink_ = nullptr;
+    Matrix ctm_;
+    Rect area_;
+    std::vector<Rect> clips_; // device bounds of each open clip
+    int suppress_ = 0;        // open scopes inside a fallback region
+    std::string failure_;
+
+    std::vector<fz_font *> fonts_; // kept for the document's life: ids stay unique
+    std::unordered_map<fz_font *, int> font_ids_;
+};
+
+// ---------------------------------------------------------------------
+// Device callbacks: plain functions with no C++ objects, so that the MuPDF
+// error they may throw skips nothing.
+
+#define PCLXL_DEVICE_CALL(dev, call)                                                               \
+    do {                                                                                           \
+        MupdfDocument *d_ = of(dev);                                                               \
+        if (!d_->call)                                                                             \
+            fz_throw(ctx, FZ_ERROR_ABORT, "%s", d_->failure());                                    \
+    } while (0)
+
+void dev_fill_path(fz_context *ctx, fz_device *dev, const fz_path *path, int even_odd,
+                   fz_matrix ctm, fz_colorspace *cs, const float *color, float alpha,
+                   fz_color_params params) {
+    PCLXL_DEVICE_CALL(dev, fill_path(path, even_odd, ctm, cs, color, alpha, params));
+}
+
+void dev_stroke_path(fz_context *ctx, fz_device *dev, const fz_path *path,
+                     const fz_stroke_state *stroke, fz_matrix ctm, fz_colorspace *cs,
+                     const float *color, float alpha, fz_color_params params) {
+    PCLXL_DEVICE_CALL(dev, stroke_path(path, stroke, ctm, cs, color, alpha, params));
+}
+
+void dev_clip_path(fz_context *ctx, fz_device *dev, const fz_path *path, int even_odd,
+                   fz_matrix ctm, fz_rect) {
+    PCLXL_DEVICE_CALL(dev, clip_path(path, even_odd, ctm));
+}
+
+void dev_clip_stroke_path(fz_context *ctx, fz_device *dev, const fz_path *path,
+                          const fz_stroke_state *stroke, fz_matrix ctm, fz_rect) {
+    PCLXL_DEVICE_CALL(dev, clip_other(bound_path(ctx, path, stroke, ctm)));
+}
+
+void dev_fill_text(fz_context *ctx, fz_device *dev, const fz_text *text, fz_matrix ctm,
+                   fz_colorspace *cs, const float *color, float alpha, fz_color_params params) {
+    PCLXL_DEVICE_CALL(dev, fill_text(text, ctm, cs, color, alpha, params));
+}
+
+void dev_stroke_text(fz_context *ctx, fz_device *dev, const fz_text *text,
+                     const fz_stroke_state *stroke, fz_matrix ctm, fz_colorspace *, const float *,
+                     float, fz_color_params) {
+    PCLXL_DEVICE_CALL(dev, fallback_item(bound_text(ctx, text, stroke, ctm)));
+}
+
+void dev_clip_text(fz_context *ctx, fz_device *dev, const fz_text *text, fz_matrix ctm, fz_rect) {
+    PCLXL_DEVICE_CALL(dev, clip_other(bound_text(ctx, text, nullptr, ctm)));
+}
+
+void dev_clip_stroke_text(fz_context *ctx, fz_device *dev, const fz_text *text,
+                          const fz_stroke_state *stroke, fz_matrix ctm, fz_rect) {
+    PCLXL_DEVICE_CALL(dev, clip_other(bound_text(ctx, text, stroke, ctm)));
+}
+
+void dev_fill_shade(fz_context *ctx, fz_device *dev, fz_shade *shade, fz_matrix ctm, float,
+                    fz_color_params) {
+    PCLXL_DEVICE_CALL(dev, fallback_item(bound_shade(ctx, shade, ctm)));
+}
+
+void dev_fill_image(fz_context *ctx, fz_device *dev, fz_image *image, fz_matrix ctm, float alpha,
+                    fz_color_params) {
+    PCLXL_DEVICE_CALL(dev, fill_image(image, ctm, alpha));
+}
+
+void dev_fill_image_mask(fz_context *ctx, fz_device *dev, fz_image *image, fz_matrix ctm,
+                         fz_colorspace *cs, const float *color, float alpha,
+                         fz_color_params params) {
+    PCLXL_DEVICE_CALL(dev, fill_image_mask(image, ctm, cs, color, alpha, params));
+}
+
+void dev_clip_image_mask(fz_context *ctx, fz_device *dev, fz_image *, fz_matrix ctm, fz_rect) {
+    PCLXL_DEVICE_CALL(dev, clip_other(fz_transform_rect(fz_unit_rect, ctm)));
+}
+
+void dev_pop_clip(fz_context *ctx, fz_device *dev) { PCLXL_DEVICE_CALL(dev, pop_clip()); }
+
+void dev_begin_mask(fz_context *ctx, fz_device *dev, fz_rect area, int, fz_colorspace *,
+                    const float *, fz_color_params) {
+    // The mask and what it masks, up to the pop_clip that ends it.
+    PCLXL_DEVICE_CALL(dev, begin_suppressed(area));
+}
+
+void dev_end_mask(fz_context *, fz_device *) {}
+
+void dev_begin_group(fz_context *ctx, fz_device *dev, fz_rect area, fz_colorspace *, int,
+                     int knockout, int blendmode, float alpha) {
+    PCLXL_DEVICE_CALL(dev, begin_group(area, knockout, blendmode, alpha));
+}
+
+void dev_end_group(fz_context *, fz_device *dev) { of(dev)->end_suppressed(); }
+
+int dev_begin_tile(fz_context *ctx, fz_device *dev, fz_rect, fz_rect, float, float, fz_matrix,
+                   int) {
+    // A tiling pattern fills the clip that the painting operator set.
+    PCLXL_DEVICE_CALL(dev, begin_suppressed(fz_infinite_rect));
+    return 0;
+}
+
+void dev_end_tile(fz_context *, fz_device *dev) { of(dev)->end_suppressed(); }
+
+#undef PCLXL_DEVICE_CALL
+
+fz_device *new_device(fz_context *ctx, MupdfDocument *doc) {
+    Device *d = nullptr;
+    fz_var(d);
+    fz_try(ctx) { d = fz_new_derived_device(ctx, Device); }
+    fz_catch(ctx) { return nullptr; }
+    d->doc = doc;
+    return &d->super;
+}
+
+// ---------------------------------------------------------------------
+
+struct PathBuilder {
+    Path *out;
+    fz_matrix ctm;
+    bool failed;
+};
+
+void add_segment(PathBuilder *b, PathSegment::Kind kind, std::initializer_list<float> xy) {
+    try {
+        PathSegment s{};
+        s.kind = kind;
+        size_t i = 0;
+        for (auto it = xy.begin(); it != xy.end(); it += 2, ++i) {
+            const fz_point p = fz_transform_point_xy(it[0], it[1], b->ctm);
+            s.p[i] = {p.x, p.y};
+        }
+        b->out->segments.push_back(s);
+    } catch (...) {
+        b->failed = true;
+    }
+}
+
+void walk_move(fz_context *, void *arg, float x, float y) {
+    add_segment(static_cast<PathBuilder *>(arg), PathSegment::Move, {x, y});
+}
+void walk_line(fz_context *, void *arg, float x, float y) {
+    add_segment(static_cast<PathBuilder *>(arg), PathSegment::Line, {x, y});
+}
+void walk_curve(fz_context *, void *arg, float x1, float y1, float x2, float y2, float x3,
+                float y3) {
+    add_segment(static_cast<PathBuilder *>(arg), PathSegment::Curve, {x1, y1, x2, y2, x3, y3});
+}
+void walk_close(fz_context *, void *arg) {
+    add_segment(static_cast<PathBuilder *>(arg), PathSegment::Close, {});
+}
+
+bool walk(fz_context *ctx, const fz_path *path, PathBuilder *b) {
+    static const fz_path_walker walker = {walk_move, walk_line, walk_curve, walk_close,
+                                          nullptr,   nullptr,   nullptr,    nullptr};
+    fz_try(ctx) { fz_walk_path(ctx, path, &walker, b); }
+    fz_catch(ctx) { return false; }
+    return !b->failed;
+}
+
+void forward_warning(void *user, const char *message) {
+    auto *d = static_cast<std::pair<void (*)(const char *, void *), void *> *>(user);
+    if (d->first)
+        d->first(message, d->second);
+}
+
+void ignore_warning(void *, const char *) {}
+
+MupdfDocument::~MupdfDocument() {
+    if (!ctx_)
+        return;
+    for (fz_font *f : fonts_)
+        fz_drop_font(ctx_, f);
+    fz_drop_display_list(ctx_, list_);
+    fz_drop_document(ctx_, doc_);
+    // Warnings still pending would reach a host that may be gone.
+    fz_set_warning_callback(ctx_, ignore_warning, nullptr);
+    fz_set_error_callback(ctx_, ignore_warning, nullptr);
+    fz_drop_context(ctx_);
+}
+
+bool MupdfDocument::open(const unsigned char *data, size_t size, std::string &error) {
+    ctx_ = new_context(&alloc_, &heap_);
+    if (!ctx_) {
+        error = "the PDF engine could not start";
+        return false;
+    }
+    warn_sink_ = {warn_, warn_user_};
+    fz_set_warning_callback(ctx_, forward_warning, &warn_sink_);
+    fz_set_error_callback(ctx_, forward_warning, &warn_sink_);
+    char msg[256] = "";
+    doc_ = open_pdf(ctx_, data, size, msg, sizeof msg);
+    if (!doc_) {
+        error = std::string("cannot open the PDF: ") + msg;
+        return false;
+    }
+    pages_ = count_pages(ctx_, doc_, msg, sizeof msg);
+    if (pages_ < 0) {
+        error = std::string("cannot read the page tree: ") + msg;
+        return false;
+    }
+    return true;
+}
+
+bool MupdfDocument::page_size(int index, double &width, double &height, std::string &error) {
+    fz_drop_display_list(ctx_, list_);
+    list_ = nullptr;
+    char msg[256] = "";
+    fz_rect bounds;
+    list_ = load_list(ctx_, doc_, index, &bounds, msg, sizeof msg);
+    list_index_ = index;
+    if (!list_) {
+        error = msg;
+        return false;
+    }
+    width = bounds.x1 - bounds.x0;
+    height = bounds.y1 - bounds.y0;
+    return true;
+}
+
+bool MupdfDocument::run_page(int index, const Matrix &ctm, const Rect &device_area, PageSink &sink,
+                             std::string &error) {
+    if (!list_ || list_index_ != index) {
+        double w, h;
+        if (!page_size(index, w, h, error))
+            return false;
+    }
+    sink_ = &sink;
+    ctm_ = ctm;
+    area_ = device_area;
+    clips_.clear();
+    suppress_ = 0;
+    failure_.clear();
+
+    char msg[256] = "";
+    fz_device *dev = new_device(ctx_, this);
+    if (!dev) {
+        error = "out of memory";
+        return false;
+    }
+    dev->fill_path = dev_fill_path;
+    dev->stroke_path = dev_stroke_path;
+    dev->clip_path = dev_clip_path;
+    dev->clip_stroke_path = dev_clip_stroke_path;
+    dev->fill_text = dev_fill_text;
+    dev->stroke_text = dev_stroke_text;
+    dev->clip_text = dev_clip_text;
+    dev->clip_stroke_text = dev_clip_stroke_text;
+    dev->fill_shade = dev_fill_shade;
+    dev->fill_image = dev_fill_image;
+    dev->fill_image_mask = dev_fill_image_mask;
+    dev->clip_image_mask = dev_clip_image_mask;
+    dev->pop_clip = dev_pop_clip;
+    dev->begin_mask = dev_begin_mask;
+    dev->end_mask = dev_end_mask;
+    dev->begin_group = dev_begin_group;
+    dev->end_group = dev_end_group;
+    dev->begin_tile = dev_begin_tile;
+    dev->end_tile = dev_end_tile;
+    const fz_rect scissor = {float(device_area.x0), float(device_area.y0), float(device_area.x1),
+                             float(device_area.y1)};
+    // MuPDF stops a display list quietly on an abort: failure_ tells.
+    const bool ok =
+        run_list(ctx_, list_, dev, to_fz(ctm), scissor, msg, sizeof msg) && failure_.empty();
+    fz_drop_device(ctx_, dev);
+    fz_drop_display_list(ctx_, list_);
+    list_ = nullptr;
+    sink_ = nullptr;
+    if (!ok)
+        error = failure_.empty() ? msg : failure_;
+    return ok;
+}
+
+bool MupdfDocument::fail(const char *what) noexcept {
+    try {
+        if (failure_.empty())
+            failure_ = what;
+    } catch (...) {
+    }
+    return false;
+}
+
+bool MupdfDocument::convert_path(const fz_path *path, fz_matrix ctm, Path &out) {
+    PathBuilder b{&out, ctm, false};
+    return walk(ctx_, path, &b);
+}
+
+bool MupdfDocument::fill_path(const fz_path *path, int even_odd, fz_matrix ctm, fz_colorspace *cs,
+                              const float *color, float alpha, fz_color_params params) noexcept {
+    if (suppressed())
+        return true;
+    if (alpha < 1)
+        return fallback_item(bound_path(ctx_, path, nullptr, ctm));
+    try {
+        Path p;
+        float c[3];
+        if (!convert_path(path, ctm, p) || !to_rgb(ctx_, cs, color, params, c))
+            return fail("a path could not be read");
+        sink_->fill_path(p, even_odd != 0, rgb_of(c));
+        return true;
+    } catch (const std::exception &e) {
+        return fail(e.what());
+    }
+}
+
+bool MupdfDocument::stroke_path(const fz_path *path, const fz_stroke_state *stroke, fz_matrix ctm,
+                                fz_colorspace *cs, const float *color, float alpha,
+                                fz_color_params params) noexcept {
+    if (suppressed())
+        return true;
+    if (alpha < 1)
+        return fallback_item(bound_path(ctx_, path, stroke, ctm));
+    try {
+        Path p;
+        float c[3];
+        if (!convert_path(path, ctm, p) || !to_rgb(ctx_, cs, color, params, c))
+            return fail("a path could not be read");
+        StrokeStyle s;
+        const double scale = std::sqrt(std::fabs(double(ctm.a) * ctm.d - double(ctm.b) * ctm.c));
+        s.width = stroke->linewidth * scale;
+        switch (stroke->start_cap) {
+        case FZ_LINECAP_ROUND: s.cap = Cap::Round; break;
+        case FZ_LINECAP_SQUARE: s.cap = Cap::Square; break;
+        case FZ_LINECAP_TRIANGLE: s.cap = Cap::Triangle; break;
+        default: s.cap = Cap::Butt; break;
+        }
+        switch (stroke->linejoin) {
+        case FZ_LINEJOIN_ROUND: s.join = Join::Round; break;
+        case FZ_LINEJOIN_BEVEL: s.join = Join::Bevel; break;
+        default: s.join = Join::Miter; break;
+        }
+        s.miter_limit = stroke->miterlimit;
+        const int n = std::clamp(stroke->dash_len, 0, 32);
+        for (int i = 0; i < n; ++i)
+            s.dashes.push_back(stroke->dash_list[i] * scale);
+        s.dash_phase = stroke->dash_phase * scale;
+        sink_->stroke_path(p, s, rgb_of(c));
+        return true;
+    } catch (const std::exception &e) {
+        return fail(e.what());
+    }
+}
+
+bool MupdfDocument::clip_path(const fz_path *path, int even_odd, fz_matrix ctm) noexcept {
+    if (suppressed()) {
+        ++suppress_;
+        return true;
+    }
+    try {
+        Path p;
+        if (!convert_path(path, ctm, p))
+            return fail("a clip path could not be read");
+        clips_.push_back(intersect(clip_bounds(), to_rect(bound_path(ctx_, path, nullptr, ctm))));
+        sink_->push_clip(p, even_odd != 0);
+        return true;
+    } catch (const std::exception &e) {
+        return fail(e.what());
+    }
+}
+
+bool MupdfDocument::clip_other(fz_rect bounds) noexcept { return begin_suppressed(bounds); }
+
+bool MupdfDocument::pop_clip() noexcept {
+    if (suppressed()) {
+        --suppress_;
+        return true;
+    }
+    if (clips_.empty())
+        return true; // unbalanced content: nothing of ours to close
+    clips_.pop_back();
+    try {
+        sink_->pop_clip();
+    } catch (const std::exception &e) {
+        return fail(e.what());
+    }
+    return true;
+}
+
+bool MupdfDocument::begin_suppressed(fz_rect bounds) noexcept {
+    if (suppressed()) {
+        ++suppress_;
+        return true;
+    }
+    if (!fallback_item(bounds))
+        return false;
+    suppress_ = 1;
+    return true;
+}
+
+bool MupdfDocument::begin_group(fz_rect area, int knockout, int blendmode, float alpha) noexcept {
+    if (suppressed()) {
+        ++suppress_;
+        return true;
+    }
+    // A group that only collects opaque painting in the normal mode looks
+    // the same drawn piece by piece.
+    (void)knockout;
+    if (blendmode == FZ_BLEND_NORMAL && alpha >= 1)
+        return true;
+    return begin_suppressed(area);
+}
+
+bool MupdfDocument::fallback_item(fz_rect bounds) noexcept {
+    if (suppressed())
+        return true;
+    try {
+        const Rect r = intersect(clip_bounds(), to_rect(bounds));
+        if (!r.empty())
+            sink_->fallback(r);
+        return true;
+    } catch (const std::exception &e) {
+        return fail(e.what());
+    }
+}
+
+int MupdfDocument::font_id(fz_font *font) {
+    auto it = font_ids_.find(font);
+    if (it != font_ids_.end())
+        return it->second;
+    fonts_.reserve(fonts_.size() + 1);
+    const int id = static_cast<int>(fonts_.size());
+    font_ids_.emplace(font, id);
+    fonts_.push_back(fz_keep_font(ctx_, font));
+    return id;
+}
+
+bool MupdfDocument::fill_text(const fz_text *text, fz_matrix ctm, fz_colorspace *cs,
+                              const float *color, float alpha, fz_color_params params) noexcept {
+    if (suppressed())
+        return true;
+    if (alpha < 1)
+        return fallback_item(bound_text(ctx_, text, nullptr, ctm));
+    try {
+        float c[3];
+        if (!to_rgb(ctx_, cs, color, params, c))
+            return fail("a text colour could not be read");
+        for (const fz_text_span *span = text->head; span; span = span->next) {
+            GlyphRun run;
+            run.font = font_id(span->font);
+            run.color = rgb_of(c);
+            fz_matrix trm = span->trm;
+            trm.e = trm.f = 0;
+            const fz_matrix m = fz_concat(trm, ctm);
+            run.m[0] = m.a;
+            run.m[1] = m.b;
+            run.m[2] = m.c;
+            run.m[3] = m.d;
+            run.glyphs.reserve(span->len);
+            for (int i = 0; i < span->len; ++i) {
+                const fz_text_item &item = span->items[i];
+                if (item.gid < 0)
+                    continue;
+                const fz_point p = fz_transform_point_xy(item.x, item.y, ctm);
+                run.glyphs.push_back({item.gid, p.x, p.y});
+            }
+            if (!run.glyphs.empty() && !sink_->fill_text(run) &&
+                !fill_outlines(span, ctm, run.color)) {
+                fz_text_span one = *span;
+                one.next = nullptr;
+                fz_text alone = {1, &one, &one};
+                if (!fallback_item(bound_text(ctx_, &alone, nullptr, ctm)))
+                    return false;
+            }
+        }
+        return true;
+    } catch (const std::exception &e) {
+        return fail(e.what());
+    }
+}
+
+bool MupdfDocument::fill_outlines(const fz_text_span *span, fz_matrix ctm, Rgb color) {
+    Path p;
+    for (int i = 0; i < span->len; ++i) {
+        const fz_text_item &item = span->items[i];
+        if (item.gid < 0)
+            continue;
+        fz_matrix trm = span->trm;
+        trm.e = item.x;
+        trm.f = item.y;
+        fz_path *outline = glyph_outline(ctx_, span->font, item.gid, fz_concat(trm, ctm));
+        if (!outline)
+            return false;
+        const bool ok = convert_path(outline, fz_identity, p);
+        fz_drop_path(ctx_, outline);
+        if (!ok)
+            return false;
+    }
+    sink_->fill_path(p, false, color);
+    return true;
+}
+
+bool MupdfDocument::glyph_bitmap(int font, int glyph, const double m[4], GlyphBitmap &out) {
+    if (font < 0 || font >= static_cast<int>(fonts_.size()))
+        return false;
+    const fz_matrix fm = {float(m[0]), float(m[1]), float(m[2]), float(m[3]), 0, 0};
+    fz_pixmap *pix = glyph_pixmap(ctx_, fonts_[font], glyph, fm);
+    out = GlyphBitmap();
+    if (!pix)
+        return true; // nothing to paint
+    bool ok = true;
+    try {
+        const int w = pix->w, h = pix->h, n = pix->n;
+        // Trim blank rows and columns; blank glyphs come back empty.
+        int x0 = w, x1 = -1, y0 = h, y1 = -1;
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x)
+                if (pix->samples[size_t(y) * pix->stride + size_t(x) * n + n - 1] >= 128) {
+                    x0 = std::min(x0, x);
+                    x1 = std::max(x1, x);
+                    y0 = std::min(y0, y);
+                    y1 = std::max(y1, y);
+                }
+        if (x1 >= 0) {
+            out.width = x1 - x0 + 1;
+            out.height = y1 - y0 + 1;
+            out.left = pix->x + x0;
+            out.top = pix->y + y0;
+            const size_t row = (out.width + 7) / 8;
+            out.rows.assign(row * out.height, 0);
+            for (int y = 0; y < out.height; ++y)
+                for (int x = 0; x < out.width; ++x)
+                    if (pix->samples[size_t(y + y0) * pix->stride + size_t(x + x0) * n + n - 1] >=
+                        128)
+                        out.rows[y * row + x / 8] |= uint8_t(0x80 >> (x % 8));
+        }
+    } catch (...) {
+        ok = false;
+    }
+    fz_drop_pixmap(ctx_, pix);
+    return ok;
+}
+
+bool MupdfDocument::fill_image(fz_image *image, fz_matrix ctm, float alpha) noexcept {
+    if (suppressed())
+        return true;
+    if (alpha < 1 || image->mask || image->use_colorkey)
+        return fallback_item(fz_transform_rect(fz_unit_rect, ctm));
+    try {
+        Image img;
+        img.placement = {ctm.a, ctm.b, ctm.c, ctm.d, ctm.e, ctm.f};
+        img.handle = image;
+        fz_compressed_buffer *buf = compressed(ctx_, image);
+        const int n = image->colorspace ? fz_colorspace_n(ctx_, image->colorspace) : 0;
+        if (buf && buf->params.type == FZ_IMAGE_JPEG && buf->buffer && !image->use_decode &&
+            (n == 1 || n == 3) && image->bpc == 8 && buf->params.u.jpeg.color_transform != 0 &&
+            (n == 1 ? fz_colorspace_is_gray(ctx_, image->colorspace)
+                    : fz_colorspace_is_rgb(ctx_, image->colorspace))) {
+            int w = 0, h = 0, comps = 0;
+            unsigned char *data = nullptr;
+            const size_t len = fz_buffer_storage(ctx_, buf->buffer, &data);
+            if (sequential_jpeg(data, len, w, h, comps) && comps == n && w == image->w &&
+                h == image->h) {
+                img.jpeg.assign(data, data + len);
+                img.jpeg_components = comps;
+                img.jpeg_width = w;
+                img.jpeg_height = h;
+            }
+        }
+        if (img.jpeg.empty() && !decode(img))
+            return false;
+        sink_->draw_image(img);
+        return true;
+    } catch (const std::exception &e) {
+        return fail(e.what());
+    }
+}
+
+bool MupdfDocument::decode(Image &image) {
+    fz_image *fzimg = static_cast<fz_image *>(const_cast<void *>(image.handle));
+    if (!fzimg)
+        return false;
+    const Matrix &m = image.placement;
+    char msg[256] = "";
+    fz_pixmap *pix =
+        image_pixmap(ctx_, fzimg, {float(m.a), float(m.b), float(m.c), float(m.d), 0, 0}, false,
+                     msg, sizeof msg);
+    if (!pix)
+        return fail((std::string("an image could not be decoded: ") + msg).c_str());
+    bool ok = true;
+    try {
+        Pixels &p = image.pixels;
+        p.width = pix->w;
+        p.height = pix->h;
+        const int n = pix->n - pix->alpha;
+        p.components = n >= 3 ? 3 : 1;
+        p.data.resize(size_t(p.width) * p.height * p.components);
+        for (int y = 0; y < p.height; ++y) {
+            const unsigned char *src = pix->samples + size_t(y) * pix->stride;
+            uint8_t *dst = &p.data[size_t(y) * p.width * p.components];
+            for (int x = 0; x < p.width; ++x, src += pix->n)
+                for (int k = 0; k < p.components; ++k)
+                    *dst++ = src[k];
+        }
+    } catch (const std::exception &e) {
+        ok = fail(e.what());
+    }
+    fz_drop_pixmap(ctx_, pix);
+    return ok;
+}
+
+bool MupdfDocument::fill_image_mask(fz_image *image, fz_matrix ctm, fz_colorspace *cs,
+                                    const float *color, float alpha,
+                                    fz_color_params params) noexcept {
+    if (suppressed())
+        return true;
+    if (alpha < 1)
+        return fallback_item(fz_transform_rect(fz_unit_rect, ctm));
+    char msg[256] = "";
+    float c[3];
+    if (!to_rgb(ctx_, cs, color, params, c))
+        return fail("a mask colour could not be read");
+    fz_pixmap *pix = image_pixmap(ctx_, image, ctm, true, msg, sizeof msg);
+    if (!pix) {
+        try {
+            return fail((std::string("an image mask could not be decoded: ") + msg).c_str());
+        } catch (...) {
+            return false;
+        }
+    }
+    bool ok = true;
+    try {
+        Pixels mask;
+        mask.width = pix->w;
+        mask.height = pix->h;
+        mask.components = 1;
+        mask.data.resize(size_t(mask.width) * mask.height);
+        for (int y = 0; y < mask.height; ++y)
+            for (int x = 0; x < mask.width; ++x)
+                mask.data[size_t(y) * mask.width + x] =
+                    pix->samples[size_t(y) * pix->stride + size_t(x) * pix->n + pix->n - 1];
+        sink_->draw_image_mask(mask, {ctm.a, ctm.b, ctm.c, ctm.d, ctm.e, ctm.f}, rgb_of(c));
+    } catch (const std::exception &e) {
+        ok = fail(e.what());
+    }
+    fz_drop_pixmap(ctx_, pix);
+    return ok;
+}
+
+bool MupdfDocument::render_page(int index, const Matrix &ctm, const Rect &device_area, double scale,
+                                Pixels &out, std::string &error) {
+    if (!list_ || list_index_ != index) {
+        double w, h;
+        if (!page_size(index, w, h, error))
+            return false;
+    }
+    ctm_ = ctm;
+    const bool ok = render_region(device_area, scale, out);
+    fz_drop_display_list(ctx_, list_);
+    list_ = nullptr;
+    if (!ok)
+        error = "the page could not be rendered";
+    return ok;
+}
+
+bool MupdfDocument::render_region(const Rect &area, double scale, Pixels &out) {
+    if (!list_)
+        return false;
+    const fz_irect box = {int(std::floor(area.x0 * scale)), int(std::floor(area.y0 * scale)),
+                          int(std::ceil(area.x1 * scale)), int(std::ceil(area.y1 * scale))};
+    if (box.x1 <= box.x0 || box.y1 <= box.y0)
+        return false;
+    Matrix m = ctm_;
+    m.a *= scale;
+    m.b *= scale;
+    m.c *= scale;
+    m.d *= scale;
+    m.e *= scale;
+    m.f *= scale;
+    fz_pixmap *pix = render_list(ctx_, list_, to_fz(m), box);
+    if (!pix)
+        return false;
+    bool ok = true;
+    try {
+        out.width = pix->w;
+        out.height = pix->h;
+        out.components = 3;
+        out.data.resize(size_t(out.width) * out.height * 3);
+        for (int y = 0; y < out.height; ++y)
+            std::memcpy(&out.data[size_t(y) * out.width * 3],
+                        pix->samples + size_t(y) * pix->stride, size_t(out.width) * 3);
+    } catch (...) {
+        ok = false;
+    }
+    fz_drop_pixmap(ctx_, pix);
+    return ok;
+}
+
+} // namespace
+
+std::unique_ptr<Document> open_document(const unsigned char *data, size_t size,
+                                        const EngineLimits &limits,
+                                        void (*warn)(const char *line, void *user), void *user,
+                                        std::string &error) {
+    auto doc = std::make_unique<MupdfDocument>(limits.memory_bytes, warn, user);
+    if (!doc->open(data, size, error))
+        return nullptr;
+    return doc;
+}
+
+} // namespace pclxl::pdf
