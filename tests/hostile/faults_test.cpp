@@ -1,9 +1,9 @@
-// A faulty environment for every front end: a full disk, closed standard
-// descriptors, devices, FIFOs and links as output, little memory, a reader
-// that goes away, inputs whose headers promise gigabytes, and an input
-// that fails in the middle of a job. Each row runs one command in a fresh
-// directory and states its exit status, the one message it prints (for the
-// filter: its one ERROR: line) and what the output holds afterwards.
+// A faulty environment for every front end (the tool's commands, the PDF
+// converter through `pclxl convert` when it is built, dump and the filter): a full disk, closed
+// standard descriptors, devices, FIFOs and links as output, little memory, a reader that goes away,
+// inputs whose headers promise gigabytes, and an input that fails in the middle of a job. Each row
+// runs one command in a fresh directory and states its exit status, the one message it prints (for
+// the filter: its one ERROR: line) and what the output holds afterwards.
 #include <gtest/gtest.h>
 
 #include <cstddef>
@@ -23,6 +23,11 @@
 #include "raster_maker.h"
 #else
 #define PCLXL_FILTER_PROGRAM ""
+#endif
+#ifdef PCLXL_PDF_DATA
+#define PCLXL_PDF_DIR PCLXL_PDF_DATA
+#else
+#define PCLXL_PDF_DIR ""
 #endif
 
 namespace {
@@ -173,8 +178,9 @@ struct Outcome {
 
 Outcome run(const std::string &dir, const std::string &command) {
     put(dir + "/.cmd", "cd '" + dir + "' || exit 99\n" + command + "\n");
-    const std::string line = "P='" PCLXL_TOOL "' F='" PCLXL_FILTER_PROGRAM "' bash '" + dir +
-                             "/.cmd' 2>'" + dir + "/.err' </dev/null";
+    const std::string line = "P='" PCLXL_TOOL "' F='" PCLXL_FILTER_PROGRAM "' D='" PCLXL_PDF_DIR
+                             "' bash '" +
+                             dir + "/.cmd' 2>'" + dir + "/.err' </dev/null";
     const int raw = std::system(line.c_str());
     return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, slurp(dir + "/.err")};
 }
@@ -246,7 +252,7 @@ TEST(Faults, EveryFrontEndGivesOneMessageAndAWholeJobOrNothing) {
          0, "", Holds::Job, "out", 2},
         {"convert", "link", "ln -s out link && $P convert a.pgm -o link && test -L link", 0, "",
          Holds::Job, "out", 1},
-        {"convert", "low ulimit -v", "(ulimit -v 60000; $P convert big.png -o out)", 1,
+        {"convert", "low ulimit -v", "(ulimit -v 80000; $P convert big.png -o out)", 1,
          "big.png: not enough memory for 5000x4000 pixels", Holds::Nothing, "out", 0, Row::Plain},
         {"convert", "header promises 12 GB", "$P convert bad.ppm -o out", 1,
          "bad.ppm: PNM data is truncated (65535x65535 pixels need 12884508675 bytes",
@@ -258,11 +264,25 @@ TEST(Faults, EveryFrontEndGivesOneMessageAndAWholeJobOrNothing) {
         {"convert", "input fails mid-job, stream", "$P convert a.pgm bad.ppm b.pgm -o - >out", 1,
          "bad.ppm: PNM data is truncated", Holds::Job, "out", 1},
         {"convert", "standard input", "$P convert - -o out <a.pgm", 0, "", Holds::Job, "out", 1},
+#ifdef PCLXL_PDF_DATA
+        {"convert PDF", "disk full", "$P convert $D/vector.pdf -o /dev/full", 1,
+         "writing '/dev/full' failed: No space left on device", Holds::Any, "", 0},
+        {"convert PDF", "stderr closed", "$P convert $D/vector.pdf -o out 2>&-", 0, "", Holds::Job,
+         "out", 2},
+        {"convert PDF", "unreadable", "$P convert $D/hostile-broken-xref.pdf -o - >out", 1,
+         "the PDF has no pages that can be read", Holds::Nothing, "out", 0},
+        {"convert PDF", "page fails mid-job, file",
+         "$P convert $D/hostile-huge-image.pdf -o old.pxl", 1, "page 2: image is too wide",
+         Holds::Old, "old.pxl", 0},
+        {"convert PDF", "page fails mid-job, stream",
+         "$P convert $D/hostile-huge-image.pdf -o - >out", 1, "page 2: image is too wide",
+         Holds::Job, "out", 1},
+#endif
         {"text", "disk full", "$P text in.txt -o /dev/full", 1, "No space left on device",
          Holds::Any, "", 0},
         {"text", "low ulimit -v",
-         "head -c 4000000 /dev/zero | tr '\\0' x | fold -w 70 >big.txt && "
-         "(ulimit -v 60000; $P text big.txt -o out)",
+         "head -c 16000000 /dev/zero | tr '\\0' x | fold -w 70 >big.txt && "
+         "(ulimit -v 80000; $P text big.txt -o out)",
          1, "pclxl text: out of memory", Holds::Nothing, "out", 0, Row::Plain},
         {"text", "stderr closed", "$P text in.txt -o out 2>&-", 0, "", Holds::Job, "out", 2},
         {"text", "input fails mid-job, stream", "$P text in.txt missing.txt -o - >out", 1,
@@ -284,7 +304,7 @@ TEST(Faults, EveryFrontEndGivesOneMessageAndAWholeJobOrNothing) {
         {"dump", "no trailer", "$P testpage -o tp.pxl && head -c -19 tp.pxl | $P dump - >/dev/null",
          1, "incomplete job: the job ends without its trailer", Holds::Any, "", 0},
         {"dump", "low ulimit -v",
-         "$P testpage -o tp.pxl && (ulimit -v 60000; $P dump --summary tp.pxl >/dev/null)", 0, "",
+         "$P testpage -o tp.pxl && (ulimit -v 100000; $P dump --summary tp.pxl >/dev/null)", 0, "",
          Holds::Any, "", 0, Row::Plain},
 #ifdef PCLXL_FILTER
         {"filter", "disk full", kFilter + " <two.ras >/dev/full", 1,
