@@ -122,9 +122,11 @@ bool rasterize(pappl_job_t *job, pappl_device_t *device, pappl_pr_options_t *opt
     rusage usage{};
     while (wait4(pid, &status, 0, &usage) < 0 && errno == EINTR) {
     }
-    papplLogJob(job, PAPPL_LOGLEVEL_INFO, "Ghostscript: %u pages, CPU %.1f ms.", page,
+    papplLogJob(job, PAPPL_LOGLEVEL_INFO, "Ghostscript: %u pages, CPU %.1f ms, peak memory %ld KB.",
+                page,
                 usage.ru_utime.tv_sec * 1e3 + usage.ru_utime.tv_usec / 1e3 +
-                    usage.ru_stime.tv_sec * 1e3 + usage.ru_stime.tv_usec / 1e3);
+                    usage.ru_stime.tv_sec * 1e3 + usage.ru_stime.tv_usec / 1e3,
+                usage.ru_maxrss);
     if (!papplJobIsCanceled(job) && ok &&
         (!WIFEXITED(status) || WEXITSTATUS(status) != 0 || page == 0)) {
         papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "Ghostscript could not read the PDF (status %d).",

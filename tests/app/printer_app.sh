@@ -9,7 +9,7 @@
 # for the web page (playwright-core from package-lock.json is installed
 # into BUILD_DIR/app-web once, without a browser download). Everything
 # stays on loopback and under BUILD_DIR; the server is stopped by SIGTERM
-# to its PID and killed by a watchdog after PCLXL_APP_TEST_SECONDS (300).
+# to its PID and killed by a watchdog after PCLXL_APP_TEST_SECONDS (240).
 set -euo pipefail
 export LC_ALL=C
 # Under the sanitizers, PAPPL's own sub-commands and server leave memory
@@ -22,7 +22,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 app=$build/app/pclxl-printer-app
 tool=$build/tools/pclxl/pclxl
 work=$build/app-test
-limit=${PCLXL_APP_TEST_SECONDS:-300}
+limit=${PCLXL_APP_TEST_SECONDS:-240}
 for f in "$app" "$tool"; do
   [ -x "$f" ] || { echo "missing $f (build pclxl-printer-app and pclxl_tool first)"; exit 1; }
 done
@@ -115,33 +115,15 @@ rss_kb() { awk "/^$1:/ {print \$2}" "/proc/$pid/status"; }
 idle_kb=$(rss_kb VmRSS)
 
 # --- jobs --------------------------------------------------------------------
-cat > "$work/job-state.test" <<'TEST'
-{
-	NAME "job done"
-	OPERATION Get-Job-Attributes
-	GROUP operation-attributes-tag
-	ATTR charset attributes-charset utf-8
-	ATTR naturalLanguage attributes-natural-language en
-	ATTR uri printer-uri $uri
-	ATTR integer job-id $job
-	ATTR keyword requested-attributes job-state
-	STATUS successful-ok
-	EXPECT job-state WITH-VALUE $state
+# A job's state, and a printer's sides-default.
+ipp_test() {
+  printf '{ OPERATION %s GROUP operation-attributes-tag
+  ATTR charset attributes-charset utf-8 ATTR naturalLanguage attributes-natural-language en
+  ATTR uri printer-uri $uri %s ATTR keyword requested-attributes %s
+  STATUS successful-ok EXPECT %s WITH-VALUE $value }\n' "$@" >"$work/$3.test"
 }
-TEST
-cat > "$work/cancel.test" <<'TEST'
-{
-	NAME "cancel"
-	OPERATION Cancel-Job
-	GROUP operation-attributes-tag
-	ATTR charset attributes-charset utf-8
-	ATTR naturalLanguage attributes-natural-language en
-	ATTR uri printer-uri $uri
-	ATTR integer job-id $job
-	ATTR name requesting-user-name $user
-	STATUS successful-ok
-}
-TEST
+ipp_test Get-Job-Attributes 'ATTR integer job-id $job' job-state job-state
+ipp_test Get-Printer-Attributes '' sides-default sides-default
 printer_uri() { echo "ipp://localhost:$port/ipp/print/$1"; }
 # submit PRINTER FILE OPTION...: prints the job id. The document's file
 # name is the job name.
@@ -150,16 +132,19 @@ submit() {
   shift 2
   "$app" submit -u "$(printer_uri "$printer")" "$@" "$file" | tail -n 1
 }
+job_state() {
+  ipptool -q -d job="$2" -d value="$3" "$1" "$work/job-state.test"
+}
 # wait_job PRINTER ID [STATE]: until the job is completed (9), canceled (7)
 # or aborted (8); fails unless it reached STATE.
 wait_job() {
   local uri
   uri=$(printer_uri "$1")
-  for _ in $(seq 1200); do
-    ipptool -q -d job="$2" -d state='>6' "$uri" "$work/job-state.test" && break
+  for _ in $(seq 600); do
+    job_state "$uri" "$2" '>6' && break
     sleep 0.1
   done
-  ipptool -q -d job="$2" -d state="${3:-9}" "$uri" "$work/job-state.test" ||
+  job_state "$uri" "$2" "${3:-9}" ||
     fail "job $2 on $1 did not end in state ${3:-9}"
 }
 
@@ -242,8 +227,7 @@ for _ in $(seq 300); do
   [ -s "$work/mono/cancelled.pdf.prn" ] && break
   sleep 0.05
 done
-ipptool -q -d job="$cancel_id" -d user="$(id -un)" "$(printer_uri mono)" "$work/cancel.test" ||
-  fail "Cancel-Job refused"
+"$app" cancel -u "$(printer_uri mono)" -j "$cancel_id" || fail "cancel refused"
 wait_job mono "$cancel_id" 7
 out=$work/mono/cancelled.pdf.prn
 if "$tool" dump --summary "$out" >"$out.summary" 2>&1; then
@@ -281,20 +265,7 @@ cp "$here/web_test.mjs" "$web/"
 if [ -d "$web/node_modules/playwright-core" ] && [ -x "${CHROMIUM:-/usr/bin/chromium}" ]; then
   t=$(now_ms)
   if timeout 90 node "$web/web_test.mjs" "$base" mono two-sided-short-edge color; then
-    cat > "$work/sides.test" <<'TEST'
-{
-	NAME "sides-default from the web page"
-	OPERATION Get-Printer-Attributes
-	GROUP operation-attributes-tag
-	ATTR charset attributes-charset utf-8
-	ATTR naturalLanguage attributes-natural-language en
-	ATTR uri printer-uri $uri
-	ATTR keyword requested-attributes sides-default
-	STATUS successful-ok
-	EXPECT sides-default WITH-VALUE "two-sided-short-edge"
-}
-TEST
-    if ipptool -q "$(printer_uri mono)" "$work/sides.test"; then
+    if ipptool -q -d value=two-sided-short-edge "$(printer_uri mono)" "$work/sides-default.test"; then
       pass "web: sides default saved and reported over IPP ($(($(now_ms) - t)) ms)"
     else
       fail "web: sides default not reported over IPP"
