@@ -173,7 +173,6 @@ class Converter final : public PageSink {
         clip_depth_ = 0;
         page_paths_ = page_images_ = page_glyphs_ = page_fallbacks_ = 0;
     }
-    int page_fallbacks() const { return page_fallbacks_; }
     std::string page_summary() const {
         return std::to_string(page_paths_) + " paths, " + std::to_string(page_glyphs_) +
                " glyphs, " + std::to_string(page_images_) + " images, " +
@@ -201,7 +200,8 @@ class Converter final : public PageSink {
     void draw_image_mask(const Pixels &mask, const Matrix &placement, Rgb color) override;
     void fallback(const Rect &area) override;
 
-    // The whole page as one image (the raster route).
+    // Places pixels by their unit-square matrix (images, regions, and the
+    // whole page on the raster route).
     void place_pixels(const Pixels &pixels, const Matrix &placement, bool mask, Rgb mask_color);
 
   private:
@@ -213,7 +213,7 @@ class Converter final : public PageSink {
     void set_source_tx(int mode);
     void set_paint_tx(int mode);
     Paint color_paint(Rgb c) const { return {Paint::Color, c}; }
-    bool emit_path(const Path &path);
+    bool emit_path(const Path &path, bool area);
     void set_stroke(const StrokeStyle &style);
     PclFont &font_for(const GlyphRun &run);
     int code_for(PclFont &font, const GlyphRun &run, int glyph);
@@ -299,8 +299,45 @@ void Converter::set_paint_tx(int mode) {
     }
 }
 
-// New path with the segments; false when nothing would be painted.
-bool Converter::emit_path(const Path &path) {
+// The corners of a path that is one axis-aligned rectangle (a move, three
+// or four lines along the axes, perhaps a close), in whole pixels.
+bool as_rectangle(const Path &path, _point16 r[2]) {
+    const auto &seg = path.segments;
+    size_t n = seg.size();
+    if (n && seg[n - 1].kind == PathSegment::Close)
+        --n;
+    if ((n != 4 && n != 5) || seg[0].kind != PathSegment::Move)
+        return false;
+    int x[5], y[5];
+    for (size_t i = 0; i < n; ++i) {
+        if (i > 0 && seg[i].kind != PathSegment::Line)
+            return false;
+        x[i] = clamp_coordinate(seg[i].p[0].x);
+        y[i] = clamp_coordinate(seg[i].p[0].y);
+    }
+    if (n == 5 && (x[4] != x[0] || y[4] != y[0]))
+        return false;
+    // Edges alternate between level and upright, whichever comes first.
+    const bool level_first = y[1] == y[0];
+    for (size_t i = 0; i < 4; ++i) {
+        const size_t j = (i + 1) % 4;
+        const bool level = (i % 2 == 0) == level_first;
+        if (level ? y[j] != y[i] : x[j] != x[i])
+            return false;
+    }
+    r[0] = {static_cast<int16_t>(std::min(x[0], x[2])), static_cast<int16_t>(std::min(y[0], y[2]))};
+    r[1] = {static_cast<int16_t>(std::max(x[0], x[2])), static_cast<int16_t>(std::max(y[0], y[2]))};
+    return r[1].x > r[0].x && r[1].y > r[0].y;
+}
+
+// New path with the segments; false when nothing would be painted. An area
+// (a fill or a clip) that is a rectangle goes as one.
+bool Converter::emit_path(const Path &path, bool area) {
+    _point16 rect[2];
+    if (area && as_rectangle(path, rect)) {
+        pclxl_add_rect16(rect);
+        return true;
+    }
     bool drawn = false;
     for (const PathSegment &s : path.segments)
         drawn |= s.kind == PathSegment::Line || s.kind == PathSegment::Curve;
@@ -404,7 +441,7 @@ void Converter::fill_path(const Path &path, bool even_odd, Rgb color) {
         pclxl_set_fill_mode(mode);
         gs().fill_mode = mode;
     }
-    if (!emit_path(path))
+    if (!emit_path(path, true))
         return;
     pclxl_paint_path();
     ++page_paths_;
@@ -462,7 +499,7 @@ void Converter::stroke_path(const Path &path, const StrokeStyle &style, Rgb colo
     set_pen(color_paint(color));
     set_brush({Paint::None, {}});
     set_stroke(style);
-    if (!emit_path(path))
+    if (!emit_path(path, false))
         return;
     pclxl_paint_path();
     ++page_paths_;
@@ -480,7 +517,7 @@ void Converter::push_clip(const Path &path, bool even_odd) {
         pclxl_set_clip_mode(mode);
         gs().clip_mode = mode;
     }
-    if (emit_path(path)) {
+    if (emit_path(path, true)) {
         pclxl_set_clip_intersect(0);
     } else {
         // Nothing inside: an empty rectangle clips everything away.

@@ -288,10 +288,13 @@ Rgb rgb_of(const float c[3]) {
     return {byte(c[0]), byte(c[1]), byte(c[2])};
 }
 
-// Baseline or extended sequential JPEG (SOF0/SOF1), which printers decode.
+// Baseline or extended sequential JPEG (SOF0/SOF1) in gray or YCbCr, which
+// printers decode: not progressive, not CMYK, and not RGB stored without
+// the colour transform (an Adobe marker saying so).
 bool sequential_jpeg(const unsigned char *p, size_t n, int &width, int &height, int &components) {
     if (n < 4 || p[0] != 0xFF || p[1] != 0xD8)
         return false;
+    int adobe_transform = -1;
     size_t i = 2;
     while (i + 4 <= n) {
         if (p[i] != 0xFF)
@@ -311,11 +314,12 @@ bool sequential_jpeg(const unsigned char *p, size_t n, int &width, int &height, 
             height = p[i + 5] << 8 | p[i + 6];
             width = p[i + 7] << 8 | p[i + 8];
             components = p[i + 9];
+            if (components == 3 && adobe_transform == 0)
+                return false;
             return width > 0 && height > 0 && (components == 1 || components == 3);
         }
-        if (marker == 0xEE && len >= 12 && i + 2 + len <= n &&
-            !std::memcmp(p + i + 4, "Adobe", 5) && p[i + 2 + 11] == 2)
-            return false; // YCCK
+        if (marker == 0xEE && len >= 12 && i + 2 + len <= n && !std::memcmp(p + i + 4, "Adobe", 5))
+            adobe_transform = p[i + 2 + 11];
         i += 2 + len;
     }
     return false;

@@ -67,6 +67,8 @@ const Sample kSamples[] = {
     {"vector.pdf", 2, 10, 10, 0, 0, 0, 0, 0},
     // 5 sizes and rotations of two fonts; the 12-point font serves both pages.
     {"text.pdf", 2, 1, 1, 5, 6, 0, 0, 0},
+    // Two embedded subset fonts, one size each.
+    {"embedded.pdf", 1, 0, 0, 2, 2, 0, 0, 0},
     // RGB, JPEG as it is, a mask, and a turned copy (clipped to its outline).
     {"image.pdf", 1, 0, 0, 0, 0, 4, 1, 0},
     // A multiply group, a half-transparent fill and a shading; the plain

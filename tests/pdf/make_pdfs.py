@@ -6,6 +6,8 @@ few KB, written object by object so that every feature is explicit.
 """
 import base64
 import os
+import shutil
+import subprocess
 import zlib
 
 HERE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "data")
@@ -162,6 +164,24 @@ def landscape_pdf():
                 5: b"<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>"}, [3])
 
 
+# Text in two embedded (subset, compact Type 1) fonts. Ghostscript writes
+# the subsets; without it the committed file is kept.
+EMBEDDED_PS = b"""<< /PageSize [595 842] >> setpagedevice
+/NimbusSans-Regular findfont 24 scalefont setfont 72 760 moveto (Embedded font) show
+/NimbusRoman-Italic findfont 14 scalefont setfont 72 730 moveto (set in a subset of the font) show
+showpage
+"""
+
+
+def embedded_pdf():
+    gs = shutil.which("gs")
+    if not gs:
+        return
+    subprocess.run([gs, "-q", "-dSAFER", "-dBATCH", "-dNOPAUSE", "-sDEVICE=pdfwrite",
+                    "-dCompatibilityLevel=1.4", "-sOutputFile=" + os.path.join(HERE, "embedded.pdf"),
+                    "-"], input=EMBEDDED_PS, check=True)
+
+
 # Hundreds of half-transparent squares: better sent as one image.
 def regions_pdf():
     content = b"".join(b"q /G gs %d 0 0 rg %d %d 20 20 re f Q\n" % (i % 2, 30 + (i % 20) * 25,
@@ -216,4 +236,5 @@ if __name__ == "__main__":
     write("regions.pdf", regions_pdf())
     write("far.pdf", far_pdf())
     write("landscape.pdf", landscape_pdf())
+    embedded_pdf()
     hostile()
