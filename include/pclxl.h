@@ -107,7 +107,8 @@ PCLXL_API extern const void *g_data_out_ctx;
 
 /* Installs `callback` with its `context`; replaces any earlier one (there
  * is one sink per process). Note the order: context first. A NULL callback
- * stops all output. Writes nothing. @return 1, always. */
+ * stops all output. Writes nothing. Threads with a writer in use (see
+ * pclxl_writer_use()) keep writing to it. @return 1, always. */
 PCLXL_API int pclxl_init(const void *context, pclxl_write_fn callback);
 
 /* Do nothing: the library buffers nothing, and the callback stays
@@ -225,7 +226,10 @@ PCLXL_API void pclxl_close_datasource(void);
  * Pieces: Orientation, [DuplexPageMode], MediaSource, [MediaSize code],
  * one page setup block (MediaType, size, BeginPage, PushGS,
  * SetPageDefaultCTM), then 16 pieces of default graphics state. The setup
- * block grows to fit long texts; nothing is cut. Texts must be valid. */
+ * block grows to fit long texts; nothing is cut. Texts must be valid.
+ * A media type or size name over 65535 bytes, or no memory for a setup
+ * block over 1 KB, gives one "pclxl_begin_page(): Fatal Error: " line after
+ * the "=>" trace, and nothing is written. */
 PCLXL_API void pclxl_begin_page(int32_t unused1, int32_t unused2, const char *duplex_mode,
                                 const char *media_size_pclxl_str, int32_t media_size_pclxl_code,
                                 const char *media_type_pclxl_str, int32_t media_source_pclxl_id,

@@ -3,9 +3,11 @@
  *
  * These are the encoders beneath the plain C operations of pclxl.h. They
  * are exported with C++ linkage for hosts that build commands of their own.
- * Each writes its bytes through _dev_write() before it returns; a "piece"
- * is one call of the host's callback. Multi-byte values go out least
- * significant byte first unless stated.
+ * Each writes its bytes, before it returns, to the writer in use on the
+ * calling thread or else to the process-wide sink (see pclxl_writer_use());
+ * a "piece" is one call of the host's callback. The library itself never
+ * calls these names: defining one in a host changes only the host's calls.
+ * Multi-byte values go out least significant byte first unless stated.
  */
 #ifndef PCLXL_HPP
 #define PCLXL_HPP

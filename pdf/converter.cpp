@@ -41,6 +41,10 @@ constexpr int kMaxClipDepth = 200;
 constexpr double kMaxGlyphEm = 250;
 // Fallback regions are rendered at no more than this many pixels per inch.
 constexpr int kFallbackDpi = 300;
+// Filled shapes thinner than this (pixels) are outlined too.
+constexpr double kThinShape = 2;
+// A page with more regions than this goes as one image.
+constexpr int kMaxFallbacks = 24;
 // Rows the library can send: at most 32767 bytes.
 constexpr int kMaxRowBytes = 32767;
 // The largest decoded image the converter holds at once.
@@ -169,13 +173,23 @@ class Converter final : public PageSink {
         clip_depth_ = 0;
         page_paths_ = page_images_ = page_glyphs_ = page_fallbacks_ = 0;
     }
-    int page_fallbacks() const { return page_fallbacks_; }
     std::string page_summary() const {
         return std::to_string(page_paths_) + " paths, " + std::to_string(page_glyphs_) +
                " glyphs, " + std::to_string(page_images_) + " images, " +
                std::to_string(page_fallbacks_) + " fallback regions";
     }
     void set_page_area(const Rect &area) { area_ = area; }
+    bool too_many_regions() const { return page_fallbacks_ >= kMaxFallbacks; }
+    // What a page changes beyond its own bytes, to undo a page sent again.
+    struct Snapshot {
+        std::map<FontKey, PclFont> fonts;
+        JobStats stats;
+    };
+    Snapshot snapshot() const { return {fonts_, stats_}; }
+    void restore(const Snapshot &s) {
+        fonts_ = s.fonts;
+        stats_ = s.stats;
+    }
 
     void fill_path(const Path &path, bool even_odd, Rgb color) override;
     void stroke_path(const Path &path, const StrokeStyle &style, Rgb color) override;
@@ -186,7 +200,8 @@ class Converter final : public PageSink {
     void draw_image_mask(const Pixels &mask, const Matrix &placement, Rgb color) override;
     void fallback(const Rect &area) override;
 
-    // The whole page as one image (the raster route).
+    // Places pixels by their unit-square matrix (images, regions, and the
+    // whole page on the raster route).
     void place_pixels(const Pixels &pixels, const Matrix &placement, bool mask, Rgb mask_color);
 
   private:
@@ -198,7 +213,7 @@ class Converter final : public PageSink {
     void set_source_tx(int mode);
     void set_paint_tx(int mode);
     Paint color_paint(Rgb c) const { return {Paint::Color, c}; }
-    bool emit_path(const Path &path);
+    bool emit_path(const Path &path, bool area);
     void set_stroke(const StrokeStyle &style);
     PclFont &font_for(const GlyphRun &run);
     int code_for(PclFont &font, const GlyphRun &run, int glyph);
@@ -284,8 +299,45 @@ void Converter::set_paint_tx(int mode) {
     }
 }
 
-// New path with the segments; false when nothing would be painted.
-bool Converter::emit_path(const Path &path) {
+// The corners of a path that is one axis-aligned rectangle (a move, three
+// or four lines along the axes, perhaps a close), in whole pixels.
+bool as_rectangle(const Path &path, _point16 r[2]) {
+    const auto &seg = path.segments;
+    size_t n = seg.size();
+    if (n && seg[n - 1].kind == PathSegment::Close)
+        --n;
+    if ((n != 4 && n != 5) || seg[0].kind != PathSegment::Move)
+        return false;
+    int x[5], y[5];
+    for (size_t i = 0; i < n; ++i) {
+        if (i > 0 && seg[i].kind != PathSegment::Line)
+            return false;
+        x[i] = clamp_coordinate(seg[i].p[0].x);
+        y[i] = clamp_coordinate(seg[i].p[0].y);
+    }
+    if (n == 5 && (x[4] != x[0] || y[4] != y[0]))
+        return false;
+    // Edges alternate between level and upright, whichever comes first.
+    const bool level_first = y[1] == y[0];
+    for (size_t i = 0; i < 4; ++i) {
+        const size_t j = (i + 1) % 4;
+        const bool level = (i % 2 == 0) == level_first;
+        if (level ? y[j] != y[i] : x[j] != x[i])
+            return false;
+    }
+    r[0] = {static_cast<int16_t>(std::min(x[0], x[2])), static_cast<int16_t>(std::min(y[0], y[2]))};
+    r[1] = {static_cast<int16_t>(std::max(x[0], x[2])), static_cast<int16_t>(std::max(y[0], y[2]))};
+    return r[1].x > r[0].x && r[1].y > r[0].y;
+}
+
+// New path with the segments; false when nothing would be painted. An area
+// (a fill or a clip) that is a rectangle goes as one.
+bool Converter::emit_path(const Path &path, bool area) {
+    _point16 rect[2];
+    if (area && as_rectangle(path, rect)) {
+        pclxl_add_rect16(rect);
+        return true;
+    }
     bool drawn = false;
     for (const PathSegment &s : path.segments)
         drawn |= s.kind == PathSegment::Line || s.kind == PathSegment::Curve;
@@ -340,17 +392,56 @@ bool Converter::emit_path(const Path &path) {
     return true;
 }
 
+// Coordinates beyond the 16-bit range are clamped, which moves points. Only
+// a path made of level and upright lines keeps its shape when clamped;
+// another that reaches so far is drawn as a region instead. Sets `box` to
+// the path's bounds (control points included).
+bool keeps_shape_when_clamped(const Path &path, Rect &box) {
+    bool far = false, straight = true;
+    Point last{};
+    box = {1e300, 1e300, -1e300, -1e300};
+    for (const PathSegment &s : path.segments) {
+        const int points = s.kind == PathSegment::Curve ? 3 : s.kind == PathSegment::Close ? 0 : 1;
+        for (int i = 0; i < points; ++i) {
+            const Point &p = s.p[i];
+            far |= !(std::fabs(p.x) <= kMaxCoordinate && std::fabs(p.y) <= kMaxCoordinate);
+            box = {std::min(box.x0, p.x), std::min(box.y0, p.y), std::max(box.x1, p.x),
+                   std::max(box.y1, p.y)};
+        }
+        if (s.kind == PathSegment::Curve ||
+            (s.kind == PathSegment::Line && s.p[0].x != last.x && s.p[0].y != last.y))
+            straight = false;
+        if (points)
+            last = s.p[points - 1];
+    }
+    return !far || straight;
+}
+
 void Converter::fill_path(const Path &path, bool even_odd, Rgb color) {
+    Rect box;
+    if (!keeps_shape_when_clamped(path, box)) {
+        fallback(box);
+        return;
+    }
     set_rop(kRopPatternCopy);
     set_paint_tx(0); // white shapes paint white
     set_brush(color_paint(color));
-    set_pen({Paint::None, {}});
+    // The printer paints the pixels whose centres are inside; a shape
+    // thinner than a pixel or two (rules drawn as thin rectangles) would
+    // lose pixels or vanish. Its one-pixel outline paints every pixel it
+    // touches, as a PDF renderer does.
+    if (std::min(box.x1 - box.x0, box.y1 - box.y0) < kThinShape) {
+        set_pen(color_paint(color));
+        set_stroke(StrokeStyle());
+    } else {
+        set_pen({Paint::None, {}});
+    }
     const int mode = even_odd ? 1 : 0;
     if (gs().fill_mode != mode) {
         pclxl_set_fill_mode(mode);
         gs().fill_mode = mode;
     }
-    if (!emit_path(path))
+    if (!emit_path(path, true))
         return;
     pclxl_paint_path();
     ++page_paths_;
@@ -384,50 +475,7 @@ void Converter::set_stroke(const StrokeStyle &style) {
         _pclxl_set_operator(kSetMiterLimit);
         gs().miter = miter;
     }
-    // Dashes in whole device pixels, the phase folded into the pattern, at
-    // most 20 elements; anything else strokes solid.
-    std::vector<short> dash;
-    std::vector<double> d = style.dashes;
-    double total = 0;
-    for (double v : d)
-        total += std::max(v, 0.0);
-    if (!d.empty() && total >= 1) {
-        if (d.size() % 2)
-            d.insert(d.end(), style.dashes.begin(), style.dashes.end());
-        double phase = std::fmod(std::max(style.dash_phase, 0.0),
-                                 2 * total / (style.dashes.size() % 2 ? 2 : 1));
-        std::vector<double> rotated;
-        size_t i = 0;
-        while (phase > 0 && i < d.size() * 2) {
-            const double v = d[i % d.size()];
-            if (phase < v) {
-                break;
-            }
-            phase -= v;
-            ++i;
-        }
-        // Start inside element i, `phase` into it.
-        const size_t start = i % d.size();
-        if (start % 2) {
-            // Starting in a gap: a zero dash keeps on/off order.
-            rotated.push_back(0);
-        }
-        rotated.push_back(d[start] - phase);
-        for (size_t k = 1; k < d.size(); ++k)
-            rotated.push_back(d[(start + k) % d.size()]);
-        if (phase > 0)
-            rotated.push_back(phase);
-        if (rotated.size() % 2)
-            rotated.push_back(0);
-        if (rotated.size() <= 20)
-            for (double v : rotated)
-                dash.push_back(static_cast<short>(std::clamp<long>(std::lround(v), 0, 32767)));
-        bool any = false;
-        for (short v : dash)
-            any |= v > 0;
-        if (!any)
-            dash.clear();
-    }
+    const std::vector<short> dash = dash_pattern(style.dashes, style.dash_phase);
     if (!gs().dash_known || gs().dash != dash) {
         if (dash.empty())
             pclxl_set_solid_line();
@@ -439,12 +487,19 @@ void Converter::set_stroke(const StrokeStyle &style) {
 }
 
 void Converter::stroke_path(const Path &path, const StrokeStyle &style, Rgb color) {
+    Rect box;
+    if (!keeps_shape_when_clamped(path, box)) {
+        // Wide enough for caps and miters.
+        const double grow = style.width * std::max(style.miter_limit, 2.0);
+        fallback({box.x0 - grow, box.y0 - grow, box.x1 + grow, box.y1 + grow});
+        return;
+    }
     set_rop(kRopPatternCopy);
     set_paint_tx(0);
     set_pen(color_paint(color));
     set_brush({Paint::None, {}});
     set_stroke(style);
-    if (!emit_path(path))
+    if (!emit_path(path, false))
         return;
     pclxl_paint_path();
     ++page_paths_;
@@ -462,7 +517,7 @@ void Converter::push_clip(const Path &path, bool even_odd) {
         pclxl_set_clip_mode(mode);
         gs().clip_mode = mode;
     }
-    if (emit_path(path)) {
+    if (emit_path(path, true)) {
         pclxl_set_clip_intersect(0);
     } else {
         // Nothing inside: an empty rectangle clips everything away.
@@ -818,6 +873,8 @@ void Converter::fallback(const Rect &area) {
          std::ceil(r.x1 * scale) / scale, std::ceil(r.y1 * scale) / scale};
     if (r.empty())
         return;
+    if (page_fallbacks_ >= kMaxFallbacks)
+        throw PageError("too many regions to render");
     Pixels px;
     if (!doc_.render_region(r, scale, px))
         throw PageError("a region could not be rendered");
@@ -883,10 +940,18 @@ void say(const JobOptions &o, const std::string &line) {
         o.message(line.c_str(), o.message_user);
 }
 
+// The engine's warnings: all of them with --verbose, else only the first
+// (a damaged file repaired, a font replaced), so the user learns why a page
+// may look different without a flood of lines.
+struct Warnings {
+    const JobOptions *options;
+    int count = 0;
+};
+
 void forward_warning(const char *line, void *user) {
-    const JobOptions *o = static_cast<const JobOptions *>(user);
-    if (o->verbose)
-        say(*o, std::string("PDF: ") + line);
+    Warnings *w = static_cast<Warnings *>(user);
+    if (w->options->verbose || w->count++ == 0)
+        say(*w->options, std::string("PDF warning: ") + line);
 }
 
 int convert(const unsigned char *data, size_t size, const JobOptions &options, JobStats *stats_out,
@@ -903,10 +968,10 @@ int convert(const unsigned char *data, size_t size, const JobOptions &options, J
     };
     if (!check_options(options, setup, error))
         return finish(1);
+    Warnings warnings{&options}; // outlives the document, which may still warn
     std::unique_ptr<Document> doc;
     try {
-        doc = open_document(data, size, EngineLimits(), forward_warning,
-                            const_cast<JobOptions *>(&options), error);
+        doc = open_document(data, size, EngineLimits(), forward_warning, &warnings, error);
     } catch (const std::exception &e) {
         error = std::string("cannot open the PDF: ") + e.what();
     }
@@ -968,20 +1033,39 @@ int convert(const unsigned char *data, size_t size, const JobOptions &options, J
             pclxl_begin_page(0, 0, setup.duplex, paper->name,
                              paper->code_known_everywhere ? paper->media_size_code : -1,
                              setup.media_type, setup.media_source, 0, 0, 0.0f, 0.0f);
+            if (place.rotated) {
+                _pclxl_set_pageOrigin16(static_cast<unsigned short>(place.frame_origin_x), 0);
+                _pclxl_set_pageRotation(270);
+            }
             conv.begin_page();
             conv.set_page_area(place.sheet);
-            bool ok;
-            if (options.vector) {
-                ok = doc->run_page(index, place.ctm, place.sheet, conv, page_error);
-            } else {
+            // The raster route: the whole page as one image.
+            auto raster_page = [&] {
                 Pixels px;
                 const double scale = std::min(1.0, double(kFallbackDpi) / options.resolution);
-                ok = doc->render_page(index, place.ctm, place.sheet, scale, px, page_error);
-                if (ok)
-                    conv.place_pixels(px,
-                                      {place.sheet.x1 - place.sheet.x0, 0, 0,
-                                       place.sheet.y1 - place.sheet.y0, 0, 0},
-                                      false, {});
+                if (!doc->render_page(index, place.ctm, place.sheet, scale, px, page_error))
+                    return false;
+                conv.place_pixels(
+                    px,
+                    {place.sheet.x1 - place.sheet.x0, 0, 0, place.sheet.y1 - place.sheet.y0, 0, 0},
+                    false, {});
+                return true;
+            };
+            const size_t body_start = out.pending.size();
+            const Converter::Snapshot before = conv.snapshot();
+            bool ok = options.vector
+                          ? doc->run_page(index, place.ctm, place.sheet, conv, page_error)
+                          : raster_page();
+            if (!ok && conv.too_many_regions()) {
+                // A page made mostly of regions goes better as one image.
+                out.pending.resize(body_start);
+                conv.restore(before);
+                conv.begin_page();
+                ok = raster_page();
+                ++stats.fallback_regions;
+                if (ok && options.verbose)
+                    say(options, "page " + std::to_string(index + 1) + ": more than " +
+                                     std::to_string(kMaxFallbacks) + " regions, sent as one image");
             }
             if (!ok) {
                 out.pending.resize(page_start);
@@ -1008,7 +1092,10 @@ int convert(const unsigned char *data, size_t size, const JobOptions &options, J
     } else {
         out.pending.clear();
         if (rc == 0 && stats.pages == 0 && !(options.cancel && *options.cancel)) {
-            error = "no pages selected";
+            const int count = doc->page_count();
+            error = count == 0 ? "the PDF has no pages that can be read"
+                               : "no pages selected (the PDF has " + std::to_string(count) +
+                                     (count == 1 ? " page)" : " pages)");
             rc = 1;
         }
     }

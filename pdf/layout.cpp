@@ -103,25 +103,65 @@ Placement place_page(double width, double height, const pclxl_media::Paper &pape
                      bool fit) {
     Placement p;
     const double px = resolution / 72.0;
-    const double sheet_w = std::round(paper.width_pt * px),
-                 sheet_h = std::round(paper.height_pt * px);
-    p.sheet = {0, 0, sheet_w, sheet_h};
+    double sheet_w = std::round(paper.width_pt * px), sheet_h = std::round(paper.height_pt * px);
     width = std::max(width, 1.0);
     height = std::max(height, 1.0);
     p.rotated = (width > height) != (paper.width_pt > paper.height_pt);
-    const double w = p.rotated ? height : width, h = p.rotated ? width : height;
-    double scale = px;
-    if (fit)
-        scale = std::min(sheet_w / w, sheet_h / h);
-    const double ox = (sheet_w - w * scale) / 2, oy = (sheet_h - h * scale) / 2;
     if (p.rotated) {
-        // The page's top edge runs down the sheet's right side:
-        // (x, y) -> (w - y, x) before scaling.
-        p.ctm = {0, scale, -scale, 0, ox + w * scale, oy};
-    } else {
-        p.ctm = {scale, 0, 0, scale, ox, oy};
+        p.frame_origin_x = static_cast<int>(sheet_w);
+        std::swap(sheet_w, sheet_h);
     }
+    p.sheet = {0, 0, sheet_w, sheet_h};
+    const double scale = fit ? std::min(sheet_w / width, sheet_h / height) : px;
+    p.ctm = {scale, 0, 0, scale, (sheet_w - width * scale) / 2, (sheet_h - height * scale) / 2};
     return p;
+}
+
+std::vector<short> dash_pattern(const std::vector<double> &dashes, double phase) {
+    std::vector<double> d;
+    for (double v : dashes)
+        d.push_back(std::max(v, 0.0)); // NaN and negative lengths count as 0
+    if (d.size() % 2) {
+        const std::vector<double> once = d;
+        d.insert(d.end(), once.begin(), once.end());
+    }
+    double period = 0;
+    for (double v : d)
+        period += v;
+    if (d.empty() || !(period >= 1) || d.size() > 20)
+        return {};
+    phase = std::fmod(phase, period);
+    if (!(phase >= 0))
+        phase = phase < 0 ? phase + period : 0;
+    size_t i = 0;
+    while (i < d.size() && phase > 0 && phase >= d[i])
+        phase -= d[i++];
+    if (i == d.size())
+        i = 0, phase = 0;
+    // From `phase` into element i round to the part of it skipped; a
+    // pattern starting in a gap gets a zero dash first, and an odd count a
+    // zero gap last, so that dashes and gaps keep alternating.
+    std::vector<double> r;
+    if (i % 2)
+        r.push_back(0);
+    r.push_back(d[i] - phase);
+    for (size_t k = i + 1; k < d.size(); ++k)
+        r.push_back(d[k]);
+    for (size_t k = 0; k < i; ++k)
+        r.push_back(d[k]);
+    if (phase > 0)
+        r.push_back(phase);
+    if (r.size() % 2)
+        r.push_back(0);
+    if (r.size() > 20)
+        return {};
+    std::vector<short> out;
+    bool any = false;
+    for (double v : r) {
+        out.push_back(static_cast<short>(std::min(std::lround(v), 32767L)));
+        any |= out.back() > 0;
+    }
+    return any ? out : std::vector<short>();
 }
 
 } // namespace pclxl::pdf

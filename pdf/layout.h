@@ -30,16 +30,27 @@ const pclxl_media::Paper *find_paper(const std::string &name);
 const pclxl_media::Paper *nearest_paper(double width, double height);
 
 struct Placement {
-    Matrix ctm;           // page points (origin at the page's top-left) to device pixels
-    Rect sheet;           // the sheet in device pixels
-    bool rotated = false; // landscape page turned onto the portrait sheet
+    Matrix ctm; // page points (origin at the page's top-left) to device pixels
+    Rect sheet; // the sheet in device pixels, as the page's frame sees it
+    // A page whose orientation differs from the sheet's is drawn in a frame
+    // turned a quarter: origin at the sheet's top-right corner
+    // (`frame_origin_x`, 0), page rotation 270, so that its text still runs
+    // along x.
+    bool rotated = false;
+    int frame_origin_x = 0;
 };
 
 // Puts a page of `width` x `height` points on `paper` at `resolution`
-// pixels per inch: turned a quarter when its orientation differs from the
-// sheet's, scaled to fit when `fit` (else at its own size), centred.
+// pixels per inch: in the turned frame when its orientation differs from
+// the sheet's, scaled to fit when `fit` (else at its own size), centred.
 Placement place_page(double width, double height, const pclxl_media::Paper &paper, int resolution,
                      bool fit);
+
+// A dash pattern in whole device pixels with the phase folded in (the
+// pattern starts where the phase says), as the printer takes it: an even
+// number of at most 20 lengths. Empty (solid) when there is nothing to dash
+// or the pattern would be longer.
+std::vector<short> dash_pattern(const std::vector<double> &dashes, double phase);
 
 } // namespace pclxl::pdf
 

@@ -13,6 +13,7 @@
 #include <cstring>
 #include <new>
 #include <unordered_map>
+#include <utility>
 
 #include "page_source.h"
 
@@ -287,10 +288,13 @@ Rgb rgb_of(const float c[3]) {
     return {byte(c[0]), byte(c[1]), byte(c[2])};
 }
 
-// Baseline or extended sequential JPEG (SOF0/SOF1), which printers decode.
+// Baseline or extended sequential JPEG (SOF0/SOF1) in gray or YCbCr, which
+// printers decode: not progressive, not CMYK, and not RGB stored without
+// the colour transform (an Adobe marker saying so).
 bool sequential_jpeg(const unsigned char *p, size_t n, int &width, int &height, int &components) {
     if (n < 4 || p[0] != 0xFF || p[1] != 0xD8)
         return false;
+    int adobe_transform = -1;
     size_t i = 2;
     while (i + 4 <= n) {
         if (p[i] != 0xFF)
@@ -310,11 +314,12 @@ bool sequential_jpeg(const unsigned char *p, size_t n, int &width, int &height, 
             height = p[i + 5] << 8 | p[i + 6];
             width = p[i + 7] << 8 | p[i + 8];
             components = p[i + 9];
+            if (components == 3 && adobe_transform == 0)
+                return false;
             return width > 0 && height > 0 && (components == 1 || components == 3);
         }
-        if (marker == 0xEE && len >= 12 && i + 2 + len <= n &&
-            !std::memcmp(p + i + 4, "Adobe", 5) && p[i + 2 + 11] == 2)
-            return false; // YCCK
+        if (marker == 0xEE && len >= 12 && i + 2 + len <= n && !std::memcmp(p + i + 4, "Adobe", 5))
+            adobe_transform = p[i + 2 + 11];
         i += 2 + len;
     }
     return false;
@@ -385,6 +390,7 @@ class MupdfDocument final : public Document {
     fz_alloc_context alloc_{};
     void (*warn_)(const char *, void *);
     void *warn_user_;
+    std::pair<void (*)(const char *, void *), void *> warn_sink_;
     fz_context *ctx_ = nullptr;
     fz_document *doc_ = nullptr;
     int pages_ = 0;
@@ -564,6 +570,8 @@ void forward_warning(void *user, const char *message) {
         d->first(message, d->second);
 }
 
+void ignore_warning(void *, const char *) {}
+
 MupdfDocument::~MupdfDocument() {
     if (!ctx_)
         return;
@@ -571,6 +579,9 @@ MupdfDocument::~MupdfDocument() {
         fz_drop_font(ctx_, f);
     fz_drop_display_list(ctx_, list_);
     fz_drop_document(ctx_, doc_);
+    // Warnings still pending would reach a host that may be gone.
+    fz_set_warning_callback(ctx_, ignore_warning, nullptr);
+    fz_set_error_callback(ctx_, ignore_warning, nullptr);
     fz_drop_context(ctx_);
 }
 
@@ -580,10 +591,9 @@ bool MupdfDocument::open(const unsigned char *data, size_t size, std::string &er
         error = "the PDF engine could not start";
         return false;
     }
-    static thread_local std::pair<void (*)(const char *, void *), void *> sink;
-    sink = {warn_, warn_user_};
-    fz_set_warning_callback(ctx_, forward_warning, &sink);
-    fz_set_error_callback(ctx_, forward_warning, &sink);
+    warn_sink_ = {warn_, warn_user_};
+    fz_set_warning_callback(ctx_, forward_warning, &warn_sink_);
+    fz_set_error_callback(ctx_, forward_warning, &warn_sink_);
     char msg[256] = "";
     doc_ = open_pdf(ctx_, data, size, msg, sizeof msg);
     if (!doc_) {

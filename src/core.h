@@ -111,6 +111,10 @@ constexpr size_t delta_row_bound(size_t length) { return 2 + length + (length + 
 // Encodes `row` against `seed` into `out` (delta_row_bound bytes), updates
 // the seed. @return the bytes written.
 int delta_row(unsigned char *out, const unsigned char *row, size_t length, unsigned char *seed);
+// The same bytes, against `previous` (the row before, or zeros), which is
+// only read.
+int delta_row_against(unsigned char *out, const unsigned char *row, size_t length,
+                      const unsigned char *previous);
 unsigned char *delta_row_command(unsigned char *out, unsigned short count, const unsigned char *src,
                                  unsigned short offset);
 

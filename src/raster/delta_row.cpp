@@ -19,6 +19,7 @@
 
 #include "core.h"
 #include "raster/diff_mask.h"
+#include "raster/full_pairs.h"
 #include "stream/put.h"
 
 namespace {
@@ -67,35 +68,6 @@ inline unsigned char *put_run(unsigned char *p, const unsigned char *src, size_t
     }
 }
 
-// `pairs` times two full commands of offset 0: E0, 8 bytes, E0, 8 bytes.
-inline unsigned char *put_full_pairs(unsigned char *p, const unsigned char *src, size_t pairs) {
-#if PCLXL_HAVE_SSE2
-    // 16 source bytes become 18 output bytes: shift the first 8 right by
-    // one place and the next 6 by two, drop the command bytes in between,
-    // and store the last 2 separately.
-    const __m128i first = _mm_set_epi8(0, 0, 0, 0, 0, 0, 0, 0, -1, -1, -1, -1, -1, -1, -1, -1);
-    const __m128i commands = _mm_set_epi8(0, 0, 0, 0, 0, 0, static_cast<char>(0xE0), 0, 0, 0, 0, 0,
-                                          0, 0, 0, static_cast<char>(0xE0));
-    const __m128i first_at1 = _mm_slli_si128(first, 1);                       // lanes 1..8
-    const __m128i second_at10 = _mm_slli_si128(_mm_srli_si128(first, 2), 10); // lanes 10..15
-    for (; pairs != 0; --pairs, src += 16, p += 18) {
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(src));
-        const __m128i out =
-            _mm_or_si128(commands, _mm_or_si128(_mm_and_si128(_mm_slli_si128(v, 1), first_at1),
-                                                _mm_and_si128(_mm_slli_si128(v, 2), second_at10)));
-        _mm_storeu_si128(reinterpret_cast<__m128i *>(p), out);
-        const uint16_t last = static_cast<uint16_t>(_mm_extract_epi16(v, 7));
-        std::memcpy(p + 16, &last, 2);
-    }
-#else
-    for (size_t k = 2 * pairs; k != 0; --k, src += 8, p += 9) {
-        p[0] = 0xE0;
-        std::memcpy(p + 1, src, 8);
-    }
-#endif
-    return p;
-}
-
 struct Encoder {
     const unsigned char *row;
     const unsigned char *row_end;
@@ -118,7 +90,7 @@ struct Encoder {
         p += kMaxRun;
         src += kMaxRun;
         --full;
-        p = put_full_pairs(p, src, full / 2);
+        p = pclxl::raster::put_full_pairs(p, src, full / 2);
         src += (full & ~size_t{1}) * kMaxRun;
         if (full & 1) {
             *p++ = 0xE0;
@@ -189,24 +161,34 @@ unsigned char *pclxl::core::delta_row_command(unsigned char *out, unsigned short
     return out + count;
 }
 
-int pclxl::core::delta_row(unsigned char *out, const unsigned char *row, size_t length,
-                           unsigned char *seed) {
+namespace {
+
+// One row against `seed`. With kUpdate the seed becomes the row as it is
+// compared (window by window); without, the seed is the previous row of a
+// caller who keeps it, and is only read: a const image is encoded without
+// copying a byte of it.
+template <bool kUpdate, class Seed>
+size_t encode_row(unsigned char *out, const unsigned char *row, size_t n, Seed *seed) {
     using namespace pclxl::raster;
-    const size_t n = length;
-    Encoder enc{row, row + n, out + delta_row_bound(n), out + 2};
+    Encoder enc{row, row + n, out + pclxl::core::delta_row_bound(n), out + 2};
 
     size_t pos = 0;
     for (; pos + kWindow <= n; pos += kWindow) {
         // An unchanged window outside a run needs no mask at all.
         if (!enc.run_open && !any_diff64(row + pos, seed + pos))
             continue;
-        const uint64_t diff = diff_mask64_update(row + pos, seed + pos);
+        uint64_t diff;
+        if constexpr (kUpdate)
+            diff = diff_mask64_update(row + pos, seed + pos);
+        else
+            diff = diff_mask64(row + pos, seed + pos);
         if (diff == ~uint64_t{0} && enc.run_open && enc.run_start == enc.gap_start) {
             // A long run (a photo) goes on through the whole window, with its
             // first command already out: the up to 7 bytes left over from
             // the last window and these 64 make exactly 8 more commands of
             // offset 0, and the same number of bytes is left over again.
-            enc.p = put_full_pairs(enc.p, row + enc.run_start, kWindow / (2 * kMaxRun));
+            enc.p =
+                pclxl::raster::put_full_pairs(enc.p, row + enc.run_start, kWindow / (2 * kMaxRun));
             enc.gap_start = enc.run_start += kWindow;
             continue;
         }
@@ -219,17 +201,32 @@ int pclxl::core::delta_row(unsigned char *out, const unsigned char *row, size_t 
         std::memcpy(r, row + pos, rest);
         std::memcpy(s, seed + pos, rest);
         const uint64_t diff = diff_mask64(r, s);
-        if (diff != 0)
-            std::memcpy(seed + pos, row + pos, rest);
+        if constexpr (kUpdate)
+            if (diff != 0)
+                std::memcpy(seed + pos, row + pos, rest);
         enc.walk(diff, pos);
     } else if (enc.run_open) {
         enc.close_run(n);
     }
+    return static_cast<size_t>(enc.p - (out + 2));
+}
 
+int finish_row(unsigned char *out, size_t count) {
     // The count field is 16 bits. Rows of up to 58253 bytes always fit; a
     // longer row whose commands exceed 65535 bytes cannot be carried, and
     // its field keeps the low 16 bits (no caller produces such rows).
-    const size_t count = static_cast<size_t>(enc.p - (out + 2));
     pclxl::put16le(out, static_cast<uint32_t>(count));
     return static_cast<int>(count + 2);
+}
+
+} // namespace
+
+int pclxl::core::delta_row(unsigned char *out, const unsigned char *row, size_t length,
+                           unsigned char *seed) {
+    return finish_row(out, encode_row<true>(out, row, length, seed));
+}
+
+int pclxl::core::delta_row_against(unsigned char *out, const unsigned char *row, size_t length,
+                                   const unsigned char *previous) {
+    return finish_row(out, encode_row<false>(out, row, length, previous));
 }

@@ -1,7 +1,8 @@
 // Image output: the cursor move, BeginImage, the rows in delta-row
 // compressed ReadImage blocks, EndImage.
 //
-// pclxl_write_bitmap_data compresses the host's rows straight into one block
+// Both image calls compress the host's rows (R,G,B rows as they lie, others
+// through a one-row conversion, or in place for the 1.0 call) into one block
 // buffer and sends the block (a 20-byte header and the data, two pieces)
 // once it holds more than 65535 - 2 * S bytes, so a block never exceeds
 // 64 KB plus one row. The seed row carries over from block to block within
@@ -118,7 +119,12 @@ bool write_rows(Out out, const ImageSource &src, const Buffers &buf, const unsig
     uint32_t used = 0;
     for (int32_t r = 0; r < height; ++r) {
         const unsigned char *row = prepare_row(src.rows, data + r * stride, buf.scratch, row_size);
-        used += static_cast<uint32_t>(delta_row(buf.block + used, row, row_size, buf.seed));
+        // Rows used as they lie are their own seed: the row before is still
+        // there, unchanged, so nothing is copied.
+        used += static_cast<uint32_t>(
+            src.rows == Rows::AsIs ? delta_row_against(buf.block + used, row, row_size,
+                                                       r == 0 ? buf.seed : data + (r - 1) * stride)
+                                   : delta_row(buf.block + used, row, row_size, buf.seed));
         ++block_height;
         if (used > threshold) {
             if (!send_block(out, src.function, start_line, block_height, buf.block, used,

@@ -10,6 +10,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "raster/cpu.h"
+
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #include <tmmintrin.h>
@@ -200,15 +202,10 @@ __attribute__((target("ssse3"))) inline void swap_rb24_ssse3(unsigned char *p, s
     swap_rb24_scalar(p, pixels % 16);
 }
 
-inline bool have_ssse3() {
-    static const bool yes = (__builtin_cpu_init(), __builtin_cpu_supports("ssse3"));
-    return yes;
-}
-
 } // namespace detail
 
 inline void swap_rb24(unsigned char *p, size_t pixels) {
-    if (detail::have_ssse3())
+    if (have_ssse3())
         detail::swap_rb24_ssse3(p, pixels);
     else
         swap_rb24_sse2(p, pixels);

@@ -1,5 +1,5 @@
 // A whole job written through the library, and the reader's verdict on
-// any bytes.
+// any bytes: well-formed and whole, or not.
 #ifndef PCLXL_TESTS_HOSTILE_JOB_BUILDER_H
 #define PCLXL_TESTS_HOSTILE_JOB_BUILDER_H
 
@@ -70,7 +70,8 @@ inline Verdict read(const pclxl_test::Bytes &bytes) {
     Verdict v;
     pclxl_reader::Source source(bytes.data(), bytes.size());
     pclxl_reader::Listener listener;
-    v.ok = pclxl_reader::read_job(source, listener, v.summary, v.error);
+    v.ok = pclxl_reader::read_job(source, listener, v.summary, v.error) &&
+           pclxl_reader::check_complete(v.summary, v.error);
     return v;
 }
 

@@ -72,7 +72,6 @@ TEST(JobHeader, FullHeaderIsExact) {
                                         "@PJL SET RBMODE=DISABLE\r\n"
                                         "@PJL SET NOMARGINPRINT=DISABLE\r\n"
                                         "@PJL ENTER LANGUAGE=PCLXL\r\n";
-    EXPECT_EQ(expected.size(), 681u);
     EXPECT_EQ(header_of(Job{}), expected + kStreamHeader);
 }
 
@@ -102,19 +101,8 @@ TEST(JobHeader, OptionsSelectTheirLines) {
         {{"A4", "", "", "color", false, "simplex", 1}, "MEDIATYPE", "PLAIN1"},
         {{"A4", "", "", "color", false, "simplex", 1}, "MEDIASOURCE", "AUTOSELECT"},
         {{"A4", "", "tray_2", "color", false, "simplex", 1}, "MEDIASOURCE", "OPTIONAL2"},
-        {{"8K", "", "", "color", false, "simplex", 1}, "PAPER", "K8S"},
         {{"BIG 16K", "", "", "color", false, "simplex", 1}, "PAPER", "K16"},
-        {{"16K", "", "", "color", false, "simplex", 1}, "PAPER", "K16S"},
-        {{"11x17", "", "", "color", false, "simplex", 1}, "PAPER", "LEDGER"},
-        {{"Statement", "", "", "color", false, "simplex", 1}, "PAPER", "STATEMENT"},
         {{"A4", "tissue", "", "color", false, "simplex", 1}, "MEDIATYPE", "TAB"},
-        {{"A4", "cardstock", "", "color", false, "simplex", 1}, "MEDIATYPE", "POSTCARD"},
-        {{"A4", "tough_3", "", "color", false, "simplex", 1}, "MEDIATYPE", "THICK3"},
-        {{"A4", "", "k_tray_1", "color", false, "simplex", 1}, "MEDIASOURCE", "STANDARD"},
-        {{"A4", "", "external_large_tray", "color", false, "simplex", 1},
-         "MEDIASOURCE",
-         "EXTERNALLCTOUT"},
-        {{"A4", "", "auto", "color", false, "simplex", 1}, "MEDIASOURCE", "AUTOSELECT"},
     };
     for (const Case &c : cases) {
         std::string header = header_of(c.job);
@@ -275,7 +263,6 @@ TEST(JobHeader, ShortHeaderAndTrailer) {
     EXPECT_EQ(err, "=> pclxl_end_job\n<= pclxl_end_job\n");
     ASSERT_EQ(cap.pieces().size(), 1u);
     EXPECT_EQ(cap.pieces()[0], bytes_of(kUEL + "@PJL EOJ\r\n" + kUEL));
-    EXPECT_EQ(cap.pieces()[0].size(), 28u);
 }
 
 } // namespace

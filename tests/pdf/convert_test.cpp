@@ -67,11 +67,17 @@ const Sample kSamples[] = {
     {"vector.pdf", 2, 10, 10, 0, 0, 0, 0, 0},
     // 5 sizes and rotations of two fonts; the 12-point font serves both pages.
     {"text.pdf", 2, 1, 1, 5, 6, 0, 0, 0},
+    // Two embedded subset fonts, one size each.
+    {"embedded.pdf", 1, 0, 0, 2, 2, 0, 0, 0},
     // RGB, JPEG as it is, a mask, and a turned copy (clipped to its outline).
     {"image.pdf", 1, 0, 0, 0, 0, 4, 1, 0},
     // A multiply group, a half-transparent fill and a shading; the plain
     // squares stay vector.
     {"transparency.pdf", 1, 2, 2, 0, 0, 3, 0, 3},
+    // Too many regions: the page goes as one image.
+    {"regions.pdf", 1, 0, 0, 0, 0, 1, 0, 1},
+    // Only the rectangle survives clamping; the rest are regions.
+    {"far.pdf", 1, 1, 1, 0, 0, 2, 0, 2},
 };
 
 class Samples : public ::testing::TestWithParam<Sample> {};
@@ -112,6 +118,18 @@ TEST(Text, EachGlyphIsDownloadedOncePerFont) {
     EXPECT_LT(size_t(c.stats.glyphs) * 3, painted * 2);
 }
 
+// A landscape page is drawn in a frame turned onto the portrait sheet, so
+// that its lines stay one Text operator each, not one per glyph.
+TEST(Text, LandscapeLinesStayRuns) {
+    const Converted c = convert("landscape.pdf");
+    ASSERT_EQ(c.rc, 0) << c.error;
+    EXPECT_EQ(c.job.summary.pages.at(0).media_size, "eA4Paper");
+    const auto turns = c.job.ops("SetPageRotation");
+    ASSERT_EQ(turns.size(), 2u); // the page's default, then the frame's
+    EXPECT_EQ(turns[1]->find(rd::attr::PageAngle)->number(), 270);
+    EXPECT_EQ(count(c.job, "Text"), 5u);
+}
+
 // Hostile documents: one clear error, and a well-formed job holding the
 // pages before the fault (or nothing when none was good).
 struct Hostile {
@@ -119,17 +137,18 @@ struct Hostile {
     int rc;
     int pages;
     const char *error;
+    bool warned; // one warning line tells what was repaired or replaced
 };
 
 const Hostile kHostile[] = {
-    {"hostile-page-loop.pdf", 1, 1, "page 2: cycle in page tree"},
-    {"hostile-huge-image.pdf", 1, 1, "page 2: "},
-    {"hostile-nested-clips.pdf", 1, 1, "page 2: clips nested more than 200 deep"},
+    {"hostile-page-loop.pdf", 1, 1, "page 2: cycle in page tree", true},
+    {"hostile-huge-image.pdf", 1, 1, "page 2: ", true},
+    {"hostile-nested-clips.pdf", 1, 1, "page 2: clips nested more than 200 deep", false},
     // The font is replaced; the text still prints.
-    {"hostile-bad-font.pdf", 0, 1, ""},
+    {"hostile-bad-font.pdf", 0, 1, "", true},
     // Repaired where it can be: the second page lost its content.
-    {"hostile-truncated.pdf", 0, 2, ""},
-    {"hostile-broken-xref.pdf", 1, 0, "no pages"},
+    {"hostile-truncated.pdf", 0, 2, "", true},
+    {"hostile-broken-xref.pdf", 1, 0, "no pages that can be read", true},
 };
 
 class Hostiles : public ::testing::TestWithParam<Hostile> {};
@@ -141,6 +160,7 @@ TEST_P(Hostiles, EndWithOneErrorAndTheGoodPages) {
     EXPECT_NE(c.error.find(h.error), std::string::npos) << c.error;
     EXPECT_EQ(c.error.find('\n'), std::string::npos);
     EXPECT_EQ(c.stats.pages, h.pages);
+    EXPECT_EQ(c.messages.size(), h.warned ? 1u : 0u);
     if (h.pages == 0) {
         EXPECT_TRUE(c.job.bytes.empty());
     } else {
@@ -218,7 +238,8 @@ TEST(Options, BadValuesAreRefusedBeforeWriting) {
         {[](pclxl::pdf::JobOptions &o) { o.page_ranges = "3-1"; }, "page ranges"},
         {[](pclxl::pdf::JobOptions &o) { o.media_source = "drawer"; }, "tray"},
         {[](pclxl::pdf::JobOptions &o) { o.duplex = "sideways"; }, "duplex"},
-        {[](pclxl::pdf::JobOptions &o) { o.page_ranges = "5-"; }, "no pages"},
+        {[](pclxl::pdf::JobOptions &o) { o.page_ranges = "5-"; },
+         "no pages selected (the PDF has 2 pages)"},
     };
     for (const auto &k : kCases) {
         pclxl::pdf::JobOptions o;

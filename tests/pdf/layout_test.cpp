@@ -60,7 +60,9 @@ TEST(Placement, FitsCentresAndTurns) {
         pdf::Point top_left; // where the page's (0, 0) lands, in pixels at 600 dpi
     } kCases[] = {
         {595, 842, true, false, {0, 0}},
-        {842, 595, true, true, {4958, 0}},
+        // In the turned frame: the sheet is 7017 wide there.
+        {842, 595, true, true, {0, 0}},
+        {500, 400, false, true, {(7017 - 4166.7) / 2, (4958 - 3333.3) / 2}},
         // Letter on A4: fitted to the width, centred vertically.
         {612, 792, true, false, {0, (7017 - 792 * 4958.0 / 612) / 2}},
         // Half-size page at its own size: centred both ways.
@@ -69,6 +71,7 @@ TEST(Placement, FitsCentresAndTurns) {
     for (const auto &k : kCases) {
         const pdf::Placement p = pdf::place_page(k.w, k.h, a4, 600, k.fit);
         EXPECT_EQ(p.rotated, k.rotated) << k.w << "x" << k.h;
+        EXPECT_EQ(p.frame_origin_x, k.rotated ? 4958 : 0);
         const pdf::Point o = p.ctm.apply(0, 0), far = p.ctm.apply(k.w, k.h);
         EXPECT_NEAR(o.x, k.top_left.x, 1.0) << k.w << "x" << k.h;
         EXPECT_NEAR(o.y, k.top_left.y, 1.0) << k.w << "x" << k.h;
@@ -80,6 +83,30 @@ TEST(Placement, FitsCentresAndTurns) {
             EXPECT_LE(q.y, p.sheet.y1 + 0.5);
         }
     }
+}
+
+TEST(Dashes, PhaseFoldedIntoAnEvenPatternOfWholePixels) {
+    const struct {
+        std::vector<double> dashes;
+        double phase;
+        std::vector<short> want;
+    } kCases[] = {
+        {{}, 0, {}},
+        {{12, 6}, 0, {12, 6}},
+        {{3}, 0, {3, 3}},                    // odd: repeated
+        {{10, 5}, 3, {7, 5, 3, 0}},          // inside the dash
+        {{10, 5}, 12, {0, 3, 10, 2}},        // inside the gap
+        {{10, 5}, 15, {10, 5}},              // a whole period
+        {{10, 5}, -3, {0, 3, 10, 2}},        // negative phase
+        {{0, 4}, 0, {0, 4}},                 // dots
+        {{0, 0}, 0, {}},                     // nothing to dash
+        {{0.2, 0.3}, 0, {}},                 // under a pixel
+        {{2.6, 1.4}, 0, {3, 1}},             // rounded
+        {std::vector<double>(11, 2), 0, {}}, // 22 lengths: too many
+    };
+    for (const auto &k : kCases)
+        EXPECT_EQ(pdf::dash_pattern(k.dashes, k.phase), k.want)
+            << k.dashes.size() << " lengths, phase " << k.phase;
 }
 
 } // namespace

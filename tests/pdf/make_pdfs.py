@@ -6,6 +6,8 @@ few KB, written object by object so that every feature is explicit.
 """
 import base64
 import os
+import shutil
+import subprocess
 import zlib
 
 HERE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "data")
@@ -145,6 +147,49 @@ q 50 100 200 200 re W n /Sh1 sh Q
     return pdf({3: page(4, res), 4: stream(content), 5: shading}, [3])
 
 
+# Paths reaching far off the page: a rectangle keeps its shape when its
+# corners are held to the printer's coordinate range, a slanted line and a
+# triangle would not.
+def far_pdf():
+    content = (b"0 0 1 RG 5 w 100 100 m 30000 20000 l S 0 1 0 rg -5000 -5000 10000 10000 re f "
+               b"1 0 0 rg 300 700 m 9000 9000 l 300 650 l f")
+    return pdf({3: page(4), 4: stream(content)}, [3])
+
+
+# Five lines of text on a landscape page.
+def landscape_pdf():
+    lines = b"".join(b"BT /F1 10 Tf 40 %d Td (Line %d of text on a landscape page.) Tj ET\n"
+                     % (560 - i * 12, i) for i in range(5))
+    return pdf({3: page(4, b"<< /Font << /F1 5 0 R >> >>", size=(842, 595)), 4: stream(lines),
+                5: b"<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>"}, [3])
+
+
+# Text in two embedded (subset, compact Type 1) fonts. Ghostscript writes
+# the subsets; without it the committed file is kept.
+EMBEDDED_PS = b"""<< /PageSize [595 842] >> setpagedevice
+/NimbusSans-Regular findfont 24 scalefont setfont 72 760 moveto (Embedded font) show
+/NimbusRoman-Italic findfont 14 scalefont setfont 72 730 moveto (set in a subset of the font) show
+showpage
+"""
+
+
+def embedded_pdf():
+    gs = shutil.which("gs")
+    if not gs:
+        return
+    subprocess.run([gs, "-q", "-dSAFER", "-dBATCH", "-dNOPAUSE", "-sDEVICE=pdfwrite",
+                    "-dCompatibilityLevel=1.4", "-sOutputFile=" + os.path.join(HERE, "embedded.pdf"),
+                    "-"], input=EMBEDDED_PS, check=True)
+
+
+# Hundreds of half-transparent squares: better sent as one image.
+def regions_pdf():
+    content = b"".join(b"q /G gs %d 0 0 rg %d %d 20 20 re f Q\n" % (i % 2, 30 + (i % 20) * 25,
+                                                                   100 + (i // 20) * 25)
+                       for i in range(400))
+    return pdf({3: page(4, b"<< /ExtGState << /G << /ca 0.5 >> >> >>"), 4: stream(content)}, [3])
+
+
 # Hostile documents: each has a good first page and a bad second one,
 # except where the fault is in the whole file.
 def hostile():
@@ -188,4 +233,8 @@ if __name__ == "__main__":
     write("text.pdf", text_pdf())
     write("image.pdf", image_pdf())
     write("transparency.pdf", transparency_pdf())
+    write("regions.pdf", regions_pdf())
+    write("far.pdf", far_pdf())
+    write("landscape.pdf", landscape_pdf())
+    embedded_pdf()
     hostile()

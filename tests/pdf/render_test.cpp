@@ -50,7 +50,7 @@ TEST_P(Rendered, MatchesTheDocument) {
 
 INSTANTIATE_TEST_SUITE_P(Pdf, Rendered,
                          ::testing::Values("vector.pdf", "text.pdf", "image.pdf",
-                                           "transparency.pdf"),
+                                           "transparency.pdf", "far.pdf", "embedded.pdf"),
                          [](const auto &info) {
                              std::string n = info.param;
                              return n.substr(0, n.find('.'));
@@ -60,8 +60,8 @@ TEST(Cli, ConvertTakesPdfByContent) {
     TempDir dir;
     // No .pdf in the name: the content decides.
     write_file(dir / "document", slurp(data("text.pdf")));
-    const Outcome ok = run(dir, {"convert", "--pages", "2", "--dpi", "300", "--gray",
-                                 "--verbose", "document", "-o", "out.pxl"});
+    const Outcome ok = run(dir, {"convert", "--pages", "2", "--dpi", "300", "--gray", "--verbose",
+                                 "document", "-o", "out.pxl"});
     ASSERT_EQ(ok.status, 0) << ok.err;
     EXPECT_NE(ok.err.find("1 pages, "), std::string::npos) << ok.err;
     const Job job = read_job(dir / "out.pxl");

@@ -8,13 +8,15 @@
 #include "capture.h"
 #include "delta_row_reference.h"
 #include "raster/diff_mask.h"
+#include "raster/full_pairs.h"
 #include "raster/pixels.h"
 
 using namespace pclxl_test;
 
 namespace {
 
-size_t worst_case(size_t n) { return 2 + n + (n + 7) / 8; }
+// The bound the header gives hosts for sizing their buffers.
+size_t worst_case(size_t n) { return PCLXL_DELTA_ROW_MAX_BYTES(n); }
 
 Bytes zeros_with(size_t n, std::initializer_list<std::pair<size_t, unsigned char>> set) {
     Bytes b(n, 0);
@@ -133,6 +135,27 @@ TEST(DiffMask, PortableAndVectorMasksAgree) {
         ASSERT_EQ(pclxl::raster::any_diff64_portable(a, b), expected != 0);
         ASSERT_EQ(pclxl::raster::diff_mask64(a, b), expected);
         ASSERT_EQ(pclxl::raster::any_diff64(a, b), expected != 0);
+    }
+}
+
+TEST(FullPairs, VectorFormsMatchScalar) {
+    std::mt19937 rng(31);
+    Bytes src(16 * 5);
+    for (auto &b : src)
+        b = static_cast<unsigned char>(rng());
+    for (size_t pairs = 0; pairs <= 5; ++pairs) {
+        Bytes plain(18 * pairs + 2, 0x5A);
+        pclxl::raster::put_full_pairs_scalar(plain.data(), src.data(), pairs);
+#if defined(__SSE2__)
+        Bytes sse2(plain.size(), 0x5A), ssse3(plain.size(), 0x5A);
+        EXPECT_EQ(pclxl::raster::put_full_pairs_sse2(sse2.data(), src.data(), pairs),
+                  sse2.data() + 18 * pairs);
+        EXPECT_EQ(sse2, plain) << pairs << " pairs";
+        if (pclxl::raster::have_ssse3()) {
+            pclxl::raster::put_full_pairs_ssse3(ssse3.data(), src.data(), pairs);
+            EXPECT_EQ(ssse3, plain) << pairs << " pairs";
+        }
+#endif
     }
 }
 

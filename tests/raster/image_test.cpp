@@ -175,15 +175,6 @@ TEST(WriteBitmapData, ReportsRefusedBlocks) {
     pclxl_init(nullptr, nullptr);
 }
 
-TEST(ReadImage, HeaderInOnePieceWithSinkResult) {
-    {
-        Capture cap;
-        EXPECT_EQ(pclxl_read_image(0x1234, 0xABCD, 9, 0x01020304), 1);
-        EXPECT_EQ(joined(cap), "C1 34 12 F8 6D C1 CD AB F8 63 C0 09 F8 65 B1 FA 04 03 02 01");
-    }
-    EXPECT_EQ(pclxl_read_image(0, 1, 3, 7), 0); // no sink installed
-}
-
 // Round trip: decode the blocks and compare every row. Returns the
 // (start line, height) of each block; a malformed block fails the test.
 std::vector<std::pair<unsigned, unsigned>> decode_image(const Capture &cap, size_t row_size,

@@ -35,8 +35,6 @@ TEST(Primitives, ScalarAttributesCutValuesToTheirType) {
          {"C3 FE FF F8 49"}},
         {"sint32", [] { _pclxl_add_attribute(0xFFFFFFFEu, 0x49, 5); }, {"C4 FE FF FF FF F8 49"}},
         {"code 0 has no value", [] { _pclxl_add_attribute(7, 0x31, 0); }, {"F8 31"}},
-        {"xy code to scalar", [] { _pclxl_add_attribute(7, 0x31, 11); }, {"F8 31"}},
-        {"code above 16 bits wraps", [] { _pclxl_add_attribute(7, 0x31, 65535); }, {"F8 31"}},
     });
 }
 

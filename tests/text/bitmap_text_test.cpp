@@ -167,10 +167,6 @@ TEST(BitmapText, OverlongFontNameWritesNothing) {
         {"pclxl_set_font_for_bitmap", [](const char *n) { pclxl_set_font_for_bitmap(n, 112, 1); }},
         {"pclxl_remove_font_for_bitmap",
          [](const char *n) { pclxl_remove_font_for_bitmap(n, 112); }},
-        {"_pclxl_text_set_bitmap_font_header",
-         [](const char *n) { _pclxl_text_set_bitmap_font_header(n, 112, 600, 600); }},
-        {"_pclxl_text_set_font", [](const char *n) { _pclxl_text_set_font(n, 112, 1, 2, 3); }},
-        {"_pclxl_text_remove_font", [](const char *n) { _pclxl_text_remove_font(n, 112, 3); }},
         {"_pclxl_addFontName", [](const char *n) { EXPECT_EQ(_pclxl_addFontName(n, 112, 3), -1); }},
         // 76 bytes without a prefix.
         {"_pclxl_addFontName",

@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 #include <cstring>
 #include <png.h>
-#include <zlib.h>
 #include <random>
 
 #include "image_io.h"
@@ -125,17 +124,9 @@ TEST(ImageDecoders, RejectCorruptAndTruncatedFiles) {
         EXPECT_FALSE(error.empty());
     }
     // A header that promises gigabytes is checked against the data before
-    // anything is allocated for it.
-    std::vector<uint8_t> huge_png = png;
-    for (size_t at : {16, 20})
-        huge_png[at] = 0, huge_png[at + 1] = 0, huge_png[at + 2] = 0xFF, huge_png[at + 3] = 0xFF;
-    const uint32_t crc = uint32_t(crc32(0, &huge_png[12], 17));
-    for (int i = 0; i < 4; ++i)
-        huge_png[29 + i] = uint8_t(crc >> (24 - 8 * i));
+    // anything is allocated for it (PNG: in the fault table).
     Image img;
     std::string error;
-    EXPECT_FALSE(pclxl_tool::decode_png(huge_png, img, error));
-    EXPECT_NE(error.find("65535x65535 pixels cannot come from"), std::string::npos) << error;
     for (const char *pnm : {"P5 2 2 255\n\x01\x02\x03", "P2 2 1 15 0 16", "P2 0 1 255", "P3 1 1",
                             "P7 1 1 255\n", "P6 65535 65535 255\n", "P2 65535 65535 255 0"}) {
         SCOPED_TRACE(pnm);

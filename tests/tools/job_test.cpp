@@ -205,4 +205,9 @@ TEST(Jobs, DashWritesToStandardOutput) {
     write_file(dir / "out.pxl", r.out);
     EXPECT_TRUE(read_job(dir / "out.pxl").ok);
     EXPECT_FALSE(exists(dir / "testpage.pxl"));
+    // The library's lines only with --verbose, and then never in the job.
+    EXPECT_EQ(r.err, "");
+    const Outcome verbose = run(dir, {"testpage", "--verbose", "-o", "-"});
+    EXPECT_NE(verbose.err.find("=> pclxl_start_job_with\n"), std::string::npos) << verbose.err;
+    EXPECT_EQ(verbose.out, r.out);
 }

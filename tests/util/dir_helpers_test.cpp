@@ -87,64 +87,51 @@ std::string path_of_length(char fill, std::size_t length) {
     return p + std::string(length - p.size(), fill);
 }
 
-TEST_F(DirHelpers, MkdirPCreatesEveryLevel) {
+// pb_mkdir_p makes every level; pb_mkdir_for_file_p the levels before the
+// last '/', never the file itself.
+TEST_F(DirHelpers, MkdirCreatesEveryLevel) {
     write_file("plain");
     const struct {
+        bool for_file;
         std::string path;
         int rc, err;
-        std::vector<std::string> dirs;
+        std::vector<std::string> dirs, absent;
     } cases[] = {
-        {"a/b/c", 0, 0, {"a", "a/b", "a/b/c"}},
-        {"a/b/c", 0, 0, {"a/b/c"}}, // again: already there
-        {"d//e", 0, 0, {"d", "d/e"}},
-        {"t/", 0, 0, {"t"}},
-        {root_ + "/abs/x", 0, 0, {"abs", "abs/x"}},
-        {"plain", 0, 0, {}},  // any existing entry counts
-        {"", -1, ENOENT, {}}, // the system refuses the empty name
-        {"plain/sub", -1, ENOTDIR, {}},
-        {path_of_length('p', 4095), 0, 0, {path_of_length('p', 4095)}},
-        {path_of_length('q', 4096), -1, ENAMETOOLONG, {}},
+        {false, "a/b/c", 0, 0, {"a", "a/b", "a/b/c"}, {}},
+        {false, "a/b/c", 0, 0, {"a/b/c"}, {}}, // again: already there
+        {false, "d//e", 0, 0, {"d", "d/e"}, {}},
+        {false, "t/", 0, 0, {"t"}, {}},
+        {false, root_ + "/abs/x", 0, 0, {"abs", "abs/x"}, {}},
+        {false, "plain", 0, 0, {}, {}},  // any existing entry counts
+        {false, "", -1, ENOENT, {}, {}}, // the system refuses the empty name
+        {false, "plain/sub", -1, ENOTDIR, {}, {}},
+        {false, path_of_length('p', 4095), 0, 0, {path_of_length('p', 4095)}, {}},
+        {false, path_of_length('q', 4096), -1, ENAMETOOLONG, {}, {std::string(200, 'q')}},
+        {true, "dir1/dir2/file.bin", 0, 0, {"dir1", "dir1/dir2"}, {"dir1/dir2/file.bin"}},
+        {true, "file.bin", 0, 0, {}, {"file.bin"}},
+        {true, "/", 0, 0, {}, {}},
+        {true, "plain/sub/f", -1, ENOTDIR, {}, {}},
+        {true, path_of_length('r', 4096), -1, ENAMETOOLONG, {}, {std::string(200, 'r')}},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.path.substr(0, 40));
         errno = 0;
-        EXPECT_EQ(capture_stderr([&] { EXPECT_EQ(pb_mkdir_p(c.path.c_str(), 0755), c.rc); }), "");
+        int rc = 99;
+        EXPECT_EQ(capture_stderr([&] {
+                      rc = c.for_file ? pb_mkdir_for_file_p(c.path.c_str(), 0755)
+                                      : pb_mkdir_p(c.path.c_str(), 0755);
+                  }),
+                  "");
+        EXPECT_EQ(rc, c.rc);
         if (c.rc != 0) {
             EXPECT_EQ(errno, c.err);
         }
         for (const std::string &d : c.dirs)
             EXPECT_TRUE(is_dir(d)) << d.substr(0, 40);
-    }
-    EXPECT_FALSE(exists(std::string(200, 'q'))); // nothing made for the over-long path
-    EXPECT_FALSE(is_dir("plain"));
-}
-
-TEST_F(DirHelpers, MkdirForFileCreatesParentsOnly) {
-    write_file("plain");
-    const struct {
-        std::string path;
-        int rc, err;
-        std::vector<std::string> dirs, absent;
-    } cases[] = {
-        {"dir1/dir2/file.bin", 0, 0, {"dir1", "dir1/dir2"}, {"dir1/dir2/file.bin"}},
-        {"file.bin", 0, 0, {}, {"file.bin"}},
-        {"/", 0, 0, {}, {}},
-        {"", 0, 0, {}, {}},
-        {"plain/sub/f", -1, ENOTDIR, {}, {}},
-        {path_of_length('q', 4096), -1, ENAMETOOLONG, {}, {std::string(200, 'q')}},
-    };
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.path.substr(0, 40));
-        errno = 0;
-        EXPECT_EQ(pb_mkdir_for_file_p(c.path.c_str(), 0755), c.rc);
-        if (c.rc != 0) {
-            EXPECT_EQ(errno, c.err);
-        }
-        for (const std::string &d : c.dirs)
-            EXPECT_TRUE(is_dir(d)) << d;
         for (const std::string &a : c.absent)
             EXPECT_FALSE(exists(a)) << a.substr(0, 40);
     }
+    EXPECT_FALSE(is_dir("plain"));
 }
 
 // 0 when the directory is there or made; otherwise the length of the

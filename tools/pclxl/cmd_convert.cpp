@@ -122,6 +122,8 @@ bool print_input(JobWriter &job, const std::string &path, const JobOptions &opts
     std::vector<uint8_t> data;
     if (!read_input(path, data, error))
         return false;
+    // The input is told apart by its first bytes: a document of several
+    // pages would branch off here; what is left must be an image.
     Image img;
     Raster raster;
     Placement p{};

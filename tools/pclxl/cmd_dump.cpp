@@ -243,7 +243,10 @@ int cmd_dump(int argc, char **argv) {
         std::fclose(file);
     if (summary_only)
         print_summary(summary);
-    std::fflush(stdout);
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+        std::fprintf(stderr, "pclxl dump: writing the listing failed: %s\n", std::strerror(errno));
+        return 2;
+    }
     if (read_failed) {
         std::fprintf(stderr, "pclxl dump: %s: read error\n", path);
         return 2;

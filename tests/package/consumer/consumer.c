@@ -26,7 +26,13 @@ int main(void) {
     pclxl_start_job_new("A4", "plain", "auto", "gray", false, "simplex", 1);
     pclxl_begin_session(600, 600);
     pclxl_open_datasource();
-    pclxl_begin_page(0, 0, "simplex", "A4", 2, "Plain", 0, 0, 0, 0, 0);
+    pclxl_begin_page(0, 0, "simplex", "A4", PCLXL_MEDIA_A4, "Plain", 0, 0, 0, 0, 0);
+    {
+        static const unsigned char gray[4] = {0, 85, 170, 255};
+        pclxl_set_color_space(PCLXL_COLOR_SPACE_GRAY);
+        if (!pclxl_write_pixels(PCLXL_PIXELS_GRAY8, gray, 4, 1, 4, 0, 0, 4, 1))
+            return 1;
+    }
     pclxl_end_page(false, 1);
     pclxl_close_datasource();
     pclxl_end_session();

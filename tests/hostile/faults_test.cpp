@@ -1,0 +1,367 @@
+// A faulty environment for every front end (the tool's commands, the PDF
+// converter through `pclxl convert` when it is built, dump and the filter): a full disk, closed
+// standard descriptors, devices, FIFOs and links as output, little memory, a reader that goes away,
+// inputs whose headers promise gigabytes, and an input that fails in the middle of a job. Each row
+// runs one command in a fresh directory and states its exit status, the one message it prints (for
+// the filter: its one ERROR: line) and what the output holds afterwards.
+#include <gtest/gtest.h>
+
+#include <cstddef>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+#include <zlib.h>
+
+#include "reader.h"
+#ifdef PCLXL_FILTER
+#include "raster_maker.h"
+#else
+#define PCLXL_FILTER_PROGRAM ""
+#endif
+#ifdef PCLXL_PDF_DATA
+#define PCLXL_PDF_DIR PCLXL_PDF_DATA
+#else
+#define PCLXL_PDF_DIR ""
+#endif
+
+namespace {
+
+enum class Holds {
+    Nothing, // the file is absent or empty, and no temporary file is left
+    Job,     // a complete job of `pages` pages that the reader accepts
+    Old,     // the file still holds "old"
+    Any,     // not looked at
+};
+
+struct Row {
+    const char *front_end;
+    const char *fault;
+    std::string command; // bash, in the scratch directory; $P is pclxl, $F the filter
+    int status;
+    const char *message; // part of the one line; "" for no line
+    Holds holds;
+    const char *output; // the file looked at
+    size_t pages;
+    enum Needs {
+        Anything,
+        Root,
+        Plain
+    } needs = Anything; // Plain: no sanitizer, whose
+                        // shadow memory a low ulimit -v denies
+};
+
+std::string slurp(const std::string &path) {
+    std::ostringstream s;
+    s << std::ifstream(path, std::ios::binary).rdbuf();
+    return s.str();
+}
+
+void put(const std::string &path, const std::string &bytes) {
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+// A 5000x4000 RGB PNG of 60 MB of pixels in about 80 KB: mostly rows
+// that repeat the one above, a pattern every 100th. Packed row by row.
+std::string big_png() {
+    const uint32_t w = 5000, h = 4000;
+    z_stream z{};
+    deflateInit(&z, Z_DEFAULT_COMPRESSION);
+    std::string packed, row(1 + 3 * w, '\0');
+    char buf[1 << 16];
+    for (uint32_t y = 0; y < h; ++y) {
+        row[0] = char(y % 100 ? 2 : 0); // filter byte: up, or none
+        for (uint32_t i = 0; i < 3 * w; ++i)
+            row[1 + i] = char(y % 100 ? 0 : (i * 7 + y * 3) & 0xFF);
+        z.next_in = reinterpret_cast<Bytef *>(&row[0]);
+        z.avail_in = uInt(row.size());
+        const int flush = y + 1 == h ? Z_FINISH : Z_NO_FLUSH;
+        do {
+            z.next_out = reinterpret_cast<Bytef *>(buf);
+            z.avail_out = sizeof buf;
+            deflate(&z, flush);
+            packed.append(buf, sizeof buf - z.avail_out);
+        } while (z.avail_out == 0);
+    }
+    deflateEnd(&z);
+    auto be32 = [](uint32_t v) {
+        return std::string{char(v >> 24), char(v >> 16), char(v >> 8), char(v)};
+    };
+    auto chunk = [&](const std::string &type, const std::string &data) {
+        const std::string body = type + data;
+        return be32(uint32_t(data.size())) + body +
+               be32(uint32_t(crc32(0, reinterpret_cast<const Bytef *>(body.data()), body.size())));
+    };
+    return std::string("\x89PNG\r\n\x1a\n", 8) +
+           chunk("IHDR", be32(w) + be32(h) + std::string("\x08\x02\x00\x00\x00", 5)) +
+           chunk("IDAT", packed) + chunk("IEND", "");
+}
+
+// The inputs of every row.
+void make_inputs(const std::string &dir) {
+    put(dir + "/a.pgm", std::string("P5 2 2 255\n\x00\x80\x80\xff", 15));
+    put(dir + "/b.pgm", "P2 3 1 255 0 128 255");
+    put(dir + "/bad.ppm", "P6 65535 65535 255\n");
+    put(dir + "/big.png", big_png());
+    // The big PNG's header with 65535x65535 pixels (1.4 KB would do).
+    std::string huge = slurp(dir + "/big.png").substr(0, 33);
+    for (size_t at : {16, 20})
+        huge.replace(at, 4, std::string("\x00\x00\xFF\xFF", 4));
+    const uint32_t crc = uint32_t(crc32(0, reinterpret_cast<const Bytef *>(&huge[12]), 17));
+    for (int i = 0; i < 4; ++i)
+        huge[29 + i] = char(crc >> (24 - 8 * i));
+    put(dir + "/huge.png", huge + slurp(dir + "/big.png").substr(33, 1400));
+    put(dir + "/in.txt", "one\ntwo\fthree\n");
+    put(dir + "/old.pxl", "old");
+    // Streams for dump: padding of 2^31 bytes, and a page whose image
+    // declares 65535x65535 pixels and carries one row.
+    const std::string uel = "\x1b%-12345X";
+    const std::string head = uel + "@PJL JOB\r\n@PJL ENTER LANGUAGE=PCLXL\r\n) HP-PCL XL;3;0;\r\n" +
+                             std::string("\xD1\x58\x02\x58\x02\xF8\x89\xC0\x00\xF8\x86\x41"
+                                         "\xC0\x00\xF8\x88\xC0\x01\xF8\x82\x48"
+                                         "\xC0\x00\xF8\x28\xC0\x02\xF8\x25\x43"
+                                         "\xC0\x01\xF8\x03\x6A\xC0\x00\xF8\x64\xC0\x02\xF8\x62"
+                                         "\xC1\xFF\xFF\xF8\x6C\xC1\xFF\xFF\xF8\x6B"
+                                         "\xD1\x04\x00\x02\x00\xF8\x67\xB0"
+                                         "\xC1\x00\x00\xF8\x6D\xC1\x01\x00\xF8\x63",
+                                         71);
+    const std::string tail = std::string("\x44\x49\x42", 3) + uel + "@PJL EOJ\r\n" + uel;
+    put(dir + "/declared.pxl",
+        head + std::string("\xC0\x03\xF8\x65\xB1\xFB\x02\x00\x00\xB2", 10) + tail);
+    put(dir + "/pad.pxl", head +
+                              std::string("\xC0\x01\xF8\x65\xC2\x00\x00\x00\x80\xF8\x6E"
+                                          "\xB1\xFB\x02\x81\x00\xB2",
+                                          17) +
+                              tail);
+#ifdef PCLXL_FILTER
+    using namespace filter_test;
+    auto filled = [](cups_page_header2_t h) {
+        return Page{h, [h](unsigned y, unsigned char *row) {
+                        std::memset(row, int(y * 9), h.cupsBytesPerLine);
+                    }};
+    };
+    const Page gray = filled(a4_header(8, CUPS_CSPACE_SW));
+    const std::string two = make_raster({gray, gray});
+    put(dir + "/two.ras", two);
+    put(dir + "/cut.ras", two.substr(0, two.size() - 200));
+    // Noise pages of 1000x1000 pixels: more job than a pipe holds.
+    cups_page_header2_t wide = a4_header(8, CUPS_CSPACE_SW);
+    wide.cupsWidth = wide.cupsBytesPerLine = wide.cupsHeight = 1000;
+    Page noise{wide, [](unsigned y, unsigned char *row) {
+                   for (unsigned x = 0; x < 1000; ++x)
+                       row[x] = static_cast<unsigned char>((x * 2654435761u + y * 40503u) >> 13);
+               }};
+    put(dir + "/noise.ras", make_raster({noise, noise}));
+    // A header for a page of 32000x32000 RGB pixels, and no rows: a small
+    // page's header with the sizes changed.
+    std::string promise = make_raster({filled(a4_header(24, CUPS_CSPACE_RGB))})
+                              .substr(0, 4 + sizeof(cups_page_header2_t));
+    const std::pair<size_t, unsigned> sizes[] = {
+        {offsetof(cups_page_header2_t, cupsWidth), 32000},
+        {offsetof(cups_page_header2_t, cupsHeight), 32000},
+        {offsetof(cups_page_header2_t, cupsBytesPerLine), 3 * 32000}};
+    for (const auto &[at, value] : sizes)
+        std::memcpy(&promise[4 + at], &value, sizeof value);
+    put(dir + "/huge.ras", promise);
+#endif
+}
+
+struct Outcome {
+    int status;
+    std::string err;
+};
+
+Outcome run(const std::string &dir, const std::string &command) {
+    put(dir + "/.cmd", "cd '" + dir + "' || exit 99\n" + command + "\n");
+    const std::string line = "P='" PCLXL_TOOL "' F='" PCLXL_FILTER_PROGRAM "' D='" PCLXL_PDF_DIR
+                             "' bash '" +
+                             dir + "/.cmd' 2>'" + dir + "/.err' </dev/null";
+    const int raw = std::system(line.c_str());
+    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, slurp(dir + "/.err")};
+}
+
+// The lines that count as messages: all of them for the tools, the ERROR:
+// lines for the filter (its other lines are for the log).
+std::vector<std::string> messages(const Row &row, const std::string &err) {
+    std::vector<std::string> lines;
+    std::istringstream in(err);
+    for (std::string line; std::getline(in, line);)
+        if (std::strcmp(row.front_end, "filter") || line.rfind("ERROR: ", 0) == 0)
+            lines.push_back(line);
+    return lines;
+}
+
+void check_output(const Row &row, const std::string &dir) {
+    const std::string path = dir + "/" + row.output;
+    const std::string bytes = slurp(path);
+    switch (row.holds) {
+    case Holds::Nothing: {
+        EXPECT_EQ(bytes.size(), 0u);
+        const std::string left = "ls '" + path + "'.?????? 2>/dev/null | grep -q .";
+        EXPECT_NE(std::system(left.c_str()), 0) << "a temporary file is left";
+        break;
+    }
+    case Holds::Job: {
+        pclxl_reader::Source source(bytes.data(), bytes.size());
+        pclxl_reader::Listener listener;
+        pclxl_reader::Summary summary;
+        pclxl_reader::Error error;
+        EXPECT_TRUE(pclxl_reader::read_job(source, listener, summary, error) &&
+                    pclxl_reader::check_complete(summary, error))
+            << error.offset << ": " << error.message;
+        EXPECT_EQ(summary.pages.size(), row.pages);
+        break;
+    }
+    case Holds::Old: EXPECT_EQ(bytes, "old"); break;
+    case Holds::Any: break;
+    }
+}
+
+// The reader of a pipe that goes away after 10 bytes: the writer's status.
+std::string into_short_pipe(const std::string &command) {
+    return command + " | head -c 10 >/dev/null; exit ${PIPESTATUS[0]}";
+}
+
+const std::string kFilter = "$F 7 alice report 1 ''";
+const std::string kNobody = "setpriv --reuid=65534 --regid=65534 --clear-groups ";
+
+TEST(Faults, EveryFrontEndGivesOneMessageAndAWholeJobOrNothing) {
+    const Row kRows[] = {
+        {"convert", "disk full", "$P convert a.pgm -o /dev/full", 1,
+         "writing '/dev/full' failed: No space left on device", Holds::Any, "", 0},
+        {"convert", "stdout closed", "$P convert a.pgm -o - >&-", 1,
+         "writing '-' failed: Bad file descriptor", Holds::Any, "", 0},
+        {"convert", "stderr closed", "$P convert a.pgm b.pgm -o out 2>&-", 0, "", Holds::Job, "out",
+         2},
+        {"convert", "device node", "mknod dev c 1 3 && $P convert a.pgm -o dev && test -c dev", 0,
+         "", Holds::Any, "", 0, Row::Root},
+        {"convert", "another user's writable file in a read-only folder",
+         "mkdir ro && echo old >ro/f && chmod 666 ro/f && chmod 555 ro && " + kNobody +
+             "$P convert a.pgm -o ro/f",
+         0, "", Holds::Job, "ro/f", 1, Row::Root},
+        {"convert", "/dev/null as another user", kNobody + "$P convert a.pgm -o /dev/null", 0, "",
+         Holds::Any, "", 0, Row::Root},
+        {"convert", "FIFO",
+         "mkfifo fifo && { cat fifo >out & } && $P convert a.pgm b.pgm -o fifo; s=$?; wait; "
+         "test -p fifo && exit $s",
+         0, "", Holds::Job, "out", 2},
+        {"convert", "link", "ln -s out link && $P convert a.pgm -o link && test -L link", 0, "",
+         Holds::Job, "out", 1},
+        {"convert", "low ulimit -v", "(ulimit -v 80000; $P convert big.png -o out)", 1,
+         "big.png: not enough memory for 5000x4000 pixels", Holds::Nothing, "out", 0, Row::Plain},
+        {"convert", "header promises 12 GB", "$P convert bad.ppm -o out", 1,
+         "bad.ppm: PNM data is truncated (65535x65535 pixels need 12884508675 bytes",
+         Holds::Nothing, "out", 0},
+        {"convert", "PNG promises 12 GB", "$P convert huge.png -o out", 1,
+         "65535x65535 pixels cannot come from", Holds::Nothing, "out", 0},
+        {"convert", "input fails mid-job, file", "$P convert a.pgm bad.ppm b.pgm -o old.pxl", 1,
+         "bad.ppm: PNM data is truncated", Holds::Old, "old.pxl", 0},
+        {"convert", "input fails mid-job, stream", "$P convert a.pgm bad.ppm b.pgm -o - >out", 1,
+         "bad.ppm: PNM data is truncated", Holds::Job, "out", 1},
+        {"convert", "standard input", "$P convert - -o out <a.pgm", 0, "", Holds::Job, "out", 1},
+#ifdef PCLXL_PDF_DATA
+        {"convert PDF", "disk full", "$P convert $D/vector.pdf -o /dev/full", 1,
+         "writing '/dev/full' failed: No space left on device", Holds::Any, "", 0},
+        {"convert PDF", "stderr closed", "$P convert $D/vector.pdf -o out 2>&-", 0, "", Holds::Job,
+         "out", 2},
+        {"convert PDF", "unreadable", "$P convert $D/hostile-broken-xref.pdf -o - >out", 1,
+         "the PDF has no pages that can be read", Holds::Nothing, "out", 0},
+        {"convert PDF", "page fails mid-job, file",
+         "$P convert $D/hostile-huge-image.pdf -o old.pxl", 1, "page 2: image is too wide",
+         Holds::Old, "old.pxl", 0},
+        {"convert PDF", "page fails mid-job, stream",
+         "$P convert $D/hostile-huge-image.pdf -o - >out", 1, "page 2: image is too wide",
+         Holds::Job, "out", 1},
+#endif
+        {"text", "disk full", "$P text in.txt -o /dev/full", 1, "No space left on device",
+         Holds::Any, "", 0},
+        {"text", "low ulimit -v",
+         "head -c 16000000 /dev/zero | tr '\\0' x | fold -w 70 >big.txt && "
+         "(ulimit -v 80000; $P text big.txt -o out)",
+         1, "pclxl text: out of memory", Holds::Nothing, "out", 0, Row::Plain},
+        {"text", "stderr closed", "$P text in.txt -o out 2>&-", 0, "", Holds::Job, "out", 2},
+        {"text", "input fails mid-job, stream", "$P text in.txt missing.txt -o - >out", 1,
+         "missing.txt: No such file or directory", Holds::Nothing, "out", 0},
+        {"testpage", "stderr closed", "$P testpage -o out 2>&-", 0, "", Holds::Job, "out", 2},
+        {"testpage", "stdout closed", "$P testpage -o - >&-", 1, "Bad file descriptor", Holds::Any,
+         "", 0},
+        {"testpage", "SIGPIPE", into_short_pipe("$P testpage -o -"), 1,
+         "writing '-' failed: Broken pipe", Holds::Any, "", 0},
+        {"dump", "disk full", "$P testpage -o tp.pxl && $P dump tp.pxl >/dev/full", 2,
+         "writing the listing failed: No space left on device", Holds::Any, "", 0},
+        {"dump", "SIGPIPE (ends silently, as listings do)",
+         "$P testpage -o tp.pxl && " + into_short_pipe("cat tp.pxl tp.pxl tp.pxl | $P dump -"),
+         128 + SIGPIPE, "", Holds::Any, "", 0},
+        {"dump", "padding promises 2 GB", "$P dump --summary pad.pxl >/dev/null", 1,
+         "PadBytesMultiple 2147483648 (expected 1 to 255)", Holds::Any, "", 0},
+        {"dump", "image promises 4 GB", "timeout 60 $P dump --images img declared.pxl >/dev/null",
+         0, "", Holds::Any, "", 0},
+        {"dump", "no trailer", "$P testpage -o tp.pxl && head -c -19 tp.pxl | $P dump - >/dev/null",
+         1, "incomplete job: the job ends without its trailer", Holds::Any, "", 0},
+        {"dump", "low ulimit -v",
+         "$P testpage -o tp.pxl && (ulimit -v 100000; $P dump --summary tp.pxl >/dev/null)", 0, "",
+         Holds::Any, "", 0, Row::Plain},
+#ifdef PCLXL_FILTER
+        {"filter", "disk full", kFilter + " <two.ras >/dev/full", 1,
+         "ERROR: Unable to write the print data: No space left on device", Holds::Any, "", 0},
+        {"filter", "stdout closed", kFilter + " <two.ras >&-", 1,
+         "ERROR: Unable to write the print data: Bad file descriptor", Holds::Any, "", 0},
+        {"filter", "stderr closed", kFilter + " <two.ras >out 2>&-", 0, "", Holds::Job, "out", 2},
+        {"filter", "SIGPIPE", into_short_pipe(kFilter + " <noise.ras"), 1,
+         "ERROR: Unable to write the print data: Broken pipe", Holds::Any, "", 0},
+        {"filter", "header promises 3 GB", kFilter + " huge.ras >out", 1,
+         "ERROR: The raster data of page 1 is cut off.", Holds::Nothing, "out", 0},
+        {"filter", "input fails mid-job", kFilter + " cut.ras >out", 1,
+         "ERROR: The raster data of page 2 is cut off.", Holds::Job, "out", 1},
+        {"filter", "low ulimit -v", "(ulimit -v 60000; " + kFilter + " two.ras >out)", 0, "",
+         Holds::Job, "out", 2, Row::Plain},
+#endif
+    };
+    char name[] = "/tmp/pclxl-faults-XXXXXX";
+    ASSERT_NE(mkdtemp(name), nullptr);
+    chmod(name, 0755); // for the rows run as another user
+    const std::string inputs = std::string(name) + "/inputs";
+    ASSERT_EQ(std::system(("mkdir '" + inputs + "'").c_str()), 0);
+    make_inputs(inputs);
+    for (const Row &row : kRows) {
+        SCOPED_TRACE(std::string(row.front_end) + ", " + row.fault + ": " + row.command);
+#ifdef PCLXL_SANITIZED
+        const bool sanitized = true;
+#else
+        const bool sanitized = false;
+#endif
+        if ((row.needs == Row::Root && geteuid() != 0) || (row.needs == Row::Plain && sanitized)) {
+            std::printf("skipped (%s): %s, %s\n",
+                        row.needs == Row::Root ? "needs root" : "sanitizer build", row.front_end,
+                        row.fault);
+            continue;
+        }
+        const std::string dir = std::string(name) + "/row";
+        ASSERT_EQ(
+            std::system(("rm -rf '" + dir + "' && cp -r '" + inputs + "' '" + dir + "'").c_str()),
+            0);
+        const auto t0 = std::chrono::steady_clock::now();
+        const Outcome r = run(dir, row.command);
+        std::printf("%s/%s: %lld ms\n", row.front_end, row.fault,
+                    (long long)std::chrono::duration_cast<std::chrono::milliseconds>(
+                        std::chrono::steady_clock::now() - t0)
+                        .count());
+        EXPECT_EQ(r.status, row.status) << r.err;
+        const std::vector<std::string> lines = messages(row, r.err);
+        if (*row.message) {
+            ASSERT_EQ(lines.size(), 1u) << r.err;
+            EXPECT_NE(lines[0].find(row.message), std::string::npos) << lines[0];
+        } else {
+            EXPECT_TRUE(lines.empty()) << r.err;
+        }
+        check_output(row, dir);
+    }
+    std::system((std::string("rm -rf ") + name).c_str());
+}
+
+} // namespace
