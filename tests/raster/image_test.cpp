@@ -217,11 +217,9 @@ TEST(WriteBitmapData, RoundTripRebuildsEveryRow) {
         unsigned char first; // every byte of the first row (0: random or zero)
     } cases[] = {
         {"1 bpp, many blocks", {1, 200, 3000, 26, 1}, 30, {}, 0},
-        {"8 bpp, stride wider than the row", {0, 13, 7, 16, 8}, 50, {}, 0},
         {"24 bpp, multi-block", {0, 1000, 300, 3003, 24}, 20, {}, 0},
         {"24 bpp, negative stride", {0, 333, 90, -1000, 24}, 60, {}, 0},
         {"32 bpp, multi-block", {0, 1500, 120, 6000, 32}, 40, {}, 0},
-        {"32 bpp, negative stride", {0, 17, 40, -70, 32}, 100, {}, 0},
         {"one row per block", {0, 32767, 3, 32767, 8}, 50, {{0, 1}, {1, 1}, {2, 1}}, 0},
         // 00 00 per row: the block closes after 32767 rows of 65534 bytes.
         {"rows fill a block exactly", {1, 8, 32769, 1, 1}, 0, {{0, 32767}, {32767, 2}}, 0},

@@ -100,18 +100,13 @@ TEST_F(DirHelpers, MkdirCreatesEveryLevel) {
         {false, "a/b/c", 0, 0, {"a", "a/b", "a/b/c"}, {}},
         {false, "a/b/c", 0, 0, {"a/b/c"}, {}}, // again: already there
         {false, "d//e", 0, 0, {"d", "d/e"}, {}},
-        {false, "t/", 0, 0, {"t"}, {}},
-        {false, root_ + "/abs/x", 0, 0, {"abs", "abs/x"}, {}},
         {false, "plain", 0, 0, {}, {}},  // any existing entry counts
         {false, "", -1, ENOENT, {}, {}}, // the system refuses the empty name
         {false, "plain/sub", -1, ENOTDIR, {}, {}},
-        {false, path_of_length('p', 4095), 0, 0, {path_of_length('p', 4095)}, {}},
         {false, path_of_length('q', 4096), -1, ENAMETOOLONG, {}, {std::string(200, 'q')}},
         {true, "dir1/dir2/file.bin", 0, 0, {"dir1", "dir1/dir2"}, {"dir1/dir2/file.bin"}},
         {true, "file.bin", 0, 0, {}, {"file.bin"}},
         {true, "/", 0, 0, {}, {}},
-        {true, "plain/sub/f", -1, ENOTDIR, {}, {}},
-        {true, path_of_length('r', 4096), -1, ENAMETOOLONG, {}, {std::string(200, 'r')}},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.path.substr(0, 40));
@@ -177,7 +172,9 @@ TEST_F(DirHelpers, RemoveDirRemovesFilesAndTrees) {
     const struct {
         const char *path, *gone;
     } cases[] = {
-        {"missing", "missing"}, {"", ""}, {"lone.txt", "lone.txt"}, {"tree", "tree"},
+        {"missing", "missing"},
+        {"lone.txt", "lone.txt"},
+        {"tree", "tree"},
         {"slash/", "slash"},
     };
     for (const auto &c : cases) {
@@ -195,15 +192,13 @@ TEST_F(DirHelpers, RemoveDirNeverFollowsSymbolicLinks) {
     const std::string outside = root_ + "/outside";
     const std::pair<std::string, const char *> links[] = {
         {outside, "tree/to_outside"}, {"../outside/keep.txt", "tree/sub/to_file"},
-        {".", "tree/self"},           {"..", "tree/sub/up"},
-        {"loop_b", "tree/loop_a"},    {"loop_a", "tree/loop_b"},
-        {"nowhere", "tree/dangling"}, {outside, "top_link"},
-        {outside, "top_link_slash"},  {"loop", "loop"},
-        {"nowhere", "top_dangling"},
+        {"..", "tree/sub/up"},        {"loop_b", "tree/loop_a"},
+        {"loop_a", "tree/loop_b"},    {outside, "top_link"},
+        {outside, "top_link_slash"},  {"nowhere", "top_dangling"},
     };
     for (const auto &[target, link] : links)
         ASSERT_EQ(symlink(target.c_str(), link), 0) << link;
-    for (const char *path : {"tree", "top_link", "top_link_slash/", "loop", "top_dangling"}) {
+    for (const char *path : {"tree", "top_link", "top_link_slash/", "top_dangling"}) {
         EXPECT_EQ(remove_quietly(path), 0) << path;
         std::string name(path);
         if (name.back() == '/')
