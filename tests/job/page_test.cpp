@@ -1,4 +1,5 @@
-// Session, data-source and page framing: bytes, pieces and trace lines.
+// Session, data-source and page framing: bytes, pieces and trace lines; and
+// the paper sizes in pixels.
 #include <gtest/gtest.h>
 
 #include "capture.h"
@@ -151,47 +152,38 @@ TEST(Page, SizeByNameAndCustomRounding) {
     }
 }
 
-TEST(Page, DuplexBindingAndSourceWarnings) {
+// A missing media type falls back to Plain; both fallbacks warn.
+TEST(Page, DuplexBindingSourceAndMediaTypeFallback) {
+    const std::string no_type =
+        "Warning: media_type_pclxl_str is NULL or strlen(media_type_pclxl_str) is 0.\n";
+    const std::string low_source = "Warning: media_source_pclxl_id less than 0.\n";
     struct Case {
         const char *duplex;
         int32_t source;
+        const char *type;
         Pieces head;
-        const char *warning;
+        std::string warnings;
     } cases[] = {
-        {"", 1, {"C0 00 F8 28", "C0 01 F8 26"}, ""},
-        {"simplex", 255, {"C0 00 F8 28", "C0 FF F8 26"}, ""},
-        {"duplex", 1, {"C0 00 F8 28", "C0 00 F8 35", "C0 01 F8 26"}, ""},
-        {"duplex_long_edge", 1, {"C0 00 F8 28", "C0 01 F8 35", "C0 01 F8 26"}, ""},
-        {"simplex+",
-         -3,
-         {"C0 00 F8 28", "C0 01 F8 35", "C0 00 F8 26"},
-         "Warning: media_source_pclxl_id less than 0.\n"},
+        {"", 1, "Plain", {"C0 00 F8 28", "C0 01 F8 26"}, ""},
+        {"simplex", 255, "Plain", {"C0 00 F8 28", "C0 FF F8 26"}, ""},
+        {"duplex", 1, "Plain", {"C0 00 F8 28", "C0 00 F8 35", "C0 01 F8 26"}, ""},
+        {"duplex_long_edge", 1, "Plain", {"C0 00 F8 28", "C0 01 F8 35", "C0 01 F8 26"}, ""},
+        {"simplex+", -3, "Plain", {"C0 00 F8 28", "C0 01 F8 35", "C0 00 F8 26"}, low_source},
+        {"simplex", -1, nullptr, {"C0 00 F8 28", "C0 00 F8 26"}, low_source + no_type},
+        {"simplex", 1, "", {"C0 00 F8 28", "C0 01 F8 26"}, no_type},
     };
     for (const Case &c : cases) {
+        SCOPED_TRACE(c.duplex);
         Page p;
         p.duplex = c.duplex;
         p.source = c.source;
+        p.media_type = c.type;
         Written w = begin_page(p);
-        EXPECT_EQ(Pieces(w.pieces.begin(), w.pieces.begin() + c.head.size()), c.head) << c.duplex;
-        EXPECT_EQ(w.err, std::string("=> test pclxl_begin_page\n") + c.warning +
+        EXPECT_EQ(Pieces(w.pieces.begin(), w.pieces.begin() + c.head.size()), c.head);
+        EXPECT_EQ(setup_block(w.pieces), "C8 C1 05 00 50 6C 61 69 6E F8 27 43 61 74");
+        EXPECT_EQ(w.err, "=> test pclxl_begin_page\n" + c.warnings +
                              "media_size_pclxl_str:A4, media_size_pclxl_code = 2\n<= "
                              "pclxl_begin_page\n");
-    }
-}
-
-TEST(Page, MissingMediaTypeFallsBackToPlainWithAWarning) {
-    for (const char *type : {static_cast<const char *>(nullptr), ""}) {
-        Page p;
-        p.media_type = type;
-        p.source = -1;
-        Written w = begin_page(p);
-        EXPECT_EQ(w.pieces[3], "C8 C1 05 00 50 6C 61 69 6E F8 27 43 61 74");
-        EXPECT_EQ(w.err, "=> test pclxl_begin_page\n"
-                         "Warning: media_source_pclxl_id less than 0.\n"
-                         "Warning: media_type_pclxl_str is NULL or strlen(media_type_pclxl_str) "
-                         "is 0.\n"
-                         "media_size_pclxl_str:A4, media_size_pclxl_code = 2\n"
-                         "<= pclxl_begin_page\n");
     }
 }
 
@@ -219,6 +211,25 @@ TEST(Page, LongTextsAreNeverCut) {
     EXPECT_TRUE(cap.pieces().empty());
     EXPECT_EQ(err, "=> test pclxl_begin_page\npclxl_begin_page(): Fatal Error: media type or size "
                    "name longer than 65535 bytes\n");
+}
+
+// Paper pixel sizes: exact, case-sensitive names.
+TEST(MediaTables, PaperPixelsAt600Dpi) {
+    struct Case {
+        const char *name;
+        int32_t width, height;
+    } cases[] = {
+        {"A4", 4768, 6816}, {"A5_Hor", 3304, 4768}, {"Letter", 4908, 6408},
+        {"a4", 0, 0},       {"A4 ", 0, 0},          {"", 0, 0},
+        {"Legal", 0, 0}, // a paper without a printable size
+    };
+    for (const Case &c : cases) {
+        int32_t w = -1, h = -1;
+        std::string err = capture_stderr([&] { get_paper_pixel_pclxl(c.name, &w, &h); });
+        EXPECT_EQ(w, c.width) << c.name;
+        EXPECT_EQ(h, c.height) << c.name;
+        EXPECT_EQ(err, "");
+    }
 }
 
 } // namespace
