@@ -55,6 +55,8 @@ TEST(Session, FramingOperators) {
          [] { _pclxl_set_pageOrigin16(0xFFFF, 2); },
          {"D3 FF FF 02 00 F8 2A", "75"},
          ""},
+        {"page rotation", [] { _pclxl_set_pageRotation(90); }, {"C3 5A 00 F8 29", "76"}, ""},
+        {"page scale", [] { _pclxl_set_pageScale(); }, {"D5 3F 80 00 00 3F 80 00 00 F8 2B 77"}, ""},
     };
     for (const Case &c : cases) {
         Capture cap;

@@ -14,6 +14,7 @@ namespace {
 TEST(Primitives, GoldenPieces) {
     static unsigned char abc[] = {'a', 'b', 'c'};
     static short dashes[] = {1, -1};
+    static _point16 point = {-1, 2}, box[2] = {{10, 20}, {300, 400}};
     const struct {
         const char *what;
         std::function<void()> call;
@@ -39,6 +40,10 @@ TEST(Primitives, GoldenPieces) {
          [] { _pclxl_add_attributeXY(static_cast<unsigned>(-1), 2, 0x2A, 14); },
          {"D4 FF FF FF FF 02 00 00 00 F8 2A"}},
         {"scalar code to xy", [] { _pclxl_add_attributeXY(1, 2, 0x2A, 3); }, {"F8 2A"}},
+        {"point", [] { _pclxl_add_point16(&point, 0x4C); }, {"D3 FF FF 02 00 F8 4C"}},
+        {"bounding box",
+         [] { _pclxl_add_boundingBox16(box); },
+         {"E3 0A 00 14 00 2C 01 90 01 F8 42"}},
         {"8-bit array header", [] { _pclxl_add_arrayHeader(0xC8, 300); }, {"C8 C0 2C"}},
         {"16-bit array header", [] { _pclxl_add_arrayHeader16(0xC9, 300); }, {"C9 C1 2C 01"}},
         {"data length 255", [] { _pclxl_add_embedFlag(255); }, {"FB FF"}},
