@@ -100,15 +100,13 @@ TEST(BitmapText, FontNamePrefixFollowsNumberAndFlags) {
     }
 }
 
-// The character data size and the embedded length switch to 32 bits when
-// header plus bitmap reach 65536 bytes.
+// The character data size switches to 32 bits when header plus bitmap reach
+// 65536 bytes (the embedded length's own switch is a primitives row).
 TEST(BitmapText, CharDataSizeWidensAt65536) {
     struct Case {
         int length;
         const char *size, *prefix;
     } cases[] = {
-        {245, "C1 FF 00 F8 A3", "FB FF"},
-        {246, "C1 00 01 F8 A3", "FA 00 01 00 00"},
         {65525, "C1 FF FF F8 A3", "FA FF FF 00 00"},
         {65526, "C2 00 00 01 00 F8 A3", "FA 00 00 01 00"},
     };
