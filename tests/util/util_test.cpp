@@ -1,11 +1,13 @@
 // Directory helpers: mkdir -p, parents of a file, the cache directory, and
-// pb_remove_dir, which removes the named tree and nothing outside it.
+// pb_remove_dir, which removes the named tree and nothing outside it; and the
+// library-information record as a host sees it.
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -79,18 +81,14 @@ void run_unprivileged(const std::function<void()> &check) {
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "child status " << status;
 }
 
-// A relative path of exactly `length` bytes: components of 200 bytes.
-std::string path_of_length(char fill, std::size_t length) {
-    std::string p;
-    while (p.size() + 201 < length)
-        p += std::string(200, fill) + "/";
-    return p + std::string(length - p.size(), fill);
-}
-
 // pb_mkdir_p makes every level; pb_mkdir_for_file_p the levels before the
 // last '/', never the file itself.
 TEST_F(DirHelpers, MkdirCreatesEveryLevel) {
     write_file("plain");
+    std::string too_long; // 4096 bytes in components of 200
+    while (too_long.size() < 4000)
+        too_long += std::string(200, 'q') + "/";
+    too_long.resize(4096, 'q');
     const struct {
         bool for_file;
         std::string path;
@@ -103,7 +101,7 @@ TEST_F(DirHelpers, MkdirCreatesEveryLevel) {
         {false, "plain", 0, 0, {}, {}},  // any existing entry counts
         {false, "", -1, ENOENT, {}, {}}, // the system refuses the empty name
         {false, "plain/sub", -1, ENOTDIR, {}, {}},
-        {false, path_of_length('q', 4096), -1, ENAMETOOLONG, {}, {std::string(200, 'q')}},
+        {false, too_long, -1, ENAMETOOLONG, {}, {std::string(200, 'q')}},
         {true, "dir1/dir2/file.bin", 0, 0, {"dir1", "dir1/dir2"}, {"dir1/dir2/file.bin"}},
         {true, "file.bin", 0, 0, {}, {"file.bin"}},
         {true, "/", 0, 0, {}, {}},
@@ -287,6 +285,31 @@ TEST(DirHelpersUnprivileged, ReportUnusableDirectories) {
         std::error_code ignored;
         fs::remove_all(dir, ignored);
     });
+}
+
+TEST(LibraryInfo, HoldsSevenLabelledLinesInOneStaticList) {
+    size_t count = 0;
+    const char *const *lines = pclxl_library_info(&count);
+    ASSERT_EQ(count, 7u);
+    const char *labels[] = {"NAME",       "VERSION",    "BUILD_DATE",     "BUILD_TYPE",
+                            "GIT_BRANCH", "GIT_COMMIT", "GIT_COMMIT_DATE"};
+    std::string value[7];
+    for (size_t i = 0; i < count; ++i) {
+        std::string prefix = std::string("LIBRARY_INFO_") + labels[i] + ": ";
+        ASSERT_EQ(std::string(lines[i]).rfind(prefix, 0), 0u) << lines[i];
+        value[i] = lines[i] + prefix.size();
+    }
+    EXPECT_EQ(value[0], "pclxl");
+    EXPECT_EQ(value[1], PCLXL_VERSION_STRING);
+    EXPECT_TRUE(std::regex_match(value[2], std::regex(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\dZ)")));
+    EXPECT_EQ(value[3], PCLXL_TEST_BUILD_TYPE);
+    // From a checkout the commit and its date are known; without one, no git field is.
+    if (!value[5].empty())
+        EXPECT_TRUE(std::regex_match(value[5], std::regex("[0-9a-f]{40}")) && !value[6].empty());
+    else
+        EXPECT_EQ(value[4] + value[6], "");
+
+    EXPECT_EQ(pclxl_library_info(nullptr), lines);
 }
 
 } // namespace
