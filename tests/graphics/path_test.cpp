@@ -1,5 +1,6 @@
-// Paths: every operation's pieces, the coordinate clamp, the Bezier chain by
-// point count, and the drawing operations' refusals.
+// Paths and graphics state: the pieces of each figure, values that are cut,
+// clamped or computed (gray weights), the Bezier chain by point count, and
+// the drawing operations' refusals.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -27,7 +28,7 @@ Pieces cat(std::initializer_list<Pieces> parts) {
     return out;
 }
 
-TEST(Paths, SimpleOperationsAndFigures) {
+TEST(Paths, OperationsAsPieces) {
     const _point16 rect[2] = {{-32768, 20}, {300, 400}};
     const _point16 round[3] = {{10, 20}, {300, 400}, {40, 50}};
     const _point16 arc[4] = {{10, 20}, {300, 400}, {-1, 2}, {3, -4}};
@@ -37,9 +38,6 @@ TEST(Paths, SimpleOperationsAndFigures) {
         std::function<void()> call;
         Pieces pieces;
     } cases[] = {
-        {"new path", [] { pclxl_new_path(); }, {"85"}},
-        {"close sub path", [] { pclxl_close_sub_path(); }, {"84"}},
-        {"paint path", [] { pclxl_paint_path(); }, {"86"}},
         {"cursor clamped",
          [] { pclxl_set_cursorXY(40000, -40000); },
          {"D3 BC 7F 44 80 F8 4C", "6B"}},
@@ -57,6 +55,37 @@ TEST(Paths, SimpleOperationsAndFigures) {
         {"single curve",
          [&] { pclxl_curve_bezier(&a, &b, &c); },
          {"C1 03 00 F8 4D", "C0 03 F8 50", "93", "FB 0C", "01 00 02 00 03 00 04 00 05 00 06 00"}},
+        {"rgb ignores top byte",
+         [] { pclxl_addRGBColor(static_cast<int>(0xAB123456)); },
+         {"C8 C1 03 00 12 34 56 F8 0B"}},
+        {"pen width cut to a byte", [] { pclxl_set_pen_width(300); }, {"C0 2C F8 4B", "7A"}},
+        {"miter limit", [] { pclxl_set_miter_limit(-2); }, {"C3 FE FF F8 49", "73"}},
+        {"clip intersect", [] { pclxl_set_clip_intersect(0x100); }, {"C0 00 F8 53", "67"}},
+        {"clip rectangle",
+         [] {
+             _rect16 r = {10, 20, 300, 400};
+             _pclxl_set_clipRectangle16(&r);
+         },
+         {"E3 0A 00 14 00 2C 01 90 01 F8 42", "C0 00 F8 53", "68"}},
+        {"dash pattern",
+         [] {
+             const short dashes[] = {4, 2};
+             pclxl_set_line_dash(dashes, 2);
+         },
+         {"CB C1 02 00", "04 00 02 00", "F8 4A", "70"}},
+        {"gray weights",
+         [] { pclxl_set_color_space_with_palette(1, 0xFF0000, 0x00FF00); },
+         {"C0 01 F8 03", "C0 02 F8 02", "C8 C1 02 00 4C 96 F8 06", "6A"}},
+        {"gray of blue and mid gray",
+         [] { pclxl_set_color_space_with_palette(1, 0x0000FF, 0x808080); },
+         {"C0 01 F8 03", "C0 02 F8 02", "C8 C1 02 00 1C 80 F8 06", "6A"}},
+        {"gray ignores top byte",
+         [] { pclxl_set_color_space_with_palette(1, static_cast<int>(0xFF00FF00), 0); },
+         {"C0 01 F8 03", "C0 02 F8 02", "C8 C1 02 00 96 00 F8 06", "6A"}},
+        {"rgb",
+         [] { pclxl_set_color_space_with_palette(2, 0x123456, 0xABCDEF); },
+         {"C0 02 F8 03", "C0 02 F8 02", "C8 C1 06 00 12 34 56 AB CD EF F8 06", "6A"}},
+        {"space 258 writes nothing", [] { pclxl_set_color_space_with_palette(258, 1, 2); }, {}},
     };
     for (const auto &t : cases) {
         SCOPED_TRACE(t.name);
@@ -79,23 +108,15 @@ TEST(Paths, AssignClampsEachAxis) {
     }
 }
 
+// 64 points: 256 data bytes take the four-byte length form.
 TEST(Paths, PointListCommand) {
-    const _point16 pts[2] = {{100, 200}, {300, 400}};
-    bool delivered = false;
-    // 64 points: 256 data bytes take the four-byte length form.
     std::vector<_point16> many(64, _point16{1, 1});
+    bool delivered = false;
     Pieces p = pieces_of([&] { delivered = pclxl_add_polyLinePath16(many.data(), 64, 0x93); });
     EXPECT_TRUE(delivered);
     ASSERT_EQ(p.size(), 5u);
     EXPECT_EQ(p[0], "C1 40 00 F8 4D");
     EXPECT_EQ(p[3], "FA 00 01 00 00");
-
-    // An empty list keeps its header; the sink reports the empty block.
-    Capture cap;
-    std::string err = capture_stderr([&] { delivered = pclxl_add_polyLinePath16(pts, 0, 0x9B); });
-    EXPECT_FALSE(delivered);
-    EXPECT_EQ(cap.hex_pieces(), (Pieces{"C1 00 00 F8 4D", "C0 03 F8 50", "9B", "FB 00"}));
-    EXPECT_EQ(err, "_dev_write(): outBufferLen == 0.\n");
 }
 
 const Pieces kNew = {"85"}, kPaint = {"86"};

@@ -1,4 +1,5 @@
-// Session, data-source and page framing: bytes, pieces and trace lines.
+// Session, data-source and page framing: bytes, pieces and trace lines; and
+// the paper sizes in pixels.
 #include <gtest/gtest.h>
 
 #include "capture.h"
@@ -88,7 +89,7 @@ Written begin_page(const Page &p) {
     return {cap.hex_pieces(), err};
 }
 
-TEST(Page, SizeByCodeByNameAndCustom) {
+TEST(Page, SizeByCodeAndCustom) {
     Page by_code;
     Written w = begin_page(by_code);
     EXPECT_EQ(w.pieces,
@@ -97,16 +98,6 @@ TEST(Page, SizeByCodeByNameAndCustom) {
                      kDefaultState));
     EXPECT_EQ(w.err, "=> test pclxl_begin_page\nmedia_size_pclxl_str:A4, media_size_pclxl_code = "
                      "2\n<= pclxl_begin_page\n");
-
-    Page by_name;
-    by_name.size_code = -1;
-    w = begin_page(by_name);
-    EXPECT_EQ(w.pieces, concat({"C0 00 F8 28", "C0 01 F8 26",
-                                "C8 C1 05 00 50 6C 61 69 6E F8 27 C8 C1 02 00 41 34 F8 25 43 61 74",
-                                "D3 00 00 00 00 F8 2A", "75"},
-                               kDefaultState));
-    EXPECT_EQ(w.err, "=> test pclxl_begin_page\nmedia_size_pclxl_str:A4, media_size_pclxl_code = "
-                     "-1\n<= pclxl_begin_page\n");
 
     Page custom;
     custom.size_name = "CUSTOM";
@@ -135,101 +126,97 @@ std::string setup_block(const Pieces &pieces) {
     return "";
 }
 
-TEST(Page, CustomSizeIsChosenByItsFirstFourCharactersAndRoundsHalfUp) {
+// A size code below 0 sends the name; a custom size is chosen by the name's
+// first four characters and its pixels round half up.
+TEST(Page, SizeByNameAndCustomRounding) {
     struct Case {
         const char *name;
+        int32_t code;
         float width, height;
-        const char *size_part; // empty: not custom
+        const char *size_part; // empty: the size went by its code
     } cases[] = {
-        {"CUSTOM", 1.0f, 2.0f, "D1 00 00 01 00 F8 2F C0 02 F8 30"},
-        {"CUSTOM.210x297mm", 4960.0f, 7016.0f, "D1 34 08 9A 0B F8 2F C0 02 F8 30"},
-        {"CUST", 3.0f, 1000000.0f, "D1 01 00 FF FF F8 2F C0 02 F8 30"},
-        {"CUS", 1.0f, 2.0f, ""},
-        {"custom", 1.0f, 2.0f, ""},
+        {"A4", -1, 0, 0, "C8 C1 02 00 41 34 F8 25"},
+        {"CUSTOM.210x297mm", 2, 4960.0f, 7016.0f, "D1 34 08 9A 0B F8 2F C0 02 F8 30"},
+        {"CUST", 2, 3.0f, 1000000.0f, "D1 01 00 FF FF F8 2F C0 02 F8 30"},
+        {"CUS", 2, 1.0f, 2.0f, ""},
+        {"custom", 2, 1.0f, 2.0f, ""},
     };
     for (const Case &c : cases) {
         Page p;
         p.size_name = c.name;
+        p.size_code = c.code;
         p.width = c.width;
         p.height = c.height;
-        std::string block = setup_block(begin_page(p).pieces);
-        const std::string type = "C8 C1 05 00 50 6C 61 69 6E F8 27 ";
-        if (*c.size_part)
-            EXPECT_EQ(block, type + c.size_part + " 43 61 74") << c.name;
-        else
-            EXPECT_EQ(block, type + "43 61 74") << c.name;
+        const std::string part = *c.size_part ? c.size_part + std::string(" ") : "";
+        EXPECT_EQ(setup_block(begin_page(p).pieces),
+                  "C8 C1 05 00 50 6C 61 69 6E F8 27 " + part + "43 61 74")
+            << c.name;
     }
 }
 
-TEST(Page, DuplexBindingAndSourceWarnings) {
+// A missing media type falls back to Plain; both fallbacks warn.
+TEST(Page, DuplexBindingSourceAndMediaTypeFallback) {
+    const std::string no_type =
+        "Warning: media_type_pclxl_str is NULL or strlen(media_type_pclxl_str) is 0.\n";
+    const std::string low_source = "Warning: media_source_pclxl_id less than 0.\n";
     struct Case {
         const char *duplex;
         int32_t source;
+        const char *type;
         Pieces head;
-        const char *warning;
+        std::string warnings;
     } cases[] = {
-        {"", 1, {"C0 00 F8 28", "C0 01 F8 26"}, ""},
-        {"simplex", 255, {"C0 00 F8 28", "C0 FF F8 26"}, ""},
-        {"duplex", 1, {"C0 00 F8 28", "C0 00 F8 35", "C0 01 F8 26"}, ""},
-        {"duplex_short_edge", 1, {"C0 00 F8 28", "C0 00 F8 35", "C0 01 F8 26"}, ""},
-        {"duplex_long_edge", 1, {"C0 00 F8 28", "C0 01 F8 35", "C0 01 F8 26"}, ""},
-        {"simplex+",
-         -3,
-         {"C0 00 F8 28", "C0 01 F8 35", "C0 00 F8 26"},
-         "Warning: media_source_pclxl_id less than 0.\n"},
+        {"", 1, "Plain", {"C0 00 F8 28", "C0 01 F8 26"}, ""},
+        {"simplex", 255, "Plain", {"C0 00 F8 28", "C0 FF F8 26"}, ""},
+        {"duplex", 1, "Plain", {"C0 00 F8 28", "C0 00 F8 35", "C0 01 F8 26"}, ""},
+        {"duplex_long_edge", 1, "Plain", {"C0 00 F8 28", "C0 01 F8 35", "C0 01 F8 26"}, ""},
+        {"simplex+", -3, "Plain", {"C0 00 F8 28", "C0 01 F8 35", "C0 00 F8 26"}, low_source},
+        {"simplex", -1, nullptr, {"C0 00 F8 28", "C0 00 F8 26"}, low_source + no_type},
+        {"simplex", 1, "", {"C0 00 F8 28", "C0 01 F8 26"}, no_type},
     };
     for (const Case &c : cases) {
+        SCOPED_TRACE(c.duplex);
         Page p;
         p.duplex = c.duplex;
         p.source = c.source;
+        p.media_type = c.type;
         Written w = begin_page(p);
-        EXPECT_EQ(Pieces(w.pieces.begin(), w.pieces.begin() + c.head.size()), c.head) << c.duplex;
-        EXPECT_EQ(w.err, std::string("=> test pclxl_begin_page\n") + c.warning +
+        EXPECT_EQ(Pieces(w.pieces.begin(), w.pieces.begin() + c.head.size()), c.head);
+        EXPECT_EQ(setup_block(w.pieces), "C8 C1 05 00 50 6C 61 69 6E F8 27 43 61 74");
+        EXPECT_EQ(w.err, "=> test pclxl_begin_page\n" + c.warnings +
                              "media_size_pclxl_str:A4, media_size_pclxl_code = 2\n<= "
                              "pclxl_begin_page\n");
     }
 }
 
-TEST(Page, MissingMediaTypeFallsBackToPlainWithAWarning) {
-    for (const char *type : {static_cast<const char *>(nullptr), ""}) {
-        Page p;
-        p.media_type = type;
-        p.source = -1;
-        Written w = begin_page(p);
-        EXPECT_EQ(w.pieces[3], "C8 C1 05 00 50 6C 61 69 6E F8 27 43 61 74");
-        EXPECT_EQ(w.err, "=> test pclxl_begin_page\n"
-                         "Warning: media_source_pclxl_id less than 0.\n"
-                         "Warning: media_type_pclxl_str is NULL or strlen(media_type_pclxl_str) "
-                         "is 0.\n"
-                         "media_size_pclxl_str:A4, media_size_pclxl_code = 2\n"
-                         "<= pclxl_begin_page\n");
-    }
-}
-
-// Texts too long for the fixed setup block are sent whole, in one piece.
-TEST(Page, LongTextsAreNeverCut) {
-    std::string type(2000, 't'), name(3000, 'n');
+// Texts longer than a 16-bit array length are refused with nothing written.
+TEST(Page, OverlongTextIsRefused) {
     Capture cap;
-    capture_stderr(
-        [&] { pclxl_begin_page(0, 0, "simplex", name.c_str(), -1, type.c_str(), 0, 0, 0, 0, 0); });
-    ASSERT_EQ(cap.pieces().size(), 2u + 1 + 16);
-    const Bytes &block = cap.pieces()[2];
-    Bytes expected = hex("C8 C1 D0 07");
-    expected.insert(expected.end(), type.begin(), type.end());
-    for (unsigned char b : hex("F8 27 C8 C1 B8 0B"))
-        expected.push_back(b);
-    expected.insert(expected.end(), name.begin(), name.end());
-    for (unsigned char b : hex("F8 25 43 61 74"))
-        expected.push_back(b);
-    EXPECT_EQ(block, expected);
-
     std::string huge(70000, 'h');
-    cap.clear();
     std::string err = capture_stderr(
         [&] { pclxl_begin_page(0, 0, "simplex", "A4", 2, huge.c_str(), 0, 0, 0, 0, 0); });
     EXPECT_TRUE(cap.pieces().empty());
     EXPECT_EQ(err, "=> test pclxl_begin_page\npclxl_begin_page(): Fatal Error: media type or size "
                    "name longer than 65535 bytes\n");
+}
+
+// Paper pixel sizes: exact, case-sensitive names.
+TEST(MediaTables, PaperPixelsAt600Dpi) {
+    struct Case {
+        const char *name;
+        int32_t width, height;
+    } cases[] = {
+        {"A4", 4768, 6816}, {"A5_Hor", 3304, 4768}, {"Letter", 4908, 6408},
+        {"a4", 0, 0},       {"A4 ", 0, 0},          {"", 0, 0},
+        {"Legal", 0, 0}, // a paper without a printable size
+    };
+    for (const Case &c : cases) {
+        int32_t w = -1, h = -1;
+        std::string err = capture_stderr([&] { get_paper_pixel_pclxl(c.name, &w, &h); });
+        EXPECT_EQ(w, c.width) << c.name;
+        EXPECT_EQ(h, c.height) << c.name;
+        EXPECT_EQ(err, "");
+    }
 }
 
 } // namespace

@@ -65,19 +65,14 @@ TEST(WriteBitmapData, PiecesOfTheImageSequence) {
     }
 }
 
-// Exact blocks for what the round trip cannot see: rows shared through the
-// seed, and whether the caller's memory is changed.
+// Exact blocks for what the round trip cannot see: whether the caller's
+// memory is changed.
 TEST(WriteBitmapData, RowsAsSent) {
     const struct {
         const char *name;
         Image im;
         const char *memory, *block, *memory_after;
     } cases[] = {
-        {"identical rows share a block",
-         {0, 4, 2, 4, 8},
-         "10 20 30 40 10 20 30 40",
-         "05 00 60 10 20 30 40 00 00",
-         "10 20 30 40 10 20 30 40"},
         {"24-bit exchanged in place",
          {0, 2, 1, 8, 24},
          "01 02 03 04 05 06 EE FF",
@@ -151,11 +146,6 @@ TEST(WriteBitmapData, ReportsRefusedBlocks) {
          {0, 32767, 1, 32767, 8},
          &big,
          "pclxl_write_bitmap_data(): Fatal Error: failed in pclxl_read_image()\n"},
-        {"header of the last block refused",
-         -1,
-         {0, 4, 1, 4, 8},
-         &small,
-         "pclxl_write_bitmap_data(): Fatal Error: failed in _pclxl_read_image()\n"},
         {"block data refused",
          9,
          {0, 4, 1, 4, 8},
@@ -217,12 +207,9 @@ TEST(WriteBitmapData, RoundTripRebuildsEveryRow) {
         unsigned char first; // every byte of the first row (0: random or zero)
     } cases[] = {
         {"1 bpp, many blocks", {1, 200, 3000, 26, 1}, 30, {}, 0},
-        {"8 bpp, stride wider than the row", {0, 13, 7, 16, 8}, 50, {}, 0},
         {"24 bpp, multi-block", {0, 1000, 300, 3003, 24}, 20, {}, 0},
         {"24 bpp, negative stride", {0, 333, 90, -1000, 24}, 60, {}, 0},
         {"32 bpp, multi-block", {0, 1500, 120, 6000, 32}, 40, {}, 0},
-        {"32 bpp, negative stride", {0, 17, 40, -70, 32}, 100, {}, 0},
-        {"one row per block", {0, 32767, 3, 32767, 8}, 50, {{0, 1}, {1, 1}, {2, 1}}, 0},
         // 00 00 per row: the block closes after 32767 rows of 65534 bytes.
         {"rows fill a block exactly", {1, 8, 32769, 1, 1}, 0, {{0, 32767}, {32767, 2}}, 0},
         // 5 bytes for the first row, 2 for each further one: after 32764

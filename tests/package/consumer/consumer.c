@@ -4,47 +4,40 @@
 #include <stdio.h>
 #include <string.h>
 
-struct buffer {
-    unsigned char bytes[4096];
-    size_t length;
-};
+static unsigned char job[4096];
+static size_t job_length;
 
 static void collect(const void *data, unsigned int length, const void *context) {
-    struct buffer *b = (struct buffer *)context;
-    if (b->length + length <= sizeof b->bytes)
-        memcpy(b->bytes + b->length, data, length);
-    b->length += length;
+    (void)context;
+    if (job_length + length <= sizeof job)
+        memcpy(job + job_length, data, length);
+    job_length += length;
 }
 
 /* In encoders.cpp: uses the C++ header. */
-int write_comment_with_cpp_encoders(void);
+int write_operator_with_cpp_encoders(void);
 
 int main(void) {
-    static struct buffer job;
+    static const unsigned char gray[4] = {0, 85, 170, 255};
     static const char trailer[] = "\x1b%-12345X@PJL EOJ\r\n\x1b%-12345X";
-    pclxl_init(&job, collect);
+    pclxl_init(NULL, collect);
     pclxl_start_job_new("A4", "plain", "auto", "gray", false, "simplex", 1);
     pclxl_begin_session(600, 600);
     pclxl_open_datasource();
     pclxl_begin_page(0, 0, "simplex", "A4", PCLXL_MEDIA_A4, "Plain", 0, 0, 0, 0, 0);
-    {
-        static const unsigned char gray[4] = {0, 85, 170, 255};
-        pclxl_set_color_space(PCLXL_COLOR_SPACE_GRAY);
-        if (!pclxl_write_pixels(PCLXL_PIXELS_GRAY8, gray, 4, 1, 4, 0, 0, 4, 1))
-            return 1;
-    }
+    pclxl_set_color_space(PCLXL_COLOR_SPACE_GRAY);
+    if (!pclxl_write_pixels(PCLXL_PIXELS_GRAY8, gray, 4, 1, 4, 0, 0, 4, 1))
+        return 1;
     pclxl_end_page(false, 1);
     pclxl_close_datasource();
     pclxl_end_session();
     pclxl_end_job();
-    if (job.length > sizeof job.bytes || job.length < 100 ||
-        memcmp(job.bytes, "\x1b%-12345X@PJL JOB\r\n", 19) != 0 ||
-        memcmp(job.bytes + job.length - 28, trailer, 28) != 0) {
-        fprintf(stderr, "consumer: unexpected job (%zu bytes)\n", job.length);
+    if (job_length > sizeof job || job_length < 100 ||
+        memcmp(job, "\x1b%-12345X@PJL JOB\r\n", 19) != 0 ||
+        memcmp(job + job_length - 28, trailer, 28) != 0 || !write_operator_with_cpp_encoders()) {
+        fprintf(stderr, "consumer: unexpected job (%zu bytes)\n", job_length);
         return 1;
     }
-    if (!write_comment_with_cpp_encoders())
-        return 1;
-    printf("consumer: libpclxl %s wrote a %zu-byte job\n", PCLXL_VERSION_STRING, job.length);
+    printf("consumer: libpclxl %s wrote a %zu-byte job\n", PCLXL_VERSION_STRING, job_length);
     return 0;
 }
