@@ -5,31 +5,14 @@
 #include <random>
 #include <string>
 
-#include "capture.h"
 #include "dump_support.h"
+#include "job_builder.h"
 #include "pclxl.h"
 #include "tool_run.h"
 
 namespace {
 
 using namespace dump_test;
-
-// A job whose page holds what `draw` writes.
-template <class Fn> Bytes write_job(Fn draw, const char *media = "A4", int code = 2) {
-    pclxl_test::Capture out;
-    pclxl_test::capture_stderr([&] {
-        pclxl_start_job_new("A4", "plain", "tray_1", "color", false, "simplex", 2);
-        pclxl_begin_session(600, 600);
-        pclxl_open_datasource();
-        pclxl_begin_page(0, 0, "simplex", media, code, "Plain", 1, 0, 0, 4768.0f, 6816.0f);
-        draw();
-        pclxl_end_page(false, 2);
-        pclxl_close_datasource();
-        pclxl_end_session();
-        pclxl_end_job();
-    });
-    return out.all();
-}
 
 struct Picture {
     int mapping, bits, width, height, stride;
@@ -78,7 +61,7 @@ TEST(LibraryJobs, PassTheReaderAndImagesDecodeToTheHostsPixels) {
     const short dash[2] = {5, 5};
     const uint16_t codes[2] = {0x41, 0x41};
     const uint8_t spacing[2] = {10, 10};
-    const Result r = read_bytes(write_job([&] {
+    const Result r = read_bytes(hostile::build_job([&] {
         for (const Picture &p : pictures)
             draw(p);
         pclxl_set_font_header_for_bitmap("abc", 112, 600, 600);
@@ -100,7 +83,6 @@ TEST(LibraryJobs, PassTheReaderAndImagesDecodeToTheHostsPixels) {
     ASSERT_EQ(r.summary.fonts.size(), 1u);
     EXPECT_EQ(r.summary.fonts[0].characters, 1u);
     EXPECT_EQ(r.summary.operator_counts.at("Text"), 1u);
-    EXPECT_EQ(r.summary.pages.at(0).copies, 2u);
     ASSERT_EQ(r.summary.images.size(), pictures.size());
     EXPECT_GT(r.summary.images.back().blocks, 1u);
     for (size_t i = 0; i < pictures.size(); ++i) {
@@ -120,10 +102,13 @@ TEST(LibraryJobs, NamedAndCustomMediaSizesPass) {
         const char *size; // as the summary names it; a prefix for custom sizes
     } cases[] = {{"A4", 2, "eA4Paper"}, {"A4", -1, "A4"}, {"CUSTOM", 0, "custom "}};
     for (const auto &c : cases) {
-        const Result r = read_bytes(write_job([] {}, c.media, c.code));
+        const Result r = read_bytes(hostile::build_job([&] {
+            pclxl_end_page(false, 1);
+            pclxl_begin_page(0, 0, "simplex", c.media, c.code, "Plain", 1, 0, 0, 4768.0f, 6816.0f);
+        }));
         ASSERT_TRUE(r.ok) << c.media << ": " << r.error.message;
-        EXPECT_EQ(r.summary.pages.at(0).media_size.rfind(c.size, 0), 0u)
-            << r.summary.pages[0].media_size;
+        EXPECT_EQ(r.summary.pages.at(1).media_size.rfind(c.size, 0), 0u)
+            << r.summary.pages[1].media_size;
     }
 }
 

@@ -52,12 +52,8 @@ struct Row {
     Holds holds;
     const char *output; // the file looked at
     size_t pages;
-    enum Needs {
-        Anything,
-        Root,
-        Plain
-    } needs = Anything; // Plain: no sanitizer, whose
-                        // shadow memory a low ulimit -v denies
+    // Plain: no sanitizer, whose shadow memory a low ulimit -v denies.
+    enum Needs { Anything, Root, Plain } needs = Anything;
 };
 
 // A 5000x4000 RGB PNG of 60 MB of pixels in a small file: every row alike.
