@@ -1,5 +1,5 @@
-// Well-formed input: values in both byte orders, the listing format, and
-// image data decoded row by row.
+// Well-formed input: values in both byte orders, and image data decoded row
+// by row.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -53,24 +53,6 @@ TEST(Values, DecodeInBothByteOrders) {
         ASSERT_TRUE(r.ok) << r.error.message;
         EXPECT_EQ(r.recorder.commands.at(0).attributes.at(0).id, 0x4B);
     }
-}
-
-TEST(Listing, NamesAttributesEnumerationsAndData) {
-    const Result r = read_bytes(from_hex(in_session(
-        "C0 00 F8 28 C0 01 F8 26 C0 02 F8 25 C8 C0 05 50 6C 61 69 6E F8 27 43 "
-        "D3 FF FF 02 00 F8 4C 6B CB C0 02 05 00 FB FF F8 4A 70 "
-        "C0 01 F8 03 6A C0 00 F8 64 C0 02 F8 62 C1 01 00 F8 6C C1 01 00 F8 6B D1 01 00 01 00 F8 "
-        "67 B0 C1 00 00 F8 6D C1 01 00 F8 63 C0 03 F8 65 B1 FB 04 02 00 00 07 B2 44")));
-    ASSERT_TRUE(r.ok) << r.error.message;
-    std::vector<std::string> lines;
-    for (const auto &c : r.recorder.commands)
-        lines.push_back(format_command(c));
-    EXPECT_EQ(lines.at(2), "BeginPage Orientation=ePortraitOrientation MediaSource=1 "
-                           "MediaSize=eA4Paper MediaType=\"Plain\"");
-    EXPECT_EQ(lines.at(3), "SetCursor Point=(-1,2)");
-    EXPECT_EQ(lines.at(4), "SetLineDash LineDashStyle=[5 -5]");
-    EXPECT_EQ(lines.at(7), "ReadImage StartLine=0 BlockHeight=1 "
-                           "CompressMode=eDeltaRowCompression [data 4 bytes]");
 }
 
 std::string le16(unsigned n) {

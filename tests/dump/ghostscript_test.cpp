@@ -3,15 +3,12 @@
 // values, and must read without error. Skipped where gs is not installed.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 #include "dump_support.h"
+#include "tool_run.h"
 
 namespace {
 
@@ -42,29 +39,24 @@ class Ghostscript : public ::testing::Test {
     void SetUp() override {
         if (std::system("gs --version > /dev/null 2>&1") != 0)
             GTEST_SKIP() << "gs (Debian's ghostscript package) is not installed";
-        char dir[] = "/tmp/pclxl-gs-XXXXXX";
-        ASSERT_NE(mkdtemp(dir), nullptr);
-        dir_ = dir;
-        std::ofstream(dir_ + "/in.ps") << kPostScript;
-    }
-    void TearDown() override {
-        if (!dir_.empty())
-            std::system(("rm -rf " + dir_).c_str());
+        tool_test::write_file(dir_ / "in.ps", kPostScript);
     }
 
-    Bytes render(const std::string &device, int compress_mode) {
-        const std::string out = dir_ + "/" + device + std::to_string(compress_mode) + ".pxl";
+    Bytes render(const std::string &device, int mode) {
+        const std::string out = dir_ / (device + std::to_string(mode) + ".pxl");
         const std::string command = "gs -q -dNOPAUSE -dBATCH -dSAFER -sDEVICE=" + device +
-                                    " -dCompressMode=" + std::to_string(compress_mode) +
-                                    " -sOutputFile=" + out + " " + dir_ + "/in.ps";
+                                    " -dCompressMode=" + std::to_string(mode) +
+                                    " -sOutputFile=" + out + " " + dir_.path + "/in.ps";
         EXPECT_EQ(std::system(command.c_str()), 0) << command;
-        std::ifstream in(out, std::ios::binary);
-        return Bytes(std::istreambuf_iterator<char>(in), {});
+        const std::string bytes = tool_test::slurp(out);
+        return Bytes(bytes.begin(), bytes.end());
     }
 
-    std::string dir_;
+    tool_test::TempDir dir_;
 };
 
+// --images decodes JPEG blocks too: the RGB image compressed JPEG comes out
+// close to the same image compressed delta-row.
 TEST_F(Ghostscript, JobsReadWithSensibleSummaries) {
     std::vector<Bytes> color_rows[4]; // the first image's rows per CompressMode
     for (const char *device : {"pxlmono", "pxlcolor"}) {
@@ -74,39 +66,27 @@ TEST_F(Ghostscript, JobsReadWithSensibleSummaries) {
             ASSERT_TRUE(r.ok) << "offset " << r.error.offset << ": " << r.error.message;
             const auto &s = r.summary;
             EXPECT_EQ(s.pages.size(), 2u);
-            EXPECT_EQ(s.pages[0].media_size, "eA4Paper");
             ASSERT_EQ(s.images.size(), 2u);
             EXPECT_EQ(s.images[0].width, 64u);
             EXPECT_EQ(s.images[0].rows, 48u);
             EXPECT_GE(s.fonts.at(0).characters, 10u);
-            EXPECT_GE(s.operator_counts.at("Text"), 1u);
-            EXPECT_GE(s.operator_counts.at("LinePath"), 1u);
             if (mode == 2)
                 EXPECT_GE(s.jpeg_blocks, 1u);
             else
                 EXPECT_TRUE((s.images[0].compressions | s.images[1].compressions) & (1u << mode));
-            if (std::string(device) == "pxlcolor")
-                color_rows[mode] = r.recorder.rows.at(0);
+            if (std::string(device) == "pxlmono")
+                continue;
+            color_rows[mode] = r.recorder.rows.at(0);
+            const std::string m = std::to_string(mode);
+            EXPECT_EQ(tool_test::run(dir_, {"dump", "--images", m, "pxlcolor" + m + ".pxl"}).status,
+                      0);
         }
     }
     // The same image compressed run-length and delta-row decodes alike.
     EXPECT_EQ(color_rows[1], color_rows[3]);
-}
-
-// --images decodes JPEG blocks too: the RGB image compressed JPEG comes out
-// close to the same image compressed delta-row.
-TEST_F(Ghostscript, ImagesDecodeJpegBlocks) {
-    for (int mode : {2, 3}) {
-        render("pxlcolor", mode);
-        const std::string m = std::to_string(mode);
-        ASSERT_EQ(std::system((std::string(PCLXL_TOOL) + " dump --summary --images " + dir_ +
-                               "/png" + m + " " + dir_ + "/pxlcolor" + m + ".pxl > /dev/null")
-                                  .c_str()),
-                  0);
-    }
     int channels = 0;
-    const Bytes jpeg = read_png(dir_ + "/png2/image-002.png", &channels);
-    const Bytes exact = read_png(dir_ + "/png3/image-002.png", &channels);
+    const Bytes jpeg = read_png(dir_ / "2/image-002.png", &channels);
+    const Bytes exact = read_png(dir_ / "3/image-002.png", &channels);
     ASSERT_EQ(jpeg.size(), exact.size());
     ASSERT_FALSE(exact.empty());
     long difference = 0;

@@ -5,31 +5,15 @@
 
 #include <cstring>
 #include <cups/raster.h>
-#include <sys/mman.h>
-#include <unistd.h>
 
 #include "job_builder.h"
-#include "rastertopclxl.h"
+#include "raster_maker.h"
 
 namespace {
 
 using Header = cups_page_header2_t;
 
-Header gray_page() {
-    Header h;
-    std::memset(&h, 0, sizeof h);
-    h.HWResolution[0] = h.HWResolution[1] = 600;
-    h.PageSize[0] = 595;
-    h.PageSize[1] = 842;
-    h.cupsWidth = h.cupsBytesPerLine = 48;
-    h.cupsHeight = 12;
-    h.cupsBitsPerColor = h.cupsBitsPerPixel = 8;
-    h.cupsColorOrder = CUPS_ORDER_CHUNKED;
-    h.cupsColorSpace = CUPS_CSPACE_SW;
-    h.cupsNumColors = h.NumCopies = 1;
-    std::strcpy(h.cupsPageSizeName, "A4");
-    return h;
-}
+Header gray_page() { return filter_test::a4_header(8, CUPS_CSPACE_SW); }
 
 // A raw value in an enumeration field, as a hostile raster file can hold.
 template <typename Field> void set_raw(Field &field, uint32_t value) {
@@ -37,37 +21,21 @@ template <typename Field> void set_raw(Field &field, uint32_t value) {
     std::memcpy(&field, &value, sizeof value);
 }
 
-// Runs the filter on one uncompressed page of 48 * 12 pixel bytes; returns
-// its status, and checks what it printed and wrote.
+// Runs the filter on one gray page's pixel bytes under the header `h`;
+// returns its status, and checks what it printed and wrote.
 int run_filter(const Header &h) {
-    const int in = memfd_create("raster", 0), out = memfd_create("job", 0);
-    cups_raster_t *writer = cupsRasterOpen(in, CUPS_RASTER_WRITE);
-    Header copy = h;
-    cupsRasterWriteHeader2(writer, &copy);
-    cupsRasterClose(writer);
-    std::string pixels(48 * 12, '\0');
-    for (size_t i = 0; i < pixels.size(); ++i)
-        pixels[i] = static_cast<char>(i * 13);
-    EXPECT_EQ(write(in, pixels.data(), pixels.size()), static_cast<ssize_t>(pixels.size()));
-    lseek(in, 0, SEEK_SET);
-    int status = -1;
-    const std::string messages =
-        pclxl_test::capture_stderr([&] { status = rastertopclxl_run(in, out, "", nullptr); });
-    if (status != 0) {
-        EXPECT_NE(messages.find("ERROR: "), std::string::npos) << messages;
+    std::string input = filter_test::make_raster(
+        {{gray_page(), [](unsigned y, unsigned char *row) { std::memset(row, int(y * 13), 64); }}});
+    std::memcpy(&input[4], &h, sizeof h);
+    const filter_test::Result r = filter_test::run_filter(input);
+    if (r.status != 0) {
+        EXPECT_NE(r.messages.find("ERROR: "), std::string::npos) << r.messages;
     }
-    lseek(out, 0, SEEK_SET);
-    pclxl_test::Bytes job;
-    unsigned char buf[65536];
-    for (ssize_t n; (n = read(out, buf, sizeof buf)) > 0;)
-        job.insert(job.end(), buf, buf + n);
-    close(in);
-    close(out);
-    if (!job.empty()) {
-        const hostile::Verdict v = hostile::read(job);
+    if (!r.output.empty()) {
+        const hostile::Verdict v = hostile::read({r.output.begin(), r.output.end()});
         EXPECT_TRUE(v.ok) << v.error.offset << ": " << v.error.message;
     }
-    return status;
+    return r.status;
 }
 
 } // namespace

@@ -11,31 +11,16 @@ namespace rd = pclxl_reader;
 
 namespace {
 
-// The printed lines of each page, with the codes mapped back to text the
-// way the tool assigns them: printable ASCII keeps its code, every other
-// character takes the next code from 0x100 in order of first use.
-std::vector<std::vector<std::u32string>> printed_pages(const Job &job,
-                                                       const std::u32string &input) {
-    std::map<uint16_t, char32_t> chars;
-    std::set<char32_t> seen;
-    uint16_t next = 0x100;
-    for (char32_t c : input)
-        if (c >= 0x20 && c < 0x7F)
-            chars[static_cast<uint16_t>(c)] = c;
-        else if (c >= 0xA0 && seen.insert(c).second)
-            chars[next++] = c;
-    std::vector<std::vector<std::u32string>> pages;
+// The printed lines of each page, as their character codes.
+std::vector<std::vector<std::vector<uint16_t>>> printed_pages(const Job &job) {
+    std::vector<std::vector<std::vector<uint16_t>>> pages;
     for (const rd::Command &c : job.commands) {
         const std::string op = rd::operator_name(c.op);
         if (op == "BeginPage")
             pages.emplace_back();
-        if (op != "Text")
-            continue;
-        std::u32string line;
-        for (double code : c.find(rd::attr::TextData)->elements)
-            line += chars.count(static_cast<uint16_t>(code)) ? chars[static_cast<uint16_t>(code)]
-                                                             : U'#';
-        pages.back().push_back(line);
+        else if (op == "Text")
+            pages.back().emplace_back(c.find(rd::attr::TextData)->elements.begin(),
+                                      c.find(rd::attr::TextData)->elements.end());
     }
     return pages;
 }
@@ -86,10 +71,26 @@ TEST(Text, DownloadsExactlyTheGlyphsUsedAndTheRunsSpellTheInput) {
     EXPECT_EQ(downloaded.size(), used.size()) << "a glyph was downloaded twice";
     EXPECT_EQ(job.ops("BeginFontHeader").size(), 1u);
 
-    const std::u32string decoded = pclxl_tool::decode_utf8(input);
+    // Each character prints as a code of its own, the same one every time.
     const std::vector<std::vector<std::u32string>> expected = {
         {U"Hello   world", U"Ünï € 5±1", U"\uFFFD bad"}, {U"second page Ü"}};
-    EXPECT_EQ(printed_pages(job, decoded), expected);
+    const auto pages = printed_pages(job);
+    ASSERT_EQ(pages.size(), expected.size());
+    std::map<uint16_t, char32_t> chars;
+    std::map<char32_t, uint16_t> codes;
+    for (size_t p = 0; p < pages.size(); ++p) {
+        ASSERT_EQ(pages[p].size(), expected[p].size()) << "page " << p + 1;
+        for (size_t l = 0; l < pages[p].size(); ++l) {
+            ASSERT_EQ(pages[p][l].size(), expected[p][l].size()) << "line " << l + 1;
+            for (size_t k = 0; k < pages[p][l].size(); ++k) {
+                const uint16_t code = pages[p][l][k];
+                const char32_t c = expected[p][l][k];
+                EXPECT_TRUE(c >= 0x7F || code == c) << "ASCII keeps its code";
+                EXPECT_EQ(chars.emplace(code, c).first->second, c) << "code " << code;
+                EXPECT_EQ(codes.emplace(c, code).first->second, code) << "character " << c;
+            }
+        }
+    }
 }
 
 TEST(Text, LongLinesWrapAtBlanksWithinTheMargins) {
