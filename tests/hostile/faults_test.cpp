@@ -135,7 +135,12 @@ struct Outcome {
 };
 
 Outcome run(const std::string &dir, const std::string &command) {
-    write_file(dir + "/.cmd", "cd '" + dir + "' || exit 99\n" + command + "\n");
+    // As root the full device is a private node, so that a tool which
+    // wrongly replaced its output file could not replace /dev/full.
+    write_file(dir + "/.cmd", "cd '" + dir + "' || exit 99\nFULL=/dev/full\n" +
+                                  "if [ \"$(id -u)\" = 0 ]; then rm -f full; mknod full c 1 7 && "
+                                  "FULL=full; fi\n" +
+                                  command + "\n");
     const std::string line = "P='" PCLXL_TOOL "' F='" PCLXL_FILTER_PROGRAM "' D='" PCLXL_PDF_DIR
                              "' bash '" +
                              dir + "/.cmd' 2>'" + dir + "/.err' </dev/null";
@@ -185,8 +190,8 @@ const std::string kNobody = "setpriv --reuid=65534 --regid=65534 --clear-groups 
 
 TEST(Faults, EveryFrontEndGivesOneMessageAndAWholeJobOrNothing) {
     const Row kRows[] = {
-        {"convert", "disk full", "$P convert a.pgm -o /dev/full", 1,
-         "writing '/dev/full' failed: No space left on device", Holds::Any, "", 0},
+        {"convert", "disk full", "$P convert a.pgm -o $FULL", 1,
+         "' failed: No space left on device", Holds::Any, "", 0},
         {"convert", "stdout closed", "$P convert a.pgm -o - >&-", 1,
          "writing '-' failed: Bad file descriptor", Holds::Any, "", 0},
         {"convert", "stderr closed", "$P convert a.pgm b.pgm -o out 2>&-", 0, "", Holds::Job, "out",
@@ -215,8 +220,8 @@ TEST(Faults, EveryFrontEndGivesOneMessageAndAWholeJobOrNothing) {
          "bad.ppm: PNM data is truncated", Holds::Job, "out", 1},
         {"convert", "standard input", "$P convert - -o out <a.pgm", 0, "", Holds::Job, "out", 1},
 #ifdef PCLXL_PDF_DATA
-        {"convert PDF", "disk full", "$P convert $D/vector.pdf -o /dev/full", 1,
-         "writing '/dev/full' failed: No space left on device", Holds::Any, "", 0},
+        {"convert PDF", "disk full", "$P convert $D/vector.pdf -o $FULL", 1,
+         "' failed: No space left on device", Holds::Any, "", 0},
         {"convert PDF", "stderr closed", "$P convert $D/vector.pdf -o out 2>&-", 0, "", Holds::Job,
          "out", 2},
         {"convert PDF", "unreadable", "$P convert $D/hostile-broken-xref.pdf -o - >out", 1,
@@ -228,8 +233,8 @@ TEST(Faults, EveryFrontEndGivesOneMessageAndAWholeJobOrNothing) {
          "$P convert $D/hostile-huge-image.pdf -o - >out", 1, "page 2: image is too wide",
          Holds::Job, "out", 1},
 #endif
-        {"text", "disk full", "$P text in.txt -o /dev/full", 1, "No space left on device",
-         Holds::Any, "", 0},
+        {"text", "disk full", "$P text in.txt -o $FULL", 1, "No space left on device", Holds::Any,
+         "", 0},
         {"text", "low ulimit -v",
          "head -c 16000000 /dev/zero | tr '\\0' x | fold -w 70 >big.txt && "
          "(ulimit -v 80000; $P text big.txt -o out)",
