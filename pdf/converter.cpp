@@ -762,12 +762,53 @@ void Converter::write_image(const Pixels &px, int x, int y, int w, int h, bool m
     ++stats_.images;
 }
 
+// An image turned by a quarter, half or three quarters, or mirrored, is
+// the same pixels read in another order: returns them upright and sets
+// `upright` to their box, or returns false for any other matrix.
+bool quarter_turn(const Pixels &src, const Matrix &m, Pixels &out, Matrix &upright) {
+    const bool straight = axis_aligned(m);
+    const bool swapped = !straight && axis_aligned({m.b, m.a, m.d, m.c, 0, 0});
+    if (!straight && !swapped)
+        return false;
+    // Device x follows the image's columns (u) when straight, its rows (v)
+    // when swapped; each way may run backwards.
+    const double along_x = straight ? m.a : m.c, along_y = straight ? m.d : m.b;
+    const Rect box = bounds_of(m);
+    upright = {box.x1 - box.x0, 0, 0, box.y1 - box.y0, box.x0, box.y0};
+    if ((straight && along_x > 0 && along_y > 0) || !(upright.a > 0 && upright.d > 0))
+        return false;
+    const int w = src.width, h = src.height, n = src.components;
+    out.width = straight ? w : h;
+    out.height = straight ? h : w;
+    out.components = n;
+    out.data.resize(src.data.size());
+    for (int y = 0; y < out.height; ++y) {
+        const int ry = along_y > 0 ? y : out.height - 1 - y;
+        for (int x = 0; x < out.width; ++x) {
+            const int rx = along_x > 0 ? x : out.width - 1 - x;
+            const int u = straight ? rx : ry, v = straight ? ry : rx;
+            std::memcpy(&out.data[(size_t(y) * out.width + x) * n],
+                        &src.data[(size_t(v) * w + u) * n], size_t(n));
+        }
+    }
+    return true;
+}
+
 // Places `pixels` as `placement` says: as they are when upright and no
 // denser than the device, else resampled over the visible part of their
-// box, clipped to their outline when turned or sheared.
+// box, clipped to their outline when turned or sheared. Quarter turns are
+// reordered first and go as upright images.
 void Converter::place_pixels(const Pixels &pixels, const Matrix &m, bool mask, Rgb mask_color) {
     if (pixels.width <= 0 || pixels.height <= 0)
         return;
+    if (pixels.data.size() == size_t(pixels.width) * pixels.height * pixels.components) {
+        Pixels turned;
+        Matrix upright;
+        if (quarter_turn(pixels, m, turned, upright)) {
+            place_pixels(turned, upright, mask, mask_color);
+            return;
+        }
+    }
     const Rect box = bounds_of(m);
     Rect vis{std::max(box.x0, area_.x0), std::max(box.y0, area_.y0), std::min(box.x1, area_.x1),
              std::min(box.y1, area_.y1)};

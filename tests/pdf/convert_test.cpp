@@ -61,23 +61,27 @@ struct Sample {
     int images;
     uint64_t jpeg_blocks;
     int fallbacks;
+    size_t clips;        // beyond the page's own
+    unsigned max_source; // the largest image's pixels; 0: not checked
 };
 
 const Sample kSamples[] = {
-    {"vector.pdf", 2, 10, 10, 0, 0, 0, 0, 0},
+    {"vector.pdf", 2, 10, 10, 0, 0, 0, 0, 0, 1, 0},
     // 5 sizes and rotations of two fonts; the 12-point font serves both pages.
-    {"text.pdf", 2, 1, 1, 5, 6, 0, 0, 0},
+    {"text.pdf", 2, 1, 1, 5, 6, 0, 0, 0, 0, 0},
     // Two embedded subset fonts, one size each.
-    {"embedded.pdf", 1, 0, 0, 2, 2, 0, 0, 0},
+    {"embedded.pdf", 1, 0, 0, 2, 2, 0, 0, 0, 0, 0},
     // RGB, JPEG as it is, a mask, and a turned copy (clipped to its outline).
-    {"image.pdf", 1, 0, 0, 0, 0, 4, 1, 0},
+    {"image.pdf", 1, 0, 0, 0, 0, 4, 1, 0, 1, 0},
+    // Quarter turns and a mirror: the same 8 x 8 pixels reordered, no clip.
+    {"turns.pdf", 1, 0, 0, 0, 0, 5, 0, 0, 0, 64},
     // A multiply group, a half-transparent fill and a shading; the plain
     // squares stay vector.
-    {"transparency.pdf", 1, 2, 2, 0, 0, 3, 0, 3},
+    {"transparency.pdf", 1, 2, 2, 0, 0, 3, 0, 3, 1, 0},
     // Too many regions: the page goes as one image.
-    {"regions.pdf", 1, 0, 0, 0, 0, 1, 0, 1},
+    {"regions.pdf", 1, 0, 0, 0, 0, 1, 0, 1, 0, 0},
     // Only the rectangle survives clamping; the rest are regions.
-    {"far.pdf", 1, 1, 1, 0, 0, 2, 0, 2},
+    {"far.pdf", 1, 1, 1, 0, 0, 2, 0, 2, 0, 0},
 };
 
 class Samples : public ::testing::TestWithParam<Sample> {};
@@ -100,6 +104,14 @@ TEST_P(Samples, BecomeTheRightOperators) {
     EXPECT_EQ(c.stats.fallback_regions, s.fallbacks);
     // Every clip is closed: one push per page is the page's own.
     EXPECT_EQ(count(c.job, "PushGS") - count(c.job, "PopGS"), size_t(s.pages));
+    EXPECT_EQ(count(c.job, "SetClipIntersect") + count(c.job, "SetClipReplace"), s.clips);
+    if (s.max_source) {
+        unsigned largest = 0;
+        for (const rd::Command *b : c.job.ops("BeginImage"))
+            largest = std::max(largest, unsigned(b->find(rd::attr::SourceWidth)->number() *
+                                                 b->find(rd::attr::SourceHeight)->number()));
+        EXPECT_EQ(largest, s.max_source);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Pdf, Samples, ::testing::ValuesIn(kSamples), [](const auto &info) {

@@ -49,7 +49,7 @@ TEST_P(Rendered, MatchesTheDocument) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Pdf, Rendered,
-                         ::testing::Values("vector.pdf", "text.pdf", "image.pdf",
+                         ::testing::Values("vector.pdf", "text.pdf", "image.pdf", "turns.pdf",
                                            "transparency.pdf", "far.pdf", "embedded.pdf"),
                          [](const auto &info) {
                              std::string n = info.param;
