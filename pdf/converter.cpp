@@ -39,8 +39,6 @@ constexpr int kMaxClipDepth = 200;
 // Glyphs larger than this (pixels per em) are drawn from their outlines:
 // bitmaps would grow with the square of the size.
 constexpr double kMaxGlyphEm = 250;
-// Fallback regions are rendered at no more than this many pixels per inch.
-constexpr int kFallbackDpi = 300;
 // Filled shapes thinner than this (pixels) are outlined too.
 constexpr double kThinShape = 2;
 // A page with more regions than this goes as one image.
@@ -835,7 +833,7 @@ void Converter::place_pixels(const Pixels &pixels, const Matrix &m, bool mask, R
     const bool turned = !axis_aligned(m);
     // Turned images need enough pixels for their slanted edges.
     const double scale = std::min(
-        1.0, turned ? std::max(density, double(kFallbackDpi) / opts_.resolution) : density);
+        1.0, turned ? std::max(density, double(opts_.render_dpi) / opts_.resolution) : density);
     int out_w = std::max(1, static_cast<int>(std::ceil(dest_w * scale)));
     int out_h = std::max(1, static_cast<int>(std::ceil(dest_h * scale)));
     out_w = std::min(out_w, max_w);
@@ -906,7 +904,7 @@ void Converter::draw_image_mask(const Pixels &mask, const Matrix &placement, Rgb
 }
 
 void Converter::fallback(const Rect &area) {
-    const double scale = std::min(1.0, double(kFallbackDpi) / opts_.resolution);
+    const double scale = std::min(1.0, double(opts_.render_dpi) / opts_.resolution);
     Rect r{std::max(area.x0, area_.x0), std::max(area.y0, area_.y0), std::min(area.x1, area_.x1),
            std::min(area.y1, area_.y1)};
     // Whole pixels of the rendering, in device pixels.
@@ -937,6 +935,10 @@ struct Setup {
 bool check_options(const JobOptions &o, Setup &s, std::string &error) {
     if (o.resolution != 300 && o.resolution != 600 && o.resolution != 1200) {
         error = "resolution must be 300, 600 or 1200, not " + std::to_string(o.resolution);
+        return false;
+    }
+    if (o.render_dpi < 18 || o.render_dpi > 1200) {
+        error = "render resolution must be 18 to 1200, not " + std::to_string(o.render_dpi);
         return false;
     }
     if (!o.paper.empty() && !(s.paper = find_paper(o.paper))) {
@@ -1083,7 +1085,7 @@ int convert(const unsigned char *data, size_t size, const JobOptions &options, J
             // The raster route: the whole page as one image.
             auto raster_page = [&] {
                 Pixels px;
-                const double scale = std::min(1.0, double(kFallbackDpi) / options.resolution);
+                const double scale = std::min(1.0, double(options.render_dpi) / options.resolution);
                 if (!doc->render_page(index, place.ctm, place.sheet, scale, px, page_error))
                     return false;
                 conv.place_pixels(

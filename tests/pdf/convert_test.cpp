@@ -247,6 +247,7 @@ TEST(Options, BadValuesAreRefusedBeforeWriting) {
     } kCases[] = {
         {[](pclxl::pdf::JobOptions &o) { o.resolution = 400; }, "resolution"},
         {[](pclxl::pdf::JobOptions &o) { o.paper = "Napkin"; }, "paper"},
+        {[](pclxl::pdf::JobOptions &o) { o.render_dpi = 10; }, "render resolution"},
         {[](pclxl::pdf::JobOptions &o) { o.page_ranges = "3-1"; }, "page ranges"},
         {[](pclxl::pdf::JobOptions &o) { o.media_source = "drawer"; }, "tray"},
         {[](pclxl::pdf::JobOptions &o) { o.duplex = "sideways"; }, "duplex"},
