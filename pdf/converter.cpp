@@ -415,6 +415,31 @@ bool keeps_shape_when_clamped(const Path &path, Rect &box) {
     return !far || straight;
 }
 
+// True when the path or one of its subpaths is thinner than `limit` pixels
+// (rules drawn as rows of hairline bars in one path).
+bool has_thin_part(const Path &path, const Rect &box, double limit) {
+    if (std::min(box.x1 - box.x0, box.y1 - box.y0) < limit)
+        return true;
+    Rect part{};
+    bool drawn = false; // a lone move paints nothing
+    auto thin = [&] { return drawn && std::min(part.x1 - part.x0, part.y1 - part.y0) < limit; };
+    for (const PathSegment &s : path.segments) {
+        const int points = s.kind == PathSegment::Curve ? 3 : s.kind == PathSegment::Close ? 0 : 1;
+        if (s.kind == PathSegment::Move) {
+            if (thin())
+                return true;
+            part = {s.p[0].x, s.p[0].y, s.p[0].x, s.p[0].y};
+            drawn = false;
+            continue;
+        }
+        drawn |= points > 0;
+        for (int i = 0; i < points; ++i)
+            part = {std::min(part.x0, s.p[i].x), std::min(part.y0, s.p[i].y),
+                    std::max(part.x1, s.p[i].x), std::max(part.y1, s.p[i].y)};
+    }
+    return thin();
+}
+
 void Converter::fill_path(const Path &path, bool even_odd, Rgb color) {
     Rect box;
     if (!keeps_shape_when_clamped(path, box)) {
@@ -428,7 +453,7 @@ void Converter::fill_path(const Path &path, bool even_odd, Rgb color) {
     // thinner than a pixel or two (rules drawn as thin rectangles) would
     // lose pixels or vanish. Its one-pixel outline paints every pixel it
     // touches, as a PDF renderer does.
-    if (std::min(box.x1 - box.x0, box.y1 - box.y0) < kThinShape) {
+    if (has_thin_part(path, box, kThinShape)) {
         set_pen(color_paint(color));
         set_stroke(StrokeStyle());
     } else {

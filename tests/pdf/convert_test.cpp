@@ -130,6 +130,18 @@ TEST(Text, EachGlyphIsDownloadedOncePerFont) {
     EXPECT_LT(size_t(c.stats.glyphs) * 3, painted * 2);
 }
 
+// A rule drawn as a row of hairline bars in one path keeps every bar on a
+// printer that paints only pixels whose centres are inside: the path is
+// outlined as well as filled.
+TEST(Paths, HairlineBarsAreOutlined) {
+    const Converted c = convert("rules.pdf");
+    ASSERT_EQ(c.rc, 0) << c.error;
+    EXPECT_EQ(count(c.job, "PaintPath"), 1u);
+    const auto pens = c.job.ops("SetPenSource");
+    ASSERT_FALSE(pens.empty());
+    EXPECT_FALSE(pens.back()->find(rd::attr::NullPen)); // the page starts with none
+}
+
 // A landscape page is drawn in a frame turned onto the portrait sheet, so
 // that its lines stay one Text operator each, not one per glyph.
 TEST(Text, LandscapeLinesStayRuns) {

@@ -142,6 +142,12 @@ q -200 0 0 200 550 350 cm /Im1 Do Q
     return image_pdf(content)
 
 
+# A rule drawn as one path of hairline bars, as some form generators do.
+def rules_pdf():
+    bars = b"".join(b"%.1f 700 0.1 1.1 re\n" % (72 + 0.4 * i) for i in range(100))
+    return pdf({3: page(4), 4: stream(bars + b"f\n")}, [3])
+
+
 # Transparency: a multiply group, a half-transparent fill and a smooth
 # shading beside plain vector content, which stays vector.
 def transparency_pdf():
@@ -245,6 +251,7 @@ if __name__ == "__main__":
     write("text.pdf", text_pdf())
     write("image.pdf", image_pdf())
     write("turns.pdf", turns_pdf())
+    write("rules.pdf", rules_pdf())
     write("transparency.pdf", transparency_pdf())
     write("regions.pdf", regions_pdf())
     write("far.pdf", far_pdf())
