@@ -26,7 +26,8 @@ namespace {
 
 // Operators and attributes the library has no call of its own for.
 constexpr unsigned char kPopGS = 0x60, kPushGS = 0x61, kSetPaintTxMode = 0x78,
-                        kSetSourceTxMode = 0x7C, kSetPenWidth = 0x7A, kSetMiterLimit = 0x73;
+                        kSetSourceTxMode = 0x7C, kSetPenWidth = 0x7A, kSetMiterLimit = 0x73,
+                        kRectanglePath = 0xA1;
 constexpr unsigned char kAttrTxMode = 0x2D, kAttrPenWidth = 0x4B, kAttrMiterLength = 0x49;
 constexpr unsigned short kTypeUByte = 1, kTypeUInt16 = 2;
 constexpr int kRopSourceCopy = 204, kRopPatternCopy = 240;
@@ -212,6 +213,7 @@ class Converter final : public PageSink {
     void set_paint_tx(int mode);
     Paint color_paint(Rgb c) const { return {Paint::Color, c}; }
     bool emit_path(const Path &path, bool area);
+    void emit_segments(const Path &path);
     void set_stroke(const StrokeStyle &style);
     PclFont &font_for(const GlyphRun &run);
     int code_for(PclFont &font, const GlyphRun &run, int glyph);
@@ -328,8 +330,78 @@ bool as_rectangle(const Path &path, _point16 r[2]) {
     return r[1].x > r[0].x && r[1].y > r[0].y;
 }
 
+// The subpaths of an area (each from a move to the next), with their
+// rectangles when they are axis-aligned ones. True when the path has
+// several subpaths whose insides do not overlap and at least half of them
+// are rectangles: then each rectangle can go as one, in any direction,
+// without changing what either fill rule paints.
+struct Subpath {
+    size_t begin, end;
+    bool rectangle;
+    _point16 box[2];
+};
+
+bool disjoint_rectangles(const Path &path, std::vector<Subpath> &parts) {
+    constexpr size_t kMaxParts = 100000, kMaxComparisons = 64;
+    const auto &seg = path.segments;
+    parts.clear();
+    size_t rectangles = 0;
+    for (size_t at = 0; at < seg.size();) {
+        size_t end = at + 1;
+        while (end < seg.size() && seg[end].kind != PathSegment::Move)
+            ++end;
+        if (seg[at].kind != PathSegment::Move || parts.size() >= kMaxParts)
+            return false;
+        Subpath part{at, end, false, {}};
+        Path one;
+        one.segments.assign(seg.begin() + at, seg.begin() + end);
+        if (as_rectangle(one, part.box)) {
+            part.rectangle = true;
+            ++rectangles;
+        } else {
+            int x0 = kMaxCoordinate, y0 = kMaxCoordinate, x1 = -kMaxCoordinate,
+                y1 = -kMaxCoordinate;
+            for (size_t i = at; i < end; ++i) {
+                const int points = seg[i].kind == PathSegment::Curve   ? 3
+                                   : seg[i].kind == PathSegment::Close ? 0
+                                                                       : 1;
+                for (int k = 0; k < points; ++k) {
+                    const int x = clamp_coordinate(seg[i].p[k].x),
+                              y = clamp_coordinate(seg[i].p[k].y);
+                    x0 = std::min(x0, x), y0 = std::min(y0, y);
+                    x1 = std::max(x1, x), y1 = std::max(y1, y);
+                }
+            }
+            part.box[0] = {static_cast<int16_t>(x0), static_cast<int16_t>(y0)};
+            part.box[1] = {static_cast<int16_t>(x1), static_cast<int16_t>(y1)};
+        }
+        parts.push_back(part);
+        at = end;
+    }
+    if (parts.size() < 2 || rectangles * 2 < parts.size())
+        return false;
+    std::vector<const Subpath *> by_x(parts.size());
+    for (size_t i = 0; i < parts.size(); ++i)
+        by_x[i] = &parts[i];
+    std::sort(by_x.begin(), by_x.end(),
+              [](const Subpath *a, const Subpath *b) { return a->box[0].x < b->box[0].x; });
+    size_t comparisons = 0;
+    for (size_t i = 0; i < by_x.size(); ++i) {
+        const _point16 *a = by_x[i]->box;
+        for (size_t j = i + 1; j < by_x.size() && by_x[j]->box[0].x < a[1].x; ++j) {
+            const _point16 *b = by_x[j]->box;
+            if (b[0].y < a[1].y && a[0].y < b[1].y && b[1].x > b[0].x && a[1].x > a[0].x)
+                return false;
+            if (++comparisons > kMaxComparisons * parts.size())
+                return false;
+        }
+    }
+    return true;
+}
+
 // New path with the segments; false when nothing would be painted. An area
-// (a fill or a clip) that is a rectangle goes as one.
+// (a fill or a clip) that is a rectangle goes as one, and so do the
+// rectangles of an area made of rectangles that do not overlap.
 bool Converter::emit_path(const Path &path, bool area) {
     _point16 rect[2];
     if (area && as_rectangle(path, rect)) {
@@ -341,7 +413,29 @@ bool Converter::emit_path(const Path &path, bool area) {
         drawn |= s.kind == PathSegment::Line || s.kind == PathSegment::Curve;
     if (!drawn)
         return false;
+    std::vector<Subpath> parts;
+    if (area && disjoint_rectangles(path, parts)) {
+        pclxl_new_path();
+        for (const Subpath &part : parts) {
+            if (part.rectangle) {
+                _pclxl_add_boundingBox16(const_cast<_point16 *>(part.box));
+                _pclxl_set_operator(kRectanglePath);
+            } else {
+                Path one;
+                one.segments.assign(path.segments.begin() + part.begin,
+                                    path.segments.begin() + part.end);
+                emit_segments(one);
+            }
+        }
+        return true;
+    }
     pclxl_new_path();
+    emit_segments(path);
+    return true;
+}
+
+// The segments into the current path.
+void Converter::emit_segments(const Path &path) {
     std::vector<_point16> batch;
     unsigned char batch_op = 0;
     auto flush = [&] {
@@ -387,7 +481,6 @@ bool Converter::emit_path(const Path &path, bool area) {
         }
     }
     flush();
-    return true;
 }
 
 // Coordinates beyond the 16-bit range are clamped, which moves points. Only

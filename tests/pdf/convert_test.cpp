@@ -131,15 +131,17 @@ TEST(Text, EachGlyphIsDownloadedOncePerFont) {
 }
 
 // A rule drawn as a row of hairline bars in one path keeps every bar on a
-// printer that paints only pixels whose centres are inside: the path is
-// outlined as well as filled.
-TEST(Paths, HairlineBarsAreOutlined) {
+// printer that paints only pixels whose centres are inside (the path is
+// outlined as well as filled), and goes as rectangles. A frame's hole
+// depends on its squares' directions, so it stays a path.
+TEST(Paths, BarsGoAsOutlinedRectanglesFramesStayPaths) {
     const Converted c = convert("rules.pdf");
     ASSERT_EQ(c.rc, 0) << c.error;
-    EXPECT_EQ(count(c.job, "PaintPath"), 1u);
+    EXPECT_EQ(count(c.job, "PaintPath"), 2u);
+    EXPECT_EQ(count(c.job, "RectanglePath"), 100u);
     const auto pens = c.job.ops("SetPenSource");
-    ASSERT_FALSE(pens.empty());
-    EXPECT_FALSE(pens.back()->find(rd::attr::NullPen)); // the page starts with none
+    ASSERT_GE(pens.size(), 2u); // the page starts with none
+    EXPECT_FALSE(pens[1]->find(rd::attr::NullPen));
 }
 
 // A landscape page is drawn in a frame turned onto the portrait sheet, so

@@ -142,10 +142,12 @@ q -200 0 0 200 550 350 cm /Im1 Do Q
     return image_pdf(content)
 
 
-# A rule drawn as one path of hairline bars, as some form generators do.
+# A rule drawn as one path of hairline bars, as some form generators do,
+# and a frame whose hole comes from the inner square's opposite direction.
 def rules_pdf():
-    bars = b"".join(b"%.1f 700 0.1 1.1 re\n" % (72 + 0.4 * i) for i in range(100))
-    return pdf({3: page(4), 4: stream(bars + b"f\n")}, [3])
+    bars = b"".join(b"%.1f 700 0.2 1.1 re\n" % (72 + 0.5 * i) for i in range(100))
+    frame = b"72 500 m 272 500 l 272 600 l 72 600 l h 82 510 m 82 590 l 262 590 l 262 510 l h f\n"
+    return pdf({3: page(4), 4: stream(bars + b"f\n" + frame)}, [3])
 
 
 # Transparency: a multiply group, a half-transparent fill and a smooth
