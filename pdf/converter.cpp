@@ -26,7 +26,8 @@ namespace {
 
 // Operators and attributes the library has no call of its own for.
 constexpr unsigned char kPopGS = 0x60, kPushGS = 0x61, kSetPaintTxMode = 0x78,
-                        kSetSourceTxMode = 0x7C, kSetPenWidth = 0x7A, kSetMiterLimit = 0x73;
+                        kSetSourceTxMode = 0x7C, kSetPenWidth = 0x7A, kSetMiterLimit = 0x73,
+                        kRectanglePath = 0xA1;
 constexpr unsigned char kAttrTxMode = 0x2D, kAttrPenWidth = 0x4B, kAttrMiterLength = 0x49;
 constexpr unsigned short kTypeUByte = 1, kTypeUInt16 = 2;
 constexpr int kRopSourceCopy = 204, kRopPatternCopy = 240;
@@ -39,8 +40,6 @@ constexpr int kMaxClipDepth = 200;
 // Glyphs larger than this (pixels per em) are drawn from their outlines:
 // bitmaps would grow with the square of the size.
 constexpr double kMaxGlyphEm = 250;
-// Fallback regions are rendered at no more than this many pixels per inch.
-constexpr int kFallbackDpi = 300;
 // Filled shapes thinner than this (pixels) are outlined too.
 constexpr double kThinShape = 2;
 // A page with more regions than this goes as one image.
@@ -214,6 +213,7 @@ class Converter final : public PageSink {
     void set_paint_tx(int mode);
     Paint color_paint(Rgb c) const { return {Paint::Color, c}; }
     bool emit_path(const Path &path, bool area);
+    void emit_segments(const Path &path);
     void set_stroke(const StrokeStyle &style);
     PclFont &font_for(const GlyphRun &run);
     int code_for(PclFont &font, const GlyphRun &run, int glyph);
@@ -330,8 +330,78 @@ bool as_rectangle(const Path &path, _point16 r[2]) {
     return r[1].x > r[0].x && r[1].y > r[0].y;
 }
 
+// The subpaths of an area (each from a move to the next), with their
+// rectangles when they are axis-aligned ones. True when the path has
+// several subpaths whose insides do not overlap and at least half of them
+// are rectangles: then each rectangle can go as one, in any direction,
+// without changing what either fill rule paints.
+struct Subpath {
+    size_t begin, end;
+    bool rectangle;
+    _point16 box[2];
+};
+
+bool disjoint_rectangles(const Path &path, std::vector<Subpath> &parts) {
+    constexpr size_t kMaxParts = 100000, kMaxComparisons = 64;
+    const auto &seg = path.segments;
+    parts.clear();
+    size_t rectangles = 0;
+    for (size_t at = 0; at < seg.size();) {
+        size_t end = at + 1;
+        while (end < seg.size() && seg[end].kind != PathSegment::Move)
+            ++end;
+        if (seg[at].kind != PathSegment::Move || parts.size() >= kMaxParts)
+            return false;
+        Subpath part{at, end, false, {}};
+        Path one;
+        one.segments.assign(seg.begin() + at, seg.begin() + end);
+        if (as_rectangle(one, part.box)) {
+            part.rectangle = true;
+            ++rectangles;
+        } else {
+            int x0 = kMaxCoordinate, y0 = kMaxCoordinate, x1 = -kMaxCoordinate,
+                y1 = -kMaxCoordinate;
+            for (size_t i = at; i < end; ++i) {
+                const int points = seg[i].kind == PathSegment::Curve   ? 3
+                                   : seg[i].kind == PathSegment::Close ? 0
+                                                                       : 1;
+                for (int k = 0; k < points; ++k) {
+                    const int x = clamp_coordinate(seg[i].p[k].x),
+                              y = clamp_coordinate(seg[i].p[k].y);
+                    x0 = std::min(x0, x), y0 = std::min(y0, y);
+                    x1 = std::max(x1, x), y1 = std::max(y1, y);
+                }
+            }
+            part.box[0] = {static_cast<int16_t>(x0), static_cast<int16_t>(y0)};
+            part.box[1] = {static_cast<int16_t>(x1), static_cast<int16_t>(y1)};
+        }
+        parts.push_back(part);
+        at = end;
+    }
+    if (parts.size() < 2 || rectangles * 2 < parts.size())
+        return false;
+    std::vector<const Subpath *> by_x(parts.size());
+    for (size_t i = 0; i < parts.size(); ++i)
+        by_x[i] = &parts[i];
+    std::sort(by_x.begin(), by_x.end(),
+              [](const Subpath *a, const Subpath *b) { return a->box[0].x < b->box[0].x; });
+    size_t comparisons = 0;
+    for (size_t i = 0; i < by_x.size(); ++i) {
+        const _point16 *a = by_x[i]->box;
+        for (size_t j = i + 1; j < by_x.size() && by_x[j]->box[0].x < a[1].x; ++j) {
+            const _point16 *b = by_x[j]->box;
+            if (b[0].y < a[1].y && a[0].y < b[1].y && b[1].x > b[0].x && a[1].x > a[0].x)
+                return false;
+            if (++comparisons > kMaxComparisons * parts.size())
+                return false;
+        }
+    }
+    return true;
+}
+
 // New path with the segments; false when nothing would be painted. An area
-// (a fill or a clip) that is a rectangle goes as one.
+// (a fill or a clip) that is a rectangle goes as one, and so do the
+// rectangles of an area made of rectangles that do not overlap.
 bool Converter::emit_path(const Path &path, bool area) {
     _point16 rect[2];
     if (area && as_rectangle(path, rect)) {
@@ -343,7 +413,29 @@ bool Converter::emit_path(const Path &path, bool area) {
         drawn |= s.kind == PathSegment::Line || s.kind == PathSegment::Curve;
     if (!drawn)
         return false;
+    std::vector<Subpath> parts;
+    if (area && disjoint_rectangles(path, parts)) {
+        pclxl_new_path();
+        for (const Subpath &part : parts) {
+            if (part.rectangle) {
+                _pclxl_add_boundingBox16(const_cast<_point16 *>(part.box));
+                _pclxl_set_operator(kRectanglePath);
+            } else {
+                Path one;
+                one.segments.assign(path.segments.begin() + part.begin,
+                                    path.segments.begin() + part.end);
+                emit_segments(one);
+            }
+        }
+        return true;
+    }
     pclxl_new_path();
+    emit_segments(path);
+    return true;
+}
+
+// The segments into the current path.
+void Converter::emit_segments(const Path &path) {
     std::vector<_point16> batch;
     unsigned char batch_op = 0;
     auto flush = [&] {
@@ -389,7 +481,6 @@ bool Converter::emit_path(const Path &path, bool area) {
         }
     }
     flush();
-    return true;
 }
 
 // Coordinates beyond the 16-bit range are clamped, which moves points. Only
@@ -417,6 +508,31 @@ bool keeps_shape_when_clamped(const Path &path, Rect &box) {
     return !far || straight;
 }
 
+// True when the path or one of its subpaths is thinner than `limit` pixels
+// (rules drawn as rows of hairline bars in one path).
+bool has_thin_part(const Path &path, const Rect &box, double limit) {
+    if (std::min(box.x1 - box.x0, box.y1 - box.y0) < limit)
+        return true;
+    Rect part{};
+    bool drawn = false; // a lone move paints nothing
+    auto thin = [&] { return drawn && std::min(part.x1 - part.x0, part.y1 - part.y0) < limit; };
+    for (const PathSegment &s : path.segments) {
+        const int points = s.kind == PathSegment::Curve ? 3 : s.kind == PathSegment::Close ? 0 : 1;
+        if (s.kind == PathSegment::Move) {
+            if (thin())
+                return true;
+            part = {s.p[0].x, s.p[0].y, s.p[0].x, s.p[0].y};
+            drawn = false;
+            continue;
+        }
+        drawn |= points > 0;
+        for (int i = 0; i < points; ++i)
+            part = {std::min(part.x0, s.p[i].x), std::min(part.y0, s.p[i].y),
+                    std::max(part.x1, s.p[i].x), std::max(part.y1, s.p[i].y)};
+    }
+    return thin();
+}
+
 void Converter::fill_path(const Path &path, bool even_odd, Rgb color) {
     Rect box;
     if (!keeps_shape_when_clamped(path, box)) {
@@ -430,7 +546,7 @@ void Converter::fill_path(const Path &path, bool even_odd, Rgb color) {
     // thinner than a pixel or two (rules drawn as thin rectangles) would
     // lose pixels or vanish. Its one-pixel outline paints every pixel it
     // touches, as a PDF renderer does.
-    if (std::min(box.x1 - box.x0, box.y1 - box.y0) < kThinShape) {
+    if (has_thin_part(path, box, kThinShape)) {
         set_pen(color_paint(color));
         set_stroke(StrokeStyle());
     } else {
@@ -762,12 +878,53 @@ void Converter::write_image(const Pixels &px, int x, int y, int w, int h, bool m
     ++stats_.images;
 }
 
+// An image turned by a quarter, half or three quarters, or mirrored, is
+// the same pixels read in another order: returns them upright and sets
+// `upright` to their box, or returns false for any other matrix.
+bool quarter_turn(const Pixels &src, const Matrix &m, Pixels &out, Matrix &upright) {
+    const bool straight = axis_aligned(m);
+    const bool swapped = !straight && axis_aligned({m.b, m.a, m.d, m.c, 0, 0});
+    if (!straight && !swapped)
+        return false;
+    // Device x follows the image's columns (u) when straight, its rows (v)
+    // when swapped; each way may run backwards.
+    const double along_x = straight ? m.a : m.c, along_y = straight ? m.d : m.b;
+    const Rect box = bounds_of(m);
+    upright = {box.x1 - box.x0, 0, 0, box.y1 - box.y0, box.x0, box.y0};
+    if ((straight && along_x > 0 && along_y > 0) || !(upright.a > 0 && upright.d > 0))
+        return false;
+    const int w = src.width, h = src.height, n = src.components;
+    out.width = straight ? w : h;
+    out.height = straight ? h : w;
+    out.components = n;
+    out.data.resize(src.data.size());
+    for (int y = 0; y < out.height; ++y) {
+        const int ry = along_y > 0 ? y : out.height - 1 - y;
+        for (int x = 0; x < out.width; ++x) {
+            const int rx = along_x > 0 ? x : out.width - 1 - x;
+            const int u = straight ? rx : ry, v = straight ? ry : rx;
+            std::memcpy(&out.data[(size_t(y) * out.width + x) * n],
+                        &src.data[(size_t(v) * w + u) * n], size_t(n));
+        }
+    }
+    return true;
+}
+
 // Places `pixels` as `placement` says: as they are when upright and no
 // denser than the device, else resampled over the visible part of their
-// box, clipped to their outline when turned or sheared.
+// box, clipped to their outline when turned or sheared. Quarter turns are
+// reordered first and go as upright images.
 void Converter::place_pixels(const Pixels &pixels, const Matrix &m, bool mask, Rgb mask_color) {
     if (pixels.width <= 0 || pixels.height <= 0)
         return;
+    if (pixels.data.size() == size_t(pixels.width) * pixels.height * pixels.components) {
+        Pixels turned;
+        Matrix upright;
+        if (quarter_turn(pixels, m, turned, upright)) {
+            place_pixels(turned, upright, mask, mask_color);
+            return;
+        }
+    }
     const Rect box = bounds_of(m);
     Rect vis{std::max(box.x0, area_.x0), std::max(box.y0, area_.y0), std::min(box.x1, area_.x1),
              std::min(box.y1, area_.y1)};
@@ -794,7 +951,7 @@ void Converter::place_pixels(const Pixels &pixels, const Matrix &m, bool mask, R
     const bool turned = !axis_aligned(m);
     // Turned images need enough pixels for their slanted edges.
     const double scale = std::min(
-        1.0, turned ? std::max(density, double(kFallbackDpi) / opts_.resolution) : density);
+        1.0, turned ? std::max(density, double(opts_.render_dpi) / opts_.resolution) : density);
     int out_w = std::max(1, static_cast<int>(std::ceil(dest_w * scale)));
     int out_h = std::max(1, static_cast<int>(std::ceil(dest_h * scale)));
     out_w = std::min(out_w, max_w);
@@ -865,7 +1022,7 @@ void Converter::draw_image_mask(const Pixels &mask, const Matrix &placement, Rgb
 }
 
 void Converter::fallback(const Rect &area) {
-    const double scale = std::min(1.0, double(kFallbackDpi) / opts_.resolution);
+    const double scale = std::min(1.0, double(opts_.render_dpi) / opts_.resolution);
     Rect r{std::max(area.x0, area_.x0), std::max(area.y0, area_.y0), std::min(area.x1, area_.x1),
            std::min(area.y1, area_.y1)};
     // Whole pixels of the rendering, in device pixels.
@@ -896,6 +1053,10 @@ struct Setup {
 bool check_options(const JobOptions &o, Setup &s, std::string &error) {
     if (o.resolution != 300 && o.resolution != 600 && o.resolution != 1200) {
         error = "resolution must be 300, 600 or 1200, not " + std::to_string(o.resolution);
+        return false;
+    }
+    if (o.render_dpi < 18 || o.render_dpi > 1200) {
+        error = "render resolution must be 18 to 1200, not " + std::to_string(o.render_dpi);
         return false;
     }
     if (!o.paper.empty() && !(s.paper = find_paper(o.paper))) {
@@ -1042,7 +1203,7 @@ int convert(const unsigned char *data, size_t size, const JobOptions &options, J
             // The raster route: the whole page as one image.
             auto raster_page = [&] {
                 Pixels px;
-                const double scale = std::min(1.0, double(kFallbackDpi) / options.resolution);
+                const double scale = std::min(1.0, double(options.render_dpi) / options.resolution);
                 if (!doc->render_page(index, place.ctm, place.sheet, scale, px, page_error))
                     return false;
                 conv.place_pixels(

@@ -32,6 +32,10 @@ struct JobOptions {
     // Vector output (paths, bitmap-font text, images); false renders each
     // page to one image instead.
     bool vector = true;
+    // Regions the printer cannot draw, and whole pages on the raster route,
+    // are rendered at this many pixels per inch (18 to 1200; never above
+    // the resolution). Lower makes smaller, faster and coarser jobs.
+    int render_dpi = 300;
     // Called once per message line (no newline); nullptr: nothing reported.
     void (*message)(const char *line, void *user) = nullptr;
     void *message_user = nullptr;

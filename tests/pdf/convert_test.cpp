@@ -61,23 +61,27 @@ struct Sample {
     int images;
     uint64_t jpeg_blocks;
     int fallbacks;
+    size_t clips;        // beyond the page's own
+    unsigned max_source; // the largest image's pixels; 0: not checked
 };
 
 const Sample kSamples[] = {
-    {"vector.pdf", 2, 10, 10, 0, 0, 0, 0, 0},
+    {"vector.pdf", 2, 10, 10, 0, 0, 0, 0, 0, 1, 0},
     // 5 sizes and rotations of two fonts; the 12-point font serves both pages.
-    {"text.pdf", 2, 1, 1, 5, 6, 0, 0, 0},
+    {"text.pdf", 2, 1, 1, 5, 6, 0, 0, 0, 0, 0},
     // Two embedded subset fonts, one size each.
-    {"embedded.pdf", 1, 0, 0, 2, 2, 0, 0, 0},
+    {"embedded.pdf", 1, 0, 0, 2, 2, 0, 0, 0, 0, 0},
     // RGB, JPEG as it is, a mask, and a turned copy (clipped to its outline).
-    {"image.pdf", 1, 0, 0, 0, 0, 4, 1, 0},
+    {"image.pdf", 1, 0, 0, 0, 0, 4, 1, 0, 1, 0},
+    // Quarter turns and a mirror: the same 8 x 8 pixels reordered, no clip.
+    {"turns.pdf", 1, 0, 0, 0, 0, 5, 0, 0, 0, 64},
     // A multiply group, a half-transparent fill and a shading; the plain
     // squares stay vector.
-    {"transparency.pdf", 1, 2, 2, 0, 0, 3, 0, 3},
+    {"transparency.pdf", 1, 2, 2, 0, 0, 3, 0, 3, 1, 0},
     // Too many regions: the page goes as one image.
-    {"regions.pdf", 1, 0, 0, 0, 0, 1, 0, 1},
+    {"regions.pdf", 1, 0, 0, 0, 0, 1, 0, 1, 0, 0},
     // Only the rectangle survives clamping; the rest are regions.
-    {"far.pdf", 1, 1, 1, 0, 0, 2, 0, 2},
+    {"far.pdf", 1, 1, 1, 0, 0, 2, 0, 2, 0, 0},
 };
 
 class Samples : public ::testing::TestWithParam<Sample> {};
@@ -100,6 +104,14 @@ TEST_P(Samples, BecomeTheRightOperators) {
     EXPECT_EQ(c.stats.fallback_regions, s.fallbacks);
     // Every clip is closed: one push per page is the page's own.
     EXPECT_EQ(count(c.job, "PushGS") - count(c.job, "PopGS"), size_t(s.pages));
+    EXPECT_EQ(count(c.job, "SetClipIntersect") + count(c.job, "SetClipReplace"), s.clips);
+    if (s.max_source) {
+        unsigned largest = 0;
+        for (const rd::Command *b : c.job.ops("BeginImage"))
+            largest = std::max(largest, unsigned(b->find(rd::attr::SourceWidth)->number() *
+                                                 b->find(rd::attr::SourceHeight)->number()));
+        EXPECT_EQ(largest, s.max_source);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Pdf, Samples, ::testing::ValuesIn(kSamples), [](const auto &info) {
@@ -116,6 +128,20 @@ TEST(Text, EachGlyphIsDownloadedOncePerFont) {
     for (const rd::Command *t : c.job.ops("Text"))
         painted += t->find(rd::attr::TextData)->count;
     EXPECT_LT(size_t(c.stats.glyphs) * 3, painted * 2);
+}
+
+// A rule drawn as a row of hairline bars in one path keeps every bar on a
+// printer that paints only pixels whose centres are inside (the path is
+// outlined as well as filled), and goes as rectangles. A frame's hole
+// depends on its squares' directions, so it stays a path.
+TEST(Paths, BarsGoAsOutlinedRectanglesFramesStayPaths) {
+    const Converted c = convert("rules.pdf");
+    ASSERT_EQ(c.rc, 0) << c.error;
+    EXPECT_EQ(count(c.job, "PaintPath"), 2u);
+    EXPECT_EQ(count(c.job, "RectanglePath"), 100u);
+    const auto pens = c.job.ops("SetPenSource");
+    ASSERT_GE(pens.size(), 2u); // the page starts with none
+    EXPECT_FALSE(pens[1]->find(rd::attr::NullPen));
 }
 
 // A landscape page is drawn in a frame turned onto the portrait sheet, so
@@ -235,6 +261,7 @@ TEST(Options, BadValuesAreRefusedBeforeWriting) {
     } kCases[] = {
         {[](pclxl::pdf::JobOptions &o) { o.resolution = 400; }, "resolution"},
         {[](pclxl::pdf::JobOptions &o) { o.paper = "Napkin"; }, "paper"},
+        {[](pclxl::pdf::JobOptions &o) { o.render_dpi = 10; }, "render resolution"},
         {[](pclxl::pdf::JobOptions &o) { o.page_ranges = "3-1"; }, "page ranges"},
         {[](pclxl::pdf::JobOptions &o) { o.media_source = "drawer"; }, "tray"},
         {[](pclxl::pdf::JobOptions &o) { o.duplex = "sideways"; }, "duplex"},

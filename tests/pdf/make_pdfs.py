@@ -108,13 +108,13 @@ BT 1 g /F1 20 Tf 80 570 Td (White on black) Tj ET
 
 # Images: flate RGB, the JPEG as it is, an image mask in red, and the RGB
 # image turned by 30 degrees.
-def image_pdf():
+def image_pdf(content=None):
     rgb = bytes(
         v for y in range(8) for x in range(8)
         for v in ((x * 32, y * 32, 128) if (x + y) % 2 else (255, 255, 255)))
     mask = bytes([0b11000011, 0b11100111, 0b01111110, 0b00111100,
                   0b00111100, 0b01111110, 0b11100111, 0b11000011])
-    content = b"""q 200 0 0 200 50 600 cm /Im1 Do Q
+    content = content or b"""q 200 0 0 200 50 600 cm /Im1 Do Q
 q 240 0 0 160 300 600 cm /Im2 Do Q
 1 0 0 rg q 150 0 0 150 50 400 cm /Im3 Do Q
 q 129.9 75 -75 129.9 350 300 cm /Im1 Do Q
@@ -128,6 +128,26 @@ q 129.9 75 -75 129.9 350 300 cm /Im1 Do Q
                           compress=False),
                 7: stream(mask, b"/Type /XObject /Subtype /Image /Width 8 /Height 8 "
                           b"/ImageMask true /BitsPerComponent 1 /Decode [1 0]")}, [3])
+
+
+# Quarter turns and a mirror of the RGB image, and the mask turned: the
+# same pixels reordered, with no clip.
+def turns_pdf():
+    content = b"""q 0 200 -200 0 250 600 cm /Im1 Do Q
+q -200 0 0 -200 550 800 cm /Im1 Do Q
+q 0 -200 200 0 50 550 cm /Im1 Do Q
+q -200 0 0 200 550 350 cm /Im1 Do Q
+1 0 0 rg q 0 150 -150 0 250 100 cm /Im3 Do Q
+"""
+    return image_pdf(content)
+
+
+# A rule drawn as one path of hairline bars, as some form generators do,
+# and a frame whose hole comes from the inner square's opposite direction.
+def rules_pdf():
+    bars = b"".join(b"%.1f 700 0.2 1.1 re\n" % (72 + 0.5 * i) for i in range(100))
+    frame = b"72 500 m 272 500 l 272 600 l 72 600 l h 82 510 m 82 590 l 262 590 l 262 510 l h f\n"
+    return pdf({3: page(4), 4: stream(bars + b"f\n" + frame)}, [3])
 
 
 # Transparency: a multiply group, a half-transparent fill and a smooth
@@ -232,6 +252,8 @@ if __name__ == "__main__":
     write("vector.pdf", vector_pdf())
     write("text.pdf", text_pdf())
     write("image.pdf", image_pdf())
+    write("turns.pdf", turns_pdf())
+    write("rules.pdf", rules_pdf())
     write("transparency.pdf", transparency_pdf())
     write("regions.pdf", regions_pdf())
     write("far.pdf", far_pdf())

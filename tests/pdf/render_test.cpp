@@ -49,8 +49,9 @@ TEST_P(Rendered, MatchesTheDocument) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Pdf, Rendered,
-                         ::testing::Values("vector.pdf", "text.pdf", "image.pdf",
-                                           "transparency.pdf", "far.pdf", "embedded.pdf"),
+                         ::testing::Values("vector.pdf", "text.pdf", "image.pdf", "turns.pdf",
+                                           "transparency.pdf", "far.pdf", "embedded.pdf",
+                                           "rules.pdf"),
                          [](const auto &info) {
                              std::string n = info.param;
                              return n.substr(0, n.find('.'));
