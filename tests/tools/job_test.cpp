@@ -5,6 +5,7 @@
 #include <set>
 
 #include "image_io.h"
+#include "interop_check.h"
 #include "tool_run.h"
 
 using namespace tool_test;
@@ -29,48 +30,6 @@ std::vector<std::string> command_line(const TempDir &dir, const std::string &com
         return {"text", "in.txt"};
     }
     return {"testpage"};
-}
-
-// What interpreters need beyond a well-formed stream: paths and text painted
-// under a pattern-copy ROP, images under source copy, full palettes for
-// indexed images, fonts defined once at the session's resolution, one
-// x-spacing entry per character, no page scale and no custom media size.
-void expect_interop(const Job &job) {
-    int rop = 204;
-    std::set<std::string> font_names;
-    for (const rd::Command &c : job.commands) {
-        const std::string name = rd::operator_name(c.op);
-        const auto at = [&] { return "at offset " + std::to_string(c.offset); };
-        if (name == "SetROP") {
-            rop = static_cast<int>(c.find(rd::attr::ROP3)->number());
-        } else if (name == "PaintPath" || name == "Text") {
-            EXPECT_TRUE(rop == 240 || rop == 252) << name << " under ROP3 " << rop << " " << at();
-        } else if (name == "BeginImage") {
-            EXPECT_EQ(rop, 204) << at();
-        }
-        EXPECT_NE(name, "SetPageScale") << at();
-        if (name == "Text") {
-            const rd::Value *text = c.find(rd::attr::TextData);
-            const rd::Value *spacing = c.find(rd::attr::XSpacingData);
-            ASSERT_TRUE(text && spacing) << at();
-            EXPECT_EQ(text->count, spacing->count) << at();
-        }
-        if (name == "BeginPage") {
-            EXPECT_EQ(c.find(rd::attr::CustomMediaSize), nullptr) << at();
-        }
-        if (name == "BeginFontHeader") {
-            const std::string font = c.find(rd::attr::FontName)->bytes();
-            EXPECT_TRUE(font_names.insert(font).second) << font << " defined twice";
-        }
-    }
-    for (const rd::ImageInfo &img : job.images) {
-        if (img.color_mapping == rd::enums::eIndexedPixel) {
-            EXPECT_EQ(img.palette.size(), static_cast<size_t>(img.palette_components << img.depth))
-                << "image " << img.number;
-        }
-    }
-    for (const rd::FontInfo &font : job.summary.fonts)
-        EXPECT_TRUE(font.x_resolution == 600 && font.y_resolution == 600) << font.name;
 }
 
 } // namespace
