@@ -237,8 +237,11 @@ submit mono "$docs/cancelled.pwg" -o copies=2 \
   -o multiple-document-handling=separate-documents-uncollated-copies >"$work/cancel-id" &
 submitter=$!
 cancel_id=$((big_id + 1))
-for _ in $(seq 300); do
-  [ -s "$work/mono/cancelled.pwg.prn" ] && break
+# Cancel once the first page is out (its EndPage with 2 copies is in the
+# file), however slow the build.
+for _ in $(seq 600); do
+  [ -s "$work/mono/cancelled.pwg.prn" ] &&
+    LC_ALL=C grep -q -a -P '\xC1\x02\x00\xF8\x31\x44' "$work/mono/cancelled.pwg.prn" && break
   sleep 0.05
 done
 "$app" cancel -u "$(printer_uri mono)" -j "$cancel_id" || fail "cancel refused"
