@@ -13,6 +13,7 @@
 #include <string>
 #include <unistd.h>
 
+#include "cancel.h"
 #include "rastertopclxl.h"
 
 namespace {
@@ -46,17 +47,7 @@ int main(int argc, char **argv) {
         }
     }
 
-    // On cancellation the current page is finished and the job ended
-    // cleanly, so the printer never stops in the middle of a stream. Reads
-    // are restarted, so a signal does not cut the page short by itself.
-    struct sigaction action;
-    std::memset(&action, 0, sizeof action);
-    action.sa_handler = on_sigterm;
-    action.sa_flags = SA_RESTART;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGTERM, &action, nullptr);
-    // A backend that goes away is reported through write()'s EPIPE.
-    signal(SIGPIPE, SIG_IGN);
+    catch_cancel(on_sigterm);
 
     int status = rastertopclxl_run_job(fd, 1, argv[5], argv[3], argv[2], &g_cancel);
     if (fd != 0)

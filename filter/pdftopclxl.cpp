@@ -20,9 +20,11 @@
 #include <unistd.h>
 #include <vector>
 
+#include "cancel.h"
 #include "media_names.h"
 #include "pclxl.h"
 #include "pdf_job.h"
+#include "rastertopclxl.h"
 
 // The PPD interface is the only way to read a PPD's marked choices; libcups
 // marks it deprecated in favour of IPP attributes, which a filter does not
@@ -35,12 +37,13 @@ volatile sig_atomic_t g_cancel = 0;
 
 void on_sigterm(int) { g_cancel = 1; }
 
-// Text from outside (title, user, PPD choices) goes into CUPS's stderr
-// protocol: one line, printable characters only.
+// Text from outside (title, user, file names, messages that quote the
+// document) goes into CUPS's stderr protocol as one line.
 std::string one_line(const char *text) {
-    std::string out;
-    for (const char *p = text ? text : ""; *p && out.size() < 200; p++)
-        out += (static_cast<unsigned char>(*p) < 0x20 || *p == 0x7f) ? ' ' : *p;
+    std::string out = text ? text : "";
+    if (out.size() > 200)
+        out.resize(200);
+    rastertopclxl_clean_text(&out[0]);
     return out;
 }
 
@@ -145,13 +148,7 @@ int main(int argc, char **argv) {
         std::fprintf(stderr, "Usage: %s job-id user title copies options [file]\n", argv[0]);
         return 1;
     }
-    struct sigaction action;
-    std::memset(&action, 0, sizeof action);
-    action.sa_handler = on_sigterm;
-    action.sa_flags = SA_RESTART;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGTERM, &action, nullptr);
-    signal(SIGPIPE, SIG_IGN);
+    catch_cancel(on_sigterm);
 
     cups_option_t *options = nullptr;
     int num_options = cupsParseOptions(argv[5], 0, &options);
