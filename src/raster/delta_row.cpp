@@ -15,6 +15,7 @@
 // unchanged bytes are equal anyway. Long runs are written window by window,
 // while their bytes are in cache. The output is byte for byte that of the
 // plain one-byte-at-a-time algorithm.
+#include <cstdint>
 #include <cstring>
 
 #include "core.h"
@@ -27,6 +28,7 @@ namespace {
 constexpr size_t kWindow = 64;
 constexpr size_t kMaxRun = 8;     // replacement bytes per command
 constexpr size_t kInlineMax = 30; // largest offset held in the command byte
+constexpr size_t kPrefetchAhead = 2048;
 
 // The command byte and any offset extension. The offset is taken in full,
 // so gaps beyond 65535 bytes are encoded correctly too.
@@ -174,6 +176,13 @@ size_t encode_row(unsigned char *out, const unsigned char *row, size_t n, Seed *
 
     size_t pos = 0;
     for (; pos + kWindow <= n; pos += kWindow) {
+        // Rows of a page come from memory, not cache: asking for the bytes
+        // 32 windows ahead keeps enough loads in flight that the encoder
+        // waits less for them (the row before, the seed, is in cache). A
+        // prefetch past the end of the row (usually into the next row) never
+        // faults; its address is an integer, as a pointer may not go there.
+        __builtin_prefetch(reinterpret_cast<const void *>(reinterpret_cast<uintptr_t>(row) + pos +
+                                                          kPrefetchAhead));
         // An unchanged window outside a run needs no mask at all.
         if (!enc.run_open && !any_diff64(row + pos, seed + pos))
             continue;
