@@ -68,22 +68,18 @@ TEST(Primitives, CharacterCodeFlagsSelectTagWidthAndSuffix) {
 
 // Fixed-order reads, stores, swaps and narrowing.
 TEST(ByteOrder, ReadsStoresAndSwaps) {
-    const struct {
-        const char *bytes;
-        int64_t le_signed32;
-        uint32_t le32, be32;
-    } reads[] = {
+    const std::tuple<const char *, int64_t, uint32_t, uint32_t> reads[] = {
         {"78 56 34 12", 0x12345678, 0x12345678, 0x78563412},
         {"01 00 00 80", -2147483647, 0x80000001, 0x01000080},
         {"00 00 00 80", 0, 0x80000000, 0x00000080},
     };
-    for (const auto &c : reads) {
-        Bytes b = hex(c.bytes);
-        EXPECT_EQ(pbGetInt32(b.data()), c.le_signed32) << c.bytes;
-        EXPECT_EQ(pbGetUInt32(b.data()), c.le32) << c.bytes;
-        EXPECT_EQ(pbBigGetUInt32(b.data()), c.be32) << c.bytes;
-        EXPECT_EQ(pbGetUInt16(b.data()), c.le32 & 0xFFFF) << c.bytes;
-        EXPECT_EQ(pbBigGetUInt16(b.data()), c.be32 >> 16) << c.bytes;
+    for (const auto &[bytes, le_signed32, le32, be32] : reads) {
+        Bytes b = hex(bytes);
+        EXPECT_EQ(pbGetInt32(b.data()), le_signed32) << bytes;
+        EXPECT_EQ(pbGetUInt32(b.data()), le32) << bytes;
+        EXPECT_EQ(pbBigGetUInt32(b.data()), be32) << bytes;
+        EXPECT_EQ(pbGetUInt16(b.data()), le32 & 0xFFFF) << bytes;
+        EXPECT_EQ(pbBigGetUInt16(b.data()), be32 >> 16) << bytes;
     }
     Bytes b(6, 0xEE); // stores touch exactly their bytes
     pbSetUInt32(b.data() + 1, 0x12345678);
@@ -123,20 +119,15 @@ TEST(Sink, OneCallPerPieceAndRefusedPiecesNeverDelivered) {
     pclxl_exit();
     pclxl_flush_prn_file();
     EXPECT_TRUE(_dev_write(b, 4));
-    const struct {
-        void *buffer;
-        unsigned int length;
-        const char *stderr_text;
-    } refused[] = {
+    const std::tuple<void *, unsigned int, const char *> refused[] = {
         {b, 0, "_dev_write(): outBufferLen == 0.\n"},
         {nullptr, 5, "_dev_write(): outBuffer== NULL.\n"},
         {nullptr, 0, "_dev_write(): outBufferLen == 0.\n_dev_write(): outBuffer== NULL.\n"},
         {b, 1, ""}, // no callback: dropped silently
     };
-    for (const auto &r : refused) {
-        pclxl_init(&ctx, *r.stderr_text ? record : nullptr);
-        EXPECT_EQ(capture_stderr([&] { EXPECT_FALSE(_dev_write(r.buffer, r.length)); }),
-                  r.stderr_text);
+    for (const auto &[buffer, length, text] : refused) {
+        pclxl_init(&ctx, *text ? record : nullptr);
+        EXPECT_EQ(capture_stderr([&] { EXPECT_FALSE(_dev_write(buffer, length)); }), text);
     }
     pclxl_init(nullptr, nullptr);
     EXPECT_EQ(calls, (decltype(calls){{b, 4u, &ctx}}));

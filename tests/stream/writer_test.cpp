@@ -2,6 +2,7 @@
 // of a one-thread run, and a handler takes every line away from stderr.
 #include <gtest/gtest.h>
 
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -45,11 +46,10 @@ void collect_line(const char *line, void *user) {
 
 // Splits text at its newlines, dropping them.
 std::vector<std::string> lines_of(const std::string &text) {
+    std::istringstream in(text);
     std::vector<std::string> out;
-    for (size_t start = 0, end; start < text.size(); start = end + 1) {
-        end = text.find('\n', start);
-        out.push_back(text.substr(start, end - start));
-    }
+    for (std::string line; std::getline(in, line);)
+        out.push_back(line);
     return out;
 }
 
@@ -117,14 +117,10 @@ TEST(Messages, HandlerGetsEveryLineAndStderrNone) {
     const std::vector<std::string> reference = lines_of(capture_stderr(lines_written));
     ASSERT_GT(reference.size(), 10u);
 
-    struct Case {
-        const char *name;
-        bool own_writer;
-    } cases[] = {{"process-wide handler", false}, {"handler of the thread's writer", true}};
-    for (const Case &c : cases) {
-        SCOPED_TRACE(c.name);
+    for (bool own_writer : {false, true}) { // the process-wide handler, then the writer's
+        SCOPED_TRACE(own_writer);
         Bytes sink;
-        pclxl_writer *w = c.own_writer ? pclxl_writer_new(&sink, append_to) : nullptr;
+        pclxl_writer *w = own_writer ? pclxl_writer_new(&sink, append_to) : nullptr;
         pclxl_writer_use(w);
         std::vector<std::string> got;
         pclxl_set_message_handler(collect_line, &got);
