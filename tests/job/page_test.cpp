@@ -42,11 +42,6 @@ TEST(Session, FramingOperators) {
         {"pclxl_end_session", [] { pclxl_end_session(); }, {"42"}, Both},
         {"pclxl_end_page", [] { pclxl_end_page(false, 2); }, {"C1 02 00 F8 31", "44"}, Both},
         {"pclxl_end_page", [] { pclxl_end_page(true, 5); }, {"C1 01 00 F8 31", "44"}, Both},
-        {"page origin",
-         [] { _pclxl_set_pageOrigin16(0xFFFF, 2); },
-         {"D3 FF FF 02 00 F8 2A", "75"},
-         None},
-        {"page rotation", [] { _pclxl_set_pageRotation(90); }, {"C3 5A 00 F8 29", "76"}, None},
         {"page scale",
          [] { _pclxl_set_pageScale(); },
          {"D5 3F 80 00 00 3F 80 00 00 F8 2B 77"},
@@ -86,24 +81,10 @@ Written begin_page(const Page &p) {
     return {cap.hex_pieces(), err};
 }
 
-TEST(Page, SizeByCodeAndCustom) {
-    Page by_code;
-    Written w = begin_page(by_code);
-    EXPECT_EQ(w.pieces,
-              concat({"C0 00 F8 28", "C0 01 F8 26", "C0 02 F8 25",
-                      "C8 C1 05 00 50 6C 61 69 6E F8 27 43 61 74", "D3 00 00 00 00 F8 2A", "75"},
-                     kDefaultState));
-    EXPECT_EQ(w.err, "=> test pclxl_begin_page\nmedia_size_pclxl_str:A4, media_size_pclxl_code = "
-                     "2\n<= pclxl_begin_page\n");
-
-    Page custom;
-    custom.size_name = "CUSTOM";
-    custom.size_code = 2; // ignored for a custom size
-    custom.margin_x = 96;
-    custom.margin_y = 100;
-    custom.width = 4768.0f;
-    custom.height = 6816.0f;
-    w = begin_page(custom);
+// A whole page setup: margins give the origin, the default graphics state
+// follows; a custom size ignores the size code.
+TEST(Page, CustomSizeWithMargins) {
+    Written w = begin_page({"CUSTOM", 4768.0f, 6816.0f, "simplex", 1, "Plain", 2, 96, 100});
     EXPECT_EQ(w.pieces, concat({"C0 00 F8 28", "C0 01 F8 26",
                                 "C8 C1 05 00 50 6C 61 69 6E F8 27 D1 34 08 9A 0B F8 2F C0 02 F8 30 "
                                 "43 61 74",
