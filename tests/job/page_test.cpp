@@ -2,6 +2,8 @@
 // the paper sizes in pixels.
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "capture.h"
 
 using namespace pclxl_test;
@@ -10,50 +12,30 @@ namespace {
 
 using Pieces = std::vector<std::string>;
 
-// The 16 pieces of every page's default graphics state after the origin.
-const Pieces kDefaultState = {"C3 00 00 F8 29", "76", "C0 CC F8 2C", "7B", "C0 00 F8 2D", "7C",
-                              "C0 00 F8 2D",    "78", "C0 00 F8 05", "79", "C0 00 F8 04", "63",
-                              "C0 00 F8 46",    "6E"};
-
-Pieces concat(Pieces a, const Pieces &b) {
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
-}
-
-// Framing operators: pieces, and the trace lines ("=> name", "<= name";
-// close data source has only the second, the internal setters none).
+// Framing operators: the trace lines the name asks for ("=> name" and
+// "<= name"; "<= name": only the second; no name: none) and the pieces.
 TEST(Session, FramingOperators) {
-    enum Trace { None, ExitOnly, Both };
-    struct Case {
-        const char *name;
-        std::function<void()> call;
-        Pieces pieces;
-        Trace trace;
-    } cases[] = {
-        {"pclxl_begin_session",
+    const std::tuple<const char *, std::function<void()>, Pieces> cases[] = {
+        {"=> pclxl_begin_session",
          [] { pclxl_begin_session(600, 600); },
-         {"D1 58 02 58 02 F8 89", "C0 00 F8 86", "C0 03 F8 8F", "41"},
-         Both},
-        {"pclxl_open_datasource",
+         {"D1 58 02 58 02 F8 89", "C0 00 F8 86", "C0 03 F8 8F", "41"}},
+        {"=> pclxl_open_datasource",
          [] { pclxl_open_datasource(); },
-         {"C0 00 F8 88", "C0 01 F8 82", "48"},
-         Both},
-        {"pclxl_close_datasource", [] { pclxl_close_datasource(); }, {"49"}, ExitOnly},
-        {"pclxl_end_session", [] { pclxl_end_session(); }, {"42"}, Both},
-        {"pclxl_end_page", [] { pclxl_end_page(false, 2); }, {"C1 02 00 F8 31", "44"}, Both},
-        {"pclxl_end_page", [] { pclxl_end_page(true, 5); }, {"C1 01 00 F8 31", "44"}, Both},
-        {"page scale",
-         [] { _pclxl_set_pageScale(); },
-         {"D5 3F 80 00 00 3F 80 00 00 F8 2B 77"},
-         None},
+         {"C0 00 F8 88", "C0 01 F8 82", "48"}},
+        {"<= pclxl_close_datasource", [] { pclxl_close_datasource(); }, {"49"}},
+        {"=> pclxl_end_session", [] { pclxl_end_session(); }, {"42"}},
+        {"=> pclxl_end_page", [] { pclxl_end_page(false, 2); }, {"C1 02 00 F8 31", "44"}},
+        {"=> pclxl_end_page", [] { pclxl_end_page(true, 5); }, {"C1 01 00 F8 31", "44"}},
+        {"", [] { _pclxl_set_pageScale(); }, {"D5 3F 80 00 00 3F 80 00 00 F8 2B 77"}},
     };
-    for (const Case &c : cases) {
-        SCOPED_TRACE(c.name);
+    for (const auto &[trace, call, pieces] : cases) {
+        SCOPED_TRACE(trace);
         Capture cap;
-        const std::string name = c.name;
-        EXPECT_EQ(capture_stderr(c.call), (c.trace == Both ? "=> " + name + "\n" : "") +
-                                              (c.trace != None ? "<= " + name + "\n" : ""));
-        EXPECT_EQ(cap.hex_pieces(), c.pieces);
+        const std::string name = *trace ? trace + 3 : "";
+        EXPECT_EQ(capture_stderr(call), !*trace           ? ""
+                                        : trace[0] == '<' ? "<= " + name + "\n"
+                                                          : "=> " + name + "\n<= " + name + "\n");
+        EXPECT_EQ(cap.hex_pieces(), pieces);
     }
 }
 
@@ -85,11 +67,12 @@ Written begin_page(const Page &p) {
 // follows; a custom size ignores the size code.
 TEST(Page, CustomSizeWithMargins) {
     Written w = begin_page({"CUSTOM", 4768.0f, 6816.0f, "simplex", 1, "Plain", 2, 96, 100});
-    EXPECT_EQ(w.pieces, concat({"C0 00 F8 28", "C0 01 F8 26",
+    EXPECT_EQ(w.pieces, (Pieces{"C0 00 F8 28", "C0 01 F8 26",
                                 "C8 C1 05 00 50 6C 61 69 6E F8 27 D1 34 08 9A 0B F8 2F C0 02 F8 30 "
                                 "43 61 74",
-                                "D3 60 00 64 00 F8 2A", "75"},
-                               kDefaultState));
+                                "D3 60 00 64 00 F8 2A", "75", "C3 00 00 F8 29", "76", "C0 CC F8 2C",
+                                "7B", "C0 00 F8 2D", "7C", "C0 00 F8 2D", "78", "C0 00 F8 05", "79",
+                                "C0 00 F8 04", "63", "C0 00 F8 46", "6E"}));
     EXPECT_EQ(w.err,
               "=> test pclxl_begin_page\nmediasize: custom, custom_page_width = 4960.000000, "
               "custom_page_height = 7016.000000, after PIXEL_TO_MM100: width = 2100, height "
