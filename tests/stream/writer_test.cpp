@@ -24,10 +24,6 @@ void write_job(int variant) {
     for (size_t i = 0; i < pixels.size(); ++i)
         pixels[i] = static_cast<unsigned char>(i * (variant + 3) / 7);
     pclxl_write_pixels(PCLXL_PIXELS_RGB24, pixels.data(), 64, 40, 3 * 64, 0, 0, 64, 40);
-    pclxl_set_rop3(PCLXL_ROP_PATTERN_COPY);
-    _point16 box[2] = {{10, 10}, {static_cast<int16_t>(20 + variant), 30}};
-    pclxl_add_rect16(box);
-    pclxl_paint_path();
     pclxl_end_page(false, 1);
     pclxl_close_datasource();
     pclxl_end_session();
