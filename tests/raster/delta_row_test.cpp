@@ -2,8 +2,8 @@
 // fast encoder and vector helpers checked against plain forms on random data.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
-#include <cstring>
 #include <random>
 
 #include "capture.h"
@@ -127,7 +127,7 @@ void pairs(unsigned char *out, const unsigned char *in, size_t n) {
 }
 template <void (*Swap)(unsigned char *, size_t)>
 void swapped(unsigned char *out, const unsigned char *in, size_t n) {
-    std::memcpy(out, in, 3 * n);
+    std::copy(in, in + 3 * n, out);
     Swap(out, n);
 }
 
