@@ -3,7 +3,9 @@
 // the drawing operations' refusals.
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <functional>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -33,90 +35,54 @@ TEST(Paths, OperationsAsPieces) {
     const _point16 round[3] = {{10, 20}, {300, 400}, {40, 50}};
     const _point16 arc[4] = {{10, 20}, {300, 400}, {-1, 2}, {3, -4}};
     const _point16 a = {1, 2}, b = {3, 4}, c = {5, 6};
-    const struct {
-        const char *name;
-        std::function<void()> call;
-        Pieces pieces;
-    } cases[] = {
-        {"cursor clamped",
-         [] { pclxl_set_cursorXY(40000, -40000); },
-         {"D3 BC 7F 44 80 F8 4C", "6B"}},
-        {"line end clamped", [] { pclxl_end_path(-32768, 32767); }, {"D3 44 80 BC 7F F8 45", "9B"}},
-        {"rectangle, unclamped, unpainted",
-         [&] { pclxl_add_rect16(rect); },
-         {"85", "E3 00 80 14 00 2C 01 90 01 F8 42", "A1"}},
-        {"rounded rectangle",
-         [&] { pclxl_add_round_rect16(round); },
-         {"85", "E3 0A 00 14 00 2C 01 90 01 F8 42", "D1 28 00 32 00 F8 44 A3"}},
-        {"arc, painted",
-         [&] { pclxl_arc16(arc); },
-         {"85", "E3 0A 00 14 00 2C 01 90 01 F8 42", "D3 FF FF 02 00 F8 4F", "D3 03 00 FC FF F8 45",
-          "91", "86"}},
-        {"single curve",
-         [&] { pclxl_curve_bezier(&a, &b, &c); },
+    _rect16 clip = {10, 20, 300, 400};
+    const short dashes[] = {4, 2};
+    const std::string box = "E3 0A 00 14 00 2C 01 90 01 F8 42";
+    const std::string palette = "C0 02 F8 02", gray = "C0 01 F8 03";
+    // Each a call and its pieces.
+    const std::pair<std::function<void()>, Pieces> cases[] = {
+        // Cursor and line end clamp; the rectangle does not.
+        {[] { pclxl_set_cursorXY(40000, -40000); }, {"D3 BC 7F 44 80 F8 4C", "6B"}},
+        {[] { pclxl_end_path(-32768, 32767); }, {"D3 44 80 BC 7F F8 45", "9B"}},
+        {[&] { pclxl_add_rect16(rect); }, {"85", "E3 00 80 14 00 2C 01 90 01 F8 42", "A1"}},
+        {[&] { pclxl_add_round_rect16(round); }, {"85", box, "D1 28 00 32 00 F8 44 A3"}},
+        {[&] { pclxl_arc16(arc); },
+         {"85", box, "D3 FF FF 02 00 F8 4F", "D3 03 00 FC FF F8 45", "91", "86"}},
+        {[&] { pclxl_curve_bezier(&a, &b, &c); },
          {"C1 03 00 F8 4D", "C0 03 F8 50", "93", "FB 0C", "01 00 02 00 03 00 04 00 05 00 06 00"}},
-        {"rgb ignores top byte",
-         [] { pclxl_addRGBColor(static_cast<int>(0xAB123456)); },
-         {"C8 C1 03 00 12 34 56 F8 0B"}},
-        {"pen width cut to a byte", [] { pclxl_set_pen_width(300); }, {"C0 2C F8 4B", "7A"}},
-        {"miter limit", [] { pclxl_set_miter_limit(-2); }, {"C3 FE FF F8 49", "73"}},
-        {"clip intersect", [] { pclxl_set_clip_intersect(0x100); }, {"C0 00 F8 53", "67"}},
-        {"clip rectangle",
-         [] {
-             _rect16 r = {10, 20, 300, 400};
-             _pclxl_set_clipRectangle16(&r);
-         },
-         {"E3 0A 00 14 00 2C 01 90 01 F8 42", "C0 00 F8 53", "68"}},
-        {"dash pattern",
-         [] {
-             const short dashes[] = {4, 2};
-             pclxl_set_line_dash(dashes, 2);
-         },
-         {"CB C1 02 00", "04 00 02 00", "F8 4A", "70"}},
-        {"gray weights",
-         [] { pclxl_set_color_space_with_palette(1, 0xFF0000, 0x00FF00); },
-         {"C0 01 F8 03", "C0 02 F8 02", "C8 C1 02 00 4C 96 F8 06", "6A"}},
-        {"gray of blue and mid gray",
-         [] { pclxl_set_color_space_with_palette(1, 0x0000FF, 0x808080); },
-         {"C0 01 F8 03", "C0 02 F8 02", "C8 C1 02 00 1C 80 F8 06", "6A"}},
-        {"gray ignores top byte",
-         [] { pclxl_set_color_space_with_palette(1, static_cast<int>(0xFF00FF00), 0); },
-         {"C0 01 F8 03", "C0 02 F8 02", "C8 C1 02 00 96 00 F8 06", "6A"}},
-        {"rgb",
-         [] { pclxl_set_color_space_with_palette(2, 0x123456, 0xABCDEF); },
-         {"C0 02 F8 03", "C0 02 F8 02", "C8 C1 06 00 12 34 56 AB CD EF F8 06", "6A"}},
-        {"space 258 writes nothing", [] { pclxl_set_color_space_with_palette(258, 1, 2); }, {}},
+        {[&] { EXPECT_TRUE(pclxl_add_polyLinePath16(&a, 1, 0x9B)); },
+         {"C1 01 00 F8 4D", "C0 03 F8 50", "9B", "FB 04", "01 00 02 00"}},
+        // RGB and gray ignore the top byte; pen width is cut to a byte.
+        {[] { pclxl_addRGBColor(static_cast<int>(0xAB123456)); }, {"C8 C1 03 00 12 34 56 F8 0B"}},
+        {[] { pclxl_set_pen_width(300); }, {"C0 2C F8 4B", "7A"}},
+        {[] { pclxl_set_miter_limit(-2); }, {"C3 FE FF F8 49", "73"}},
+        {[] { pclxl_set_clip_intersect(0x100); }, {"C0 00 F8 53", "67"}},
+        {[&] { _pclxl_set_clipRectangle16(&clip); }, {box, "C0 00 F8 53", "68"}},
+        {[&] { pclxl_set_line_dash(dashes, 2); }, {"CB C1 02 00", "04 00 02 00", "F8 4A", "70"}},
+        {[] { pclxl_set_color_space_with_palette(1, 0xFF0000, 0x00FF00); },
+         {gray, palette, "C8 C1 02 00 4C 96 F8 06", "6A"}},
+        {[] { pclxl_set_color_space_with_palette(1, 0x0000FF, 0x808080); },
+         {gray, palette, "C8 C1 02 00 1C 80 F8 06", "6A"}},
+        {[] { pclxl_set_color_space_with_palette(1, static_cast<int>(0xFF00FF00), 0); },
+         {gray, palette, "C8 C1 02 00 96 00 F8 06", "6A"}},
+        {[] { pclxl_set_color_space_with_palette(2, 0x123456, 0xABCDEF); },
+         {"C0 02 F8 03", palette, "C8 C1 06 00 12 34 56 AB CD EF F8 06", "6A"}},
+        {[] { pclxl_set_color_space_with_palette(258, 1, 2); }, {}}, // nothing written
     };
-    for (const auto &t : cases) {
-        SCOPED_TRACE(t.name);
-        EXPECT_EQ(pieces_of(t.call), t.pieces);
-    }
+    for (size_t i = 0; i < std::size(cases); ++i)
+        EXPECT_EQ(pieces_of(cases[i].first), cases[i].second) << "row " << i;
 }
 
+// Each axis clamps to +-32700 on its own: x, y in, x, y out.
 TEST(Paths, AssignClampsEachAxis) {
-    const struct {
-        int x, y;
-        int16_t cx, cy;
-    } cases[] = {{32700, -32700, 32700, -32700},
-                 {32701, -32701, 32700, -32700},
-                 {-2147483647 - 1, 2147483647, -32700, 32700}};
+    const int cases[][4] = {{32700, -32700, 32700, -32700},
+                            {32701, -32701, 32700, -32700},
+                            {INT32_MIN, INT32_MAX, -32700, 32700}};
     for (const auto &c : cases) {
         _point16 p = {7, 7};
-        pclxl_assign_points_with_check(&p, c.x, c.y);
-        EXPECT_EQ(p.x, c.cx);
-        EXPECT_EQ(p.y, c.cy);
+        pclxl_assign_points_with_check(&p, c[0], c[1]);
+        EXPECT_EQ(std::make_pair(int{p.x}, int{p.y}), std::make_pair(c[2], c[3])) << c[0];
     }
-}
-
-// 64 points: 256 data bytes take the four-byte length form.
-TEST(Paths, PointListCommand) {
-    std::vector<_point16> many(64, _point16{1, 1});
-    bool delivered = false;
-    Pieces p = pieces_of([&] { delivered = pclxl_add_polyLinePath16(many.data(), 64, 0x93); });
-    EXPECT_TRUE(delivered);
-    ASSERT_EQ(p.size(), 5u);
-    EXPECT_EQ(p[0], "C1 40 00 F8 4D");
-    EXPECT_EQ(p[3], "FA 00 01 00 00");
 }
 
 const Pieces kNew = {"85"}, kPaint = {"86"};
@@ -134,8 +100,7 @@ TEST(Paths, DrawnFigures) {
     std::vector<_point16> p;
     for (int16_t i = 0; i < 8; ++i)
         p.push_back({i, static_cast<int16_t>(10 * i)});
-    const char *P[8] = {"00 00 00 00", "01 00 0A 00", "02 00 14 00", "03 00 1E 00",
-                        "04 00 28 00", "05 00 32 00", "06 00 3C 00", "07 00 46 00"};
+    const char *p0 = "00 00 00 00", *p1 = "01 00 0A 00", *p4 = "04 00 28 00";
     const char *p123 = "01 00 0A 00 02 00 14 00 03 00 1E 00",
                *p112 = "01 00 0A 00 01 00 0A 00 02 00 14 00",
                *p445 = "04 00 28 00 04 00 28 00 05 00 32 00",
@@ -151,15 +116,15 @@ TEST(Paths, DrawnFigures) {
          cat({list("02 00", "9B", "FB 08", "64 00 00 00 64 00 64 00"), line_to("00 00 00 00")})},
         {"polygon closed at its clamped start", [&] { pclxl_draw_path16(far, 2); }, "44 80 BC 7F",
          cat({list("01 00", "9B", "FB 04", "05 00 05 00"), line_to("44 80 BC 7F")})},
-        {"chain of 1", [&] { pclxl_draw_poly_bezier16(1, p.data()); }, P[0], {}},
-        {"chain of 2", [&] { pclxl_draw_poly_bezier16(2, p.data()); }, P[0], line_to(P[1])},
-        {"chain of 3", [&] { pclxl_draw_poly_bezier16(3, p.data()); }, P[0],
+        {"chain of 1", [&] { pclxl_draw_poly_bezier16(1, p.data()); }, p0, {}},
+        {"chain of 2", [&] { pclxl_draw_poly_bezier16(2, p.data()); }, p0, line_to(p1)},
+        {"chain of 3", [&] { pclxl_draw_poly_bezier16(3, p.data()); }, p0,
          list("03 00", "93", "FB 0C", p112)},
-        {"chain of 5", [&] { pclxl_draw_poly_bezier16(5, p.data()); }, P[0],
-         cat({curve123, line_to(P[4])})},
-        {"chain of 6", [&] { pclxl_draw_poly_bezier16(6, p.data()); }, P[0],
+        {"chain of 5", [&] { pclxl_draw_poly_bezier16(5, p.data()); }, p0,
+         cat({curve123, line_to(p4)})},
+        {"chain of 6", [&] { pclxl_draw_poly_bezier16(6, p.data()); }, p0,
          cat({curve123, list("03 00", "93", "FB 0C", p445)})},
-        {"chain of 7", [&] { pclxl_draw_poly_bezier16(7, p.data()); }, P[0],
+        {"chain of 7", [&] { pclxl_draw_poly_bezier16(7, p.data()); }, p0,
          list("06 00", "93", "FB 18", p1to6)},
     };
     for (const auto &c : cases) {
