@@ -1,9 +1,8 @@
-// A faulty environment for every front end (the tool's commands, the PDF
-// converter through `pclxl convert` when it is built, dump and the filter): a full disk, closed
-// standard descriptors, devices, FIFOs and links as output, little memory, a reader that goes away,
-// inputs whose headers promise gigabytes, and an input that fails in the middle of a job. Each row
-// runs one command in a fresh directory and states its exit status, the one message it prints (for
-// the filter: its one ERROR: line) and what the output holds afterwards.
+// Every front end (the tool's commands, PDF through `pclxl convert` when built, dump, the filter)
+// in a faulty environment: a full disk, closed standard descriptors, odd outputs, little memory, a
+// reader that goes away, inputs that promise gigabytes or fail mid-job. Each row runs one command
+// in a fresh directory and states its exit status, its one message (the filter: its one ERROR:
+// line) and what the output holds afterwards.
 #include <gtest/gtest.h>
 
 #include <cstddef>
@@ -98,12 +97,8 @@ void make_inputs(const std::string &dir) {
     write_file(dir + "/pad.pxl", job(image + "C0 01 F8 65 C2 00 00 00 80 F8 6E B1 FB 02 81 00 B2"));
 #ifdef PCLXL_FILTER
     using namespace filter_test;
-    auto filled = [](cups_page_header2_t h) {
-        return Page{h, [h](unsigned y, unsigned char *row) {
-                        std::memset(row, int(y * 9), h.cupsBytesPerLine);
-                    }};
-    };
-    const Page gray = filled(a4_header(8, CUPS_CSPACE_SW));
+    const Page gray{a4_header(8, CUPS_CSPACE_SW),
+                    [](unsigned y, unsigned char *row) { std::memset(row, int(y * 9), 64); }};
     const std::string two = make_raster({gray, gray});
     write_file(dir + "/two.ras", two);
     write_file(dir + "/cut.ras", two.substr(0, two.size() - 200));
@@ -115,17 +110,12 @@ void make_inputs(const std::string &dir) {
                        row[x] = static_cast<unsigned char>((x * 2654435761u + y * 40503u) >> 13);
                }};
     write_file(dir + "/noise.ras", make_raster({noise, noise}));
-    // A header for a page of 32000x32000 RGB pixels, and no rows: a small
-    // page's header with the sizes changed.
-    std::string promise = make_raster({filled(a4_header(24, CUPS_CSPACE_RGB))})
-                              .substr(0, 4 + sizeof(cups_page_header2_t));
-    const std::pair<size_t, unsigned> sizes[] = {
-        {offsetof(cups_page_header2_t, cupsWidth), 32000},
-        {offsetof(cups_page_header2_t, cupsHeight), 32000},
-        {offsetof(cups_page_header2_t, cupsBytesPerLine), 3 * 32000}};
-    for (const auto &[at, value] : sizes)
-        std::memcpy(&promise[4 + at], &value, sizeof value);
-    write_file(dir + "/huge.ras", promise);
+    // A header for a page of 32000x32000 RGB pixels, and no rows.
+    cups_page_header2_t promise = a4_header(24, CUPS_CSPACE_RGB);
+    promise.cupsWidth = promise.cupsHeight = 32000;
+    promise.cupsBytesPerLine = 3 * 32000;
+    write_file(dir + "/huge.ras",
+               make_raster({}) + std::string(reinterpret_cast<char *>(&promise), sizeof promise));
 #endif
 }
 
@@ -222,8 +212,6 @@ TEST(Faults, EveryFrontEndGivesOneMessageAndAWholeJobOrNothing) {
 #ifdef PCLXL_PDF_DATA
         {"convert PDF", "disk full", "$P convert $D/vector.pdf -o $FULL", 1,
          "' failed: No space left on device", Holds::Any, "", 0},
-        {"convert PDF", "stderr closed", "$P convert $D/vector.pdf -o out 2>&-", 0, "", Holds::Job,
-         "out", 2},
         {"convert PDF", "unreadable", "$P convert $D/hostile-broken-xref.pdf -o - >out", 1,
          "the PDF has no pages that can be read", Holds::Nothing, "out", 0},
         {"convert PDF", "page fails mid-job, file",
@@ -233,18 +221,12 @@ TEST(Faults, EveryFrontEndGivesOneMessageAndAWholeJobOrNothing) {
          "$P convert $D/hostile-huge-image.pdf -o - >out", 1, "page 2: image is too wide",
          Holds::Job, "out", 1},
 #endif
-        {"text", "disk full", "$P text in.txt -o $FULL", 1, "No space left on device", Holds::Any,
-         "", 0},
         {"text", "low ulimit -v",
          "head -c 16000000 /dev/zero | tr '\\0' x | fold -w 70 >big.txt && "
          "(ulimit -v 80000; $P text big.txt -o out)",
          1, "pclxl text: out of memory", Holds::Nothing, "out", 0, Row::Plain},
-        {"text", "stderr closed", "$P text in.txt -o out 2>&-", 0, "", Holds::Job, "out", 2},
         {"text", "input fails mid-job, stream", "$P text in.txt missing.txt -o - >out", 1,
          "missing.txt: No such file or directory", Holds::Nothing, "out", 0},
-        {"testpage", "stderr closed", "$P testpage -o out 2>&-", 0, "", Holds::Job, "out", 2},
-        {"testpage", "stdout closed", "$P testpage -o - >&-", 1, "Bad file descriptor", Holds::Any,
-         "", 0},
         {"testpage", "SIGPIPE", into_short_pipe("$P testpage -o -"), 1,
          "writing '-' failed: Broken pipe", Holds::Any, "", 0},
         {"dump", "disk full", "$P testpage -o tp.pxl && $P dump tp.pxl >/dev/full", 2,
@@ -256,8 +238,6 @@ TEST(Faults, EveryFrontEndGivesOneMessageAndAWholeJobOrNothing) {
          "PadBytesMultiple 2147483648 (expected 1 to 255)", Holds::Any, "", 0},
         {"dump", "image promises 4 GB", "timeout 60 $P dump --images img declared.pxl >/dev/null",
          0, "", Holds::Any, "", 0},
-        {"dump", "no trailer", "$P testpage -o tp.pxl && head -c -19 tp.pxl | $P dump - >/dev/null",
-         1, "incomplete job: the job ends without its trailer", Holds::Any, "", 0},
         {"dump", "low ulimit -v",
          "$P testpage -o tp.pxl && (ulimit -v 100000; $P dump --summary tp.pxl >/dev/null)", 0, "",
          Holds::Any, "", 0, Row::Plain},

@@ -5,7 +5,6 @@
 
 #include <functional>
 #include <string>
-#include <vector>
 
 #include "capture.h"
 #include "pclxl.h"
@@ -45,17 +44,17 @@ inline pclxl_test::Bytes build_job(const std::function<void()> &page_body = {},
             pclxl_paint_path();
             pclxl_set_rop3(204);
             pclxl_set_color_space(2);
-            std::vector<unsigned char> pixels(3 * 20 * 10);
-            for (size_t i = 0; i < pixels.size(); ++i)
+            unsigned char pixels[3 * 20 * 10];
+            for (size_t i = 0; i < sizeof pixels; ++i)
                 pixels[i] = static_cast<unsigned char>(i * 7);
-            pclxl_write_bitmap_data(0, pixels.data(), 20, 10, 60, 24, 50, 60, 20, 10);
-            pclxl_set_font_header_for_bitmap("f", 112, 600, 600);
+            pclxl_write_bitmap_data(0, pixels, 20, 10, 60, 24, 50, 60, 20, 10);
             const unsigned char glyph[2 * 9] = {0xFF, 0x80, 0x81, 0x80, 0xFF, 0x80};
+            const uint16_t codes[] = {'A', 'A'};
+            const unsigned char advance[] = {10, 10};
+            pclxl_set_font_header_for_bitmap("f", 112, 600, 600);
             pclxl_set_char_for_bitmap("f", 112, 'A', glyph, sizeof glyph, 0, 0, 9, 9);
             pclxl_set_font_for_bitmap("f", 112, 12);
             pclxl_set_cursorXY(200, 500);
-            const uint16_t codes[] = {'A', 'A'};
-            const unsigned char advance[] = {10, 10};
             pclxl_paint_text_for_bitmap(codes, 2, advance, 2, 0);
         }
         pclxl_end_page(false, 1);

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <cups/raster.h>
 
 #include "job_builder.h"
 #include "raster_maker.h"
@@ -80,10 +79,8 @@ TEST(HostileRaster, OddJobSettingsStillGiveAWellFormedJob) {
          }},
     };
     for (const auto &[name, apply] : cases) {
-        SCOPED_TRACE(name);
         Header h = gray_page();
         apply(h);
-        const int status = run_filter(h);
-        EXPECT_TRUE(status == 0 || status == 1) << status;
+        EXPECT_LE(unsigned(run_filter(h)), 1u) << name;
     }
 }

@@ -1,0 +1,254 @@
+// Whole jobs: written through the library (they pass the reader and their
+// images decode to the host's pixels), written by Debian's ghostscript
+// package (pxlmono and pxlcolor: run-length, JPEG and delta-row images,
+// bitmap text, point data and real32 values; skipped where gs is not
+// installed), and read by `pclxl dump` (exit status and messages).
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <png.h>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "dump_support.h"
+#include "job_builder.h"
+#include "pclxl.h"
+#include "tool_run.h"
+
+namespace {
+
+using namespace dump_test;
+
+struct Picture {
+    int mapping, bits, width, height, stride;
+    Bytes pixels;   // as the host passes them
+    Bytes expected; // rows as the reader must decode them, back to back
+};
+
+// Random rows of runs and changes, like real ones; 1-bit pictures are
+// indexed, 24- and 32-bit ones come as B,G,R(,x) and decode as R,G,B.
+Picture picture(int bits, int w, int h, unsigned seed) {
+    const int stride = bits == 1 ? (w + 7) / 8 : w * bits / 8;
+    Picture p{bits == 1, bits, w, h, stride, Bytes(size_t(stride) * h), {}};
+    std::mt19937 rng(seed);
+    for (auto &x : p.pixels)
+        x = uint8_t(rng() % 4 == 0 ? rng() : 0x80);
+    p.expected = p.pixels;
+    if (bits >= 24) {
+        p.expected.clear();
+        for (size_t i = 0; i < p.pixels.size(); i += size_t(bits / 8))
+            p.expected.insert(p.expected.end(), {p.pixels[i + 2], p.pixels[i + 1], p.pixels[i]});
+    }
+    return p;
+}
+
+void draw(Picture p) { // a copy: 24-bit pixels are converted in place
+    if (p.mapping == 1)
+        pclxl_set_color_space_with_palette(1, 0x000000, 0xFFFFFF);
+    else
+        pclxl_set_color_space(p.bits == 8 ? 1 : 2);
+    ASSERT_EQ(pclxl_write_bitmap_data(p.mapping, p.pixels.data(), p.width, p.height, p.stride,
+                                      p.bits, 100, 200, uint16_t(p.width), uint16_t(p.height)),
+              1);
+}
+
+// Every kind of command the library writes: images of each depth, a bitmap
+// font and text, paths, and pages of a named and a custom size.
+TEST(LibraryJobs, PassTheReaderAndImagesDecodeToTheHostsPixels) {
+    const std::vector<Picture> pictures = {picture(8, 37, 20, 1), picture(24, 13, 9, 2),
+                                           picture(32, 11, 5, 3), picture(1, 21, 7, 4),
+                                           // rows of 4000 bytes: several blocks per image
+                                           picture(8, 4000, 40, 5)};
+    const unsigned char glyph[] = {0xAA, 0x55};
+    const _point16 rect[2] = {{10, 20}, {300, 400}};
+    const _point16 poly[4] = {{0, 0}, {100, 0}, {100, 100}, {0, 100}};
+    const _point16 arc[4] = {{0, 0}, {200, 100}, {200, 50}, {0, 50}};
+    const short dash[2] = {5, 5};
+    const uint16_t codes[2] = {0x41, 0x41};
+    const uint8_t spacing[2] = {10, 10};
+    const Result r = read_bytes(hostile::build_job([&] {
+        for (const Picture &p : pictures)
+            draw(p);
+        pclxl_set_font_header_for_bitmap("abc", 112, 600, 600);
+        pclxl_set_char_for_bitmap("abc", 112, 0x41, glyph, 2, 10, -1, 8, 2);
+        pclxl_set_font_for_bitmap("abc", 112, 12.0f);
+        pclxl_set_cursorXY(50, 60);
+        pclxl_paint_text_for_bitmap(codes, 2, spacing, 2, 0);
+        pclxl_remove_font_for_bitmap("abc", 112);
+        pclxl_set_line_dash(dash, 2);
+        pclxl_add_rect16(rect);
+        pclxl_paint_path();
+        pclxl_draw_path16(poly, 4);
+        pclxl_draw_poly_bezier16(4, poly);
+        pclxl_arc16(arc);
+        pclxl_set_clip_to_page();
+        pclxl_add_comment("note", 4);
+        pclxl_end_page(false, 1); // a page of a custom size
+        pclxl_begin_page(0, 0, "simplex", "CUSTOM", 0, "Plain", 1, 0, 0, 4768.0f, 6816.0f);
+    }));
+    ASSERT_TRUE(r.ok) << "offset " << r.error.offset << ": " << r.error.message;
+    EXPECT_EQ(r.summary.pages.at(0).media_size, "eA4Paper");
+    EXPECT_EQ(r.summary.pages.at(1).media_size.rfind("custom ", 0), 0u);
+    ASSERT_EQ(r.summary.fonts.size(), 1u);
+    EXPECT_EQ(r.summary.fonts[0].characters, 1u);
+    EXPECT_EQ(r.summary.operator_counts.at("Text"), 1u);
+    ASSERT_EQ(r.summary.images.size(), pictures.size());
+    EXPECT_GT(r.summary.images.back().blocks, 1u);
+    for (size_t i = 0; i < pictures.size(); ++i) {
+        SCOPED_TRACE("image " + std::to_string(i + 1));
+        Bytes rows;
+        for (const Bytes &row : r.recorder.rows.at(i))
+            rows.insert(rows.end(), row.begin(), row.end());
+        EXPECT_EQ(r.summary.images[i].rows, uint32_t(pictures[i].height));
+        EXPECT_EQ(rows, pictures[i].expected);
+    }
+}
+
+// Text, vectors, a gray image big enough to compress and a small RGB image;
+// then a page of text.
+const char kPostScript[] = R"(%!PS
+/Helvetica findfont 24 scalefont setfont
+72 700 moveto (Hello PCL XL) show
+1 0 0 setrgbcolor 72 500 200 100 rectfill
+0 0 1 setrgbcolor 3 setlinewidth 72 400 moveto 300 450 lineto 200 300 lineto stroke
+gsave 100 300 translate 300 200 scale
+/s 64 string def
+64 48 8 [64 0 0 -48 0 48] { 0 1 63 { s exch dup 4 idiv 8 mul 255 and put } for s } image
+grestore
+gsave 100 100 translate 300 150 scale
+16 8 8 [16 0 0 -8 0 8]
+{ <00102030405060708090A0B0C0D0E0F0FFEEDDCCBBAA99887766554433221100> } false 3 colorimage
+grestore
+showpage
+0 0 0 setrgbcolor 72 700 moveto (Page two) show
+showpage
+)";
+
+class Ghostscript : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        if (std::system("gs --version > /dev/null 2>&1") != 0)
+            GTEST_SKIP() << "gs (Debian's ghostscript package) is not installed";
+        tool_test::write_file(dir_ / "in.ps", kPostScript);
+    }
+
+    Bytes render(const std::string &device, int mode) {
+        const std::string out = dir_ / (device + std::to_string(mode) + ".pxl");
+        const std::string command = "gs -q -dNOPAUSE -dBATCH -dSAFER -sDEVICE=" + device +
+                                    " -dCompressMode=" + std::to_string(mode) +
+                                    " -sOutputFile=" + out + " " + dir_.path + "/in.ps";
+        EXPECT_EQ(std::system(command.c_str()), 0) << command;
+        const std::string bytes = tool_test::slurp(out);
+        return Bytes(bytes.begin(), bytes.end());
+    }
+
+    tool_test::TempDir dir_;
+};
+
+// The pixels of a PNG file as 8-bit samples; empty if it cannot be read.
+Bytes read_png(const std::string &path) {
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_file(&image, path.c_str()))
+        return {};
+    Bytes pixels(PNG_IMAGE_SIZE(image));
+    if (!png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr))
+        return {};
+    return pixels;
+}
+
+// --images decodes JPEG blocks too: the RGB image compressed JPEG comes out
+// close to the same image compressed delta-row.
+TEST_F(Ghostscript, JobsReadWithSensibleSummaries) {
+    std::vector<Bytes> color_rows[4]; // the first image's rows per CompressMode
+    for (const char *device : {"pxlmono", "pxlcolor"}) {
+        for (int mode : {1, 2, 3}) {
+            SCOPED_TRACE(std::string(device) + " CompressMode=" + std::to_string(mode));
+            const Result r = read_bytes(render(device, mode));
+            ASSERT_TRUE(r.ok) << "offset " << r.error.offset << ": " << r.error.message;
+            const auto &s = r.summary;
+            EXPECT_EQ(s.pages.size(), 2u);
+            ASSERT_EQ(s.images.size(), 2u);
+            EXPECT_EQ(s.images[0].width, 64u);
+            EXPECT_EQ(s.images[0].rows, 48u);
+            EXPECT_GE(s.fonts.at(0).characters, 10u);
+            if (mode == 2)
+                EXPECT_GE(s.jpeg_blocks, 1u);
+            else
+                EXPECT_TRUE((s.images[0].compressions | s.images[1].compressions) & (1u << mode));
+            if (std::string(device) == "pxlmono")
+                continue;
+            color_rows[mode] = r.recorder.rows.at(0);
+            const std::string m = std::to_string(mode);
+            EXPECT_EQ(tool_test::run(dir_, {"dump", "--images", m, "pxlcolor" + m + ".pxl"}).status,
+                      0);
+        }
+    }
+    // The same image compressed run-length and delta-row decodes alike.
+    EXPECT_EQ(color_rows[1], color_rows[3]);
+    const Bytes jpeg = read_png(dir_ / "2/image-002.png");
+    const Bytes exact = read_png(dir_ / "3/image-002.png");
+    ASSERT_EQ(jpeg.size(), exact.size());
+    ASSERT_FALSE(exact.empty());
+    long difference = 0;
+    for (size_t i = 0; i < exact.size(); ++i)
+        difference += std::labs(long(jpeg[i]) - long(exact[i]));
+    EXPECT_LT(difference / long(exact.size()), 16) << "mean difference per sample";
+}
+
+TEST(Cli, StatusAndOutput) {
+    const std::string body = "C0 CC F8 2C 7B";
+    const Bytes job = from_hex(in_job(body));
+    const std::string job_text(job.begin(), job.end());
+    const std::string header = text_hex(job_text.substr(0, job_text.find(") HP")));
+    const std::string stream = in_page(body);
+    const struct {
+        const char *args;
+        Bytes input;
+        int status;
+        std::vector<std::string> lines; // parts of the output
+    } cases[] = {
+        {"dump in", job, 0, {") HP-PCL XL;3;0;\n", ": SetROP ROP3=204\n"}},
+        {"dump --summary in",
+         job,
+         0,
+         {"pages: 1\n  page 1: media eA4Paper, copies 1\n",
+          "total bytes: " + std::to_string(job.size()) + "\n"}},
+        {"dump in",
+         from_hex(in_page("3A")),
+         1,
+         {"pclxl dump: in: offset ", ": unknown tag 0x3A\n"}},
+        // Exit 0 means a whole job: what is missing is named at the end.
+        {"dump in", {}, 1, {"in: offset 0: incomplete job: the input is empty\n"}},
+        {"dump in",
+         from_hex(kUel + text_hex("@PJL JOB\r\n@PJL SET COPIES=1\r\n")),
+         1,
+         {"the job ends in its PJL header"}},
+        {"dump in", from_hex(header + kHeader), 1, {"the PCL XL stream holds no session"}},
+        {"dump in", from_hex(header + stream), 1, {"the PCL XL stream ends without the UEL"}},
+        {"dump in", from_hex(header + stream + kUel), 1, {"ends without its trailer"}},
+        {"dump in",
+         from_hex(header + stream + kUel + text_hex("@PJL EOJ\r\n")),
+         1,
+         {"the job does not end with the UEL"}},
+        {"dump /nonexistent/job.pxl", {}, 2, {}},
+    };
+    tool_test::TempDir dir;
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.args);
+        tool_test::write_file(dir / "in", std::string(c.input.begin(), c.input.end()));
+        std::vector<std::string> args;
+        std::istringstream words(c.args);
+        for (std::string w; words >> w;)
+            args.push_back(w);
+        const tool_test::Outcome r = tool_test::run(dir, args);
+        const std::string output = r.out + r.err;
+        EXPECT_EQ(r.status, c.status) << output;
+        for (const std::string &line : c.lines)
+            EXPECT_NE(output.find(line), std::string::npos) << output;
+    }
+}
+
+} // namespace
