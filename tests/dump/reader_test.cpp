@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <tuple>
 
 #include "dump_support.h"
 
@@ -38,38 +39,27 @@ std::string read_image(unsigned start, unsigned rows, int mode, const std::strin
 
 const std::string kGray = "C0 01 F8 03 6A";
 
-struct ValueCase {
-    const char *name;
-    const char *low_first; // value bytes, low byte first
-    const char *high_first;
-    std::vector<double> elements;
-};
-
-const ValueCase kValues[] = {
-    {"uint16", "C1 2C 01", "C1 01 2C", {300}},
-    {"real32_xy", "D5 00 00 80 3F 00 00 20 C0", "D5 3F 80 00 00 C0 20 00 00", {1.0, -2.5}},
-    {"sint16_box", "E3 FF FF 02 00 2C 01 D4 FE", "E3 FF FF 00 02 01 2C FE D4", {-1, 2, 300, -300}},
-    {"uint16_array", "C9 C1 02 00 01 00 02 01", "C9 C1 00 02 00 01 01 02", {1, 258}},
-    {"uint32_array", "CA C0 01 04 03 02 01", "CA C0 01 01 02 03 04", {16909060}},
-    {"real32_array",
-     "CD C0 02 00 00 00 3F 00 00 00 40",
-     "CD C0 02 3F 00 00 00 40 00 00 00",
-     {0.5, 2}},
-    {"array_with_uint32_length", "C8 C2 01 00 00 00 07", "C8 C2 00 00 00 01 07", {7}},
-    {"empty_array", "C9 C0 00", "C9 C0 00", {}},
+// Value bytes low byte first, high byte first, and the elements.
+const std::tuple<const char *, const char *, std::vector<double>> kValues[] = {
+    {"C1 2C 01", "C1 01 2C", {300}},
+    {"D5 00 00 80 3F 00 00 20 C0", "D5 3F 80 00 00 C0 20 00 00", {1.0, -2.5}},
+    {"E3 FF FF 02 00 2C 01 D4 FE", "E3 FF FF 00 02 01 2C FE D4", {-1, 2, 300, -300}},
+    {"CA C0 01 04 03 02 01", "CA C0 01 01 02 03 04", {16909060}},
+    {"CD C0 02 00 00 00 3F 00 00 00 40", "CD C0 02 3F 00 00 00 40 00 00 00", {0.5, 2}},
+    {"C8 C2 01 00 00 00 07", "C8 C2 00 00 00 01 07", {7}}, // an array with a uint32 length
 };
 
 TEST(Values, DecodeInBothByteOrders) {
-    for (const ValueCase &c : kValues) {
+    for (const auto &[low_first, high_first, elements] : kValues) {
         for (const bool big : {false, true}) {
-            SCOPED_TRACE(std::string(c.name) + (big ? ", high first" : ", low first"));
+            SCOPED_TRACE(big ? high_first : low_first);
             const Result r = read_bytes(from_hex((big ? kBigEndianHeader : kHeader) +
-                                                 (big ? c.high_first : c.low_first) + " F8 4B 7A"));
+                                                 (big ? high_first : low_first) + " F8 4B 7A"));
             ASSERT_TRUE(r.ok) << r.error.message;
             ASSERT_EQ(r.recorder.commands.size(), 1u);
             const pclxl_reader::Value &v = r.recorder.commands[0].attributes.at(0).value;
-            EXPECT_EQ(v.count, c.elements.size());
-            EXPECT_EQ(v.elements, c.elements);
+            EXPECT_EQ(v.count, elements.size());
+            EXPECT_EQ(v.elements, elements);
         }
     }
     // Two-byte attribute ids follow the byte order too.

@@ -6,17 +6,10 @@
 #include <functional>
 #include <string>
 
-#include "capture.h"
+#include "../dump/dump_support.h"
 #include "pclxl.h"
-#include "reader.h"
 
 namespace hostile {
-
-struct Verdict {
-    bool ok = false;
-    pclxl_reader::Error error;
-    pclxl_reader::Summary summary;
-};
 
 // A job with every kind of command: PJL header, session, a page with
 // graphics state, a path, a 24-bit image, a bitmap font and text; then the
@@ -65,13 +58,11 @@ inline pclxl_test::Bytes build_job(const std::function<void()> &page_body = {},
     return capture.all();
 }
 
-inline Verdict read(const pclxl_test::Bytes &bytes) {
-    Verdict v;
-    pclxl_reader::Source source(bytes.data(), bytes.size());
-    pclxl_reader::Listener listener;
-    v.ok = pclxl_reader::read_job(source, listener, v.summary, v.error) &&
-           pclxl_reader::check_complete(v.summary, v.error);
-    return v;
+// The reader's verdict: well-formed and whole, or not.
+inline dump_test::Result read(const pclxl_test::Bytes &bytes) {
+    dump_test::Result r = dump_test::read_bytes(bytes);
+    r.ok = r.ok && pclxl_reader::check_complete(r.summary, r.error);
+    return r;
 }
 
 } // namespace hostile

@@ -27,7 +27,7 @@ std::ostream &operator<<(std::ostream &os, const Image &c) {
     return os << c.width << "x" << c.height << " stride " << c.stride << " at " << c.bpp << " bpp";
 }
 
-void expect_clean(const Bytes &bytes, const hostile::Verdict &v) {
+void expect_clean(const Bytes &bytes, const dump_test::Result &v) {
     if (!v.ok) {
         EXPECT_FALSE(v.error.message.empty());
         EXPECT_LE(v.error.offset, bytes.size()) << v.error.message;
@@ -49,7 +49,7 @@ TEST(HostileStreams, JobCutOrCorruptedAtEveryOffset) {
     ASSERT_TRUE(hostile::read(job).ok) << hostile::read(job).error.message;
     for (size_t n = 0; n < job.size(); ++n) {
         const Bytes cut(job.begin(), job.begin() + static_cast<long>(n));
-        const hostile::Verdict v = hostile::read(cut);
+        const dump_test::Result v = hostile::read(cut);
         EXPECT_FALSE(v.ok) << "cut at " << n;
         expect_clean(cut, v);
         for (unsigned char mask : {0xFF, 0x5A, 0x01, 0x80}) {
@@ -102,7 +102,7 @@ TEST(HostileImages, OnlyImagesTheStreamCanCarryAreWritten) {
         const Bytes written = job(true);
         EXPECT_EQ(result, c.fits ? 1 : 0);
         if (c.fits) {
-            const hostile::Verdict v = hostile::read(written);
+            const dump_test::Result v = hostile::read(written);
             EXPECT_TRUE(v.ok) << v.error.offset << ": " << v.error.message;
             EXPECT_EQ(err, "");
         } else {
@@ -134,7 +134,7 @@ TEST(HostileTexts, PageAndFontNamesTravelWhole) {
                 pclxl_begin_page(0, 0, arg == 0 ? t : "simplex", arg == 1 ? t : "A4",
                                  arg == 1 ? -1 : 2, arg == 2 ? t : "Plain", 1, 0, 0, 0, 0);
             });
-            const hostile::Verdict v = hostile::read(job);
+            const dump_test::Result v = hostile::read(job);
             ASSERT_TRUE(v.ok) << v.error.offset << ": " << v.error.message;
             const std::string carried(t); // up to a NUL
             EXPECT_EQ(v.summary.pages.size(), arg == 3 ? 1u : 2u);

@@ -31,7 +31,7 @@ int run_filter(const Header &h) {
         EXPECT_NE(r.messages.find("ERROR: "), std::string::npos) << r.messages;
     }
     if (!r.output.empty()) {
-        const hostile::Verdict v = hostile::read({r.output.begin(), r.output.end()});
+        const dump_test::Result v = hostile::read({r.output.begin(), r.output.end()});
         EXPECT_TRUE(v.ok) << v.error.offset << ": " << v.error.message;
     }
     return r.status;
