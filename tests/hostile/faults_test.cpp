@@ -21,13 +21,6 @@
 #include "tool_run.h"
 #ifdef PCLXL_FILTER
 #include "raster_maker.h"
-#else
-#define PCLXL_FILTER_PROGRAM ""
-#endif
-#ifdef PCLXL_PDF_DATA
-#define PCLXL_PDF_DIR PCLXL_PDF_DATA
-#else
-#define PCLXL_PDF_DIR ""
 #endif
 
 namespace {
@@ -99,9 +92,7 @@ void make_inputs(const std::string &dir) {
     using namespace filter_test;
     const Page gray{a4_header(8, CUPS_CSPACE_SW),
                     [](unsigned y, unsigned char *row) { std::memset(row, int(y * 9), 64); }};
-    const std::string two = make_raster({gray, gray});
-    write_file(dir + "/two.ras", two);
-    write_file(dir + "/cut.ras", two.substr(0, two.size() - 200));
+    write_file(dir + "/two.ras", make_raster({gray, gray}));
     // Noise pages of 1000x1000 pixels: more job than a pipe holds.
     cups_page_header2_t wide = a4_header(8, CUPS_CSPACE_SW);
     wide.cupsWidth = wide.cupsBytesPerLine = wide.cupsHeight = 1000;
@@ -131,7 +122,7 @@ Outcome run(const std::string &dir, const std::string &command) {
                                   "if [ \"$(id -u)\" = 0 ]; then rm -f full; mknod full c 1 7 && "
                                   "FULL=full; fi\n" +
                                   command + "\n");
-    const std::string line = "P='" PCLXL_TOOL "' F='" PCLXL_FILTER_PROGRAM "' D='" PCLXL_PDF_DIR
+    const std::string line = "P='" PCLXL_TOOL "' F='" PCLXL_FILTER_PROGRAM "' D='" PCLXL_PDF_DATA
                              "' bash '" +
                              dir + "/.cmd' 2>'" + dir + "/.err' </dev/null";
     const int raw = std::system(line.c_str());
@@ -209,7 +200,6 @@ TEST(Faults, EveryFrontEndGivesOneMessageAndAWholeJobOrNothing) {
         {"convert", "input fails mid-job, stream", "$P convert a.pgm bad.ppm b.pgm -o - >out", 1,
          "bad.ppm: PNM data is truncated", Holds::Job, "out", 1},
         {"convert", "standard input", "$P convert - -o out <a.pgm", 0, "", Holds::Job, "out", 1},
-#ifdef PCLXL_PDF_DATA
         {"convert PDF", "disk full", "$P convert $D/vector.pdf -o $FULL", 1,
          "' failed: No space left on device", Holds::Any, "", 0},
         {"convert PDF", "unreadable", "$P convert $D/hostile-broken-xref.pdf -o - >out", 1,
@@ -220,7 +210,6 @@ TEST(Faults, EveryFrontEndGivesOneMessageAndAWholeJobOrNothing) {
         {"convert PDF", "page fails mid-job, stream",
          "$P convert $D/hostile-huge-image.pdf -o - >out", 1, "page 2: image is too wide",
          Holds::Job, "out", 1},
-#endif
         {"text", "low ulimit -v",
          "head -c 16000000 /dev/zero | tr '\\0' x | fold -w 70 >big.txt && "
          "(ulimit -v 80000; $P text big.txt -o out)",
@@ -241,7 +230,6 @@ TEST(Faults, EveryFrontEndGivesOneMessageAndAWholeJobOrNothing) {
         {"dump", "low ulimit -v",
          "$P testpage -o tp.pxl && (ulimit -v 100000; $P dump --summary tp.pxl >/dev/null)", 0, "",
          Holds::Any, "", 0, Row::Plain},
-#ifdef PCLXL_FILTER
         {"filter", "disk full", kFilter + " <two.ras >/dev/full", 1,
          "ERROR: Unable to write the print data: No space left on device", Holds::Any, "", 0},
         {"filter", "stdout closed", kFilter + " <two.ras >&-", 1,
@@ -251,11 +239,8 @@ TEST(Faults, EveryFrontEndGivesOneMessageAndAWholeJobOrNothing) {
          "ERROR: Unable to write the print data: Broken pipe", Holds::Any, "", 0},
         {"filter", "header promises 3 GB", kFilter + " huge.ras >out", 1,
          "ERROR: The raster data of page 1 is cut off.", Holds::Nothing, "out", 0},
-        {"filter", "input fails mid-job", kFilter + " cut.ras >out", 1,
-         "ERROR: The raster data of page 2 is cut off.", Holds::Job, "out", 1},
         {"filter", "low ulimit -v", "(ulimit -v 60000; " + kFilter + " two.ras >out)", 0, "",
          Holds::Job, "out", 2, Row::Plain},
-#endif
     };
     const tool_test::TempDir scratch;
     chmod(scratch.path.c_str(), 0755); // for the rows run as another user
@@ -264,15 +249,18 @@ TEST(Faults, EveryFrontEndGivesOneMessageAndAWholeJobOrNothing) {
     make_inputs(inputs);
     for (const Row &row : kRows) {
         SCOPED_TRACE(std::string(row.front_end) + ", " + row.fault + ": " + row.command);
-#ifdef PCLXL_SANITIZED
-        const bool sanitized = true;
-#else
-        const bool sanitized = false;
-#endif
-        if ((row.needs == Row::Root && geteuid() != 0) || (row.needs == Row::Plain && sanitized)) {
-            std::printf("skipped (%s): %s, %s\n",
-                        row.needs == Row::Root ? "needs root" : "sanitizer build", row.front_end,
-                        row.fault);
+        // Rows for a front end that is not built, or that need root or a
+        // build without sanitizers.
+        const char *skip = nullptr;
+        if (row.needs == Row::Root && geteuid() != 0)
+            skip = "needs root";
+        else if (row.needs == Row::Plain && PCLXL_SANITIZED)
+            skip = "sanitizer build";
+        else if ((row.command.find("$F ") != std::string::npos && !*PCLXL_FILTER_PROGRAM) ||
+                 (row.command.find("$D") != std::string::npos && !*PCLXL_PDF_DATA))
+            skip = "not built";
+        if (skip) {
+            std::printf("skipped (%s): %s, %s\n", skip, row.front_end, row.fault);
             continue;
         }
         const std::string dir = scratch / "row";

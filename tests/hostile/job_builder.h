@@ -13,16 +13,11 @@ namespace hostile {
 
 // A job with every kind of command: PJL header, session, a page with
 // graphics state, a path, a 24-bit image, a bitmap font and text; then the
-// trailer. `page_body` (when given) replaces the page's drawing, and
-// `header` the job header call.
-inline pclxl_test::Bytes build_job(const std::function<void()> &page_body = {},
-                                   const std::function<void()> &header = {}) {
+// trailer. `page_body` (when given) replaces the page's drawing.
+inline pclxl_test::Bytes build_job(const std::function<void()> &page_body = {}) {
     pclxl_test::Capture capture;
     pclxl_test::capture_stderr([&] {
-        if (header)
-            header();
-        else
-            pclxl_start_job_new("A4", "plain", "tray_1", "color", false, "simplex", 1);
+        pclxl_start_job_new("A4", "plain", "tray_1", "color", false, "simplex", 1);
         pclxl_begin_session(600, 600);
         pclxl_open_datasource();
         pclxl_begin_page(0, 0, "simplex", "A4", 2, "Plain", 1, 0, 0, 0, 0);
