@@ -1,8 +1,8 @@
-// Whole jobs: written through the library (they pass the reader and their
-// images decode to the host's pixels), written by Debian's ghostscript
-// package (pxlmono and pxlcolor: run-length, JPEG and delta-row images,
-// bitmap text, point data and real32 values; skipped where gs is not
-// installed), and read by `pclxl dump` (exit status and messages).
+// Whole jobs: written through the library (their images decode to the
+// host's pixels), written by Debian's ghostscript package (pxlmono and
+// pxlcolor: run-length, JPEG and delta-row images, bitmap text, point data
+// and real32 values; skipped where gs is not installed), and read by
+// `pclxl dump` (exit status and messages).
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -53,46 +53,18 @@ void draw(Picture p) { // a copy: 24-bit pixels are converted in place
               1);
 }
 
-// Every kind of command the library writes: images of each depth, a bitmap
-// font and text, paths, and pages of a named and a custom size.
+// Images of each depth. (That any sequence of calls passes the reader is
+// the API fuzz target's part.)
 TEST(LibraryJobs, PassTheReaderAndImagesDecodeToTheHostsPixels) {
     const std::vector<Picture> pictures = {picture(8, 37, 20, 1), picture(24, 13, 9, 2),
                                            picture(32, 11, 5, 3), picture(1, 21, 7, 4),
                                            // rows of 4000 bytes: several blocks per image
                                            picture(8, 4000, 40, 5)};
-    const unsigned char glyph[] = {0xAA, 0x55};
-    const _point16 rect[2] = {{10, 20}, {300, 400}};
-    const _point16 poly[4] = {{0, 0}, {100, 0}, {100, 100}, {0, 100}};
-    const _point16 arc[4] = {{0, 0}, {200, 100}, {200, 50}, {0, 50}};
-    const short dash[2] = {5, 5};
-    const uint16_t codes[2] = {0x41, 0x41};
-    const uint8_t spacing[2] = {10, 10};
     const Result r = read_bytes(hostile::build_job([&] {
         for (const Picture &p : pictures)
             draw(p);
-        pclxl_set_font_header_for_bitmap("abc", 112, 600, 600);
-        pclxl_set_char_for_bitmap("abc", 112, 0x41, glyph, 2, 10, -1, 8, 2);
-        pclxl_set_font_for_bitmap("abc", 112, 12.0f);
-        pclxl_set_cursorXY(50, 60);
-        pclxl_paint_text_for_bitmap(codes, 2, spacing, 2, 0);
-        pclxl_remove_font_for_bitmap("abc", 112);
-        pclxl_set_line_dash(dash, 2);
-        pclxl_add_rect16(rect);
-        pclxl_paint_path();
-        pclxl_draw_path16(poly, 4);
-        pclxl_draw_poly_bezier16(4, poly);
-        pclxl_arc16(arc);
-        pclxl_set_clip_to_page();
-        pclxl_add_comment("note", 4);
-        pclxl_end_page(false, 1); // a page of a custom size
-        pclxl_begin_page(0, 0, "simplex", "CUSTOM", 0, "Plain", 1, 0, 0, 4768.0f, 6816.0f);
     }));
     ASSERT_TRUE(r.ok) << "offset " << r.error.offset << ": " << r.error.message;
-    EXPECT_EQ(r.summary.pages.at(0).media_size, "eA4Paper");
-    EXPECT_EQ(r.summary.pages.at(1).media_size.rfind("custom ", 0), 0u);
-    ASSERT_EQ(r.summary.fonts.size(), 1u);
-    EXPECT_EQ(r.summary.fonts[0].characters, 1u);
-    EXPECT_EQ(r.summary.operator_counts.at("Text"), 1u);
     ASSERT_EQ(r.summary.images.size(), pictures.size());
     EXPECT_GT(r.summary.images.back().blocks, 1u);
     for (size_t i = 0; i < pictures.size(); ++i) {

@@ -5,7 +5,6 @@
 // line) and what the output holds afterwards.
 #include <gtest/gtest.h>
 
-#include <cstddef>
 #include <cstdlib>
 #include <cstring>
 #include <sstream>

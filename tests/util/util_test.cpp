@@ -10,7 +10,6 @@
 #include <string>
 #include <vector>
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -53,7 +52,6 @@ class DirHelpers : public ::testing::Test {
 // Links are not followed.
 bool exists(const std::string &p) { return fs::exists(fs::symlink_status(p)); }
 bool is_dir(const std::string &p) { return fs::is_directory(fs::symlink_status(p)); }
-void write_file(const std::string &p) { std::ofstream{p}; }
 void make_dir(const std::string &p) { ASSERT_EQ(mkdir(p.c_str(), 0755), 0) << p; }
 
 // pb_mkdir_p makes every level; pb_mkdir_for_file_p the levels before the
@@ -147,7 +145,7 @@ TEST_F(DirHelpers, RemoveDirRemovesTheNamedTreeOnly) {
         make_dir(d);
     for (const char *f :
          {"lone.txt", "outside/keep.txt", "tree/a/b/deep.txt", "slash/f", "special/f"})
-        write_file(f);
+        std::ofstream{f};
     for (const char *fifo : {"special/pipe", "pipe"})
         ASSERT_EQ(mkfifo(fifo, 0644), 0);
     const std::string outside = root_ + "/outside";
@@ -199,19 +197,15 @@ TEST_F(DirHelpers, RemoveDirRemovesTheNamedTreeOnly) {
 TEST_F(DirHelpers, RemoveDirRemovesDeepTreeWithFewDescriptors) {
     const std::string name(40, 'd');
     make_dir("deep");
-    int fd = open("deep", O_RDONLY | O_DIRECTORY);
+    ASSERT_EQ(chdir("deep"), 0);
     for (int i = 0; i < 300; ++i) { // 41 bytes a level: paths of over 12000 bytes
-        ASSERT_GE(fd, 0);
-        ASSERT_EQ(mkdirat(fd, name.c_str(), 0755), 0);
-        close(openat(fd, "f", O_WRONLY | O_CREAT, 0644));
-        if (i % 50 == 0) { // a sibling directory to come back to
-            ASSERT_EQ(mkdirat(fd, "side", 0755), 0);
-        }
-        int next = openat(fd, name.c_str(), O_RDONLY | O_DIRECTORY);
-        close(fd);
-        fd = next;
+        make_dir(name);
+        std::ofstream{"f"};
+        if (i % 50 == 0) // a sibling directory to come back to
+            make_dir("side");
+        ASSERT_EQ(chdir(name.c_str()), 0);
     }
-    close(fd);
+    fs::current_path(root_);
     struct rlimit saved;
     ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &saved), 0);
     const struct rlimit tight = {64, saved.rlim_max};
