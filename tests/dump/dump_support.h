@@ -26,12 +26,9 @@ inline Bytes from_hex(const std::string &text, int64_t *mark = nullptr) {
 // The stream header line, low byte first, and the session, data source and
 // page operators around `body` as the library writes them.
 const std::string kHeader = "29 20 48 50 2D 50 43 4C 20 58 4C 3B 33 3B 30 3B 0D 0A";
-inline std::string in_session(const std::string &body) {
-    return kHeader + " D1 58 02 58 02 F8 89 C0 00 F8 86 41 "  // BeginSession
-           + "C0 00 F8 88 C0 01 F8 82 48 " + body + " 49 42"; // OpenDataSource
-}
 inline std::string in_page(const std::string &body) {
-    return in_session("C0 00 F8 28 C0 02 F8 25 43 " + body + " 44");
+    return kHeader + " D1 58 02 58 02 F8 89 C0 00 F8 86 41 C0 00 F8 88 C0 01 F8 82 48 " // session
+           + "C0 00 F8 28 C0 02 F8 25 43 " + body + " 44 49 42";                        // page
 }
 
 // Text as hex, and a whole job around a page with `body` (the PJL header

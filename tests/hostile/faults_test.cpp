@@ -109,36 +109,6 @@ void make_inputs(const std::string &dir) {
 #endif
 }
 
-struct Outcome {
-    int status;
-    std::string err;
-};
-
-Outcome run(const std::string &dir, const std::string &command) {
-    // As root the full device is a private node, so that a tool which
-    // wrongly replaced its output file could not replace /dev/full.
-    write_file(dir + "/.cmd", "cd '" + dir + "' || exit 99\nFULL=/dev/full\n" +
-                                  "if [ \"$(id -u)\" = 0 ]; then rm -f full; mknod full c 1 7 && "
-                                  "FULL=full; fi\n" +
-                                  command + "\n");
-    const std::string line = "P='" PCLXL_TOOL "' F='" PCLXL_FILTER_PROGRAM "' D='" PCLXL_PDF_DATA
-                             "' bash '" +
-                             dir + "/.cmd' 2>'" + dir + "/.err' </dev/null";
-    const int raw = std::system(line.c_str());
-    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, slurp(dir + "/.err")};
-}
-
-// The lines that count as messages: all of them for the tools, the ERROR:
-// lines for the filter (its other lines are for the log).
-std::vector<std::string> messages(const Row &row, const std::string &err) {
-    std::vector<std::string> lines;
-    std::istringstream in(err);
-    for (std::string line; std::getline(in, line);)
-        if (std::strcmp(row.front_end, "filter") || line.rfind("ERROR: ", 0) == 0)
-            lines.push_back(line);
-    return lines;
-}
-
 void check_output(const Row &row, const std::string &dir) {
     const std::string path = dir + "/" + row.output;
     const std::string bytes = slurp(path);
@@ -253,7 +223,7 @@ TEST(Faults, EveryFrontEndGivesOneMessageAndAWholeJobOrNothing) {
         const char *skip = nullptr;
         if (row.needs == Row::Root && geteuid() != 0)
             skip = "needs root";
-        else if (row.needs == Row::Plain && PCLXL_SANITIZED)
+        else if (row.needs == Row::Plain && *PCLXL_SANITIZE)
             skip = "sanitizer build";
         else if ((row.command.find("$F ") != std::string::npos && !*PCLXL_FILTER_PROGRAM) ||
                  (row.command.find("$D") != std::string::npos && !*PCLXL_PDF_DATA))
@@ -262,18 +232,31 @@ TEST(Faults, EveryFrontEndGivesOneMessageAndAWholeJobOrNothing) {
             std::printf("skipped (%s): %s, %s\n", skip, row.front_end, row.fault);
             continue;
         }
+        // As root the full device is a private node, so that a tool which
+        // wrongly replaced its output file could not replace /dev/full.
         const std::string dir = scratch / "row";
-        ASSERT_EQ(
-            std::system(("rm -rf '" + dir + "' && cp -r '" + inputs + "' '" + dir + "'").c_str()),
-            0);
-        const Outcome r = run(dir, row.command);
-        EXPECT_EQ(r.status, row.status) << r.err;
-        const std::vector<std::string> lines = messages(row, r.err);
+        write_file(scratch / ".cmd", "FULL=/dev/full\nif [ \"$(id -u)\" = 0 ]; then rm -f full; "
+                                     "mknod full c 1 7 && FULL=full; fi\n" +
+                                         row.command + "\n");
+        const std::string line = "rm -rf '" + dir + "' && cp -r '" + inputs + "' '" + dir +
+                                 "' && cd '" + dir +
+                                 "' && P='" PCLXL_TOOL "' F='" PCLXL_FILTER_PROGRAM
+                                 "' D='" PCLXL_PDF_DATA "' bash ../.cmd 2>../.err </dev/null";
+        const int raw = std::system(line.c_str());
+        const std::string err = slurp(scratch / ".err");
+        EXPECT_EQ(WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, row.status) << err;
+        // All lines count as messages for the tools, the ERROR: lines for
+        // the filter (its other lines are for the log).
+        std::vector<std::string> lines;
+        std::istringstream in(err);
+        for (std::string l; std::getline(in, l);)
+            if (std::strcmp(row.front_end, "filter") || l.rfind("ERROR: ", 0) == 0)
+                lines.push_back(l);
         if (*row.message) {
-            ASSERT_EQ(lines.size(), 1u) << r.err;
+            ASSERT_EQ(lines.size(), 1u) << err;
             EXPECT_NE(lines[0].find(row.message), std::string::npos) << lines[0];
         } else {
-            EXPECT_TRUE(lines.empty()) << r.err;
+            EXPECT_TRUE(lines.empty()) << err;
         }
         check_output(row, dir);
     }
