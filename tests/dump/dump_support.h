@@ -42,8 +42,7 @@ inline std::string in_job(const std::string &body) {
            text_hex("@PJL EOJ\r\n") + kUel;
 }
 
-class Recorder : public pclxl_reader::Listener {
-  public:
+struct Recorder : pclxl_reader::Listener {
     void command(const pclxl_reader::Command &c) override { commands.push_back(c); }
     void image_row(const pclxl_reader::ImageInfo &image, uint32_t, const uint8_t *px) override {
         if (rows.size() < image.number)

@@ -23,9 +23,6 @@ struct Image {
     int32_t width, height, stride, bpp;
     bool fits;
 };
-std::ostream &operator<<(std::ostream &os, const Image &c) {
-    return os << c.width << "x" << c.height << " stride " << c.stride << " at " << c.bpp << " bpp";
-}
 
 void expect_clean(const Bytes &bytes, const dump_test::Result &v) {
     if (!v.ok) {
@@ -77,7 +74,8 @@ TEST(HostileImages, OnlyImagesTheStreamCanCarryAreWritten) {
         {65535, 2, 8192, 1, true},    // the widest 1-bit rows
     };
     for (const Image &c : cases) {
-        SCOPED_TRACE(::testing::Message() << c);
+        SCOPED_TRACE(::testing::Message() << c.width << "x" << c.height << ", stride " << c.stride
+                                          << ", " << c.bpp << " bpp");
         // Refused images get 4 bytes, read past their end only by a fault.
         const size_t step = static_cast<size_t>(std::abs(c.stride));
         std::vector<unsigned char> pixels(c.fits ? step * static_cast<size_t>(c.height) : 4);
