@@ -77,11 +77,11 @@ TEST(HostileImages, OnlyImagesTheStreamCanCarryAreWritten) {
         SCOPED_TRACE(::testing::Message() << c.width << "x" << c.height << ", stride " << c.stride
                                           << ", " << c.bpp << " bpp");
         // Refused images get 4 bytes, read past their end only by a fault.
-        const size_t step = static_cast<size_t>(std::abs(c.stride));
+        const size_t step = c.fits ? static_cast<size_t>(std::abs(c.stride)) : 0;
         std::vector<unsigned char> pixels(c.fits ? step * static_cast<size_t>(c.height) : 4);
         for (size_t i = 0; i < pixels.size(); ++i)
             pixels[i] = static_cast<unsigned char>(i * 31 + i / 977);
-        unsigned char *first = c.stride < 0 ? &pixels[step * (c.height - 1)] : pixels.data();
+        unsigned char *first = c.fits && c.stride < 0 ? &pixels[step * (c.height - 1)] : &pixels[0];
         int result = -1;
         std::string err;
         auto job = [&](bool draw) {
