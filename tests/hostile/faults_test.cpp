@@ -47,13 +47,14 @@ struct Row {
     enum Needs { Anything, Root, Plain } needs = Anything;
 };
 
-// A 5000x4000 RGB PNG of 60 MB of pixels in a small file: every row alike.
+// A 5000x6000 RGB PNG of 90 MB of pixels (more than the rows' ulimit -v of
+// 80 MB, whatever the program's own size) in a small file: every row alike.
 void put_big_png(const std::string &path) {
     pclxl_tool::Image img;
     img.kind = pclxl_tool::Image::Rgb;
     img.width = 5000;
-    img.height = 4000;
-    img.pixels.resize(size_t(3) * 5000 * 4000);
+    img.height = 6000;
+    img.pixels.resize(size_t(3) * 5000 * 6000);
     for (size_t i = 0; i < img.pixels.size(); ++i)
         img.pixels[i] = uint8_t(i % 15000 * 7);
     std::string error;
@@ -159,7 +160,7 @@ TEST(Faults, EveryFrontEndGivesOneMessageAndAWholeJobOrNothing) {
         {"convert", "link", "ln -s out link && $P convert a.pgm -o link && test -L link", 0, "",
          Holds::Job, "out", 1},
         {"convert", "low ulimit -v", "(ulimit -v 80000; $P convert big.png -o out)", 1,
-         "big.png: not enough memory for 5000x4000 pixels", Holds::Nothing, "out", 0, Row::Plain},
+         "big.png: not enough memory for 5000x6000 pixels", Holds::Nothing, "out", 0, Row::Plain},
         {"convert", "PNG promises 12 GB", "$P convert huge.png -o out", 1,
          "65535x65535 pixels cannot come from", Holds::Nothing, "out", 0},
         // bad.ppm's header promises 12 GB.
