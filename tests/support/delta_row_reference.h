@@ -34,10 +34,9 @@ inline int delta_row_plain(unsigned char *out, const unsigned char *row, size_t 
     for (size_t i = 0; i < length; ++i) {
         if (row[i] != seed[i]) {
             seed[i] = row[i];
-            if (run == 0) {
+            if (run++ == 0)
                 run_start = i;
-                run = 1;
-            } else if (++run == 8) {
+            if (run == 8) {
                 p = put_command(p, run, seed + run_start, offset);
                 offset = 0;
                 run = 0;
