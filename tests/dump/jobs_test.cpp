@@ -6,12 +6,12 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <png.h>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "dump_support.h"
+#include "image_io.h"
 #include "job_builder.h"
 #include "pclxl.h"
 #include "tool_run.h"
@@ -78,18 +78,6 @@ showpage
 showpage
 )";
 
-// The pixels of a PNG file as 8-bit samples; empty if it cannot be read.
-Bytes read_png(const std::string &path) {
-    png_image image{};
-    image.version = PNG_IMAGE_VERSION;
-    if (!png_image_begin_read_from_file(&image, path.c_str()))
-        return {};
-    Bytes pixels(PNG_IMAGE_SIZE(image));
-    if (!png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr))
-        return {};
-    return pixels;
-}
-
 // --images decodes JPEG blocks too: the RGB image compressed JPEG comes out
 // close to the same image compressed delta-row.
 TEST(Ghostscript, JobsReadWithSensibleSummaries) {
@@ -131,14 +119,16 @@ TEST(Ghostscript, JobsReadWithSensibleSummaries) {
     }
     // The same image compressed run-length and delta-row decodes alike.
     EXPECT_EQ(color_rows[1], color_rows[3]);
-    const Bytes jpeg = read_png(dir / "2/image-002.png");
-    const Bytes exact = read_png(dir / "3/image-002.png");
-    ASSERT_EQ(jpeg.size(), exact.size());
-    ASSERT_FALSE(exact.empty());
+    pclxl_tool::Image jpeg, exact;
+    std::string error;
+    ASSERT_TRUE(pclxl_tool::load_image(dir / "2/image-002.png", jpeg, error) &&
+                pclxl_tool::load_image(dir / "3/image-002.png", exact, error))
+        << error;
+    ASSERT_EQ(jpeg.pixels.size(), exact.pixels.size());
     long difference = 0;
-    for (size_t i = 0; i < exact.size(); ++i)
-        difference += std::labs(long(jpeg[i]) - long(exact[i]));
-    EXPECT_LT(difference / long(exact.size()), 16) << "mean difference per sample";
+    for (size_t i = 0; i < exact.pixels.size(); ++i)
+        difference += std::labs(long(jpeg.pixels[i]) - long(exact.pixels[i]));
+    EXPECT_LT(difference / long(exact.pixels.size()), 16) << "mean difference per sample";
 }
 
 // Exit 0 means a whole job: what is missing is named at the end.
