@@ -1,12 +1,10 @@
-// A faulty environment for every front end (the tool's commands, the PDF
-// converter through `pclxl convert` when it is built, dump and the filter): a full disk, closed
-// standard descriptors, devices, FIFOs and links as output, little memory, a reader that goes away,
-// inputs whose headers promise gigabytes, and an input that fails in the middle of a job. Each row
-// runs one command in a fresh directory and states its exit status, the one message it prints (for
-// the filter: its one ERROR: line) and what the output holds afterwards.
+// Every front end (the tool's commands, PDF through `pclxl convert` when built, dump, the filter)
+// in a faulty environment: a full disk, closed standard descriptors, odd outputs, little memory, a
+// reader that goes away, inputs that promise gigabytes or fail mid-job. Each row runs one command
+// in a fresh directory and states its exit status, its one message (the filter: its one ERROR:
+// line) and what the output holds afterwards.
 #include <gtest/gtest.h>
 
-#include <cstddef>
 #include <cstdlib>
 #include <cstring>
 #include <sstream>
@@ -22,13 +20,6 @@
 #include "tool_run.h"
 #ifdef PCLXL_FILTER
 #include "raster_maker.h"
-#else
-#define PCLXL_FILTER_PROGRAM ""
-#endif
-#ifdef PCLXL_PDF_DATA
-#define PCLXL_PDF_DIR PCLXL_PDF_DATA
-#else
-#define PCLXL_PDF_DIR ""
 #endif
 
 namespace {
@@ -56,13 +47,14 @@ struct Row {
     enum Needs { Anything, Root, Plain } needs = Anything;
 };
 
-// A 5000x4000 RGB PNG of 60 MB of pixels in a small file: every row alike.
+// A 5000x6000 RGB PNG of 90 MB of pixels (more than the rows' ulimit -v of
+// 80 MB, whatever the program's own size) in a small file: every row alike.
 void put_big_png(const std::string &path) {
     pclxl_tool::Image img;
     img.kind = pclxl_tool::Image::Rgb;
     img.width = 5000;
-    img.height = 4000;
-    img.pixels.resize(size_t(3) * 5000 * 4000);
+    img.height = 6000;
+    img.pixels.resize(size_t(3) * 5000 * 6000);
     for (size_t i = 0; i < img.pixels.size(); ++i)
         img.pixels[i] = uint8_t(i % 15000 * 7);
     std::string error;
@@ -98,15 +90,9 @@ void make_inputs(const std::string &dir) {
     write_file(dir + "/pad.pxl", job(image + "C0 01 F8 65 C2 00 00 00 80 F8 6E B1 FB 02 81 00 B2"));
 #ifdef PCLXL_FILTER
     using namespace filter_test;
-    auto filled = [](cups_page_header2_t h) {
-        return Page{h, [h](unsigned y, unsigned char *row) {
-                        std::memset(row, int(y * 9), h.cupsBytesPerLine);
-                    }};
-    };
-    const Page gray = filled(a4_header(8, CUPS_CSPACE_SW));
-    const std::string two = make_raster({gray, gray});
-    write_file(dir + "/two.ras", two);
-    write_file(dir + "/cut.ras", two.substr(0, two.size() - 200));
+    const Page gray{a4_header(8, CUPS_CSPACE_SW),
+                    [](unsigned y, unsigned char *row) { std::memset(row, int(y * 9), 64); }};
+    write_file(dir + "/two.ras", make_raster({gray, gray}));
     // Noise pages of 1000x1000 pixels: more job than a pipe holds.
     cups_page_header2_t wide = a4_header(8, CUPS_CSPACE_SW);
     wide.cupsWidth = wide.cupsBytesPerLine = wide.cupsHeight = 1000;
@@ -115,48 +101,13 @@ void make_inputs(const std::string &dir) {
                        row[x] = static_cast<unsigned char>((x * 2654435761u + y * 40503u) >> 13);
                }};
     write_file(dir + "/noise.ras", make_raster({noise, noise}));
-    // A header for a page of 32000x32000 RGB pixels, and no rows: a small
-    // page's header with the sizes changed.
-    std::string promise = make_raster({filled(a4_header(24, CUPS_CSPACE_RGB))})
-                              .substr(0, 4 + sizeof(cups_page_header2_t));
-    const std::pair<size_t, unsigned> sizes[] = {
-        {offsetof(cups_page_header2_t, cupsWidth), 32000},
-        {offsetof(cups_page_header2_t, cupsHeight), 32000},
-        {offsetof(cups_page_header2_t, cupsBytesPerLine), 3 * 32000}};
-    for (const auto &[at, value] : sizes)
-        std::memcpy(&promise[4 + at], &value, sizeof value);
-    write_file(dir + "/huge.ras", promise);
+    // A header for a page of 32000x32000 RGB pixels, and no rows.
+    cups_page_header2_t promise = a4_header(24, CUPS_CSPACE_RGB);
+    promise.cupsWidth = promise.cupsHeight = 32000;
+    promise.cupsBytesPerLine = 3 * 32000;
+    write_file(dir + "/huge.ras",
+               make_raster({}) + std::string(reinterpret_cast<char *>(&promise), sizeof promise));
 #endif
-}
-
-struct Outcome {
-    int status;
-    std::string err;
-};
-
-Outcome run(const std::string &dir, const std::string &command) {
-    // As root the full device is a private node, so that a tool which
-    // wrongly replaced its output file could not replace /dev/full.
-    write_file(dir + "/.cmd", "cd '" + dir + "' || exit 99\nFULL=/dev/full\n" +
-                                  "if [ \"$(id -u)\" = 0 ]; then rm -f full; mknod full c 1 7 && "
-                                  "FULL=full; fi\n" +
-                                  command + "\n");
-    const std::string line = "P='" PCLXL_TOOL "' F='" PCLXL_FILTER_PROGRAM "' D='" PCLXL_PDF_DIR
-                             "' bash '" +
-                             dir + "/.cmd' 2>'" + dir + "/.err' </dev/null";
-    const int raw = std::system(line.c_str());
-    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, slurp(dir + "/.err")};
-}
-
-// The lines that count as messages: all of them for the tools, the ERROR:
-// lines for the filter (its other lines are for the log).
-std::vector<std::string> messages(const Row &row, const std::string &err) {
-    std::vector<std::string> lines;
-    std::istringstream in(err);
-    for (std::string line; std::getline(in, line);)
-        if (std::strcmp(row.front_end, "filter") || line.rfind("ERROR: ", 0) == 0)
-            lines.push_back(line);
-    return lines;
 }
 
 void check_output(const Row &row, const std::string &dir) {
@@ -209,7 +160,7 @@ TEST(Faults, EveryFrontEndGivesOneMessageAndAWholeJobOrNothing) {
         {"convert", "link", "ln -s out link && $P convert a.pgm -o link && test -L link", 0, "",
          Holds::Job, "out", 1},
         {"convert", "low ulimit -v", "(ulimit -v 80000; $P convert big.png -o out)", 1,
-         "big.png: not enough memory for 5000x4000 pixels", Holds::Nothing, "out", 0, Row::Plain},
+         "big.png: not enough memory for 5000x6000 pixels", Holds::Nothing, "out", 0, Row::Plain},
         {"convert", "PNG promises 12 GB", "$P convert huge.png -o out", 1,
          "65535x65535 pixels cannot come from", Holds::Nothing, "out", 0},
         // bad.ppm's header promises 12 GB.
@@ -219,11 +170,8 @@ TEST(Faults, EveryFrontEndGivesOneMessageAndAWholeJobOrNothing) {
         {"convert", "input fails mid-job, stream", "$P convert a.pgm bad.ppm b.pgm -o - >out", 1,
          "bad.ppm: PNM data is truncated", Holds::Job, "out", 1},
         {"convert", "standard input", "$P convert - -o out <a.pgm", 0, "", Holds::Job, "out", 1},
-#ifdef PCLXL_PDF_DATA
         {"convert PDF", "disk full", "$P convert $D/vector.pdf -o $FULL", 1,
          "' failed: No space left on device", Holds::Any, "", 0},
-        {"convert PDF", "stderr closed", "$P convert $D/vector.pdf -o out 2>&-", 0, "", Holds::Job,
-         "out", 2},
         {"convert PDF", "unreadable", "$P convert $D/hostile-broken-xref.pdf -o - >out", 1,
          "the PDF has no pages that can be read", Holds::Nothing, "out", 0},
         {"convert PDF", "page fails mid-job, file",
@@ -232,19 +180,12 @@ TEST(Faults, EveryFrontEndGivesOneMessageAndAWholeJobOrNothing) {
         {"convert PDF", "page fails mid-job, stream",
          "$P convert $D/hostile-huge-image.pdf -o - >out", 1, "page 2: image is too wide",
          Holds::Job, "out", 1},
-#endif
-        {"text", "disk full", "$P text in.txt -o $FULL", 1, "No space left on device", Holds::Any,
-         "", 0},
         {"text", "low ulimit -v",
          "head -c 16000000 /dev/zero | tr '\\0' x | fold -w 70 >big.txt && "
          "(ulimit -v 80000; $P text big.txt -o out)",
          1, "pclxl text: out of memory", Holds::Nothing, "out", 0, Row::Plain},
-        {"text", "stderr closed", "$P text in.txt -o out 2>&-", 0, "", Holds::Job, "out", 2},
         {"text", "input fails mid-job, stream", "$P text in.txt missing.txt -o - >out", 1,
          "missing.txt: No such file or directory", Holds::Nothing, "out", 0},
-        {"testpage", "stderr closed", "$P testpage -o out 2>&-", 0, "", Holds::Job, "out", 2},
-        {"testpage", "stdout closed", "$P testpage -o - >&-", 1, "Bad file descriptor", Holds::Any,
-         "", 0},
         {"testpage", "SIGPIPE", into_short_pipe("$P testpage -o -"), 1,
          "writing '-' failed: Broken pipe", Holds::Any, "", 0},
         {"dump", "disk full", "$P testpage -o tp.pxl && $P dump tp.pxl >/dev/full", 2,
@@ -256,12 +197,9 @@ TEST(Faults, EveryFrontEndGivesOneMessageAndAWholeJobOrNothing) {
          "PadBytesMultiple 2147483648 (expected 1 to 255)", Holds::Any, "", 0},
         {"dump", "image promises 4 GB", "timeout 60 $P dump --images img declared.pxl >/dev/null",
          0, "", Holds::Any, "", 0},
-        {"dump", "no trailer", "$P testpage -o tp.pxl && head -c -19 tp.pxl | $P dump - >/dev/null",
-         1, "incomplete job: the job ends without its trailer", Holds::Any, "", 0},
         {"dump", "low ulimit -v",
          "$P testpage -o tp.pxl && (ulimit -v 100000; $P dump --summary tp.pxl >/dev/null)", 0, "",
          Holds::Any, "", 0, Row::Plain},
-#ifdef PCLXL_FILTER
         {"filter", "disk full", kFilter + " <two.ras >/dev/full", 1,
          "ERROR: Unable to write the print data: No space left on device", Holds::Any, "", 0},
         {"filter", "stdout closed", kFilter + " <two.ras >&-", 1,
@@ -271,11 +209,8 @@ TEST(Faults, EveryFrontEndGivesOneMessageAndAWholeJobOrNothing) {
          "ERROR: Unable to write the print data: Broken pipe", Holds::Any, "", 0},
         {"filter", "header promises 3 GB", kFilter + " huge.ras >out", 1,
          "ERROR: The raster data of page 1 is cut off.", Holds::Nothing, "out", 0},
-        {"filter", "input fails mid-job", kFilter + " cut.ras >out", 1,
-         "ERROR: The raster data of page 2 is cut off.", Holds::Job, "out", 1},
         {"filter", "low ulimit -v", "(ulimit -v 60000; " + kFilter + " two.ras >out)", 0, "",
          Holds::Job, "out", 2, Row::Plain},
-#endif
     };
     const tool_test::TempDir scratch;
     chmod(scratch.path.c_str(), 0755); // for the rows run as another user
@@ -284,29 +219,45 @@ TEST(Faults, EveryFrontEndGivesOneMessageAndAWholeJobOrNothing) {
     make_inputs(inputs);
     for (const Row &row : kRows) {
         SCOPED_TRACE(std::string(row.front_end) + ", " + row.fault + ": " + row.command);
-#ifdef PCLXL_SANITIZED
-        const bool sanitized = true;
-#else
-        const bool sanitized = false;
-#endif
-        if ((row.needs == Row::Root && geteuid() != 0) || (row.needs == Row::Plain && sanitized)) {
-            std::printf("skipped (%s): %s, %s\n",
-                        row.needs == Row::Root ? "needs root" : "sanitizer build", row.front_end,
-                        row.fault);
+        // Rows for a front end that is not built, or that need root or a
+        // build without sanitizers.
+        const char *skip = nullptr;
+        if (row.needs == Row::Root && geteuid() != 0)
+            skip = "needs root";
+        else if (row.needs == Row::Plain && *PCLXL_SANITIZE)
+            skip = "sanitizer build";
+        else if ((row.command.find("$F ") != std::string::npos && !*PCLXL_FILTER_PROGRAM) ||
+                 (row.command.find("$D") != std::string::npos && !*PCLXL_PDF_DATA))
+            skip = "not built";
+        if (skip) {
+            std::printf("skipped (%s): %s, %s\n", skip, row.front_end, row.fault);
             continue;
         }
+        // As root the full device is a private node, so that a tool which
+        // wrongly replaced its output file could not replace /dev/full.
         const std::string dir = scratch / "row";
-        ASSERT_EQ(
-            std::system(("rm -rf '" + dir + "' && cp -r '" + inputs + "' '" + dir + "'").c_str()),
-            0);
-        const Outcome r = run(dir, row.command);
-        EXPECT_EQ(r.status, row.status) << r.err;
-        const std::vector<std::string> lines = messages(row, r.err);
+        write_file(scratch / ".cmd", "FULL=/dev/full\nif [ \"$(id -u)\" = 0 ]; then rm -f full; "
+                                     "mknod full c 1 7 && FULL=full; fi\n" +
+                                         row.command + "\n");
+        const std::string line = "rm -rf '" + dir + "' && cp -r '" + inputs + "' '" + dir +
+                                 "' && cd '" + dir +
+                                 "' && P='" PCLXL_TOOL "' F='" PCLXL_FILTER_PROGRAM
+                                 "' D='" PCLXL_PDF_DATA "' bash ../.cmd 2>../.err </dev/null";
+        const int raw = std::system(line.c_str());
+        const std::string err = slurp(scratch / ".err");
+        EXPECT_EQ(WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, row.status) << err;
+        // All lines count as messages for the tools, the ERROR: lines for
+        // the filter (its other lines are for the log).
+        std::vector<std::string> lines;
+        std::istringstream in(err);
+        for (std::string l; std::getline(in, l);)
+            if (std::strcmp(row.front_end, "filter") || l.rfind("ERROR: ", 0) == 0)
+                lines.push_back(l);
         if (*row.message) {
-            ASSERT_EQ(lines.size(), 1u) << r.err;
+            ASSERT_EQ(lines.size(), 1u) << err;
             EXPECT_NE(lines[0].find(row.message), std::string::npos) << lines[0];
         } else {
-            EXPECT_TRUE(lines.empty()) << r.err;
+            EXPECT_TRUE(lines.empty()) << err;
         }
         check_output(row, dir);
     }

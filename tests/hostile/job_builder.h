@@ -5,32 +5,19 @@
 
 #include <functional>
 #include <string>
-#include <vector>
 
-#include "capture.h"
+#include "../dump/dump_support.h"
 #include "pclxl.h"
-#include "reader.h"
 
 namespace hostile {
 
-struct Verdict {
-    bool ok = false;
-    pclxl_reader::Error error;
-    pclxl_reader::Summary summary;
-};
-
 // A job with every kind of command: PJL header, session, a page with
 // graphics state, a path, a 24-bit image, a bitmap font and text; then the
-// trailer. `page_body` (when given) replaces the page's drawing, and
-// `header` the job header call.
-inline pclxl_test::Bytes build_job(const std::function<void()> &page_body = {},
-                                   const std::function<void()> &header = {}) {
+// trailer. `page_body` (when given) replaces the page's drawing.
+inline pclxl_test::Bytes build_job(const std::function<void()> &page_body = {}) {
     pclxl_test::Capture capture;
     pclxl_test::capture_stderr([&] {
-        if (header)
-            header();
-        else
-            pclxl_start_job_new("A4", "plain", "tray_1", "color", false, "simplex", 1);
+        pclxl_start_job_new("A4", "plain", "tray_1", "color", false, "simplex", 1);
         pclxl_begin_session(600, 600);
         pclxl_open_datasource();
         pclxl_begin_page(0, 0, "simplex", "A4", 2, "Plain", 1, 0, 0, 0, 0);
@@ -45,17 +32,17 @@ inline pclxl_test::Bytes build_job(const std::function<void()> &page_body = {},
             pclxl_paint_path();
             pclxl_set_rop3(204);
             pclxl_set_color_space(2);
-            std::vector<unsigned char> pixels(3 * 20 * 10);
-            for (size_t i = 0; i < pixels.size(); ++i)
+            unsigned char pixels[3 * 20 * 10];
+            for (size_t i = 0; i < sizeof pixels; ++i)
                 pixels[i] = static_cast<unsigned char>(i * 7);
-            pclxl_write_bitmap_data(0, pixels.data(), 20, 10, 60, 24, 50, 60, 20, 10);
-            pclxl_set_font_header_for_bitmap("f", 112, 600, 600);
+            pclxl_write_bitmap_data(0, pixels, 20, 10, 60, 24, 50, 60, 20, 10);
             const unsigned char glyph[2 * 9] = {0xFF, 0x80, 0x81, 0x80, 0xFF, 0x80};
+            const uint16_t codes[] = {'A', 'A'};
+            const unsigned char advance[] = {10, 10};
+            pclxl_set_font_header_for_bitmap("f", 112, 600, 600);
             pclxl_set_char_for_bitmap("f", 112, 'A', glyph, sizeof glyph, 0, 0, 9, 9);
             pclxl_set_font_for_bitmap("f", 112, 12);
             pclxl_set_cursorXY(200, 500);
-            const uint16_t codes[] = {'A', 'A'};
-            const unsigned char advance[] = {10, 10};
             pclxl_paint_text_for_bitmap(codes, 2, advance, 2, 0);
         }
         pclxl_end_page(false, 1);
@@ -66,13 +53,11 @@ inline pclxl_test::Bytes build_job(const std::function<void()> &page_body = {},
     return capture.all();
 }
 
-inline Verdict read(const pclxl_test::Bytes &bytes) {
-    Verdict v;
-    pclxl_reader::Source source(bytes.data(), bytes.size());
-    pclxl_reader::Listener listener;
-    v.ok = pclxl_reader::read_job(source, listener, v.summary, v.error) &&
-           pclxl_reader::check_complete(v.summary, v.error);
-    return v;
+// The reader's verdict: well-formed and whole, or not.
+inline dump_test::Result read(const pclxl_test::Bytes &bytes) {
+    dump_test::Result r = dump_test::read_bytes(bytes);
+    r.ok = r.ok && pclxl_reader::check_complete(r.summary, r.error);
+    return r;
 }
 
 } // namespace hostile

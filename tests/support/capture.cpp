@@ -3,38 +3,29 @@
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
-#include <fcntl.h>
 #include <unistd.h>
 
 namespace pclxl_test {
 
 Bytes hex(const std::string &text) {
-    Bytes out;
-    int nibbles = 0, value = 0;
-    for (char c : text) {
-        if (std::isspace(static_cast<unsigned char>(c)))
-            continue;
-        value = value * 16 + (std::isdigit(static_cast<unsigned char>(c))
-                                  ? c - '0'
-                                  : std::toupper(static_cast<unsigned char>(c)) - 'A' + 10);
-        if (++nibbles == 2) {
-            out.push_back(static_cast<unsigned char>(value));
-            nibbles = value = 0;
-        }
-    }
-    if (nibbles != 0)
+    std::string digits;
+    for (char c : text)
+        if (!std::isspace(static_cast<unsigned char>(c)))
+            digits += c;
+    if (digits.size() % 2 != 0)
         std::abort(); // odd number of hex digits in a test's expectation
+    Bytes out;
+    for (size_t i = 0; i < digits.size(); i += 2)
+        out.push_back(static_cast<unsigned char>(std::stoul(digits.substr(i, 2), nullptr, 16)));
     return out;
 }
 
 std::string to_hex(const Bytes &bytes) {
-    static const char digits[] = "0123456789ABCDEF";
     std::string s;
+    char two[4];
     for (unsigned char b : bytes) {
-        if (!s.empty())
-            s += ' ';
-        s += digits[b >> 4];
-        s += digits[b & 15];
+        std::snprintf(two, sizeof two, "%02X", b);
+        s += (s.empty() ? "" : " ") + std::string(two);
     }
     return s;
 }
@@ -45,9 +36,8 @@ Capture::Capture() { pclxl_init(this, &Capture::on_write); }
 Capture::~Capture() { pclxl_init(nullptr, nullptr); }
 
 void Capture::on_write(const void *buffer, unsigned int length, const void *ctx) {
-    auto *self = static_cast<Capture *>(const_cast<void *>(ctx));
     const auto *b = static_cast<const unsigned char *>(buffer);
-    self->pieces_.emplace_back(b, b + length);
+    static_cast<Capture *>(const_cast<void *>(ctx))->pieces_.emplace_back(b, b + length);
 }
 
 std::vector<std::string> Capture::hex_pieces() const {
@@ -66,23 +56,21 @@ Bytes Capture::all() const {
 
 std::string capture_stderr(const std::function<void()> &fn) {
     std::fflush(stderr);
-    char path[] = "/tmp/pclxl-stderr-XXXXXX";
-    int fd = mkstemp(path);
-    if (fd < 0)
+    FILE *file = std::tmpfile();
+    if (file == nullptr)
         std::abort();
-    unlink(path);
-    int saved = dup(STDERR_FILENO);
-    dup2(fd, STDERR_FILENO);
+    const int saved = dup(STDERR_FILENO);
+    dup2(fileno(file), STDERR_FILENO);
     fn();
     std::fflush(stderr);
     dup2(saved, STDERR_FILENO);
     close(saved);
     std::string text;
-    lseek(fd, 0, SEEK_SET);
+    std::rewind(file);
     char buf[4096];
-    for (ssize_t n; (n = read(fd, buf, sizeof buf)) > 0;)
-        text.append(buf, static_cast<size_t>(n));
-    close(fd);
+    for (size_t n; (n = std::fread(buf, 1, sizeof buf, file)) > 0;)
+        text.append(buf, n);
+    std::fclose(file);
     return text;
 }
 

@@ -3,7 +3,6 @@
 #ifndef PCLXL_TESTS_CAPTURE_H
 #define PCLXL_TESTS_CAPTURE_H
 
-#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -14,9 +13,8 @@ namespace pclxl_test {
 
 using Bytes = std::vector<unsigned char>;
 
-// "C0 2C F8 4B" -> bytes. Blanks are ignored.
+// "C0 2C F8 4B" -> bytes (blanks are ignored), and back; a text's bytes.
 Bytes hex(const std::string &text);
-// bytes -> "C0 2C F8 4B"
 std::string to_hex(const Bytes &bytes);
 Bytes bytes_of(const std::string &text);
 

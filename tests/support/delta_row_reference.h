@@ -13,21 +13,15 @@ namespace pclxl_ref {
 
 inline unsigned char *put_command(unsigned char *out, unsigned count, const unsigned char *src,
                                   unsigned offset) {
-    unsigned char head = static_cast<unsigned char>((count - 1) << 5);
-    if (offset <= 30) {
-        *out++ = static_cast<unsigned char>(head | offset);
-    } else {
-        *out++ = static_cast<unsigned char>(head | 31);
+    *out++ = static_cast<unsigned char>((count - 1) << 5 | (offset < 31 ? offset : 31));
+    if (offset >= 31) {
         unsigned r = offset - 31;
-        while (r > 254) {
+        for (; r > 254; r -= 255)
             *out++ = 255;
-            r -= 255;
-        }
         *out++ = static_cast<unsigned char>(r);
     }
-    for (unsigned i = 0; i < count; ++i)
-        *out++ = src[i];
-    return out;
+    std::memcpy(out, src, count);
+    return out + count;
 }
 
 // Encodes `row` against `seed` (updated in place) into `out`; returns the
@@ -40,10 +34,9 @@ inline int delta_row_plain(unsigned char *out, const unsigned char *row, size_t 
     for (size_t i = 0; i < length; ++i) {
         if (row[i] != seed[i]) {
             seed[i] = row[i];
-            if (run == 0) {
+            if (run++ == 0)
                 run_start = i;
-                run = 1;
-            } else if (++run == 8) {
+            if (run == 8) {
                 p = put_command(p, run, seed + run_start, offset);
                 offset = 0;
                 run = 0;
@@ -79,16 +72,9 @@ inline size_t delta_row_decode(const unsigned char *in, size_t avail, unsigned c
     while (p < end) {
         const unsigned count = (*p >> 5) + 1;
         size_t offset = *p++ & 31;
-        if (offset == 31) {
-            for (;;) {
-                if (p >= end)
-                    return 0;
-                const unsigned char b = *p++;
-                offset += b;
-                if (b != 255)
-                    break;
-            }
-        }
+        for (unsigned char b = 255; offset >= 31 && b == 255; offset += b = *p++)
+            if (p >= end)
+                return 0;
         pos += offset;
         if (pos + count > length || static_cast<size_t>(end - p) < count)
             return 0;
