@@ -3,7 +3,6 @@
 // went in.
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <string>
 #include <thread>
 #include <vector>
@@ -138,10 +137,8 @@ TEST_P(Placement, SheetComesBackInPlace) {
                 want[2] = rgb && c.color_job ? b : v;
             }
             const unsigned char *got = &painter.sheets[0][(size_t{y} * sheet_w + x) * 3];
-            ASSERT_TRUE(std::memcmp(got, want, 3) == 0)
-                << "at " << x << "," << y << ": got " << int{got[0]} << "," << int{got[1]} << ","
-                << int{got[2]} << " want " << int{want[0]} << "," << int{want[1]} << ","
-                << int{want[2]};
+            ASSERT_EQ(std::vector<int>(want, want + 3), std::vector<int>(got, got + 3))
+                << "at " << x << "," << y;
         }
     }
 }

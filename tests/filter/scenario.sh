@@ -1,7 +1,5 @@
-# Sourced by the shell scenarios (tests/filter/cups_chain.sh,
-# tests/app/printer_app.sh) with BUILD_DIR as $1: strict mode, failures
-# counted, what a scenario needs, documents made with ghostscript, and jobs
-# read back with `pclxl dump`.
+# Sourced by the shell scenarios with BUILD_DIR as $1: failures counted,
+# documents made with ghostscript, jobs read back with `pclxl dump`.
 set -euo pipefail
 export LC_ALL=C
 build=$(cd "${1:?usage: $0 BUILD_DIR}" && pwd)
@@ -9,7 +7,6 @@ tool=$build/tools/pclxl/pclxl
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 pass() { echo "ok: $*"; }
-# finish NAME: the verdict, as the exit status.
 finish() { echo "$1: $failures failure(s)"; [ "$failures" = 0 ]; }
 
 # need FILE|PROGRAM...: stops the scenario when one is missing.
