@@ -5,11 +5,10 @@
 # cancelled in the middle, the IPP Everywhere tests of ipptool, and the web
 # page in headless Chromium.
 #   tests/app/printer_app.sh BUILD_DIR
-# Needs ghostscript, cups-ipp-utils (ipptool), curl; node, npm and chromium
-# for the web page (playwright-core from package-lock.json is installed into
-# BUILD_DIR/app-web once, without a browser download). Everything stays on
-# loopback and under BUILD_DIR; the server is stopped by SIGTERM to its PID
-# and lives at most PCLXL_APP_TEST_SECONDS (240).
+# Needs ghostscript, ipptool, curl, node, npm and chromium (playwright-core
+# from package-lock.json goes into BUILD_DIR/app-web once, without a browser
+# download). Everything stays on loopback and under BUILD_DIR; the server
+# lives at most PCLXL_APP_TEST_SECONDS (240) and is stopped by SIGTERM to its PID.
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/../filter/scenario.sh"
 # Under the sanitizers, PAPPL's own sub-commands and server leave memory
@@ -33,11 +32,12 @@ for _ in $(seq 50); do
 done
 base=http://localhost:$port
 system=ipp://localhost:$port/ipp/system
-# timeout kills the server after the limit and passes our SIGTERM on to it.
-timeout -s KILL "${PCLXL_APP_TEST_SECONDS:-240}" "$app" server -o server-port="$port" \
-  -o spool-directory="$work/spool" -o log-file="$work/server.log" -o log-level=info \
-  >"$work/server.out" 2>&1 &
+"$app" server -o server-port="$port" -o spool-directory="$work/spool" \
+  -o log-file="$work/server.log" -o log-level=info >"$work/server.out" 2>&1 &
 pid=$!
+# The watchdog kills the server once it has lived too long, and ends with it.
+timeout "${PCLXL_APP_TEST_SECONDS:-240}" tail --pid="$pid" -f /dev/null </dev/null >/dev/null 2>&1 ||
+  kill -KILL "$pid" 2>/dev/null &
 trap 'kill -TERM $pid 2>/dev/null; wait $pid 2>/dev/null || true' EXIT
 for _ in $(seq 250); do
   curl -sf -o /dev/null "$base/" && break
@@ -127,7 +127,8 @@ for _ in $(seq 600); do
 done
 "$app" cancel -u "$(printer_uri mono)" -j "$cancel_id" || fail "cancel refused"
 touch "$work/cancel-sent"
-wait "$feeder" "$submitter" || true
+wait "$submitter" || true
+kill "$feeder" 2>/dev/null || true # still blocked only if the server never read it
 [ "$(cat "$work/cancel-id")" = "$cancel_id" ] || fail "cancelled job is $(cat "$work/cancel-id")"
 wait_job mono "$cancel_id" 7
 # Whole pages keep their copies; the cut one prints once.
@@ -175,7 +176,7 @@ fi
 [ -s "$work/spool/pclxl-printer-app.state" ] || fail "no state file in the spool directory"
 [ -S "$work/spool/pclxl-printer-app.sock" ] || [ "$(id -u)" != 0 ] ||
   fail "the control socket is not in the spool directory"
-kill -TERM "$pid"
+kill -TERM "$pid" || fail "the server is gone"
 wait "$pid" || fail "server exit status $?"
 trap - EXIT
 if grep -a -q -e "ERROR: AddressSanitizer" -e "runtime error:" "$work/server.out"; then

@@ -115,18 +115,12 @@ TEST(FilterPixels, WidePagesAreSentAsStripsSideBySide) {
 // header and the pages; texts from the job and the raster cannot start lines
 // of their own on stderr or in the header.
 TEST(FilterJob, FirstPageAndOptionsSetTheJobHeaderAndPages) {
-    struct Size {
-        const char *name; // cupsPageSizeName
-        unsigned width, height;
-    };
-    const Size a4{"A4", 595, 842}, letter{"", 612, 792}, a6{"A6", 297, 420}, odd{"", 500, 500};
     struct Setup {
         const char *options;
         int duplex; // 0 simplex, 1 long edge, 2 short edge
         unsigned position, copies;
-        const char *media;
-        Size size;
-        unsigned dpi;
+        const char *media, *size; // size: cupsPageSizeName
+        unsigned width, height, dpi;
         const char *name, *user;
     };
     const struct {
@@ -134,13 +128,13 @@ TEST(FilterJob, FirstPageAndOptionsSetTheJobHeaderAndPages) {
         std::vector<std::string> present, absent;
     } cases[] = {
         // The raster's top left corner at the 12pt margins: 100 pixels in.
-        {{"", 0, 0, 1, "plain", a4, 600, "report.pdf", "alice"},
+        {{"", 0, 0, 1, "plain", "A4", 595, 842, 600, "report.pdf", "alice"},
          {"PAPER=A4\r\n", "MEDIATYPE=PLAIN\r\n", "MEDIASOURCE=AUTOSELECT\r\n", "DUPLEX=DISABLE\r\n",
           "COPIES=1\r\n", bytes({0xC0, 0x02, 0xF8, 0x25}),
           bytes({0xD3, 0x64, 0x00, 0x64, 0x00, 0xF8, 0x2A, 0x75}), "JOBNAME=\"report.pdf\"\r\n",
           "USERNAME=\"alice\"\r\n", "RESOLUTION=R600X600\r\n"},
          {"BINDING=", "lalalala"}},
-        {{"", 1, 2, 3, "film", a4, 300, nullptr, nullptr},
+        {{"", 1, 2, 3, "film", "A4", 595, 842, 300, nullptr, nullptr},
          {"DUPLEX=ENABLE\r\n", "BINDING=LONGEDGE\r\n", bytes({0xC0, 0x01, 0xF8, 0x35}),
           "MEDIASOURCE=OPTIONAL1\r\n", "MEDIATYPE=FILM\r\n", "Transparency", "COPIES=3\r\n",
           "QTY=1\r\n", bytes({0xC1, 0x03, 0x00}) + kPageClosed, "JOBNAME=\"lalalala\"",
@@ -148,16 +142,16 @@ TEST(FilterJob, FirstPageAndOptionsSetTheJobHeaderAndPages) {
          {}},
         // PageCopies holds 16 bits; the header asks for no more. Without a
         // name the paper is found by its size.
-        {{"InputSlot=mpf_tray", 2, 2, 4294967295u, "plain", letter, 600, nullptr, nullptr},
+        {{"InputSlot=mpf_tray", 2, 2, 4294967295u, "plain", "", 612, 792, 600, nullptr, nullptr},
          {"BINDING=SHORTEDGE\r\n", bytes({0xC0, 0x00, 0xF8, 0x35}), "MEDIASOURCE=MULTIPLE\r\n",
           "COPIES=65535\r\n", "PAPER=LETTER\r\n", bytes({0xC0, 0x00, 0xF8, 0x25})},
          {"4294967295"}},
-        {{"Collate=True", 0, 0, 3, "plain", a6, 600, nullptr, nullptr},
+        {{"Collate=True", 0, 0, 3, "plain", "A6", 297, 420, 600, nullptr, nullptr},
          {"COPIES=1\r\n", "QTY=3\r\n", bytes({0xC1, 0x01, 0x00}) + kPageClosed, "PAPER=A6\r\n",
           bytes({0xF8, 0x2F})},
          {bytes({0xF8, 0x25})}},
         // A resolution the header cannot name leaves the printer's default.
-        {{"", 0, 0, 1, "Labels\r\nSTATE: +media-jam-error\n@PJL SET", odd, 720,
+        {{"", 0, 0, 1, "Labels\r\nSTATE: +media-jam-error\n@PJL SET", "", 500, 500, 720,
           "a\r\nSTATE: +media-jam-error", "b\nPPD: DefaultPageSize=Letter"},
          {"PAPER=CUSTOM\r\n", bytes({0xF8, 0x2F}), "JOBNAME=\"a  STATE: +media-jam-error\"\r\n",
           "RESOLUTION=R600X600\r\n"},
@@ -173,9 +167,9 @@ TEST(FilterJob, FirstPageAndOptionsSetTheJobHeaderAndPages) {
         h.NumCopies = c.s.copies;
         h.HWResolution[0] = h.HWResolution[1] = c.s.dpi;
         std::strcpy(h.MediaType, c.s.media);
-        std::strcpy(h.cupsPageSizeName, c.s.size.name);
-        h.cupsPageSize[0] = h.PageSize[0] = c.s.size.width;
-        h.cupsPageSize[1] = h.PageSize[1] = c.s.size.height;
+        std::strcpy(h.cupsPageSizeName, c.s.size);
+        h.cupsPageSize[0] = h.PageSize[0] = c.s.width;
+        h.cupsPageSize[1] = h.PageSize[1] = c.s.height;
         Result r = run_filter(make_raster({page, page}), c.s.options, c.s.name, c.s.user);
         ASSERT_EQ(0, r.status) << r.messages;
         expect_job(r, 2);

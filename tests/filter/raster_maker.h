@@ -22,8 +22,7 @@ struct Page {
     std::function<void(unsigned row, unsigned char *bytes)> fill;
 };
 
-// A whole uncompressed raster stream, as CUPS's PDF to raster filter
-// writes it.
+// A whole raster stream, uncompressed as CUPS's PDF to raster filter writes it.
 std::string make_raster(const std::vector<Page> &pages);
 
 struct Result {
@@ -32,8 +31,7 @@ struct Result {
     std::string messages; // stderr
 };
 
-// Runs the filter on `input`. The job name and user are the filter's
-// arguments (NULL: none).
+// Runs the filter on `input` with the job's name and user (NULL: none).
 Result run_filter(const std::string &input, const char *options = "",
                   const char *job_name = nullptr, const char *user = nullptr);
 
