@@ -18,7 +18,8 @@ const browser = await chromium.launch({
 try {
   const page = await browser.newPage();
   page.setDefaultTimeout(15000);
-  const submit = (button) => Promise.all([page.waitForLoadState('load'), button.click()]);
+  // Clicks a form's button and waits for the page its POST leads to.
+  const submit = (button) => Promise.all([page.waitForNavigation(), button.click()]);
   await page.goto(`${base}/`);
   const home = await page.textContent('body');
   for (const name of [printer, ...others])
