@@ -13,7 +13,7 @@ finish() { echo "$1: $failures failure(s)"; [ "$failures" = 0 ]; }
 need() {
   local x
   for x; do
-    if [[ $x == /* ]]; then [ -e "$x" ]; else command -v "$x" >/dev/null; fi ||
+    [ -e "$x" ] || command -v "$x" >/dev/null ||
       { echo "missing $x (build the whole tree; install the packages in .ci/packages.txt)"; exit 1; }
   done
 }
