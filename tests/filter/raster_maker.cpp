@@ -2,8 +2,6 @@
 
 #include <cstdio>
 #include <cstring>
-#include <fcntl.h>
-#include <thread>
 #include <unistd.h>
 
 #include "rastertopclxl.h"
@@ -51,10 +49,9 @@ std::string read_all(FILE *f) {
 }
 } // namespace
 
-std::string make_raster(const std::vector<Page> &pages, bool compressed) {
+std::string make_raster(const std::vector<Page> &pages) {
     std::string out;
-    cups_raster_t *r = cupsRasterOpenIO(
-        append, &out, compressed ? CUPS_RASTER_WRITE_COMPRESSED : CUPS_RASTER_WRITE);
+    cups_raster_t *r = cupsRasterOpenIO(append, &out, CUPS_RASTER_WRITE);
     for (const Page &p : pages) {
         cups_page_header2_t h = p.header;
         cupsRasterWriteHeader2(r, &h);
@@ -68,47 +65,21 @@ std::string make_raster(const std::vector<Page> &pages, bool compressed) {
     return out;
 }
 
-Result run_filter(const std::string &input, const char *options, long cancel_at,
-                  const char *job_name, const char *user) {
-    int fds[2];
-    if (pipe(fds) != 0)
-        return {-1, "", "pipe failed"};
-    // A small pipe keeps the writer close behind the filter's reading.
-    fcntl(fds[1], F_SETPIPE_SZ, 4096);
-    volatile sig_atomic_t cancel = 0;
-    std::signal(SIGPIPE, SIG_IGN);
-    // The writer stops early when the filter closes its end (cancellation).
-    std::thread writer([&] {
-        if (cancel_at == 0)
-            cancel = 1;
-        size_t done = 0;
-        while (done < input.size()) {
-            size_t limit = input.size();
-            if (cancel_at >= 0 && done < static_cast<size_t>(cancel_at))
-                limit = static_cast<size_t>(cancel_at);
-            size_t chunk = limit - done < 4096 ? limit - done : 4096;
-            ssize_t n = write(fds[1], input.data() + done, chunk);
-            if (n <= 0)
-                break;
-            done += static_cast<size_t>(n);
-            if (cancel_at >= 0 && done >= static_cast<size_t>(cancel_at))
-                cancel = 1;
-        }
-        close(fds[1]);
-    });
-
-    FILE *out = std::tmpfile();
-    FILE *err = std::tmpfile();
+Result run_filter(const std::string &input, const char *options, const char *job_name,
+                  const char *user) {
+    FILE *in = std::tmpfile(), *out = std::tmpfile(), *err = std::tmpfile();
+    std::fwrite(input.data(), 1, input.size(), in);
+    std::fflush(in);
+    lseek(fileno(in), 0, SEEK_SET);
     std::fflush(stderr);
-    int saved_stderr = dup(2);
+    const int saved_stderr = dup(2);
     dup2(fileno(err), 2);
-    int status = rastertopclxl_run_job(fds[0], fileno(out), options, job_name, user, &cancel);
+    const int status =
+        rastertopclxl_run_job(fileno(in), fileno(out), options, job_name, user, nullptr);
     std::fflush(stderr);
     dup2(saved_stderr, 2);
     close(saved_stderr);
-    close(fds[0]);
-    writer.join();
-
+    std::fclose(in);
     return {status, read_all(out), read_all(err)};
 }
 

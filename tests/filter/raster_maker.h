@@ -5,7 +5,6 @@
 
 #include <cups/raster.h>
 
-#include <csignal>
 #include <functional>
 #include <string>
 #include <vector>
@@ -23,9 +22,8 @@ struct Page {
     std::function<void(unsigned row, unsigned char *bytes)> fill;
 };
 
-// A whole raster stream: uncompressed, as CUPS's PDF to raster filter
-// writes it, or run-length compressed.
-std::string make_raster(const std::vector<Page> &pages, bool compressed = false);
+// A whole raster stream, uncompressed as CUPS's PDF to raster filter writes it.
+std::string make_raster(const std::vector<Page> &pages);
 
 struct Result {
     int status;
@@ -33,11 +31,8 @@ struct Result {
     std::string messages; // stderr
 };
 
-// Runs the filter on `input`, fed through a pipe. With `cancel_at` >= 0 the
-// cancel flag is raised once that many bytes have gone into the pipe; the
-// pipe holds 4 KB, so by then the filter has read all but the last 4 KB.
-// The job name and user are the filter's arguments (NULL: none).
-Result run_filter(const std::string &input, const char *options = "", long cancel_at = -1,
+// Runs the filter on `input` with the job's name and user (NULL: none).
+Result run_filter(const std::string &input, const char *options = "",
                   const char *job_name = nullptr, const char *user = nullptr);
 
 size_t count(const std::string &haystack, const std::string &needle);
