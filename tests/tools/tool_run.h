@@ -1,8 +1,9 @@
-// Helpers for the tool tests: a scratch directory, running the `pclxl`
-// program, and reading a job back with the reader.
+// Helpers for the tool tests: a scratch directory, running a program in it,
+// and reading a job back with the reader.
 #ifndef PCLXL_TESTS_TOOL_RUN_H
 #define PCLXL_TESTS_TOOL_RUN_H
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -46,22 +47,21 @@ struct Outcome {
     std::string out, err;
 };
 
-// Runs `pclxl ARGS...` in `dir`, with standard output and error captured.
-inline Outcome run(const TempDir &dir, const std::vector<std::string> &args) {
-    std::string cmd = "cd '" + dir.path + "' && '" PCLXL_TOOL "'";
+// Runs `program ARGS...` (by default `pclxl`) in `dir`, output captured.
+inline Outcome run(const TempDir &dir, const std::vector<std::string> &args,
+                   const std::string &program = PCLXL_TOOL) {
+    std::string cmd = "cd '" + dir.path + "' && '" + program + "'";
     for (const std::string &a : args) {
         cmd += " '";
         for (char c : a)
             cmd += c == '\'' ? std::string("'\\''") : std::string(1, c);
         cmd += "'";
     }
-    cmd += " >.out 2>.err </dev/null";
-    const int raw = std::system(cmd.c_str());
+    const int raw = std::system((cmd + " >.out 2>.err </dev/null").c_str());
     return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, slurp(dir / ".out"), slurp(dir / ".err")};
 }
 
-// A job as the reader sees it: its PJL lines, commands and images; ok
-// when it is well-formed and whole.
+// A job as the reader sees it; ok when it is well-formed and whole.
 struct Job : pclxl_reader::Listener {
     bool ok = false;
     pclxl_reader::Summary summary;
@@ -77,12 +77,9 @@ struct Job : pclxl_reader::Listener {
     void image_end(const pclxl_reader::ImageInfo &info) override { images.back() = info; }
 
     bool has_pjl(const std::string &line) const {
-        for (const std::string &l : pjl)
-            if (l == line)
-                return true;
-        return false;
+        return std::find(pjl.begin(), pjl.end(), line) != pjl.end();
     }
-    // The operator's name in the listing, e.g. "Text".
+    // The commands of one operator, e.g. "Text".
     std::vector<const pclxl_reader::Command *> ops(const char *name) const {
         std::vector<const pclxl_reader::Command *> out;
         for (const auto &c : commands)
@@ -92,14 +89,16 @@ struct Job : pclxl_reader::Listener {
     }
 };
 
-inline Job read_job(const std::string &path) {
+inline Job parse_job(const std::string &bytes) {
     Job job;
-    job.bytes = slurp(path);
+    job.bytes = bytes;
     pclxl_reader::Source source(job.bytes.data(), job.bytes.size());
     job.ok = pclxl_reader::read_job(source, job, job.summary, job.error) &&
              pclxl_reader::check_complete(job.summary, job.error);
     return job;
 }
+
+inline Job read_job(const std::string &path) { return parse_job(slurp(path)); }
 
 } // namespace tool_test
 
