@@ -125,14 +125,16 @@ TEST(Samples, BecomeTheRightOperators) {
     }
 }
 
-// Hostile documents: one clear error, and a well-formed job holding the
-// pages before the fault (or nothing when none was good).
-TEST(Hostile, EndWithOneErrorAndTheGoodPages) {
+// Hostile documents and bad options: one clear error, and a well-formed
+// job holding the pages before the fault (or nothing when none was good).
+TEST(Faults, EndWithOneErrorAndTheGoodPages) {
+    const std::string vector = doc("vector.pdf");
     const struct {
         std::string pdf;
         int rc, pages;
         const char *error;
         size_t warnings; // what was repaired or replaced
+        void (*set)(Options &) = nullptr;
     } kCases[] = {
         {doc("hostile-page-loop.pdf"), 1, 1, "page 2: cycle in page tree", 1},
         {doc("hostile-huge-image.pdf"), 1, 1, "page 2: ", 1},
@@ -145,10 +147,21 @@ TEST(Hostile, EndWithOneErrorAndTheGoodPages) {
         {"", 1, 0, "", 1},
         {"%PDF-1.4\n", 1, 0, "", 1},
         {"%PDF-1.7\n1 0 obj << >> endobj\n%%EOF", 1, 0, "", 1},
+        {vector, 1, 0, "resolution", 0, [](Options &o) { o.resolution = 400; }},
+        {vector, 1, 0, "paper", 0, [](Options &o) { o.paper = "Napkin"; }},
+        {vector, 1, 0, "render resolution", 0, [](Options &o) { o.render_dpi = 10; }},
+        {vector, 1, 0, "page ranges", 0, [](Options &o) { o.page_ranges = "3-1"; }},
+        {vector, 1, 0, "tray", 0, [](Options &o) { o.media_source = "drawer"; }},
+        {vector, 1, 0, "duplex", 0, [](Options &o) { o.duplex = "sideways"; }},
+        {vector, 1, 0, "no pages selected (the PDF has 2 pages)", 0,
+         [](Options &o) { o.page_ranges = "5-"; }},
     };
     for (const auto &h : kCases) {
-        SCOPED_TRACE(h.pdf.substr(0, 40));
-        const Converted c = convert(h.pdf);
+        SCOPED_TRACE(h.pdf.substr(0, 40) + " " + h.error);
+        Options o;
+        if (h.set)
+            h.set(o);
+        const Converted c = convert(h.pdf, o);
         EXPECT_EQ(c.rc, h.rc) << c.error;
         EXPECT_NE(c.error.find(h.error), std::string::npos) << c.error;
         EXPECT_EQ(c.error.find('\n'), std::string::npos);
@@ -159,43 +172,6 @@ TEST(Hostile, EndWithOneErrorAndTheGoodPages) {
         EXPECT_EQ(c.job.ok, h.pages > 0) << c.job.error.message;
         EXPECT_EQ(c.job.bytes.empty(), h.pages == 0);
     }
-}
-
-TEST(Options, BadValuesAreRefusedBeforeWriting) {
-    const struct {
-        void (*set)(Options &);
-        const char *error;
-    } kCases[] = {
-        {[](Options &o) { o.resolution = 400; }, "resolution"},
-        {[](Options &o) { o.paper = "Napkin"; }, "paper"},
-        {[](Options &o) { o.render_dpi = 10; }, "render resolution"},
-        {[](Options &o) { o.page_ranges = "3-1"; }, "page ranges"},
-        {[](Options &o) { o.media_source = "drawer"; }, "tray"},
-        {[](Options &o) { o.duplex = "sideways"; }, "duplex"},
-        {[](Options &o) { o.page_ranges = "5-"; }, "no pages selected (the PDF has 2 pages)"},
-    };
-    for (const auto &k : kCases) {
-        Options o;
-        k.set(o);
-        const Converted c = convert(doc("vector.pdf"), o);
-        EXPECT_EQ(c.rc, 1) << k.error;
-        EXPECT_NE(c.error.find(k.error), std::string::npos) << c.error;
-        EXPECT_TRUE(c.job.bytes.empty()) << k.error;
-    }
-}
-
-TEST(Detect, LooksLikePdfWithinTheFirstKilobyte) {
-    const std::pair<std::string, bool> kCases[] = {
-        {"%PDF-1.7\n", true},
-        {std::string(1000, ' ') + "%PDF-1.4", true},
-        {std::string(1020, ' ') + "%PDF-1.4", false},
-        {"%PD", false},
-    };
-    for (const auto &[bytes, pdf] : kCases)
-        EXPECT_EQ(pclxl::pdf::looks_like_pdf(reinterpret_cast<const unsigned char *>(bytes.data()),
-                                             bytes.size()),
-                  pdf)
-            << bytes.size();
 }
 
 } // namespace
