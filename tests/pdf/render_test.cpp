@@ -3,7 +3,7 @@
 // ../shared/tools/gpcl6 is absent).
 #include <gtest/gtest.h>
 
-#include "tool_run.h"
+#include "interop_check.h"
 
 using namespace tool_test;
 
@@ -61,8 +61,7 @@ TEST(Cli, ConvertTakesPdfByContentWithTheJobOptions) {
     for (const char *line : {"DUPLEX=ENABLE", "RENDERMODE=GRAYSCALE", "JOBNAME=\"Report _Q3_\"",
                              "USERNAME=\"ann\"", "RESOLUTION=R300X300"})
         EXPECT_TRUE(job.has_pjl(std::string("@PJL SET ") + line)) << line;
-    for (const pclxl_reader::FontInfo &f : job.summary.fonts)
-        EXPECT_EQ(f.x_resolution, 300);
+    expect_interop(job);
     // A gray job never selects the RGB colour space.
     for (const pclxl_reader::Command *cs : job.ops("SetColorSpace"))
         EXPECT_NE(cs->find(pclxl_reader::attr::ColorSpace)->number(), pclxl_reader::enums::eRGB);

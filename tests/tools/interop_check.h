@@ -16,11 +16,14 @@ namespace tool_test {
 inline void expect_interop(const Job &job) {
     namespace rd = pclxl_reader;
     int rop = 204;
+    double units = 0; // the session's resolution
     std::set<std::string> font_names;
     for (const rd::Command &c : job.commands) {
         const std::string name = rd::operator_name(c.op);
         const auto at = [&] { return "at offset " + std::to_string(c.offset); };
-        if (name == "SetROP") {
+        if (name == "BeginSession") {
+            units = c.find(rd::attr::UnitsPerMeasure)->number(0);
+        } else if (name == "SetROP") {
             rop = static_cast<int>(c.find(rd::attr::ROP3)->number());
         } else if (name == "PaintPath" || name == "Text") {
             EXPECT_TRUE(rop == 240 || rop == 252) << name << " under ROP3 " << rop << " " << at();
@@ -49,7 +52,7 @@ inline void expect_interop(const Job &job) {
         }
     }
     for (const rd::FontInfo &font : job.summary.fonts)
-        EXPECT_TRUE(font.x_resolution == 600 && font.y_resolution == 600) << font.name;
+        EXPECT_TRUE(font.x_resolution == units && font.y_resolution == units) << font.name;
 }
 
 } // namespace tool_test
