@@ -90,69 +90,58 @@ TEST(ImageDecoders, PngAndPnmBecomeBilevelGrayOrRgb) {
     }
 }
 
-// At --ppi 600 (the job's resolution) every input pixel is one printed
-// pixel, and `dump --images` gives the input back exactly.
-TEST(Convert, DumpedImagesReproduceTheInputAtTheJobResolution) {
+// Images are centred on A4's printable area (4768 x 6816 pixels at 600
+// dpi), fitted to it unless --ppi is given, and `dump --images` gives the
+// input back exactly.
+TEST(Convert, PlacesImagesCentredAndDumpGivesThemBack) {
     const unsigned seed = std::random_device{}();
     SCOPED_TRACE("seed " + std::to_string(seed));
     std::mt19937 random(seed);
-    for (Image::Kind kind : {Image::Gray, Image::Rgb, Image::Bilevel}) {
-        SCOPED_TRACE(kind);
+    const struct {
+        Image::Kind kind;
+        std::vector<std::string> args;
+        int scale; // printed pixels per input pixel; 0: fitted
+        int dpi;   // the job's
+    } kCases[] = {
+        {Image::Gray, {"--ppi", "600"}, 1, 600},
+        {Image::Rgb, {"--ppi", "300"}, 2, 600},
+        {Image::Bilevel, {"--ppi", "600", "--dpi", "1200"}, 2, 1200},
+        {Image::Rgb, {}, 0, 600},
+        {Image::Gray, {"--dpi", "1200"}, 0, 1200},
+    };
+    for (const auto &c : kCases) {
+        SCOPED_TRACE(::testing::PrintToString(c.args));
         TempDir dir;
         Image in, out;
-        in.kind = kind;
+        in.kind = c.kind;
         in.width = 37 + static_cast<int>(random() % 50);
         in.height = 23 + static_cast<int>(random() % 40);
         in.pixels.resize(static_cast<size_t>(in.width) * in.height * in.channels());
         for (uint8_t &p : in.pixels)
-            p = kind == Image::Bilevel ? (random() % 2 ? 255 : 0) : static_cast<uint8_t>(random());
+            p = c.kind == Image::Bilevel ? (random() % 2 ? 255 : 0) : uint8_t(random());
         std::string error;
         ASSERT_TRUE(pclxl_tool::save_png(dir / "in.png", in, true, error)) << error;
-        ASSERT_EQ(run(dir, {"convert", "--ppi", "600", "in.png", "-o", "job.pxl"}).status, 0);
-        const Job job = read_job(dir / "job.pxl");
-        ASSERT_TRUE(job.ok) << job.error.message;
+        std::vector<std::string> args = {"convert", "in.png"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        const Job job = make_job(dir, args);
         ASSERT_EQ(job.images.size(), 1u);
-        EXPECT_EQ(job.images[0].depth, kind == Image::Bilevel ? 1 : 8);
+        EXPECT_EQ(job.images[0].depth, c.kind == Image::Bilevel ? 1 : 8);
+        EXPECT_EQ(job.ops("BeginSession").at(0)->find(rd::attr::UnitsPerMeasure)->number(), c.dpi);
+        const int area_w = 4768 * c.dpi / 600, area_h = 6816 * c.dpi / 600;
+        const double scale =
+            c.scale ? c.scale : std::min(double(area_w) / in.width, double(area_h) / in.height);
+        const rd::Value *size = job.ops("BeginImage").at(0)->find(rd::attr::DestinationSize);
+        const rd::Value *at = job.ops("SetCursor").back()->find(rd::attr::Point);
+        EXPECT_NEAR(size->number(0), in.width * scale, 1);
+        EXPECT_NEAR(size->number(1), in.height * scale, 1);
+        EXPECT_EQ(at->number(0), (area_w - int(size->number(0))) / 2);
+        EXPECT_EQ(at->number(1), (area_h - int(size->number(1))) / 2);
+
         ASSERT_EQ(mkdir((dir / "images").c_str(), 0755), 0);
         ASSERT_EQ(run(dir, {"dump", "--images", "images", "job.pxl"}).status, 0);
         ASSERT_TRUE(pclxl_tool::load_image(dir / "images/image-001.png", out, error)) << error;
         EXPECT_EQ(out.width, in.width);
         EXPECT_EQ(out.channels(), in.channels());
         EXPECT_TRUE(out.pixels == in.pixels);
-    }
-}
-
-TEST(Convert, PlacesImagesCentredOnThePrintableArea) {
-    // A4's printable area is 4768 x 6816 pixels at 600 dpi.
-    const struct {
-        std::vector<std::string> args;
-        int width, height; // printed size
-        int dpi;           // the job's
-    } kCases[] = {
-        {{}, 4768, 2384, 600}, // fit: the width limits
-        {{"--ppi", "300"}, 200, 100, 600},
-        {{"--dpi", "1200"}, 9536, 4768, 1200},
-    };
-    TempDir dir;
-    Image in;
-    in.width = 100;
-    in.height = 50;
-    in.pixels.assign(100 * 50, 128);
-    std::string error;
-    ASSERT_TRUE(pclxl_tool::save_png(dir / "in.png", in, false, error));
-    for (const auto &c : kCases) {
-        SCOPED_TRACE(::testing::PrintToString(c.args));
-        std::vector<std::string> args = {"convert", "in.png", "-o", "job.pxl"};
-        args.insert(args.end(), c.args.begin(), c.args.end());
-        ASSERT_EQ(run(dir, args).status, 0);
-        const Job job = read_job(dir / "job.pxl");
-        ASSERT_TRUE(job.ok);
-        const rd::Value *size = job.ops("BeginImage").at(0)->find(rd::attr::DestinationSize);
-        const rd::Value *at = job.ops("SetCursor").back()->find(rd::attr::Point);
-        EXPECT_EQ(size->number(0), c.width);
-        EXPECT_EQ(size->number(1), c.height);
-        EXPECT_EQ(at->number(0), (4768 * c.dpi / 600 - c.width) / 2);
-        EXPECT_EQ(at->number(1), (6816 * c.dpi / 600 - c.height) / 2);
-        EXPECT_EQ(job.ops("BeginSession").at(0)->find(rd::attr::UnitsPerMeasure)->number(), c.dpi);
     }
 }

@@ -3,6 +3,7 @@
 #ifndef PCLXL_TESTS_TOOL_RUN_H
 #define PCLXL_TESTS_TOOL_RUN_H
 
+#include <gtest/gtest.h>
 #include <algorithm>
 #include <cstdlib>
 #include <fstream>
@@ -99,6 +100,16 @@ inline Job parse_job(const std::string &bytes) {
 }
 
 inline Job read_job(const std::string &path) { return parse_job(slurp(path)); }
+
+// Runs `pclxl ARGS... -o job.pxl` in `dir`, which must succeed, and reads the job.
+inline Job make_job(const TempDir &dir, std::vector<std::string> args) {
+    args.insert(args.end(), {"-o", "job.pxl"});
+    const Outcome r = run(dir, args);
+    EXPECT_EQ(r.status, 0) << r.err;
+    Job job = read_job(dir / "job.pxl");
+    EXPECT_TRUE(job.ok) << job.error.offset << ": " << job.error.message;
+    return job;
+}
 
 } // namespace tool_test
 
