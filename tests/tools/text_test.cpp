@@ -3,7 +3,6 @@
 #include <map>
 #include <set>
 
-#include "glyphs.h"
 #include "tool_run.h"
 
 using namespace tool_test;
@@ -18,20 +17,6 @@ Job print(const TempDir &dir, const std::string &text, std::vector<std::string> 
 }
 
 } // namespace
-
-TEST(Utf8, InvalidSequencesBecomeReplacementCharacters) {
-    const std::pair<std::string, std::u32string> kCases[] = {
-        {"\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80", U"é€\U0001F600"},
-        {"a\xFFz", U"a\uFFFDz"},
-        {"\xE2\x82z", U"\uFFFDz"},                         // truncated: one replacement
-        {"\xC0\xAF", U"\uFFFD\uFFFD"},                     // overlong
-        {"\xED\xA0\x80", U"\uFFFD\uFFFD\uFFFD"},           // surrogate
-        {"\xF4\x90\x80\x80", U"\uFFFD\uFFFD\uFFFD\uFFFD"}, // above U+10FFFF
-        {"\xE2\x82", U"\uFFFD"},                           // cut at the end
-    };
-    for (const auto &c : kCases)
-        EXPECT_EQ(pclxl_tool::decode_utf8(c.first), c.second) << ::testing::PrintToString(c.first);
-}
 
 // The printed text, with lines ended by '\n' and pages by '\f', must be the
 // input's: each character printed as a code of its own, the same one every
@@ -48,6 +33,9 @@ TEST(Text, PrintsTheInputWithinTheMarginsWithEachGlyphDownloadedOnce) {
         {"Hello\tworld\n\xC3\x9Cn\xC3\xAF \xE2\x82\xAC 5\xC2\xB1"
          "1\n\xFF bad\r\n\fsecond page \xC3\x9C\n",
          U"Hello   world\nÜnï € 5±1\n\uFFFD bad\fsecond page Ü"},
+        // Invalid UTF-8: truncated, overlong, a surrogate, above U+10FFFF.
+        {"\xE2\x82z \xC0\xAF \xED\xA0\x80 \xF4\x90\x80\x80 \xE2\x82",
+         U"\uFFFDz \uFFFD\uFFFD \uFFFD\uFFFD\uFFFD \uFFFD\uFFFD\uFFFD\uFFFD \uFFFD"},
         {"", U""},
         {"a\f", U"a"},
         {"a\f\fb", U"a\f\fb"},
