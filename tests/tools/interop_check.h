@@ -45,7 +45,7 @@ inline void expect_interop(const Job &job) {
             EXPECT_TRUE(font_names.insert(font).second) << font << " defined twice";
         }
     }
-    for (const rd::ImageInfo &img : job.images) {
+    for (const rd::ImageInfo &img : job.summary.images) {
         if (img.color_mapping == rd::enums::eIndexedPixel) {
             EXPECT_EQ(img.palette.size(), static_cast<size_t>(img.palette_components << img.depth))
                 << "image " << img.number;

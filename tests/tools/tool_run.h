@@ -70,12 +70,9 @@ struct Job : pclxl_reader::Listener {
     std::string bytes;
     std::vector<std::string> pjl;
     std::vector<pclxl_reader::Command> commands;
-    std::vector<pclxl_reader::ImageInfo> images;
 
     void pjl_line(uint64_t, const std::string &line) override { pjl.push_back(line); }
     void command(const pclxl_reader::Command &c) override { commands.push_back(c); }
-    void image_begin(const pclxl_reader::ImageInfo &info) override { images.push_back(info); }
-    void image_end(const pclxl_reader::ImageInfo &info) override { images.back() = info; }
 
     bool has_pjl(const std::string &line) const {
         return std::find(pjl.begin(), pjl.end(), line) != pjl.end();
