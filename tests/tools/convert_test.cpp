@@ -41,7 +41,7 @@ TEST(ImageDecoders, PngAndPnmBecomeBilevelGrayOrRgb) {
         {png(3, PNG_FORMAT_GA, {0, 0, 0, 255, 100, 128}), G, {255, 0, 177}},
         {png(3, PNG_FORMAT_LINEAR_Y, {0xFFFF, 0x8080, 0}), G, {255, 128, 0}},
         {png(1, PNG_FORMAT_RGBA, {200, 100, 0, 0}), C, {255, 255, 255}},
-        {png(1, PNG_FORMAT_RGB_COLORMAP, {1}, {255, 0, 0, 0, 0, 255}), C, {0, 0, 255}},
+        {png(2, PNG_FORMAT_RGB_COLORMAP, {1, 0}, {0, 0, 255, 9, 9, 9}), C, {9, 9, 9, 0, 0, 255}},
         {png(2, PNG_FORMAT_RGB_COLORMAP, {0, 1}, {0, 0, 0, 77, 77, 77}), G, {0, 77}},
         {"P1\n# comment\n3 2\n1 0 1\n0 1 0\n", B, {0, 255, 0, 255, 0, 255}, 3},
         {"P1 3 1 101", B, {0, 255, 0}},

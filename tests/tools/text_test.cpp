@@ -15,9 +15,10 @@ namespace rd = pclxl_reader;
 // line break, inside the half-inch margins of A4's printable area (4768 x
 // 6816 pixels), and a line end a page break, when the page is full.
 TEST(Text, PrintsTheInputWithinTheMarginsWithEachGlyphDownloadedOnce) {
-    std::u32string words, lines;
+    // 85 characters of the default monospaced font just overflow a line.
+    std::u32string words = std::u32string(80, U'a') + U" bbbb", lines;
     for (int k = 0; k < 60; ++k)
-        words += (k ? U" word" : U"word") + std::u32string(1, U'A' + k % 26);
+        words += U" word" + std::u32string(1, U'A' + k % 26);
     for (int k = 0; k < 150; ++k)
         lines += U"line\n";
     const std::pair<std::string, std::u32string> kCases[] = {
