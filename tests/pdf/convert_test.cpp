@@ -69,8 +69,9 @@ TEST(Samples, BecomeTheRightOperators) {
     const Sample kSamples[] = {
         {"vector.pdf", 2, 0, 0, 0, {{"PaintPath", 10}, {"clips", 1}}},
         {"vector.pdf", 2, 0, 2, 0, {{"PaintPath", 0}}, true},
-        // 5 sizes and rotations of two fonts; the 12-point font serves both pages.
-        {"text.pdf", 2, 5, 0, 0, {{"PaintPath", 1}, {"Text", 17}}},
+        // 5 sizes and rotations of two fonts; the 12-point font serves both
+        // pages, and a glyph printed again is not downloaded again.
+        {"text.pdf", 2, 5, 0, 0, {{"PaintPath", 1}, {"Text", 17}, {"ReadChar", 72}}},
         // Two embedded subset fonts, one size each.
         {"embedded.pdf", 1, 2, 0, 0, {{"PaintPath", 0}, {"Text", 2}}},
         // RGB, JPEG as it is, a mask, and a turned copy (clipped to its outline).

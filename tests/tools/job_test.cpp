@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <cstdio>
 
+#include "image_io.h"
 #include "interop_check.h"
 #include "tool_run.h"
 
@@ -67,6 +68,14 @@ TEST(Jobs, OptionsReachThePjlHeaderAndEveryPage) {
                 for (const auto *space : job.ops("SetColorSpace"))
                     EXPECT_NE(space->find(pclxl_reader::attr::ColorSpace)->number(),
                               pclxl_reader::enums::eRGB);
+            }
+            if (command == "convert" && job.has_pjl("@PJL SET RENDERMODE=GRAYSCALE")) {
+                // Gray is 30% red, 59% green and 11% blue.
+                ASSERT_EQ(run(dir, {"dump", "--images", ".", "job.pxl"}).status, 0);
+                pclxl_tool::Image img;
+                std::string error;
+                ASSERT_TRUE(pclxl_tool::load_image(dir / "image-001.png", img, error)) << error;
+                EXPECT_EQ(img.pixels, std::vector<uint8_t>({77, 150, 28, 9, 99, 125}));
             }
             for (const std::string &line : c.pjl)
                 EXPECT_TRUE(job.has_pjl("@PJL SET " + line)) << line;
