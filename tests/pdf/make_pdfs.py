@@ -1,6 +1,5 @@
 #!/usr/bin/env python3
-"""Writes the small PDFs the converter tests use (tests/pdf/data/*.pdf), object by
-object so that every feature is explicit. Run it from anywhere."""
+"""Writes the PDFs the converter tests use (data/*.pdf), object by object."""
 import base64
 import os
 import shutil
@@ -14,8 +13,7 @@ JPEG = base64.b64decode("/9j/4AAQSkZJRgABAQEASABIAAD/2wBDAAYEBQYFBAYGBQYHBwYIChA
 
 
 def pdf(objects, pages):
-    """objects: {num: bytes}; pages: page object numbers. Object 1 is the
-    catalog, 2 the page tree unless given."""
+    """objects: {num: bytes}; 1 is the catalog, 2 the page tree unless given."""
     objs = {1: b"<< /Type /Catalog /Pages 2 0 R >>", **objects}
     kids = b" ".join(b"%d 0 R" % p for p in pages)
     objs.setdefault(2, b"<< /Type /Pages /Kids [" + kids + b"] /Count %d >>" % len(pages))
@@ -165,8 +163,7 @@ showpage
 
 
 def hostile():
-    """Each has a good first page and a bad second one, except where the
-    fault is in the whole file."""
+    """A good first page and a bad second one, unless the whole file is bad."""
     good = b"0 0 1 rg 100 100 200 200 re f"
 
     def two(bad, resources=b"<< >>", objects=()):
