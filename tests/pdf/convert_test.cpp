@@ -127,7 +127,7 @@ TEST(Samples, BecomeTheRightOperators) {
 
 // Hostile documents and bad options: one clear error, and a well-formed
 // job holding the pages before the fault (or nothing when none was good).
-TEST(Faults, EndWithOneErrorAndTheGoodPages) {
+TEST(PdfFaults, EndWithOneErrorAndTheGoodPages) {
     const std::string vector = doc("vector.pdf");
     const struct {
         std::string pdf;
