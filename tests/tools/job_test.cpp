@@ -98,7 +98,7 @@ TEST(Jobs, RefusalsNameTheProblemAndWriteNothing) {
         int status;
         const char *message; // part of the error output
     } kCases[] = {
-        {{"testpage", "--paper", "A7"}, 2, "A4 A3 A5 Letter JIS_B5 ISO_B5"},
+        {{"testpage", "--paper", "A7"}, 2, "unknown paper 'A7'"},
         {{"testpage", "--dpi", "400"}, 2, "dpi"},
         {{"convert", "in.ppm", "--copies", "0"}, 2, "from 1 to 65535"},
         {{"text", "in.txt", "--copies", "3x"}, 2, "from 1 to 65535"},
