@@ -6,8 +6,8 @@
 #include <set>
 
 #include "capture.h"
-#include "interop_check.h"
 #include "pdf_job.h"
+#include "tool_run.h"
 
 using namespace tool_test;
 namespace rd = pclxl_reader;

@@ -5,7 +5,6 @@
 #include <cstdio>
 
 #include "image_io.h"
-#include "interop_check.h"
 #include "tool_run.h"
 
 using namespace tool_test;
