@@ -126,9 +126,8 @@ TEST(Convert, PlacesImagesCentredAndDumpGivesThemBack) {
         EXPECT_EQ(at->number(0), (area_w - int(size->number(0))) / 2);
         EXPECT_EQ(at->number(1), (area_h - int(size->number(1))) / 2);
 
-        ASSERT_EQ(mkdir((dir / "images").c_str(), 0755), 0);
-        ASSERT_EQ(run(dir, {"dump", "--images", "images", "job.pxl"}).status, 0);
-        ASSERT_TRUE(pclxl_tool::load_image(dir / "images/image-001.png", out, error)) << error;
+        ASSERT_EQ(run(dir, {"dump", "--images", ".", "job.pxl"}).status, 0);
+        ASSERT_TRUE(pclxl_tool::load_image(dir / "image-001.png", out, error)) << error;
         EXPECT_EQ(out.width, in.width);
         EXPECT_EQ(out.channels(), in.channels());
         EXPECT_TRUE(out.pixels == in.pixels);
