@@ -29,7 +29,9 @@ TEST(Text, PrintsTheInputWithinTheMarginsWithEachGlyphDownloadedOnce) {
         {"\xE2\x82z \xC0\xAF \xED\xA0\x80 \xF4\x90\x80\x80 \xE2\x82",
          U"\uFFFDz \uFFFD\uFFFD \uFFFD\uFFFD\uFFFD \uFFFD\uFFFD\uFFFD\uFFFD \uFFFD"},
         {"", U""},
-        {"a\f\fb", U"a\f\fb"},
+        {"a\f\f\xF0\x9F\x98\x80"
+         "b",
+         U"a\f\f\U0001F600b"},
         {std::string(words.begin(), words.end()) + "\n", words},
         {std::string(lines.begin(), lines.end()), lines.substr(0, lines.size() - 1)},
     };
