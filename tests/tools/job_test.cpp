@@ -108,6 +108,9 @@ TEST(Jobs, RefusalsNameTheProblemAndWriteNothing) {
         {{"text", "in.txt", "--font-size", "ten"}, 2, "from 4 to 72"},
         {{"convert", "in.ppm", "picture.gif"}, 1, "picture.gif"},
         {{"convert", "in.ppm", "empty.png"}, 1, "empty.png"},
+#ifdef PCLXL_PDF_DATA
+        {{"convert", "document", "--pages", "x"}, 1, "page ranges"},
+#endif
     };
     TempDir dir;
     command_line(dir, "text");
