@@ -1,10 +1,13 @@
-// Helpers for the tool tests: a scratch directory, running the `pclxl`
-// program, and reading a job back with the reader.
+// Helpers for the tool tests: a scratch directory, running a program in it,
+// reading a job back with the reader, and what interpreters need of a job.
 #ifndef PCLXL_TESTS_TOOL_RUN_H
 #define PCLXL_TESTS_TOOL_RUN_H
 
+#include <gtest/gtest.h>
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
+#include <set>
 #include <sstream>
 #include <string>
 #include <sys/stat.h>
@@ -46,22 +49,21 @@ struct Outcome {
     std::string out, err;
 };
 
-// Runs `pclxl ARGS...` in `dir`, with standard output and error captured.
-inline Outcome run(const TempDir &dir, const std::vector<std::string> &args) {
-    std::string cmd = "cd '" + dir.path + "' && '" PCLXL_TOOL "'";
+// Runs `program ARGS...` (by default `pclxl`) in `dir`, output captured.
+inline Outcome run(const TempDir &dir, const std::vector<std::string> &args,
+                   const std::string &program = PCLXL_TOOL) {
+    std::string cmd = "cd '" + dir.path + "' && '" + program + "'";
     for (const std::string &a : args) {
         cmd += " '";
         for (char c : a)
             cmd += c == '\'' ? std::string("'\\''") : std::string(1, c);
         cmd += "'";
     }
-    cmd += " >.out 2>.err </dev/null";
-    const int raw = std::system(cmd.c_str());
+    const int raw = std::system((cmd + " >.out 2>.err </dev/null").c_str());
     return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, slurp(dir / ".out"), slurp(dir / ".err")};
 }
 
-// A job as the reader sees it: its PJL lines, commands and images; ok
-// when it is well-formed and whole.
+// A job as the reader sees it; ok when it is well-formed and whole.
 struct Job : pclxl_reader::Listener {
     bool ok = false;
     pclxl_reader::Summary summary;
@@ -69,20 +71,14 @@ struct Job : pclxl_reader::Listener {
     std::string bytes;
     std::vector<std::string> pjl;
     std::vector<pclxl_reader::Command> commands;
-    std::vector<pclxl_reader::ImageInfo> images;
 
     void pjl_line(uint64_t, const std::string &line) override { pjl.push_back(line); }
     void command(const pclxl_reader::Command &c) override { commands.push_back(c); }
-    void image_begin(const pclxl_reader::ImageInfo &info) override { images.push_back(info); }
-    void image_end(const pclxl_reader::ImageInfo &info) override { images.back() = info; }
 
     bool has_pjl(const std::string &line) const {
-        for (const std::string &l : pjl)
-            if (l == line)
-                return true;
-        return false;
+        return std::find(pjl.begin(), pjl.end(), line) != pjl.end();
     }
-    // The operator's name in the listing, e.g. "Text".
+    // The commands of one operator, e.g. "Text".
     std::vector<const pclxl_reader::Command *> ops(const char *name) const {
         std::vector<const pclxl_reader::Command *> out;
         for (const auto &c : commands)
@@ -92,13 +88,66 @@ struct Job : pclxl_reader::Listener {
     }
 };
 
-inline Job read_job(const std::string &path) {
+inline Job parse_job(const std::string &bytes) {
     Job job;
-    job.bytes = slurp(path);
+    job.bytes = bytes;
     pclxl_reader::Source source(job.bytes.data(), job.bytes.size());
     job.ok = pclxl_reader::read_job(source, job, job.summary, job.error) &&
              pclxl_reader::check_complete(job.summary, job.error);
     return job;
+}
+
+inline Job read_job(const std::string &path) { return parse_job(slurp(path)); }
+
+// Runs `pclxl ARGS... -o job.pxl` in `dir`, which must succeed, and reads the job.
+inline Job make_job(const TempDir &dir, std::vector<std::string> args) {
+    args.insert(args.end(), {"-o", "job.pxl"});
+    const Outcome r = run(dir, args);
+    EXPECT_EQ(r.status, 0) << r.err;
+    Job job = read_job(dir / "job.pxl");
+    EXPECT_TRUE(job.ok) << job.error.offset << ": " << job.error.message;
+    return job;
+}
+
+// What interpreters need beyond a well-formed stream: paths and text painted
+// under a pattern-copy ROP, images under source copy, full palettes for
+// indexed images, fonts defined once at the session's resolution, one
+// x-spacing entry per character, no page scale and no custom media size.
+inline void expect_interop(const Job &job) {
+    namespace rd = pclxl_reader;
+    int rop = 204;
+    double units = 0; // the session's resolution
+    std::set<std::string> font_names;
+    for (const rd::Command &c : job.commands) {
+        const std::string name = rd::operator_name(c.op);
+        const std::string at = name + " at offset " + std::to_string(c.offset);
+        const rd::Value *text = c.find(rd::attr::TextData),
+                        *spacing = c.find(rd::attr::XSpacingData);
+        if (name == "BeginSession") {
+            units = c.find(rd::attr::UnitsPerMeasure)->number(0);
+        } else if (name == "SetROP") {
+            rop = static_cast<int>(c.find(rd::attr::ROP3)->number());
+        } else if (name == "PaintPath" || name == "Text") {
+            EXPECT_TRUE(rop == 240 || rop == 252) << at << " under ROP3 " << rop;
+            EXPECT_TRUE(name == "PaintPath" || (text && spacing && text->count == spacing->count))
+                << at;
+        } else if (name == "BeginImage") {
+            EXPECT_EQ(rop, 204) << at;
+        } else if (name == "BeginPage") {
+            EXPECT_EQ(c.find(rd::attr::CustomMediaSize), nullptr) << at;
+        } else if (name == "BeginFontHeader") {
+            EXPECT_TRUE(font_names.insert(c.find(rd::attr::FontName)->bytes()).second) << at;
+        }
+        EXPECT_NE(name, "SetPageScale") << at;
+    }
+    for (const rd::ImageInfo &img : job.summary.images) {
+        if (img.color_mapping == rd::enums::eIndexedPixel) {
+            EXPECT_EQ(img.palette.size(), static_cast<size_t>(img.palette_components << img.depth))
+                << "image " << img.number;
+        }
+    }
+    for (const rd::FontInfo &font : job.summary.fonts)
+        EXPECT_TRUE(font.x_resolution == units && font.y_resolution == units) << font.name;
 }
 
 } // namespace tool_test
