@@ -8,6 +8,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include "job_device.h"
 #include "pwg_media.h"
 #include "test_page.h"
 
@@ -68,11 +69,15 @@ class DriverTime {
 JobData *job_data(pappl_job_t *job) { return static_cast<JobData *>(papplJobGetData(job)); }
 
 // A "raw" job: the file goes to the printer unchanged.
-bool print_file(pappl_job_t *job, pappl_pr_options_t *, pappl_device_t *device) {
+bool print_file(pappl_job_t *job, pappl_pr_options_t *, pappl_device_t *given) {
+    pappl_device_t *device = job_device(job, given);
+    if (!device)
+        return false;
     const char *name = papplJobGetFilename(job);
     const int fd = name ? open(name, O_RDONLY) : -1;
     if (fd < 0) {
         papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "Unable to open the print file.");
+        job_device_done(job);
         return false;
     }
     unsigned char buffer[16384];
@@ -81,6 +86,7 @@ bool print_file(pappl_job_t *job, pappl_pr_options_t *, pappl_device_t *device) 
     while (ok && (n = read(fd, buffer, sizeof buffer)) > 0)
         ok = papplDeviceWrite(device, buffer, static_cast<size_t>(n)) >= 0;
     close(fd);
+    job_device_done(job);
     return ok;
 }
 
@@ -192,7 +198,10 @@ bool page_setup(const pappl_pr_options_t *o, const JobSetup &job, PageSetup *p) 
     return true;
 }
 
-bool start_job(pappl_job_t *job, pappl_pr_options_t *options, pappl_device_t *device) {
+bool start_job(pappl_job_t *job, pappl_pr_options_t *options, pappl_device_t *given) {
+    pappl_device_t *device = job_device(job, given);
+    if (!device)
+        return false;
     JobData *data = nullptr;
     try {
         data = new JobData(job, device);
@@ -200,6 +209,7 @@ bool start_job(pappl_job_t *job, pappl_pr_options_t *options, pappl_device_t *de
         data->writer.start_job(data->setup);
     } catch (const std::exception &) {
         delete data;
+        job_device_done(job);
         papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "Out of memory.");
         return false;
     }
@@ -240,17 +250,17 @@ bool write_line(pappl_job_t *job, pappl_pr_options_t *, pappl_device_t *, unsign
     return data && data->writer.write_row(y, line);
 }
 
-bool end_page(pappl_job_t *job, pappl_pr_options_t *, pappl_device_t *device, unsigned) {
+bool end_page(pappl_job_t *job, pappl_pr_options_t *, pappl_device_t *given, unsigned) {
     JobData *data = job_data(job);
     if (!data)
         return false;
     DriverTime timer(data);
     const bool ok = data->writer.end_page(papplJobIsCanceled(job));
-    papplDeviceFlush(device);
+    papplDeviceFlush(job_device(job, given));
     return ok;
 }
 
-bool end_job(pappl_job_t *job, pappl_pr_options_t *, pappl_device_t *device) {
+bool end_job(pappl_job_t *job, pappl_pr_options_t *, pappl_device_t *given) {
     JobData *data = job_data(job);
     if (!data)
         return false;
@@ -258,7 +268,7 @@ bool end_job(pappl_job_t *job, pappl_pr_options_t *, pappl_device_t *device) {
     {
         DriverTime timer(data);
         ok = data->writer.end_job();
-        papplDeviceFlush(device);
+        papplDeviceFlush(job_device(job, given));
     }
     const int64_t total = thread_cpu_ns() - data->cpu_at_start;
     papplLogJob(job, PAPPL_LOGLEVEL_INFO,
@@ -268,6 +278,7 @@ bool end_job(pappl_job_t *job, pappl_pr_options_t *, pappl_device_t *device) {
                 (total - data->driver_cpu) / 1e6);
     papplJobSetData(job, nullptr);
     delete data;
+    job_device_done(job);
     return ok;
 }
 

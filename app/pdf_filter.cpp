@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "driver.h"
+#include "job_device.h"
 
 #if PCLXL_APP_WITH_PDF
 #include "pdf_job.h"
@@ -199,16 +200,21 @@ bool convert_vector(pappl_job_t *job, pappl_device_t *device, pappl_pr_options_t
 
 } // namespace
 
-bool pdf_filter(pappl_job_t *job, pappl_device_t *device, void *) {
+bool pdf_filter(pappl_job_t *job, pappl_device_t *given, void *) {
     // A job cancelled before it started has no file any more.
     if (!papplJobGetFilename(job) || papplJobIsCanceled(job))
         return papplJobIsCanceled(job);
+    pappl_device_t *device = job_device(job, given);
+    if (!device)
+        return false;
     pappl_printer_t *printer = papplJobGetPrinter(job);
     pappl_pr_driver_data_t driver;
     papplPrinterGetDriverData(printer, &driver);
     pappl_pr_options_t *options = papplJobCreatePrintOptions(job, 0, driver.ppm_color > 0);
-    if (!options)
+    if (!options) {
+        job_device_done(job);
         return false;
+    }
     bool ok = false;
     try {
 #if PCLXL_APP_WITH_PDF
@@ -220,6 +226,7 @@ bool pdf_filter(pappl_job_t *job, pappl_device_t *device, void *) {
         papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "PDF: %s", e.what());
     }
     papplJobDeletePrintOptions(options);
+    job_device_done(job);
     return ok;
 }
 

@@ -102,6 +102,20 @@ if grep -a -q "ColorSpace=eRGB" "$work/color/jpeg-job.jpg.prn.dump"; then
   fail "JPEG: monochrome job has colour images"
 fi
 
+# Jobs that arrive together, each as the one before ends, on one printer:
+# each is printed whole, once, into its own file.
+burst=()
+for i in 1 2 3 4 5 6; do
+  cp "$docs/pdf-job.pdf" "$docs/burst-$i.pdf"
+  submit color "$docs/burst-$i.pdf" >"$work/burst-$i.id" &
+  burst+=($!)
+done
+wait "${burst[@]}"
+for i in 1 2 3 4 5 6; do
+  wait_job color "$(cat "$work/burst-$i.id")"
+  check_job "burst job $i" "$work/color/burst-$i.pdf.prn" 3 1 "@PJL SET JOBNAME=\"burst-$i.pdf\""
+done
+
 # The raster comes through a pipe that stalls inside the last page: the job
 # is cancelled there, then the rest arrives.
 mkfifo "$docs/cancelled.pwg"
