@@ -1271,16 +1271,6 @@ int convert(const unsigned char *data, size_t size, const JobOptions &options, J
 
 } // namespace
 
-bool looks_like_pdf(const unsigned char *data, size_t size) {
-    if (!data)
-        return false;
-    const size_t n = std::min<size_t>(size, 1024);
-    for (size_t i = 0; i + 5 <= n; ++i)
-        if (!std::memcmp(data + i, "%PDF-", 5))
-            return true;
-    return false;
-}
-
 int write_job_from_memory(const unsigned char *data, size_t size, const JobOptions &options,
                           JobStats *stats, std::string *error) {
     return convert(data, size, options, stats, error);

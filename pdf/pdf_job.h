@@ -63,10 +63,6 @@ int write_job(const char *path, const JobOptions &options, JobStats *stats, std:
 int write_job_from_memory(const unsigned char *data, size_t size, const JobOptions &options,
                           JobStats *stats, std::string *error);
 
-// True when `data` starts like a PDF file ("%PDF-" within its first 1024
-// bytes).
-bool looks_like_pdf(const unsigned char *data, size_t size);
-
 } // namespace pclxl::pdf
 
 #endif
