@@ -176,16 +176,18 @@ size_t encode_row(unsigned char *out, const unsigned char *row, size_t n, Seed *
 
     size_t pos = 0;
     for (; pos + kWindow <= n; pos += kWindow) {
-        // Rows of a page come from memory, not cache: asking for the bytes
-        // 32 windows ahead keeps enough loads in flight that the encoder
-        // waits less for them (the row before, the seed, is in cache). A
+        // An unchanged window outside a run needs no mask at all.
+        if (!enc.run_open && !any_diff64(row + pos, seed + pos))
+            continue;
+        // Rows of a page come from memory, not cache. Where rows change, the
+        // encoder does enough work per window that the processor's own
+        // prefetching falls behind: asking for the bytes 32 windows ahead
+        // keeps enough loads in flight (the row before, the seed, is in
+        // cache). Unchanged stretches are compared fast enough without. A
         // prefetch past the end of the row (usually into the next row) never
         // faults; its address is an integer, as a pointer may not go there.
         __builtin_prefetch(reinterpret_cast<const void *>(reinterpret_cast<uintptr_t>(row) + pos +
                                                           kPrefetchAhead));
-        // An unchanged window outside a run needs no mask at all.
-        if (!enc.run_open && !any_diff64(row + pos, seed + pos))
-            continue;
         uint64_t diff;
         if constexpr (kUpdate)
             diff = diff_mask64_update(row + pos, seed + pos);
