@@ -127,15 +127,8 @@ bool PageWriter::start_page(const PageSetup &page) {
         message(text);
         return false;
     }
-    if (!binding_) {
-        binding_ = std::make_unique<Binding>(this);
-        if (!binding_->ok()) {
-            binding_.reset();
-            message("Out of memory.");
-            return false;
-        }
-    }
-    binding_->use();
+    if (!bind())
+        return false;
 
     if (!session_open_) {
         session_x_ = page.resolution_x;
@@ -280,16 +273,24 @@ bool PageWriter::end_page(bool cancelled) {
     return !failed_;
 }
 
+bool PageWriter::bind() {
+    if (!binding_) {
+        binding_ = std::make_unique<Binding>(this);
+        if (!binding_->ok()) {
+            binding_.reset();
+            message("Out of memory.");
+            return false;
+        }
+    }
+    binding_->use();
+    return true;
+}
+
 bool PageWriter::write_whole_job(bool (*write)(void *), void *argument) {
     if (failed_ || session_open_)
         return false;
-    binding_ = std::make_unique<Binding>(this);
-    if (!binding_->ok()) {
-        binding_.reset();
-        message("Out of memory.");
+    if (!bind())
         return false;
-    }
-    binding_->use();
     const bool ok = write(argument);
     binding_.reset();
     return ok && !failed_;

@@ -105,6 +105,8 @@ class PageWriter {
   private:
     struct Binding;
     bool flush_band();
+    // Binds the library's output to this writer on the calling thread.
+    bool bind();
     void message(const char *line);
 
     SinkFn sink_;
