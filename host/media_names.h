@@ -7,7 +7,7 @@
 #include <cstddef>
 #include <iterator>
 
-#include "media_catalog.h"
+#include "../src/job/media_catalog.h"
 
 namespace pclxl_media {
 

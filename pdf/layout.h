@@ -46,12 +46,6 @@ struct Placement {
 Placement place_page(double width, double height, const pclxl_media::Paper &paper, int resolution,
                      bool fit);
 
-// A dash pattern in whole device pixels with the phase folded in (the
-// pattern starts where the phase says), as the printer takes it: an even
-// number of at most 20 lengths. Empty (solid) when there is nothing to dash
-// or the pattern would be longer.
-std::vector<short> dash_pattern(const std::vector<double> &dashes, double phase);
-
 } // namespace pclxl::pdf
 
 #endif
