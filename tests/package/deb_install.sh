@@ -83,7 +83,12 @@ if command -v systemd-analyze >/dev/null; then
     fail "systemd-analyze verify: $(cat "$work/verify.log")"
   fi
 fi
-[ -x /usr/lib/cups/filter/rastertopclxl ] || fail "no rastertopclxl where CUPS looks"
+# cupstestppd also finds the PPD's filters where CUPS looks for them, owned by
+# root and writable by no one else.
+if command -v cupstestppd >/dev/null; then
+  cupstestppd -q /usr/share/cups/model/pclxl.ppd >"$work/cupstestppd.log" 2>&1 &&
+    pass "cupstestppd on the installed PPD" || fail "cupstestppd: $(head -n 5 "$work/cupstestppd.log")"
+fi
 
 # Start the server from the installed files, as the unit's user with its
 # groups and no new privileges; inside a mount namespace the file system is
