@@ -22,7 +22,7 @@
 
 #include "driver.h"
 #include "pjl_status.h"
-#include "pwg_media.h"
+#include "job.h"
 
 // PAPPL 1.3 adds its own device schemes only while none is registered, and
 // keeps the first handler of a scheme. Ours for socket: goes in first; these
@@ -191,8 +191,8 @@ void publish_attributes(pappl_printer_t *printer, const PrinterFacts &f) {
         int n = 0;
         pappl_media_col_t ready[PAPPL_MAX_SOURCE];
         const char *sources[PAPPL_MAX_SOURCE];
-        for (size_t i = 0; i < kMediaSourceCount; i++) {
-            const char *name = kMediaSources[i].pwg;
+        for (size_t i = 0; i < pclxl_host::kPwgSourceCount; i++) {
+            const char *name = pclxl_host::kPwgSources[i].pwg;
             bool present = !std::strcmp(name, "auto");
             for (const std::string &t : f.config.trays)
                 present = present || t == name;

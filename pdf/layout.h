@@ -1,5 +1,5 @@
-// Page selection and placement: which pages print, on which paper, and the
-// transform from a page's points to the sheet's device pixels.
+// Page placement: the transform from a page's points to the sheet's device
+// pixels.
 #ifndef PCLXL_PDF_LAYOUT_H
 #define PCLXL_PDF_LAYOUT_H
 
@@ -11,23 +11,6 @@
 #include "page_source.h"
 
 namespace pclxl::pdf {
-
-// Page ranges in CUPS syntax ("1-3,7,10-"; pages count from 1). An empty
-// text selects every page. False for anything else.
-struct PageRanges {
-    std::vector<std::pair<int, int>> ranges; // inclusive; second 0: to the end
-    bool all = true;
-    bool contains(int page) const;
-};
-bool parse_page_ranges(const std::string &text, PageRanges &out);
-
-// The paper named `name` (the library's name or the PPD keyword, any
-// case); null when unknown.
-const pclxl_media::Paper *find_paper(const std::string &name);
-
-// The paper, among those every printer knows, closest to a page of
-// `width` x `height` points in either orientation.
-const pclxl_media::Paper *nearest_paper(double width, double height);
 
 struct Placement {
     Matrix ctm; // page points (origin at the page's top-left) to device pixels
@@ -45,12 +28,6 @@ struct Placement {
 // the sheet's, scaled to fit when `fit` (else at its own size), centred.
 Placement place_page(double width, double height, const pclxl_media::Paper &paper, int resolution,
                      bool fit);
-
-// A dash pattern in whole device pixels with the phase folded in (the
-// pattern starts where the phase says), as the printer takes it: an even
-// number of at most 20 lengths. Empty (solid) when there is nothing to dash
-// or the pattern would be longer.
-std::vector<short> dash_pattern(const std::vector<double> &dashes, double phase);
 
 } // namespace pclxl::pdf
 

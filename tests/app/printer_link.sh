@@ -168,6 +168,9 @@ while IFS='|' read -r s state seen reasons words; do
   [ -z "$ok" ] || pass "$s: $got after $(cat "$work/$s.time") s ($message)"
 done <<<"$expectations"
 
+value job-state-reasons <"$work/xl-error.end" | grep -q document-format-error ||
+  fail "xl-error: job-state-reasons $(value job-state-reasons <"$work/xl-error.end")"
+
 # What the ready printer told about itself.
 attrs ready 1 >"$work/ready.printer"
 grep -q "printer-make-and-model = Stand-in Laser 4000" "$work/ready.printer" ||
