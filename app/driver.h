@@ -20,10 +20,10 @@ const char *autoadd_callback(const char *device_info, const char *device_uri, co
 void create_callback(pappl_printer_t *printer, void *context);
 
 // What the job's options say, for the PJL header.
-JobSetup job_setup(pappl_job_t *job, const pappl_pr_options_t *options);
+pclxl_host::Job job_setup(pappl_job_t *job, const pappl_pr_options_t *options);
 // The page's raster and media; false when the raster is not one the driver
 // takes (8-bit gray or black, 24-bit RGB).
-bool page_setup(const pappl_pr_options_t *options, const JobSetup &job, PageSetup *page);
+bool page_setup(const pappl_pr_options_t *options, const pclxl_host::Job &job, PageSetup *page);
 
 // The raster callbacks; the PDF filter drives them too.
 bool start_job(pappl_job_t *job, pappl_pr_options_t *options, pappl_device_t *device);

@@ -155,22 +155,11 @@ bool convert(void *argument) {
 // The vector converter writes the whole job; copies, duplex and the PJL
 // identity come from the same settings as for raster jobs.
 bool convert_vector(pappl_job_t *job, pappl_device_t *device, pappl_pr_options_t *options) {
-    const JobSetup setup = job_setup(job, options);
     ConvertCall call{job, {}, {}, {}};
     pclxl::pdf::JobOptions &o = call.options;
-    o.paper = setup.paper == "CUSTOM" ? std::string() : setup.paper;
+    static_cast<pclxl_host::Job &>(o) = job_setup(job, options);
     o.fit_to_paper = options->print_scaling != PAPPL_SCALING_NONE;
-    o.media_type = setup.media_type;
-    o.media_source = setup.tray;
-    o.color = setup.color;
-    o.duplex = setup.duplex == "duplex_long_edge"    ? "long-edge"
-               : setup.duplex == "duplex_short_edge" ? "short-edge"
-                                                     : "simplex";
-    o.copies = setup.copies;
-    o.collate = setup.collate;
     o.resolution = options->printer_resolution[0];
-    o.title = setup.job_name;
-    o.user = setup.user;
     if (options->first_page > 1 || options->last_page < static_cast<unsigned>(INT_MAX))
         o.page_ranges = std::to_string(options->first_page) + "-" +
                         (options->last_page < static_cast<unsigned>(INT_MAX)

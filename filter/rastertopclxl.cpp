@@ -318,7 +318,7 @@ int run(int in_fd, int out_fd, const char *options, const char *job_name, const 
     int status = 0;
     unsigned pages = 0;
     uint64_t bytes_at_page_end = input.bytes;
-    JobSettings job{};
+    pclxl_host::Job job;
     unsigned session_x = 0, session_y = 0;
     std::vector<unsigned char> band;
     cups_page_header2_t h;
@@ -361,17 +361,10 @@ int run(int in_fd, int out_fd, const char *options, const char *job_name, const 
             std::fprintf(stderr,
                          "DEBUG: Job: paper %s, media type \"%s\", tray %s, %s, %s, %u "
                          "copies%s, %ux%u dpi\n",
-                         job.paper, job.media_type, job.tray, job.color_mode, job.duplex,
-                         job.copies, job.collate ? " collated" : "", session_x, session_y);
-            pclxl_job_settings settings{};
-            settings.size = sizeof settings;
-            settings.paper_name = job.paper;
-            settings.media_type = job.media_type;
-            settings.media_source = job.tray;
-            settings.color_mode = job.color_mode;
-            settings.collate = job.collate;
-            settings.duplex_mode = job.duplex;
-            settings.copies = job.copies;
+                         job.paper_name(), job.media_type_name(), job.tray->name,
+                         job.color ? "color" : "gray", job.duplex_mode(), job.copies,
+                         job.collate ? " collated" : "", session_x, session_y);
+            pclxl_job_settings settings = job.settings();
             settings.job_name = job_name ? name.c_str() : nullptr;
             settings.user_name = user ? owner.c_str() : nullptr;
             settings.resolution = pjl_resolution(session_x, session_y);

@@ -30,9 +30,8 @@ endfunction()
 
 function(pclxl_fuzz_program exe name)
   add_executable(${exe} ${_pclxl_fuzz_dir}/${name}.cpp ${_pclxl_fuzz_dir}/fuzz_support.cpp ${ARGN})
-  target_include_directories(${exe} PRIVATE ${_pclxl_fuzz_dir} ${PROJECT_SOURCE_DIR}/src
-                                            ${PROJECT_SOURCE_DIR}/tests/support)
-  target_link_libraries(${exe} PRIVATE pclxl)
+  target_include_directories(${exe} PRIVATE ${_pclxl_fuzz_dir} ${PROJECT_SOURCE_DIR}/src)
+  target_link_libraries(${exe} PRIVATE pclxl pclxl_reference)
   if(name STREQUAL "dump_reader" OR name STREQUAL "api_sequence")
     target_link_libraries(${exe} PRIVATE pclxl_reader)
   elseif(name STREQUAL "raster_filter")

@@ -9,12 +9,13 @@ fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 pass() { echo "ok: $*"; }
 finish() { echo "$1: $failures failure(s)"; [ "$failures" = 0 ]; }
 
-# need FILE|PROGRAM...: stops the scenario when one is missing.
+# need FILE|PROGRAM...: stops the scenario when one is missing, with exit
+# status 77, which CTest reports as a skipped test.
 need() {
   local x
   for x; do
     [ -e "$x" ] || command -v "$x" >/dev/null ||
-      { echo "missing $x (build the whole tree; install the packages in .ci/packages.txt)"; exit 1; }
+      { echo "missing $x (build the whole tree; install the packages in .ci/packages.txt)"; exit 77; }
   done
 }
 need "$tool" gs

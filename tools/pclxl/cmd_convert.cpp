@@ -11,6 +11,7 @@
 #include "convert_pdf.h"
 #include "image_io.h"
 #include "job_options.h"
+#include "job_writer.h"
 #include "pclxl.h"
 
 namespace pclxl_tool {
@@ -42,8 +43,8 @@ bool place(const Image &img, const JobOptions &opts, long ppi, Placement &p) {
     const double area_w = opts.area_width(), area_h = opts.area_height();
     double w, h;
     if (ppi > 0) {
-        w = std::round(img.width * static_cast<double>(opts.dpi) / ppi);
-        h = std::round(img.height * static_cast<double>(opts.dpi) / ppi);
+        w = std::round(img.width * static_cast<double>(opts.resolution) / ppi);
+        h = std::round(img.height * static_cast<double>(opts.resolution) / ppi);
     } else {
         const double scale = std::min(area_w / img.width, area_h / img.height);
         w = std::floor(img.width * scale + 0.5);

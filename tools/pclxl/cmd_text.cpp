@@ -12,6 +12,7 @@
 #include "file_io.h"
 #include "glyphs.h"
 #include "job_options.h"
+#include "job_writer.h"
 #include "pclxl.h"
 
 namespace pclxl_tool {
@@ -213,10 +214,10 @@ int cmd_text(int argc, char **argv) {
 
     GlyphFont glyphs;
     std::string note, error;
-    const bool found = glyphs.open(family, points, opts.dpi, note, error);
+    const bool found = glyphs.open(family, points, opts.resolution, note, error);
     if (!report_fonts(kCommand, found, note, error))
         return 1;
-    BitmapFont font(glyphs, "text", 100, opts.dpi);
+    BitmapFont font(glyphs, "text", 100, opts.resolution);
 
     const int margin = opts.units(kMargin);
     const int width = opts.area_width() - 2 * margin;

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "job_writer.h"
 #include "pclxl.h"
 #ifdef PCLXL_HAVE_PDF
 #include "pdf_job.h"
@@ -77,18 +78,10 @@ int convert_pdf(const std::vector<std::string> &inputs, JobOptions &opts, const 
     }
     opts.default_title(inputs[0]);
     pclxl::pdf::JobOptions job;
-    if (pdf.paper_given)
-        job.paper = opts.paper->name;
+    static_cast<pclxl_host::Job &>(job) = opts;
+    if (!pdf.paper_given)
+        job.paper = nullptr; // each page on the paper nearest its size
     job.fit_to_paper = pdf.fit;
-    job.media_type = opts.media_type;
-    job.media_source = opts.tray;
-    job.color = opts.color;
-    job.duplex = opts.duplex;
-    job.copies = opts.copies;
-    job.collate = opts.collate;
-    job.resolution = opts.dpi;
-    job.title = opts.title;
-    job.user = opts.user;
     job.page_ranges = pdf.pages;
     job.vector = !pdf.raster;
     job.verbose = opts.verbose;

@@ -1,9 +1,9 @@
 // The plain delta-row encoder, one byte at a time, exactly as the format is
 // usually described: the yardstick for the library's fast encoder in the
 // differential test and in the benchmarks. Also a small decoder for round
-// trips. Header-only so that tests and benchmarks share it.
-#ifndef PCLXL_TESTS_DELTA_ROW_REFERENCE_H
-#define PCLXL_TESTS_DELTA_ROW_REFERENCE_H
+// trips. Header-only so that tests, benchmarks and fuzzers share it.
+#ifndef PCLXL_REFERENCE_DELTA_ROW_REFERENCE_H
+#define PCLXL_REFERENCE_DELTA_ROW_REFERENCE_H
 
 #include <cstddef>
 #include <cstdint>

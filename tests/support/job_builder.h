@@ -1,12 +1,12 @@
 // A whole job written through the library, and the reader's verdict on
 // any bytes: well-formed and whole, or not.
-#ifndef PCLXL_TESTS_HOSTILE_JOB_BUILDER_H
-#define PCLXL_TESTS_HOSTILE_JOB_BUILDER_H
+#ifndef PCLXL_TESTS_JOB_BUILDER_H
+#define PCLXL_TESTS_JOB_BUILDER_H
 
 #include <functional>
 #include <string>
 
-#include "../dump/dump_support.h"
+#include "dump_support.h"
 #include "pclxl.h"
 
 namespace hostile {

@@ -1,7 +1,7 @@
 // Test support: CUPS raster streams made in memory, and a run of the filter
 // on them with its output and messages captured.
-#ifndef RASTERTOPCLXL_TESTS_RASTER_MAKER_H
-#define RASTERTOPCLXL_TESTS_RASTER_MAKER_H
+#ifndef PCLXL_TESTS_RASTER_MAKER_H
+#define PCLXL_TESTS_RASTER_MAKER_H
 
 #include <cups/raster.h>
 
