@@ -89,7 +89,8 @@ Strings commands(const Job &job, const char *op, const Strings &expected) {
     } while (0)
 
 // PDF strokes become the printer's pen width, caps, joins, miter limit and
-// dashes; a width above 255 pixels and the miter limit go as 16-bit values.
+// dashes; a width above 255 pixels goes as a 16-bit value, the miter limit
+// unsigned (interpreters refuse a signed one), as a byte when it fits.
 TEST(ConverterWire, StrokeSettersWriteExactBytes) {
     const Job job = convert(make_pdf("1 J 1 j 9 w 10 10 m 190 190 l S\n"
                                      "2 J 2 j 36 w 10 190 m 190 10 l S\n"
@@ -99,7 +100,7 @@ TEST(ConverterWire, StrokeSettersWriteExactBytes) {
     EXPECT_COMMANDS(job, "SetPenWidth", "C0 4B F8 4B 7A", "C1 2C 01 F8 4B 7A", "C0 64 F8 4B 7A");
     EXPECT_COMMANDS(job, "SetLineCap", "C0 01 F8 47 71", "C0 02 F8 47 71", "C0 00 F8 47 71");
     EXPECT_COMMANDS(job, "SetLineJoin", "C0 01 F8 48 72", "C0 02 F8 48 72", "C0 00 F8 48 72");
-    EXPECT_COMMANDS(job, "SetMiterLimit", "C1 07 00 F8 49 73");
+    EXPECT_COMMANDS(job, "SetMiterLimit", "C0 07 F8 49 73");
     // 6 and 3 points: 50 and 25 pixels.
     EXPECT_COMMANDS(job, "SetLineDash", "CB C1 02 00 32 00 19 00 F8 4A 70");
 }
