@@ -16,6 +16,7 @@
 
 #include "driver.h"
 #include "job_device.h"
+#include "printer_link.h"
 
 #if PCLXL_APP_WITH_PDF
 #include "pdf_job.h"
@@ -196,6 +197,10 @@ bool pdf_filter(pappl_job_t *job, pappl_device_t *given, void *) {
     pappl_device_t *device = job_device(job, given);
     if (!device)
         return false;
+    if (!link_job_start(job, device)) {
+        job_device_done(job);
+        return false;
+    }
     pappl_printer_t *printer = papplJobGetPrinter(job);
     pappl_pr_driver_data_t driver;
     papplPrinterGetDriverData(printer, &driver);
@@ -215,6 +220,7 @@ bool pdf_filter(pappl_job_t *job, pappl_device_t *given, void *) {
         papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "PDF: %s", e.what());
     }
     papplJobDeletePrintOptions(options);
+    ok = link_job_end(job, device, ok);
     job_device_done(job);
     return ok;
 }
