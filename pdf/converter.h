@@ -102,6 +102,8 @@ class Converter final : public PageSink {
                std::to_string(page_fallbacks_) + " fallback regions";
     }
     void set_page_area(const Rect &area) { area_ = area; }
+    // Paths, glyphs, images and regions drawn on the page so far.
+    int page_objects() const { return page_paths_ + page_glyphs_ + page_images_ + page_fallbacks_; }
     bool too_many_regions() const { return page_fallbacks_ >= kMaxFallbacks; }
     // What a page changes beyond its own bytes, to undo a page sent again.
     struct Snapshot {

@@ -20,7 +20,7 @@ void Converter::fallback(const Rect &area) {
         throw PageError("too many regions to render");
     Pixels px;
     if (!doc_.render_region(r, scale, px))
-        throw PageError("a region could not be rendered");
+        throw ObjectError("a region could not be rendered");
     ++page_fallbacks_;
     ++stats_.fallback_regions;
     place_pixels(px, {r.x1 - r.x0, 0, 0, r.y1 - r.y0, r.x0, r.y0}, false, {});
