@@ -9,8 +9,9 @@
 #include <unistd.h>
 
 #include "job_device.h"
-#include "pwg_media.h"
+#include "printer_link.h"
 #include "test_page.h"
+#include "text_line.h"
 
 namespace pclxl_app {
 
@@ -45,7 +46,7 @@ struct JobData {
     explicit JobData(pappl_job_t *job, pappl_device_t *device)
         : writer(device_sink, device, job_message, job), cpu_at_start(thread_cpu_ns()) {}
     PageWriter writer;
-    JobSetup setup;
+    pclxl_host::Job setup;
     // CPU time of the job's thread: all of it, and the part spent in the
     // driver's callbacks (the rest is PAPPL reading and preparing rows).
     int64_t cpu_at_start;
@@ -82,10 +83,11 @@ bool print_file(pappl_job_t *job, pappl_pr_options_t *, pappl_device_t *given) {
     }
     unsigned char buffer[16384];
     ssize_t n;
-    bool ok = true;
+    bool ok = link_job_start(job, device);
     while (ok && (n = read(fd, buffer, sizeof buffer)) > 0)
         ok = papplDeviceWrite(device, buffer, static_cast<size_t>(n)) >= 0;
     close(fd);
+    ok = link_job_end(job, device, ok);
     job_device_done(job);
     return ok;
 }
@@ -108,7 +110,10 @@ void identify(pappl_printer_t *printer, pappl_identify_actions_t, const char *me
     papplPrinterCloseDevice(printer);
 }
 
-bool status(pappl_printer_t *) { return true; }
+bool status(pappl_printer_t *printer) {
+    link_printer_status(printer);
+    return true;
+}
 
 const char *test_page(pappl_printer_t *printer, char *buffer, size_t size) {
     pappl_pr_driver_data_t data;
@@ -133,33 +138,37 @@ bool device_sink(const void *data, size_t length, void *device) {
     return papplDeviceWrite(static_cast<pappl_device_t *>(device), data, length) >= 0;
 }
 
+// The lines quote the document (names, the PDF engine's messages): cleaned
+// so that none forges a log line of its own.
 void job_message(const char *line, void *job) {
-    papplLogJob(static_cast<pappl_job_t *>(job), PAPPL_LOGLEVEL_DEBUG, "%s", line);
+    papplLogJob(static_cast<pappl_job_t *>(job), PAPPL_LOGLEVEL_DEBUG, "%s",
+                pclxl_host::one_line(line).c_str());
 }
 
-JobSetup job_setup(pappl_job_t *job, const pappl_pr_options_t *o) {
-    JobSetup s;
-    const pclxl_media::Paper *paper = paper_for_size(o->media.size_width, o->media.size_length);
-    s.paper = paper ? paper->name : "CUSTOM";
-    s.media_type = media_type_for(o->media.type)->name;
-    s.tray = tray_for(o->media.source)->name;
+pclxl_host::Job job_setup(pappl_job_t *job, const pappl_pr_options_t *o) {
+    pclxl_host::Job s;
+    s.paper = pclxl_host::paper_for_hmm(o->media.size_width, o->media.size_length);
+    if (const pclxl_host::MediaType *type = pclxl_host::media_type_for_pwg(o->media.type))
+        s.media_type = type;
+    if (const pclxl_host::Tray *tray = pclxl_host::tray_for_pwg(o->media.source))
+        s.tray = tray;
     s.color = o->print_color_mode == PAPPL_COLOR_MODE_COLOR;
-    s.duplex = o->sides == PAPPL_SIDES_TWO_SIDED_LONG_EDGE    ? "duplex_long_edge"
-               : o->sides == PAPPL_SIDES_TWO_SIDED_SHORT_EDGE ? "duplex_short_edge"
-                                                              : "simplex";
+    s.sides = o->sides == PAPPL_SIDES_TWO_SIDED_LONG_EDGE    ? pclxl_host::Sides::LongEdge
+              : o->sides == PAPPL_SIDES_TWO_SIDED_SHORT_EDGE ? pclxl_host::Sides::ShortEdge
+                                                             : pclxl_host::Sides::OneSided;
     s.copies = host_makes_copies(job) || o->copies < 1 ? 1 : static_cast<unsigned>(o->copies);
     // Copies are collated unless the job asks otherwise.
     const char *handling =
         ippGetString(papplJobGetAttribute(job, "multiple-document-handling"), 0, nullptr);
     s.collate = !handling || std::strcmp(handling, "separate-documents-uncollated-copies") != 0;
     if (const char *name = papplJobGetName(job))
-        s.job_name = name;
+        s.title = name;
     if (const char *user = papplJobGetUsername(job))
         s.user = user;
     return s;
 }
 
-bool page_setup(const pappl_pr_options_t *o, const JobSetup &job, PageSetup *p) {
+bool page_setup(const pappl_pr_options_t *o, const pclxl_host::Job &job, PageSetup *p) {
     const cups_page_header2_t &h = o->header;
     if (h.cupsBitsPerColor != 8 || h.cupsColorOrder != CUPS_ORDER_CHUNKED)
         return false;
@@ -185,16 +194,17 @@ bool page_setup(const pappl_pr_options_t *o, const JobSetup &job, PageSetup *p) 
     // The sheet is what the raster covers, whatever the job asked for.
     const pclxl_media::Paper *paper = nullptr;
     if (p->resolution_x && p->resolution_y)
-        paper = paper_for_size(static_cast<int>(uint64_t{h.cupsWidth} * 2540 / p->resolution_x),
-                               static_cast<int>(uint64_t{h.cupsHeight} * 2540 / p->resolution_y));
+        paper = pclxl_host::paper_for_hmm(
+            static_cast<int>(uint64_t{h.cupsWidth} * 2540 / p->resolution_x),
+            static_cast<int>(uint64_t{h.cupsHeight} * 2540 / p->resolution_y));
     p->paper = paper ? paper->name : "CUSTOM";
     if (paper && paper->media_size_code >= 0 && paper->code_known_everywhere) {
         p->media_size_code = paper->media_size_code;
         p->media_size_name = paper->name;
     }
-    p->pclxl_media_type = media_type_for(o->media.type)->pclxl_name;
-    p->media_source = tray_for(o->media.source)->media_source;
-    p->duplex = job.duplex;
+    p->pclxl_media_type = job.page_media_type();
+    p->media_source = job.tray->media_source;
+    p->duplex = job.duplex_mode();
     return true;
 }
 
@@ -202,6 +212,10 @@ bool start_job(pappl_job_t *job, pappl_pr_options_t *options, pappl_device_t *gi
     pappl_device_t *device = job_device(job, given);
     if (!device)
         return false;
+    if (!link_job_start(job, device)) {
+        job_device_done(job);
+        return false;
+    }
     JobData *data = nullptr;
     try {
         data = new JobData(job, device);
@@ -216,9 +230,9 @@ bool start_job(pappl_job_t *job, pappl_pr_options_t *options, pappl_device_t *gi
     papplJobSetData(job, data);
     papplLogJob(job, PAPPL_LOGLEVEL_INFO,
                 "PCL XL job \"%s\" for %s: paper %s, %s, tray %s, %s, %s, %u copies%s",
-                data->setup.job_name.c_str(), data->setup.user.c_str(), data->setup.paper.c_str(),
-                data->setup.media_type.c_str(), data->setup.tray.c_str(),
-                data->setup.color ? "colour" : "gray", data->setup.duplex.c_str(),
+                data->setup.title.c_str(), data->setup.user.c_str(), data->setup.paper_name(),
+                data->setup.media_type_name(), data->setup.tray->name,
+                data->setup.color ? "colour" : "gray", data->setup.duplex_mode(),
                 data->setup.copies, data->setup.collate ? " collated" : "");
     return true;
 }
@@ -270,6 +284,7 @@ bool end_job(pappl_job_t *job, pappl_pr_options_t *, pappl_device_t *given) {
         ok = data->writer.end_job();
         papplDeviceFlush(job_device(job, given));
     }
+    ok = link_job_end(job, job_device(job, given), ok);
     const int64_t total = thread_cpu_ns() - data->cpu_at_start;
     papplLogJob(job, PAPPL_LOGLEVEL_INFO,
                 "PCL XL job: %u pages, %llu bytes%s; CPU: driver %.1f ms, PAPPL %.1f ms.",
@@ -341,26 +356,37 @@ bool driver_callback(pappl_system_t *, const char *driver_name, const char *, co
 
     d->left_right = kMargin;
     d->bottom_top = kMargin;
-    d->num_media = static_cast<int>(kMediaSizeCount);
-    for (size_t i = 0; i < kMediaSizeCount; i++)
-        d->media[i] = kMediaSizes[i];
-    d->num_source = static_cast<int>(kMediaSourceCount);
-    for (size_t i = 0; i < kMediaSourceCount; i++) {
-        d->source[i] = kMediaSources[i].pwg;
+    using pclxl_host::kPwgMediaTypeCount;
+    using pclxl_host::kPwgMediaTypes;
+    using pclxl_host::kPwgPaperCount;
+    using pclxl_host::kPwgPapers;
+    using pclxl_host::kPwgSourceCount;
+    using pclxl_host::kPwgSources;
+    d->num_media = static_cast<int>(kPwgPaperCount);
+    for (size_t i = 0; i < kPwgPaperCount; i++)
+        d->media[i] = kPwgPapers[i].pwg;
+    d->num_source = static_cast<int>(kPwgSourceCount);
+    for (size_t i = 0; i < kPwgSourceCount; i++) {
+        d->source[i] = kPwgSources[i].pwg;
         pappl_media_col_t &m = d->media_ready[i];
-        std::snprintf(m.size_name, sizeof m.size_name, "%s", kMediaSizes[0]);
-        pwg_media_t *pwg = pwgMediaForPWG(kMediaSizes[0]);
+        std::snprintf(m.size_name, sizeof m.size_name, "%s", kPwgPapers[0].pwg);
+        pwg_media_t *pwg = pwgMediaForPWG(kPwgPapers[0].pwg);
         m.size_width = pwg->width;
         m.size_length = pwg->length;
         m.left_margin = m.right_margin = m.top_margin = m.bottom_margin = kMargin;
-        std::snprintf(m.source, sizeof m.source, "%s", kMediaSources[i].pwg);
-        std::snprintf(m.type, sizeof m.type, "%s", kMediaTypes[0].pwg);
+        std::snprintf(m.source, sizeof m.source, "%s", kPwgSources[i].pwg);
+        std::snprintf(m.type, sizeof m.type, "%s", kPwgMediaTypes[0].pwg);
     }
     d->media_default = d->media_ready[0];
-    d->num_type = static_cast<int>(kMediaTypeCount);
-    for (size_t i = 0; i < kMediaTypeCount; i++)
-        d->type[i] = kMediaTypes[i].pwg;
+    d->num_type = static_cast<int>(kPwgMediaTypeCount);
+    for (size_t i = 0; i < kPwgMediaTypeCount; i++)
+        d->type[i] = kPwgMediaTypes[i].pwg;
 
+    *attributes = driver_attributes(driver_name);
+    return true;
+}
+
+ipp_t *driver_attributes(const char *) {
     // What PAPPL does not add itself for IPP Everywhere clients.
     ipp_t *a = ippNew();
     static const char *const intents[] = {"auto", "perceptual", "relative"};
@@ -369,8 +395,7 @@ bool driver_callback(pappl_system_t *, const char *driver_name, const char *, co
     ippAddString(a, IPP_TAG_PRINTER, IPP_CONST_TAG(IPP_TAG_KEYWORD),
                  "print-rendering-intent-default", nullptr, "auto");
     ippAddBoolean(a, IPP_TAG_PRINTER, "preferred-attributes-supported", 0);
-    *attributes = a;
-    return true;
+    return a;
 }
 
 const char *autoadd_callback(const char *, const char *, const char *device_id, void *) {

@@ -15,15 +15,17 @@ extern const int kDriverCount;
 bool driver_callback(pappl_system_t *system, const char *driver_name, const char *device_uri,
                      const char *device_id, pappl_pr_driver_data_t *data, ipp_t **attributes,
                      void *context);
+// The capability attributes PAPPL does not make from the driver data.
+ipp_t *driver_attributes(const char *driver_name);
 const char *autoadd_callback(const char *device_info, const char *device_uri, const char *device_id,
                              void *context);
 void create_callback(pappl_printer_t *printer, void *context);
 
 // What the job's options say, for the PJL header.
-JobSetup job_setup(pappl_job_t *job, const pappl_pr_options_t *options);
+pclxl_host::Job job_setup(pappl_job_t *job, const pappl_pr_options_t *options);
 // The page's raster and media; false when the raster is not one the driver
 // takes (8-bit gray or black, 24-bit RGB).
-bool page_setup(const pappl_pr_options_t *options, const JobSetup &job, PageSetup *page);
+bool page_setup(const pappl_pr_options_t *options, const pclxl_host::Job &job, PageSetup *page);
 
 // The raster callbacks; the PDF filter drives them too.
 bool start_job(pappl_job_t *job, pappl_pr_options_t *options, pappl_device_t *device);

@@ -94,12 +94,9 @@ void PageWriter::message(const char *line) {
         message_fn_(line, message_context_);
 }
 
-void PageWriter::start_job(const JobSetup &job) {
+void PageWriter::start_job(const pclxl_host::Job &job) {
     job_ = job;
-    if (job_.copies == 0)
-        job_.copies = 1;
-    if (job_.copies > 65535)
-        job_.copies = 65535;
+    job_.copies = job_.page_copies();
 }
 
 bool PageWriter::start_page(const PageSetup &page) {
@@ -133,18 +130,8 @@ bool PageWriter::start_page(const PageSetup &page) {
     if (!session_open_) {
         session_x_ = page.resolution_x;
         session_y_ = page.resolution_y;
-        job_.paper = page.paper;
-        pclxl_job_settings s{};
-        s.size = sizeof s;
-        s.paper_name = job_.paper.c_str();
-        s.media_type = job_.media_type.c_str();
-        s.media_source = job_.tray.c_str();
-        s.color_mode = job_.color ? "color" : "gray";
-        s.collate = job_.collate;
-        s.duplex_mode = job_.duplex.c_str();
-        s.copies = job_.copies;
-        s.job_name = job_.job_name.empty() ? nullptr : job_.job_name.c_str();
-        s.user_name = job_.user.empty() ? nullptr : job_.user.c_str();
+        job_.paper = pclxl_host::find_paper(page.paper.c_str());
+        pclxl_job_settings s = job_.settings();
         const bool known = session_x_ == session_y_ &&
                            (session_x_ == 300 || session_x_ == 600 || session_x_ == 1200);
         s.resolution = known ? static_cast<uint16_t>(session_x_) : 0;

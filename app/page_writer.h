@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "job.h"
+
 namespace pclxl_app {
 
 // Receives the job's bytes in order. Returns false when the device is gone;
@@ -17,22 +19,6 @@ namespace pclxl_app {
 using SinkFn = bool (*)(const void *data, size_t length, void *context);
 // One library message line (no newline).
 using MessageFn = void (*)(const char *line, void *context);
-
-// Everything the PJL header says. Names are the library's (see
-// host/media_names.h): paper "A4", media type "plain", tray "auto".
-struct JobSetup {
-    std::string paper = "A4";
-    std::string media_type = "plain";
-    std::string tray = "auto";
-    bool color = false;
-    std::string duplex = "simplex"; // simplex, duplex_long_edge, duplex_short_edge
-    // Copies the printer makes of each page (or of the job when collated).
-    // 1 when the pages already come once per copy.
-    unsigned copies = 1;
-    bool collate = false;
-    std::string job_name;
-    std::string user;
-};
 
 // How the rows of a page are coded. A job that is not in colour prints
 // R,G,B rows in gray.
@@ -82,7 +68,9 @@ class PageWriter {
 
     // Nothing is written until the first page starts: its resolution is the
     // session's.
-    void start_job(const JobSetup &job);
+    // The job's paper is the first page's sheet; copies the printer makes
+    // (1 when the pages already come once per copy).
+    void start_job(const pclxl_host::Job &job);
     // False (with a message) for a page the printer cannot take.
     bool start_page(const PageSetup &page);
     // Row y of the page's raster, page.width pixels. Rows may be skipped;
@@ -114,7 +102,7 @@ class PageWriter {
     MessageFn message_fn_;
     void *message_context_;
     std::unique_ptr<Binding> binding_;
-    JobSetup job_;
+    pclxl_host::Job job_;
     PageSetup page_;
     PrintableArea area_;
     bool session_open_ = false, page_open_ = false, failed_ = false, rgb_ = false;

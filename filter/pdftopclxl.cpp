@@ -21,10 +21,11 @@
 #include <vector>
 
 #include "cancel.h"
-#include "media_names.h"
 #include "pclxl.h"
 #include "pdf_job.h"
 #include "rastertopclxl.h"
+#include "settings.h"
+#include "text_line.h"
 
 // The PPD interface is the only way to read a PPD's marked choices; libcups
 // marks it deprecated in favour of IPP attributes, which a filter does not
@@ -37,15 +38,9 @@ volatile sig_atomic_t g_cancel = 0;
 
 void on_sigterm(int) { g_cancel = 1; }
 
-// Text from outside (title, user, file names, messages that quote the
-// document) goes into CUPS's stderr protocol as one line.
-std::string one_line(const char *text) {
-    std::string out = text ? text : "";
-    if (out.size() > 200)
-        out.resize(200);
-    rastertopclxl_clean_text(&out[0]);
-    return out;
-}
+// Text from outside (title, user, file names, the converter's messages,
+// which quote the document) goes into CUPS's stderr protocol as one line.
+using pclxl_host::one_line;
 
 // Standard output, buffered; a failed write is remembered and reported once
 // at the end.
@@ -76,63 +71,29 @@ struct Output {
     }
 };
 
-void on_message(const char *line, void *) { std::fprintf(stderr, "DEBUG: %s\n", line); }
-
-const char *marked(ppd_file_t *ppd, const char *keyword) {
-    ppd_choice_t *choice = ppd ? ppdFindMarkedChoice(ppd, keyword) : nullptr;
-    return choice ? choice->choice : nullptr;
+void on_message(const char *line, void *) {
+    std::fprintf(stderr, "DEBUG: %s\n", one_line(line).c_str());
 }
 
-bool is_true(const char *value) {
-    return value &&
-           (!strcasecmp(value, "true") || !strcasecmp(value, "on") || !strcasecmp(value, "yes"));
+const char *marked(const char *keyword, void *ppd) {
+    ppd_choice_t *choice =
+        ppd ? ppdFindMarkedChoice(static_cast<ppd_file_t *>(ppd), keyword) : nullptr;
+    return choice ? choice->choice : nullptr;
 }
 
 // Job options from the PPD's marked choices and the job's own options.
 pclxl::pdf::JobOptions job_options(char **argv, ppd_file_t *ppd, int num_options,
                                    cups_option_t *options) {
     pclxl::pdf::JobOptions o;
-    o.title = argv[3];
-    o.user = argv[2];
-    long copies = std::strtol(argv[4], nullptr, 10);
-    o.copies = copies < 1 ? 1 : copies > 65535 ? 65535 : static_cast<uint32_t>(copies);
-
-    if (const char *size = marked(ppd, "PageSize")) {
-        for (size_t i = 0; i < pclxl_media::kPaperCount; i++)
-            if (!std::strcmp(pclxl_media::kPapers[i].ppd_name, size))
-                o.paper = pclxl_media::kPapers[i].name;
-    }
-    const char *model = marked(ppd, "ColorModel");
-    o.color = !(model && !strcasecmp(model, "Gray"));
-    if (const char *mode = cupsGetOption("print-color-mode", num_options, options))
-        o.color = std::strcmp(mode, "monochrome") != 0;
-
-    const char *duplex = marked(ppd, "Duplex");
-    if (duplex && !std::strcmp(duplex, "DuplexNoTumble"))
-        o.duplex = "long-edge";
-    else if (duplex && !std::strcmp(duplex, "DuplexTumble"))
-        o.duplex = "short-edge";
-
-    if (const pclxl_media::Tray *tray = pclxl_media::find_tray(marked(ppd, "InputSlot")))
-        o.media_source = tray->name;
-    if (const pclxl_media::MediaType *type = pclxl_media::find_media_type(marked(ppd, "MediaType")))
-        o.media_type = type->name;
-    if (const char *res = marked(ppd, "Resolution")) {
-        int dpi = std::atoi(res);
-        if (dpi == 300 || dpi == 600 || dpi == 1200)
-            o.resolution = dpi;
-    }
-    const char *handling = cupsGetOption("multiple-document-handling", num_options, options);
-    o.collate = is_true(cupsGetOption("Collate", num_options, options)) ||
-                is_true(marked(ppd, "Collate")) ||
-                (handling && !std::strcmp(handling, "separate-documents-collated-copies"));
-    if (const char *ranges = cupsGetOption("page-ranges", num_options, options))
-        o.page_ranges = ranges;
+    static_cast<pclxl_host::Job &>(o) =
+        rastertopclxl::ppd_job(marked, ppd, num_options, options, argv[3], argv[2], argv[4]);
+    if (ppd && ppd->nickname)
+        o.make_and_model = ppd->nickname;
     const char *scaling = cupsGetOption("print-scaling", num_options, options);
-    if (is_true(cupsGetOption("nofit-to-page", num_options, options)) ||
+    if (pclxl_host::is_true(cupsGetOption("nofit-to-page", num_options, options)) ||
         (scaling && !std::strcmp(scaling, "none")))
         o.fit_to_paper = false;
-    const char *render = marked(ppd, "pclxlRender");
+    const char *render = marked("pclxlRender", ppd);
     if (const char *option = cupsGetOption("pclxlRender", num_options, options))
         render = option;
     o.vector = !(render && !strcasecmp(render, "Raster"));
@@ -160,14 +121,13 @@ int main(int argc, char **argv) {
             cupsMarkOptions(ppd, num_options, options);
         } else {
             std::fprintf(stderr, "DEBUG: Unable to read the PPD \"%s\"; using defaults\n",
-                         one_line(path).c_str());
+                         one_line(path, 200).c_str());
         }
     }
     pclxl::pdf::JobOptions job = job_options(argv, ppd, num_options, options);
     std::fprintf(stderr, "DEBUG: Job: %s, paper %s, %s, %s, %u copies%s, %d dpi, %s\n",
-                 one_line(job.title.c_str()).c_str(),
-                 job.paper.empty() ? "from the page" : job.paper.c_str(),
-                 job.color ? "color" : "gray", job.duplex.c_str(), job.copies,
+                 one_line(job.title, 200).c_str(), job.paper ? job.paper->name : "from the page",
+                 job.color ? "color" : "gray", pclxl_host::sides_word(job.sides), job.copies,
                  job.collate ? " collated" : "", job.resolution, job.vector ? "vector" : "raster");
 
     Output out;
@@ -196,7 +156,7 @@ int main(int argc, char **argv) {
     }
     out.flush();
     if (status != 0)
-        std::fprintf(stderr, "ERROR: %s\n", one_line(error.c_str()).c_str());
+        std::fprintf(stderr, "ERROR: %s\n", one_line(error, 200).c_str());
     if (out.error) {
         std::fprintf(stderr, "ERROR: Unable to write the job: %s\n", std::strerror(out.error));
         status = 1;

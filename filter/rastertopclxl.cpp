@@ -16,17 +16,14 @@
 
 #include "pclxl.h"
 #include "settings.h"
+#include "text_line.h"
 
 namespace rastertopclxl {
 
 // Control characters (CR and LF among them) would let a text from the
 // job start a line of its own on stderr, which the scheduler obeys, or in
 // the PJL header: each becomes a blank.
-void clean_text(char *text) {
-    for (; *text; ++text)
-        if (static_cast<unsigned char>(*text) < 0x20 || *text == 0x7F)
-            *text = ' ';
-}
+using pclxl_host::clean_text;
 
 namespace {
 
@@ -318,7 +315,7 @@ int run(int in_fd, int out_fd, const char *options, const char *job_name, const 
     int status = 0;
     unsigned pages = 0;
     uint64_t bytes_at_page_end = input.bytes;
-    JobSettings job{};
+    pclxl_host::Job job;
     unsigned session_x = 0, session_y = 0;
     std::vector<unsigned char> band;
     cups_page_header2_t h;
@@ -361,17 +358,10 @@ int run(int in_fd, int out_fd, const char *options, const char *job_name, const 
             std::fprintf(stderr,
                          "DEBUG: Job: paper %s, media type \"%s\", tray %s, %s, %s, %u "
                          "copies%s, %ux%u dpi\n",
-                         job.paper, job.media_type, job.tray, job.color_mode, job.duplex,
-                         job.copies, job.collate ? " collated" : "", session_x, session_y);
-            pclxl_job_settings settings{};
-            settings.size = sizeof settings;
-            settings.paper_name = job.paper;
-            settings.media_type = job.media_type;
-            settings.media_source = job.tray;
-            settings.color_mode = job.color_mode;
-            settings.collate = job.collate;
-            settings.duplex_mode = job.duplex;
-            settings.copies = job.copies;
+                         job.paper_name(), job.media_type_name(), job.tray->name,
+                         job.color ? "color" : "gray", job.duplex_mode(), job.copies,
+                         job.collate ? " collated" : "", session_x, session_y);
+            pclxl_job_settings settings = job.settings();
             settings.job_name = job_name ? name.c_str() : nullptr;
             settings.user_name = user ? owner.c_str() : nullptr;
             settings.resolution = pjl_resolution(session_x, session_y);
@@ -451,5 +441,3 @@ extern "C" int rastertopclxl_run(int in_fd, int out_fd, const char *options,
                                  const volatile sig_atomic_t *cancel) {
     return rastertopclxl_run_job(in_fd, out_fd, options, nullptr, nullptr, cancel);
 }
-
-extern "C" void rastertopclxl_clean_text(char *text) { rastertopclxl::clean_text(text); }

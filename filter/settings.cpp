@@ -1,14 +1,15 @@
 #include "settings.h"
 
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <strings.h>
 
 namespace rastertopclxl {
 
-using pclxl_media::find_media_type;
-using pclxl_media::find_tray;
-using pclxl_media::Tray;
+using pclxl_host::find_media_type;
+using pclxl_host::find_tray;
+using pclxl_host::is_true;
 
 namespace {
 
@@ -17,11 +18,6 @@ float page_width_pt(const cups_page_header2_t &h) {
 }
 float page_height_pt(const cups_page_header2_t &h) {
     return h.cupsPageSize[1] > 0 ? h.cupsPageSize[1] : static_cast<float>(h.PageSize[1]);
-}
-
-bool is_true(const char *value) {
-    return value && (!strcasecmp(value, "true") || !strcasecmp(value, "on") ||
-                     !strcasecmp(value, "yes") || !std::strcmp(value, "1"));
 }
 
 // Device pixels from points, rounded to the nearest pixel.
@@ -34,58 +30,50 @@ unsigned to_pixels(float points, unsigned resolution) {
 
 } // namespace
 
-const Paper *find_paper(const char *page_size_name, float width_pt, float height_pt) {
-    if (page_size_name && *page_size_name) {
-        for (size_t i = 0; i < kPaperCount; i++)
-            if (!std::strcmp(kPapers[i].ppd_name, page_size_name) ||
-                !std::strcmp(kPapers[i].name, page_size_name))
-                return &kPapers[i];
-    }
-    for (size_t i = 0; i < kPaperCount; i++)
-        if (std::fabs(kPapers[i].width_pt - width_pt) <= 1.5f &&
-            std::fabs(kPapers[i].height_pt - height_pt) <= 1.5f)
-            return &kPapers[i];
-    return nullptr;
+namespace {
+
+// The paper of a page: by name (PPD keyword or library name) when the
+// header carries a known one, else by size.
+const Paper *page_paper(const cups_page_header2_t &page) {
+    const Paper *paper = pclxl_host::find_paper(page.cupsPageSizeName);
+    return paper ? paper : pclxl_host::paper_for_size(page_width_pt(page), page_height_pt(page));
 }
 
-const char *duplex_mode(const cups_page_header2_t &page) {
+} // namespace
+
+pclxl_host::Sides page_sides(const cups_page_header2_t &page) {
     if (!page.Duplex)
-        return "simplex";
-    return page.Tumble ? "duplex_short_edge" : "duplex_long_edge";
+        return pclxl_host::Sides::OneSided;
+    return page.Tumble ? pclxl_host::Sides::ShortEdge : pclxl_host::Sides::LongEdge;
 }
 
-JobSettings job_settings(const cups_page_header2_t &first, int num_options,
-                         cups_option_t *options) {
-    JobSettings s;
-    const Paper *paper =
-        find_paper(first.cupsPageSizeName, page_width_pt(first), page_height_pt(first));
-    s.paper = paper ? paper->name : "CUSTOM";
+pclxl_host::Job job_settings(const cups_page_header2_t &first, int num_options,
+                             cups_option_t *options) {
+    pclxl_host::Job s;
+    s.paper = page_paper(first);
 
     // The raster header carries the media type that the PPD choice set;
     // an unknown text still reaches the printer (the library keeps only
     // safe characters of it).
-    if (first.MediaType[0])
-        s.media_type = find_media_type(first.MediaType) ? find_media_type(first.MediaType)->name
-                                                        : first.MediaType;
-    else if (find_media_type(cupsGetOption("MediaType", num_options, options)))
-        s.media_type = find_media_type(cupsGetOption("MediaType", num_options, options))->name;
-    else
-        s.media_type = "";
+    s.media_type = find_media_type(first.MediaType);
+    if (!s.media_type && first.MediaType[0])
+        s.other_media_type = first.MediaType;
+    else if (!s.media_type)
+        s.media_type = find_media_type(cupsGetOption("MediaType", num_options, options));
 
     // InputSlot by name wins; else the MediaPosition that the PPD's
     // InputSlot choice put into the raster.
-    const Tray *tray = find_tray(cupsGetOption("InputSlot", num_options, options));
-    if (!tray)
-        tray = first.MediaPosition < kTrayCount ? &kTrays[first.MediaPosition] : &kTrays[0];
-    s.tray = tray->name;
+    s.tray = find_tray(cupsGetOption("InputSlot", num_options, options));
+    if (!s.tray)
+        s.tray = first.MediaPosition < kTrayCount ? &kTrays[first.MediaPosition] : &kTrays[0];
 
     switch (first.cupsColorSpace) {
     case CUPS_CSPACE_RGB:
     case CUPS_CSPACE_SRGB:
-    case CUPS_CSPACE_ADOBERGB: s.color_mode = "color"; break;
-    default: s.color_mode = "gray"; break;
+    case CUPS_CSPACE_ADOBERGB: s.color = true; break;
+    default: s.color = false; break;
     }
-    s.duplex = duplex_mode(first);
+    s.sides = page_sides(first);
     // PageCopies is 16 bits; the job header says the same.
     s.copies = first.NumCopies == 0 ? 1 : first.NumCopies > 65535 ? 65535 : first.NumCopies;
 
@@ -96,10 +84,44 @@ JobSettings job_settings(const cups_page_header2_t &first, int num_options,
     return s;
 }
 
+pclxl_host::Job ppd_job(MarkedChoice marked, void *context, int num_options, cups_option_t *options,
+                        const char *title, const char *user, const char *copies) {
+    pclxl_host::Job o;
+    o.title = title ? title : "";
+    o.user = user ? user : "";
+    const long n = copies ? std::strtol(copies, nullptr, 10) : 1;
+    o.copies = n < 1 ? 1 : n > 65535 ? 65535 : static_cast<unsigned>(n);
+
+    // Only the PPD's own sizes; a custom size leaves each page its own.
+    o.paper = pclxl_host::find_paper(marked("PageSize", context));
+    const char *model = marked("ColorModel", context);
+    o.color = !(model && !strcasecmp(model, "Gray"));
+    if (const char *mode = cupsGetOption("print-color-mode", num_options, options))
+        o.color = std::strcmp(mode, "monochrome") != 0;
+    if (!pclxl_host::parse_sides(marked("Duplex", context), o.sides))
+        o.sides = pclxl_host::Sides::OneSided;
+    if (const pclxl_host::Tray *tray = find_tray(marked("InputSlot", context)))
+        o.tray = tray;
+    if (const MediaType *type = find_media_type(marked("MediaType", context)))
+        o.media_type = type;
+    if (const char *res = marked("Resolution", context)) {
+        const int dpi = std::atoi(res);
+        if (dpi == 300 || dpi == 600 || dpi == 1200)
+            o.resolution = dpi;
+    }
+    const char *handling = cupsGetOption("multiple-document-handling", num_options, options);
+    o.collate = is_true(cupsGetOption("Collate", num_options, options)) ||
+                is_true(marked("Collate", context)) ||
+                (handling && !std::strcmp(handling, "separate-documents-collated-copies"));
+    if (const char *ranges = cupsGetOption("page-ranges", num_options, options))
+        o.page_ranges = ranges;
+    return o;
+}
+
 PageLayout page_layout(const cups_page_header2_t &page) {
     PageLayout l;
     float width = page_width_pt(page), height = page_height_pt(page);
-    const Paper *paper = find_paper(page.cupsPageSizeName, width, height);
+    const Paper *paper = page_paper(page);
     if (paper && paper->media_size_code >= 0 && paper->code_known_everywhere) {
         l.media_size_name = paper->name;
         l.media_size_code = paper->media_size_code;
@@ -109,7 +131,7 @@ PageLayout page_layout(const cups_page_header2_t &page) {
     }
     const MediaType *type = find_media_type(page.MediaType);
     l.pclxl_media_type = type ? type->pclxl_name : page.MediaType[0] ? page.MediaType : "Plain";
-    l.duplex = duplex_mode(page);
+    l.duplex = pclxl_host::duplex_mode(page_sides(page));
 
     // The raster holds the imageable area; its top left corner lies at the
     // bounding box's left edge and (page height - top edge) from the top.

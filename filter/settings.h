@@ -1,5 +1,6 @@
 // How the filter turns a CUPS raster page header and the job's options into
-// the library's job and page settings.
+// the library's job and page settings, and the PDF filter's options and PPD
+// into the job.
 #ifndef RASTERTOPCLXL_SETTINGS_H
 #define RASTERTOPCLXL_SETTINGS_H
 
@@ -8,7 +9,7 @@
 
 #include <cstddef>
 
-#include "media_names.h"
+#include "job.h"
 
 namespace rastertopclxl {
 
@@ -21,24 +22,21 @@ using pclxl_media::kTrays;
 using pclxl_media::MediaType;
 using pclxl_media::Paper;
 
-// The paper of a page: by name (PPD keyword or library name) when the
-// header carries a known one, else by size (within 1.5 points), else null.
-const Paper *find_paper(const char *page_size_name, float width_pt, float height_pt);
+// The job of the raster filter, from the first page's header and the job's
+// options.
+pclxl_host::Job job_settings(const cups_page_header2_t &first_page, int num_options,
+                             cups_option_t *options);
 
-// Everything the job header needs, taken from the first page and the job's
-// options. The texts point into static tables or into the header.
-struct JobSettings {
-    const char *paper;      // library paper name, or "CUSTOM"
-    const char *media_type; // library media type, "" for the default
-    const char *tray;       // library tray name
-    const char *color_mode; // "color" or "gray"
-    const char *duplex;     // "simplex", "duplex_long_edge", "duplex_short_edge"
-    unsigned copies;
-    bool collate;
-};
+// The PPD's marked choice for `keyword`, or null.
+using MarkedChoice = const char *(*)(const char *keyword, void *context);
 
-JobSettings job_settings(const cups_page_header2_t &first_page, int num_options,
-                         cups_option_t *options);
+// The job of the PDF filter: paper, colour, sides, tray, media type,
+// resolution and collation from the PPD's marked choices (its defaults and
+// the job's options, as `marked` reports them), the rest from the job's
+// options, title, user and copies. With no paper marked each page takes its
+// own.
+pclxl_host::Job ppd_job(MarkedChoice marked, void *context, int num_options, cups_option_t *options,
+                        const char *title, const char *user, const char *copies);
 
 // Where and how one page goes: media size, page origin and image layout.
 struct PageLayout {
@@ -52,8 +50,8 @@ struct PageLayout {
 
 PageLayout page_layout(const cups_page_header2_t &page);
 
-// The duplex mode of a page header.
-const char *duplex_mode(const cups_page_header2_t &page);
+// The sides of a page header.
+pclxl_host::Sides page_sides(const cups_page_header2_t &page);
 
 } // namespace rastertopclxl
 

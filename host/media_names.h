@@ -1,6 +1,7 @@
-// The media catalog for the front ends (the pclxl tool, the CUPS filter,
-// the printer application): the same rows the library reads, so every host
-// offers the same choices and sends what the library expects.
+// The media catalog for the front ends (the pclxl tool, the CUPS filters,
+// the PDF converter, the printer application): the same rows the library
+// reads, so every host offers the same choices and sends what the library
+// expects. Look rows up through job.h.
 #ifndef PCLXL_HOST_MEDIA_NAMES_H
 #define PCLXL_HOST_MEDIA_NAMES_H
 
@@ -22,10 +23,6 @@ inline constexpr size_t kMediaTypeCount = std::size(pclxl::media::kMediaTypes);
 // Trays by their MediaPosition in the PPD: kTrays[position].
 inline constexpr const auto &kTrays = pclxl::media::kTrays;
 inline constexpr size_t kTrayCount = std::size(pclxl::media::kTrays);
-
-// Lookups by exact name; null for an unknown or null name.
-const MediaType *find_media_type(const char *name);
-const Tray *find_tray(const char *name);
 
 } // namespace pclxl_media
 

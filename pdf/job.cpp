@@ -13,6 +13,7 @@
 #include "converter.h"
 #include "layout.h"
 #include "output.h"
+#include "pclxl.hpp"
 
 namespace pclxl::pdf {
 
@@ -23,7 +24,7 @@ struct Setup {
     const char *duplex = "simplex";
     const char *media_type = "Plain";
     int media_source = 1;
-    PageRanges ranges;
+    pclxl_host::PageRanges ranges;
 };
 
 bool check_options(const JobOptions &o, Setup &s, std::string &error) {
@@ -35,37 +36,19 @@ bool check_options(const JobOptions &o, Setup &s, std::string &error) {
         error = "render resolution must be 18 to 1200, not " + std::to_string(o.render_dpi);
         return false;
     }
-    if (!o.paper.empty() && !(s.paper = find_paper(o.paper))) {
-        error = "unknown paper '" + o.paper + "'";
+    s.paper = o.paper;
+    s.duplex = o.duplex_mode();
+    s.media_type = o.page_media_type();
+    if (!o.tray) {
+        error = "no tray";
         return false;
     }
-    if (o.duplex == "simplex") {
-        s.duplex = "simplex";
-    } else if (o.duplex == "long-edge" || o.duplex == "duplex_long_edge") {
-        s.duplex = "duplex_long_edge";
-    } else if (o.duplex == "short-edge" || o.duplex == "duplex_short_edge") {
-        s.duplex = "duplex_short_edge";
-    } else {
-        error = "unknown duplex mode '" + o.duplex + "'";
-        return false;
-    }
-    const pclxl_media::MediaType *mt = pclxl_media::find_media_type(o.media_type.c_str());
-    if (!mt) {
-        error = "unknown media type '" + o.media_type + "'";
-        return false;
-    }
-    s.media_type = mt->pclxl_name;
-    const pclxl_media::Tray *tray = pclxl_media::find_tray(o.media_source.c_str());
-    if (!tray) {
-        error = "unknown tray '" + o.media_source + "'";
-        return false;
-    }
-    s.media_source = tray->media_source;
+    s.media_source = o.tray->media_source;
     if (o.copies < 1 || o.copies > 65535) {
         error = "copies must be 1 to 65535";
         return false;
     }
-    if (!parse_page_ranges(o.page_ranges, s.ranges)) {
+    if (!pclxl_host::parse_page_ranges(o.page_ranges, s.ranges)) {
         error = "bad page ranges '" + o.page_ranges + "'";
         return false;
     }
@@ -142,22 +125,13 @@ int convert(const unsigned char *data, size_t size, const JobOptions &options, J
                 rc = 1;
                 break;
             }
-            const pclxl_media::Paper *paper = setup.paper ? setup.paper : nearest_paper(w, h);
+            const pclxl_media::Paper *paper =
+                setup.paper ? setup.paper : pclxl_host::nearest_paper(w, h);
             if (!header) {
                 if (!first_paper)
                     first_paper = paper;
-                pclxl_job_settings job{};
-                job.size = sizeof job;
+                pclxl_job_settings job = options.settings();
                 job.paper_name = first_paper->name;
-                job.media_type = options.media_type.c_str();
-                job.media_source = options.media_source.c_str();
-                job.color_mode = options.color ? "color" : "gray";
-                job.collate = options.collate;
-                job.duplex_mode = setup.duplex;
-                job.copies = options.copies;
-                job.job_name = options.title.empty() ? nullptr : options.title.c_str();
-                job.user_name = options.user.empty() ? nullptr : options.user.c_str();
-                job.resolution = static_cast<uint16_t>(options.resolution);
                 pclxl_start_job_with(&job);
                 pclxl_begin_session(static_cast<uint16_t>(options.resolution),
                                     static_cast<uint16_t>(options.resolution));

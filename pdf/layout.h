@@ -1,5 +1,5 @@
-// Page selection and placement: which pages print, on which paper, and the
-// transform from a page's points to the sheet's device pixels.
+// Page placement: the transform from a page's points to the sheet's device
+// pixels.
 #ifndef PCLXL_PDF_LAYOUT_H
 #define PCLXL_PDF_LAYOUT_H
 
@@ -11,23 +11,6 @@
 #include "page_source.h"
 
 namespace pclxl::pdf {
-
-// Page ranges in CUPS syntax ("1-3,7,10-"; pages count from 1). An empty
-// text selects every page. False for anything else.
-struct PageRanges {
-    std::vector<std::pair<int, int>> ranges; // inclusive; second 0: to the end
-    bool all = true;
-    bool contains(int page) const;
-};
-bool parse_page_ranges(const std::string &text, PageRanges &out);
-
-// The paper named `name` (the library's name or the PPD keyword, any
-// case); null when unknown.
-const pclxl_media::Paper *find_paper(const std::string &name);
-
-// The paper, among those every printer knows, closest to a page of
-// `width` x `height` points in either orientation.
-const pclxl_media::Paper *nearest_paper(double width, double height);
 
 struct Placement {
     Matrix ctm; // page points (origin at the page's top-left) to device pixels

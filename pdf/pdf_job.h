@@ -10,25 +10,17 @@
 #include <cstdint>
 #include <string>
 
+#include "job.h"
+
 namespace pclxl::pdf {
 
-struct JobOptions {
-    // Paper name as the library knows it ("A4", "Letter", ...). Empty: each
-    // page's own size picks the nearest known paper.
-    std::string paper;
+// The job (paper, media, sides, copies, page ranges, ...) and how to
+// convert it. A job without a paper puts each page on the known paper
+// nearest its own size.
+struct JobOptions : pclxl_host::Job {
     // Scale each page to fit the chosen paper (as CUPS's fit-to-page does);
     // without it a page is centred at its own size.
     bool fit_to_paper = true;
-    std::string media_type = "plain";
-    std::string media_source = "auto"; // tray
-    bool color = true;                 // false: every colour becomes gray
-    std::string duplex = "simplex";    // simplex, long-edge or short-edge
-    uint32_t copies = 1;
-    bool collate = false;
-    int resolution = 600;    // 300, 600 or 1200
-    std::string title;       // JOBNAME; empty keeps the library's default
-    std::string user;        // USERNAME/JOBOWNER; empty keeps the default
-    std::string page_ranges; // CUPS syntax "1-3,7,10-"; empty: every page
     // Vector output (paths, bitmap-font text, images); false renders each
     // page to one image instead.
     bool vector = true;

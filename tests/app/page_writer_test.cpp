@@ -39,9 +39,9 @@ unsigned char sample(unsigned x, unsigned y, int channel) {
 std::string write_job(const Case &c, const std::string &name = "") {
     std::string job;
     pclxl_app::PageWriter writer(append, &job, nullptr, nullptr);
-    pclxl_app::JobSetup js;
+    pclxl_host::Job js;
     js.color = c.color_job;
-    js.job_name = name;
+    js.title = name;
     writer.start_job(js);
     pclxl_app::PageSetup page;
     page.width = c.width;
@@ -177,7 +177,9 @@ TEST(App, ConcurrentJobsDoNotMix) {
 TEST(App, NoPageNoBytes) {
     std::string job;
     pclxl_app::PageWriter writer(append, &job, nullptr, nullptr);
-    writer.start_job(pclxl_app::JobSetup{});
+    pclxl_host::Job gray;
+    gray.color = false;
+    writer.start_job(gray);
     pclxl_app::PageSetup wide, tall;
     wide.width = wide.height = tall.width = 100;
     wide.margin_left = wide.margin_right = 30000; // wider than the sheet

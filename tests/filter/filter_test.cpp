@@ -227,6 +227,102 @@ std::map<std::string, std::string> ppd_choices(const char *keyword) {
     return found;
 }
 
+// The PDF filter's job from the PPD's marked choices and the job's options.
+TEST(PdfFilterJob, PpdChoicesAndOptionsSetTheJob) {
+    using Choices = std::map<std::string, std::string>;
+    const auto marked = [](const char *keyword, void *context) -> const char * {
+        const Choices &c = *static_cast<const Choices *>(context);
+        const auto it = c.find(keyword);
+        return it == c.end() ? nullptr : it->second.c_str();
+    };
+    using pclxl_host::Sides;
+    const struct {
+        Choices ppd;
+        const char *options, *copies;
+        const char *paper; // null: each page its own
+        Sides sides;
+        bool color, collate;
+        const char *tray, *media_type;
+        int resolution;
+        unsigned job_copies;
+        const char *ranges;
+    } kCases[] = {
+        {{}, "", "1", nullptr, Sides::OneSided, true, false, "auto", "plain", 600, 1, ""},
+        {{{"PageSize", "A4"}, {"Duplex", "None"}, {"ColorModel", "Gray"}},
+         "",
+         "2",
+         "A4",
+         Sides::OneSided,
+         false,
+         false,
+         "auto",
+         "plain",
+         600,
+         2,
+         ""},
+        {{{"PageSize", "Tabloid"}, {"Duplex", "DuplexNoTumble"}, {"InputSlot", "tray_1"}},
+         "Collate=1",
+         "0",
+         "11x17",
+         Sides::LongEdge,
+         true,
+         true,
+         "tray_1",
+         "plain",
+         600,
+         1,
+         ""},
+        {{{"PageSize", "B5"},
+          {"Duplex", "DuplexTumble"},
+          {"MediaType", "film"},
+          {"Resolution", "1200dpi"},
+          {"Collate", "True"}},
+         "print-color-mode=monochrome page-ranges=2-3",
+         "70000",
+         "JIS_B5",
+         Sides::ShortEdge,
+         false,
+         true,
+         "auto",
+         "film",
+         1200,
+         65535,
+         "2-3"},
+        {{{"PageSize", "Custom.300x400"}, {"Resolution", "400dpi"}, {"InputSlot", "drawer"}},
+         "multiple-document-handling=separate-documents-collated-copies",
+         "x",
+         nullptr,
+         Sides::OneSided,
+         true,
+         true,
+         "auto",
+         "plain",
+         600,
+         1,
+         ""},
+    };
+    for (const auto &k : kCases) {
+        SCOPED_TRACE(k.options);
+        cups_option_t *options = nullptr;
+        const int n = cupsParseOptions(k.options, 0, &options);
+        Choices ppd = k.ppd;
+        const pclxl_host::Job job =
+            rastertopclxl::ppd_job(marked, &ppd, n, options, "title", "user", k.copies);
+        cupsFreeOptions(n, options);
+        EXPECT_STREQ(job.paper ? job.paper->name : nullptr, k.paper);
+        EXPECT_EQ(job.sides, k.sides);
+        EXPECT_EQ(job.color, k.color);
+        EXPECT_EQ(job.collate, k.collate);
+        EXPECT_STREQ(job.tray->name, k.tray);
+        EXPECT_STREQ(job.media_type_name(), k.media_type);
+        EXPECT_EQ(job.resolution, k.resolution);
+        EXPECT_EQ(job.copies, k.job_copies);
+        EXPECT_EQ(job.page_ranges, k.ranges);
+        EXPECT_EQ(job.title, "title");
+        EXPECT_EQ(job.user, "user");
+    }
+}
+
 TEST(Ppd, OffersTheFiltersPapersTraysAndMediaTypes) {
     using namespace rastertopclxl;
     std::map<std::string, std::string> papers, trays, types, ppd_types = ppd_choices("MediaType");

@@ -148,11 +148,9 @@ TEST(PdfFaults, EndWithOneErrorAndTheGoodPages) {
         {"%PDF-1.4\n", 1, 0, "", 1},
         {"%PDF-1.7\n1 0 obj << >> endobj\n%%EOF", 1, 0, "", 1},
         {vector, 1, 0, "resolution", 0, [](Options &o) { o.resolution = 400; }},
-        {vector, 1, 0, "paper", 0, [](Options &o) { o.paper = "Napkin"; }},
         {vector, 1, 0, "render resolution", 0, [](Options &o) { o.render_dpi = 10; }},
         {vector, 1, 0, "page ranges", 0, [](Options &o) { o.page_ranges = "3-1"; }},
-        {vector, 1, 0, "tray", 0, [](Options &o) { o.media_source = "drawer"; }},
-        {vector, 1, 0, "duplex", 0, [](Options &o) { o.duplex = "sideways"; }},
+        {vector, 1, 0, "tray", 0, [](Options &o) { o.tray = nullptr; }},
         {vector, 1, 0, "no pages selected (the PDF has 2 pages)", 0,
          [](Options &o) { o.page_ranges = "5-"; }},
     };

@@ -11,9 +11,13 @@
 #include "convert_pdf.h"
 #include "image_io.h"
 #include "job_options.h"
+#include "job_writer.h"
 #include "pclxl.h"
+#include "text_line.h"
 
 namespace pclxl_tool {
+
+using pclxl_host::one_line;
 
 namespace {
 
@@ -42,8 +46,8 @@ bool place(const Image &img, const JobOptions &opts, long ppi, Placement &p) {
     const double area_w = opts.area_width(), area_h = opts.area_height();
     double w, h;
     if (ppi > 0) {
-        w = std::round(img.width * static_cast<double>(opts.dpi) / ppi);
-        h = std::round(img.height * static_cast<double>(opts.dpi) / ppi);
+        w = std::round(img.width * static_cast<double>(opts.resolution) / ppi);
+        h = std::round(img.height * static_cast<double>(opts.resolution) / ppi);
     } else {
         const double scale = std::min(area_w / img.width, area_h / img.height);
         w = std::floor(img.width * scale + 0.5);
@@ -204,8 +208,8 @@ int cmd_convert(int argc, char **argv) {
         std::string error;
         if (!print_input(job, path, opts, ppi, error)) {
             job.abort();
-            std::fprintf(stderr, "pclxl convert: %s: %s\n", path == "-" ? "<stdin>" : path.c_str(),
-                         error.c_str());
+            std::fprintf(stderr, "pclxl convert: %s: %s\n",
+                         path == "-" ? "<stdin>" : one_line(path).c_str(), one_line(error).c_str());
             return 1;
         }
     }

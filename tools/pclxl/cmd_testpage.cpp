@@ -12,6 +12,7 @@
 #include "commands.h"
 #include "glyphs.h"
 #include "job_options.h"
+#include "job_writer.h"
 #include "pclxl.h"
 
 namespace pclxl_tool {
@@ -398,9 +399,10 @@ void page_one(JobWriter &job, const Canvas &c, const JobOptions &opts) {
 void page_two(JobWriter &job, const Canvas &c, const JobOptions &opts) {
     const std::string title = "Page 2: the back side";
     const std::string duplex =
-        opts.duplex == "simplex"
+        opts.sides == pclxl_host::Sides::OneSided
             ? "This job is one-sided (--duplex simplex): this page has a sheet of its own."
-            : "This job is two-sided (--duplex " + opts.duplex + "): this page is on the back.";
+            : "This job is two-sided (--duplex " + std::string(pclxl_host::sides_word(opts.sides)) +
+                  "): this page is on the back.";
     const std::string arrow = "The arrow points to the top of the page.";
     job.begin_page();
     prepare_text(c.title, {title});
@@ -462,17 +464,17 @@ int cmd_testpage(int argc, char **argv) {
     GlyphFont title_glyphs, body_glyphs;
     std::string note, error;
     const bool found =
-        title_glyphs.open(std::string(kFamily) + ":bold", 20, opts.dpi, note, error) &&
-        body_glyphs.open(kFamily, 9, opts.dpi, note, error);
+        title_glyphs.open(std::string(kFamily) + ":bold", 20, opts.resolution, note, error) &&
+        body_glyphs.open(kFamily, 9, opts.resolution, note, error);
     if (!report_fonts(kCommand, found, note, error))
         return 1;
     // Two fonts of the session, each defined once.
-    BitmapFont title(title_glyphs, "title", 100, opts.dpi);
-    BitmapFont body(body_glyphs, "body", 101, opts.dpi);
+    BitmapFont title(title_glyphs, "title", 100, opts.resolution);
+    BitmapFont body(body_glyphs, "body", 101, opts.resolution);
 
     const Canvas canvas{(opts.area_width() - opts.units(kCanvasWidth)) / 2,
                         std::max(0, (opts.area_height() - opts.units(kCanvasHeight)) / 2), title,
-                        body, opts.dpi};
+                        body, opts.resolution};
     if (!opts.title_given)
         opts.title = "testpage";
     JobWriter job(kCommand, opts);

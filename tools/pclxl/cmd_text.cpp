@@ -12,9 +12,13 @@
 #include "file_io.h"
 #include "glyphs.h"
 #include "job_options.h"
+#include "job_writer.h"
 #include "pclxl.h"
+#include "text_line.h"
 
 namespace pclxl_tool {
+
+using pclxl_host::one_line;
 
 namespace {
 
@@ -205,7 +209,8 @@ int cmd_text(int argc, char **argv) {
     for (const std::string &path : inputs) {
         std::string bytes;
         if (!read_all(path, bytes)) {
-            std::fprintf(stderr, "pclxl text: %s: %s\n", path.c_str(), std::strerror(errno));
+            std::fprintf(stderr, "pclxl text: %s: %s\n", one_line(path).c_str(),
+                         std::strerror(errno));
             return 1;
         }
         texts.push_back(decode_utf8(bytes));
@@ -213,10 +218,10 @@ int cmd_text(int argc, char **argv) {
 
     GlyphFont glyphs;
     std::string note, error;
-    const bool found = glyphs.open(family, points, opts.dpi, note, error);
+    const bool found = glyphs.open(family, points, opts.resolution, note, error);
     if (!report_fonts(kCommand, found, note, error))
         return 1;
-    BitmapFont font(glyphs, "text", 100, opts.dpi);
+    BitmapFont font(glyphs, "text", 100, opts.resolution);
 
     const int margin = opts.units(kMargin);
     const int width = opts.area_width() - 2 * margin;

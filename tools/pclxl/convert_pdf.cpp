@@ -5,9 +5,11 @@
 #include <cstdio>
 #include <cstring>
 
+#include "job_writer.h"
 #include "pclxl.h"
 #ifdef PCLXL_HAVE_PDF
 #include "pdf_job.h"
+#include "text_line.h"
 #endif
 
 namespace pclxl_tool {
@@ -66,7 +68,10 @@ bool is_pdf_input(const std::vector<std::string> &inputs) {
 
 namespace {
 
-void print_line(const char *line, void *) { std::fprintf(stderr, "pclxl convert: %s\n", line); }
+// The converter's lines quote the document (names, engine messages).
+void print_line(const char *line, void *) {
+    std::fprintf(stderr, "pclxl convert: %s\n", pclxl_host::one_line(line).c_str());
+}
 
 } // namespace
 
@@ -77,18 +82,10 @@ int convert_pdf(const std::vector<std::string> &inputs, JobOptions &opts, const 
     }
     opts.default_title(inputs[0]);
     pclxl::pdf::JobOptions job;
-    if (pdf.paper_given)
-        job.paper = opts.paper->name;
+    static_cast<pclxl_host::Job &>(job) = opts;
+    if (!pdf.paper_given)
+        job.paper = nullptr; // each page on the paper nearest its size
     job.fit_to_paper = pdf.fit;
-    job.media_type = opts.media_type;
-    job.media_source = opts.tray;
-    job.color = opts.color;
-    job.duplex = opts.duplex;
-    job.copies = opts.copies;
-    job.collate = opts.collate;
-    job.resolution = opts.dpi;
-    job.title = opts.title;
-    job.user = opts.user;
     job.page_ranges = pdf.pages;
     job.vector = !pdf.raster;
     job.verbose = opts.verbose;
@@ -105,7 +102,8 @@ int convert_pdf(const std::vector<std::string> &inputs, JobOptions &opts, const 
     // a file is only replaced by a complete job.
     const bool ok = out.finish_whole_job(rc == 0);
     if (rc != 0)
-        std::fprintf(stderr, "pclxl convert: %s: %s\n", inputs[0].c_str(), error.c_str());
+        std::fprintf(stderr, "pclxl convert: %s: %s\n", pclxl_host::one_line(inputs[0]).c_str(),
+                     pclxl_host::one_line(error).c_str());
     return rc != 0 || !ok ? 1 : 0;
 }
 

@@ -1,0 +1,139 @@
+// The converter's own bytes, without an interpreter: the graphics-state
+// commands a stroke and an image mask set, exactly; and where a known
+// glyph's bitmap sits against its origin.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "capture.h"
+#include "pdf_job.h"
+#include "tool_run.h"
+
+using namespace tool_test;
+
+namespace {
+
+// A one-page PDF of `width` x `height` points drawing `content`, with
+// Helvetica as /F1; the cross-reference table is exact.
+std::string make_pdf(const std::string &content, int width = 200, int height = 200) {
+    const std::vector<std::string> objects = {
+        "<< /Type /Catalog /Pages 2 0 R >>",
+        "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+        "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 " + std::to_string(width) + " " +
+            std::to_string(height) + "] /Resources << /Font << /F1 5 0 R >> >> /Contents 4 0 R >>",
+        "<< /Length " + std::to_string(content.size()) + " >>\nstream\n" + content + "\nendstream",
+        "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>",
+    };
+    std::string pdf = "%PDF-1.4\n";
+    std::vector<size_t> offsets;
+    for (size_t i = 0; i < objects.size(); i++) {
+        offsets.push_back(pdf.size());
+        pdf += std::to_string(i + 1) + " 0 obj\n" + objects[i] + "\nendobj\n";
+    }
+    const size_t xref = pdf.size();
+    pdf += "xref\n0 " + std::to_string(objects.size() + 1) + "\n0000000000 65535 f \n";
+    for (size_t o : offsets) {
+        char line[24];
+        std::snprintf(line, sizeof line, "%010zu 00000 n \n", o);
+        pdf += line;
+    }
+    pdf += "trailer\n<< /Size " + std::to_string(objects.size() + 1) +
+           " /Root 1 0 R >>\nstartxref\n" + std::to_string(xref) + "\n%%EOF\n";
+    return pdf;
+}
+
+// The job for `pdf` at 600 dpi, each point 600/72 pixels.
+Job convert(const std::string &pdf) {
+    pclxl::pdf::JobOptions o;
+    o.fit_to_paper = false;
+    pclxl_test::Capture out;
+    std::string error;
+    EXPECT_EQ(pclxl::pdf::write_job_from_memory(reinterpret_cast<const unsigned char *>(pdf.data()),
+                                                pdf.size(), o, nullptr, &error),
+              0)
+        << error;
+    const pclxl_test::Bytes bytes = out.all();
+    return parse_job({bytes.begin(), bytes.end()});
+}
+
+std::string hex(const std::string &bytes) {
+    std::string s;
+    char b[4];
+    for (unsigned char c : bytes) {
+        std::snprintf(b, sizeof b, s.empty() ? "%02X" : " %02X", c);
+        s += b;
+    }
+    return s;
+}
+
+using Strings = std::vector<std::string>;
+
+// The bytes up to and including each `op` command, as many as the expected
+// text for it has.
+Strings commands(const Job &job, const char *op, const Strings &expected) {
+    Strings out;
+    const auto ops = job.ops(op);
+    for (size_t i = 0; i < ops.size(); i++) {
+        const size_t n = i < expected.size() ? (expected[i].size() + 1) / 3 : 1;
+        out.push_back(hex(job.bytes.substr(ops[i]->offset + 1 - n, n)));
+    }
+    return out;
+}
+
+#define EXPECT_COMMANDS(job, op, ...)                                                              \
+    do {                                                                                           \
+        const Strings expected{__VA_ARGS__};                                                       \
+        EXPECT_EQ(commands(job, op, expected), expected) << op;                                    \
+    } while (0)
+
+// PDF strokes become the printer's pen width, caps, joins, miter limit and
+// dashes; a width above 255 pixels goes as a 16-bit value, the miter limit
+// unsigned (interpreters refuse a signed one), as a byte when it fits.
+TEST(ConverterWire, StrokeSettersWriteExactBytes) {
+    const Job job = convert(make_pdf("1 J 1 j 9 w 10 10 m 190 190 l S\n"
+                                     "2 J 2 j 36 w 10 190 m 190 10 l S\n"
+                                     "0 J 0 j 7 M 12 w [6 3] 0 d 10 100 m 190 100 l S\n"));
+    ASSERT_TRUE(job.ok) << job.error.message;
+    // 9, 36 and 12 points at 600 dpi: 75, 300 and 100 pixels.
+    EXPECT_COMMANDS(job, "SetPenWidth", "C0 4B F8 4B 7A", "C1 2C 01 F8 4B 7A", "C0 64 F8 4B 7A");
+    EXPECT_COMMANDS(job, "SetLineCap", "C0 01 F8 47 71", "C0 02 F8 47 71", "C0 00 F8 47 71");
+    EXPECT_COMMANDS(job, "SetLineJoin", "C0 01 F8 48 72", "C0 02 F8 48 72", "C0 00 F8 48 72");
+    EXPECT_COMMANDS(job, "SetMiterLimit", "C0 07 F8 49 73");
+    // 6 and 3 points: 50 and 25 pixels.
+    EXPECT_COMMANDS(job, "SetLineDash", "CB C1 02 00 32 00 19 00 F8 4A 70");
+}
+
+// Text sets the source and paint transparency modes.
+TEST(ConverterWire, TextSetsTransparencyModes) {
+    const Job job = convert(make_pdf("BT /F1 12 Tf 20 50 Td (H) Tj ET\n"));
+    ASSERT_TRUE(job.ok) << job.error.message;
+    // Opaque when the page starts, transparent for the glyphs.
+    EXPECT_COMMANDS(job, "SetSourceTxMode", "C0 00 F8 2D 7C", "C0 01 F8 2D 7C");
+    EXPECT_COMMANDS(job, "SetPaintTxMode", "C0 00 F8 2D 78", "C0 01 F8 2D 78");
+}
+
+// A capital H stands on the baseline: its bitmap's top row is as far above
+// the origin as the bitmap is high, and it starts a little right of the
+// origin (Helvetica's side bearing, about 0.08 em).
+TEST(ConverterWire, KnownGlyphSitsOnItsBaseline) {
+    const Job job = convert(make_pdf("BT /F1 12 Tf 20 50 Td (H) Tj ET\n"));
+    ASSERT_TRUE(job.ok) << job.error.message;
+    const auto chars = job.ops("ReadChar");
+    ASSERT_EQ(chars.size(), 1u);
+    const auto at = [&](size_t i) {
+        return static_cast<unsigned char>(job.bytes[chars[0]->data_offset + i]);
+    };
+    const auto s16 = [&](size_t i) { return static_cast<int16_t>(at(i) << 8 | at(i + 1)); };
+    const int left = s16(2), top = s16(4), width = s16(6), height = s16(8);
+    // 12 points at 600 dpi: one em is 100 pixels; the H is about 0.72 em
+    // high and 0.56 em wide.
+    EXPECT_NEAR(height, 72, 4) << left << " " << top << " " << width;
+    EXPECT_NEAR(width, 57, 6);
+    EXPECT_NEAR(top, height, 1);
+    EXPECT_GE(left, 4);
+    EXPECT_LE(left, 12);
+}
+
+} // namespace
