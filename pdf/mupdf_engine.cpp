@@ -17,6 +17,7 @@
 
 #include "color_management.h"
 #include "page_source.h"
+#include "text_line.h"
 
 namespace pclxl::pdf {
 
@@ -96,8 +97,11 @@ fz_context *new_context(fz_alloc_context *alloc, Heap *heap) {
     return ctx;
 }
 
+// The engine's messages quote the document (names, strings): each is made
+// one line here, before anyone prints it.
 void copy_message(fz_context *ctx, char *msg, size_t n) {
     std::snprintf(msg, n, "%s", fz_caught_message(ctx));
+    pclxl_host::clean_text(msg);
 }
 
 fz_document *open_pdf(fz_context *ctx, const unsigned char *data, size_t size, char *msg,
@@ -685,8 +689,12 @@ bool walk(fz_context *ctx, const fz_path *path, PathBuilder *b) {
 
 void forward_warning(void *user, const char *message) {
     auto *d = static_cast<std::pair<void (*)(const char *, void *), void *> *>(user);
-    if (d->first)
-        d->first(message, d->second);
+    if (!d->first)
+        return;
+    char line[1024];
+    std::snprintf(line, sizeof line, "%s", message);
+    pclxl_host::clean_text(line);
+    d->first(line, d->second);
 }
 
 void ignore_warning(void *, const char *) {}

@@ -192,6 +192,9 @@ def hostile():
                b"/FontBBox [0 0 1000 1000] /ItalicAngle 0 /Ascent 800 /Descent -200 "
                b"/CapHeight 700 /StemV 80 /FontFile2 7 0 R >>",
             7: stream(b"this is not a TrueType font" * 10)})
+    # Resource names holding line ends, which the engine's warnings quote.
+    evil = b"/Evil#0ASTATE:#20+media-empty-error#0D#0APPD:#20*X:#20Y#0A"
+    yield "injected-names", two(b"q " + evil + b" gs " + evil + b" Do Q " + good)
     # Cut short in the middle of the second page's content, and a broken
     # cross-reference table.
     whole = vector_pdf()
