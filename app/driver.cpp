@@ -8,6 +8,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include "device_id.h"
 #include "job_device.h"
 #include "printer_link.h"
 #include "test_page.h"
@@ -395,13 +396,11 @@ ipp_t *driver_attributes(const char *) {
 }
 
 const char *autoadd_callback(const char *, const char *, const char *device_id, void *) {
-    if (!device_id || !std::strstr(device_id, "PCLXL"))
-        return nullptr;
-    return std::strstr(device_id, "Color") || std::strstr(device_id, "COLOR") ? "pclxl_color"
-                                                                              : "pclxl_mono";
+    return driver_for_device_id(device_id ? device_id : "");
 }
 
 void create_callback(pappl_printer_t *printer, void *) {
+    link_printer_created(printer);
     // Levels are unknown (-2): the drivers do not read them back.
     pappl_supply_t black{PAPPL_SUPPLY_COLOR_BLACK, "Black Toner", true, -2,
                          PAPPL_SUPPLY_TYPE_TONER};
