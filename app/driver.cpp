@@ -12,6 +12,7 @@
 #include "job_device.h"
 #include "printer_link.h"
 #include "test_page.h"
+#include "text_line.h"
 
 namespace pclxl_app {
 
@@ -138,8 +139,11 @@ bool device_sink(const void *data, size_t length, void *device) {
     return papplDeviceWrite(static_cast<pappl_device_t *>(device), data, length) >= 0;
 }
 
+// The lines quote the document (names, the PDF engine's messages): cleaned
+// so that none forges a log line of its own.
 void job_message(const char *line, void *job) {
-    papplLogJob(static_cast<pappl_job_t *>(job), PAPPL_LOGLEVEL_DEBUG, "%s", line);
+    papplLogJob(static_cast<pappl_job_t *>(job), PAPPL_LOGLEVEL_DEBUG, "%s",
+                pclxl_host::one_line(line).c_str());
 }
 
 pclxl_host::Job job_setup(pappl_job_t *job, const pappl_pr_options_t *o) {

@@ -27,6 +27,7 @@
 #include "pjl_status.h"
 #include "printer_supplies.h"
 #include "job.h"
+#include "text_line.h"
 
 // PAPPL 1.3 adds its own device schemes only while none is registered, and
 // keeps the first handler of a scheme. Ours for socket: goes in first; these
@@ -278,7 +279,8 @@ void set_link_state(Link *link, unsigned reasons, const std::string &message) {
         f.link_message = message;
     }
     if (!message.empty() && link->printer)
-        papplLogPrinter(link->printer, PAPPL_LOGLEVEL_WARN, "%s", message.c_str());
+        papplLogPrinter(link->printer, PAPPL_LOGLEVEL_WARN, "%s",
+                        pclxl_host::one_line(message).c_str());
     publish(link->printer, link->uri);
 }
 
@@ -355,7 +357,7 @@ void handle(Link *link, const pjl::Message &m) {
     if (changed) {
         if (m.kind == pjl::Kind::InfoStatus || m.kind == pjl::Kind::Device)
             papplLogPrinter(link->printer, PAPPL_LOGLEVEL_INFO, "Printer status %d: %s", m.code,
-                            m.display.c_str());
+                            pclxl_host::one_line(m.display).c_str());
         publish(link->printer, link->uri);
     }
 }
