@@ -116,6 +116,9 @@ scripts=$(echo "$expectations" | cut -d'|' -f1 | grep .)
 for s in $scripts; do
   if [ "$s" = ready ]; then
     start_standin ready ready --snmp-port-file "$work/ready.snmp"
+  elif [ "$s" = refuse ]; then
+    # Back once the printer has been seen offline (or after 20 s).
+    start_standin refuse refuse --back-when "$work/refuse.back" --back-after 20
   else
     start_standin "$s"
   fi
@@ -148,6 +151,7 @@ watch_job() {
   while [ $(($(date +%s) - started)) -lt 60 ]; do
     attrs "$s" 1 >"$work/$s.now"
     value printer-state-reasons <"$work/$s.now" >>"$work/$s.seen"
+    [ "$s" != refuse ] || ! grep -q offline "$work/$s.seen" || touch "$work/refuse.back"
     state=$(value job-state <"$work/$s.now")
     case $state in
     completed | aborted | canceled)

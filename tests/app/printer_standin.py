@@ -15,7 +15,8 @@ It takes jobs, counts their pages with the project's reader
   silence     never answers PJL; prints
   stall       reads 64 KB of the job, then nothing more
   close       closes each connection at once
-  refuse      refuses connections for --back-after seconds, then is ready
+  refuse      refuses connections for --back-after seconds (or until the
+              file --back-when names exists), then is ready
   xl-error    reports a PCL XL error at the job's end
 
   printer_standin.py --script NAME --port-file FILE --reader PCLXL
@@ -358,6 +359,7 @@ def main():
     parser.add_argument("--lifetime", type=float, default=60)
     parser.add_argument("--save", default=".")
     parser.add_argument("--back-after", type=float, default=4)
+    parser.add_argument("--back-when")
     parser.add_argument("--snmp-port-file")
     args = parser.parse_args()
     if args.snmp_port_file:
@@ -376,7 +378,9 @@ def main():
     if args.script == "refuse":
         # Bound but not listening: connections are refused.
         log("refusing connections")
-        time.sleep(args.back_after)
+        until = time.monotonic() + args.back_after
+        while time.monotonic() < until and not (args.back_when and os.path.exists(args.back_when)):
+            time.sleep(0.05)
         log("back")
     server.listen(8)
     log(f"listening on 127.0.0.1:{port}")
