@@ -364,8 +364,9 @@ class RatioReporter : public benchmark::ConsoleReporter {
         for (const char *p : kPages) {
             const std::string name = p;
             ratio("memcpy/" + name, "write_pixels_rgb/" + name,
-                  "  " + name + ": write_pixels at %.2f of memcpy");
-            ratio("plain/" + name, "DeltaOneLine/" + name, ", DeltaOneLine %.2fx plain\n");
+                  "  " + name + ": write_pixels at %.2f of memcpy\n");
+            ratio("plain/" + name, "DeltaOneLine/" + name,
+                  "  " + name + ": DeltaOneLine %.2fx faster than plain\n");
         }
     }
 
