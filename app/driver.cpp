@@ -9,7 +9,9 @@
 #include <unistd.h>
 
 #include "job_device.h"
+#include "printer_link.h"
 #include "test_page.h"
+#include "text_line.h"
 
 namespace pclxl_app {
 
@@ -81,10 +83,11 @@ bool print_file(pappl_job_t *job, pappl_pr_options_t *, pappl_device_t *given) {
     }
     unsigned char buffer[16384];
     ssize_t n;
-    bool ok = true;
+    bool ok = link_job_start(job, device);
     while (ok && (n = read(fd, buffer, sizeof buffer)) > 0)
         ok = papplDeviceWrite(device, buffer, static_cast<size_t>(n)) >= 0;
     close(fd);
+    ok = link_job_end(job, device, ok);
     job_device_done(job);
     return ok;
 }
@@ -107,7 +110,10 @@ void identify(pappl_printer_t *printer, pappl_identify_actions_t, const char *me
     papplPrinterCloseDevice(printer);
 }
 
-bool status(pappl_printer_t *) { return true; }
+bool status(pappl_printer_t *printer) {
+    link_printer_status(printer);
+    return true;
+}
 
 const char *test_page(pappl_printer_t *printer, char *buffer, size_t size) {
     pappl_pr_driver_data_t data;
@@ -132,8 +138,11 @@ bool device_sink(const void *data, size_t length, void *device) {
     return papplDeviceWrite(static_cast<pappl_device_t *>(device), data, length) >= 0;
 }
 
+// The lines quote the document (names, the PDF engine's messages): cleaned
+// so that none forges a log line of its own.
 void job_message(const char *line, void *job) {
-    papplLogJob(static_cast<pappl_job_t *>(job), PAPPL_LOGLEVEL_DEBUG, "%s", line);
+    papplLogJob(static_cast<pappl_job_t *>(job), PAPPL_LOGLEVEL_DEBUG, "%s",
+                pclxl_host::one_line(line).c_str());
 }
 
 pclxl_host::Job job_setup(pappl_job_t *job, const pappl_pr_options_t *o) {
@@ -203,6 +212,10 @@ bool start_job(pappl_job_t *job, pappl_pr_options_t *options, pappl_device_t *gi
     pappl_device_t *device = job_device(job, given);
     if (!device)
         return false;
+    if (!link_job_start(job, device)) {
+        job_device_done(job);
+        return false;
+    }
     JobData *data = nullptr;
     try {
         data = new JobData(job, device);
@@ -271,6 +284,7 @@ bool end_job(pappl_job_t *job, pappl_pr_options_t *, pappl_device_t *given) {
         ok = data->writer.end_job();
         papplDeviceFlush(job_device(job, given));
     }
+    ok = link_job_end(job, job_device(job, given), ok);
     const int64_t total = thread_cpu_ns() - data->cpu_at_start;
     papplLogJob(job, PAPPL_LOGLEVEL_INFO,
                 "PCL XL job: %u pages, %llu bytes%s; CPU: driver %.1f ms, PAPPL %.1f ms.",
@@ -368,6 +382,11 @@ bool driver_callback(pappl_system_t *, const char *driver_name, const char *, co
     for (size_t i = 0; i < kPwgMediaTypeCount; i++)
         d->type[i] = kPwgMediaTypes[i].pwg;
 
+    *attributes = driver_attributes(driver_name);
+    return true;
+}
+
+ipp_t *driver_attributes(const char *) {
     // What PAPPL does not add itself for IPP Everywhere clients.
     ipp_t *a = ippNew();
     static const char *const intents[] = {"auto", "perceptual", "relative"};
@@ -376,8 +395,7 @@ bool driver_callback(pappl_system_t *, const char *driver_name, const char *, co
     ippAddString(a, IPP_TAG_PRINTER, IPP_CONST_TAG(IPP_TAG_KEYWORD),
                  "print-rendering-intent-default", nullptr, "auto");
     ippAddBoolean(a, IPP_TAG_PRINTER, "preferred-attributes-supported", 0);
-    *attributes = a;
-    return true;
+    return a;
 }
 
 const char *autoadd_callback(const char *, const char *, const char *device_id, void *) {

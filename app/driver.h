@@ -15,6 +15,8 @@ extern const int kDriverCount;
 bool driver_callback(pappl_system_t *system, const char *driver_name, const char *device_uri,
                      const char *device_id, pappl_pr_driver_data_t *data, ipp_t **attributes,
                      void *context);
+// The capability attributes PAPPL does not make from the driver data.
+ipp_t *driver_attributes(const char *driver_name);
 const char *autoadd_callback(const char *device_info, const char *device_uri, const char *device_id,
                              void *context);
 void create_callback(pappl_printer_t *printer, void *context);

@@ -16,6 +16,8 @@
 
 #include "driver.h"
 #include "job_device.h"
+#include "printer_link.h"
+#include "text_line.h"
 
 #if PCLXL_APP_WITH_PDF
 #include "pdf_job.h"
@@ -174,11 +176,11 @@ bool convert_vector(pappl_job_t *job, pappl_device_t *device, pappl_pr_options_t
     if (!ok && writer.bytes() == 0 && !papplJobIsCanceled(job)) {
         // Nothing was written: Ghostscript may still read the file.
         papplLogJob(job, PAPPL_LOGLEVEL_WARN, "PDF: %s; rasterizing with Ghostscript.",
-                    call.error.c_str());
+                    pclxl_host::one_line(call.error).c_str());
         return rasterize(job, device, options);
     }
     if (!ok)
-        papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "PDF: %s", call.error.c_str());
+        papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "PDF: %s", pclxl_host::one_line(call.error).c_str());
     papplJobSetImpressions(job, call.stats.pages);
     papplJobSetImpressionsCompleted(job, call.stats.pages);
     papplLogJob(job, PAPPL_LOGLEVEL_INFO, "PDF: %d pages, %d paths, %d images, %d glyphs.",
@@ -196,6 +198,10 @@ bool pdf_filter(pappl_job_t *job, pappl_device_t *given, void *) {
     pappl_device_t *device = job_device(job, given);
     if (!device)
         return false;
+    if (!link_job_start(job, device)) {
+        job_device_done(job);
+        return false;
+    }
     pappl_printer_t *printer = papplJobGetPrinter(job);
     pappl_pr_driver_data_t driver;
     papplPrinterGetDriverData(printer, &driver);
@@ -212,9 +218,10 @@ bool pdf_filter(pappl_job_t *job, pappl_device_t *given, void *) {
         ok = rasterize(job, device, options);
 #endif
     } catch (const std::exception &e) {
-        papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "PDF: %s", e.what());
+        papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "PDF: %s", pclxl_host::one_line(e.what()).c_str());
     }
     papplJobDeletePrintOptions(options);
+    ok = link_job_end(job, device, ok);
     job_device_done(job);
     return ok;
 }

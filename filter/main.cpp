@@ -15,6 +15,7 @@
 
 #include "cancel.h"
 #include "rastertopclxl.h"
+#include "text_line.h"
 
 namespace {
 
@@ -39,10 +40,8 @@ int main(int argc, char **argv) {
     if (argc == 7) {
         fd = open(argv[6], O_RDONLY | O_CLOEXEC);
         if (fd < 0) {
-            std::string name = argv[6];
-            rastertopclxl_clean_text(&name[0]);
-            std::fprintf(stderr, "ERROR: Unable to open raster file \"%s\": %s\n", name.c_str(),
-                         std::strerror(errno));
+            std::fprintf(stderr, "ERROR: Unable to open raster file \"%s\": %s\n",
+                         pclxl_host::one_line(argv[6], 200).c_str(), std::strerror(errno));
             return 1;
         }
     }

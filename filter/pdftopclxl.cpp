@@ -25,6 +25,7 @@
 #include "pdf_job.h"
 #include "rastertopclxl.h"
 #include "settings.h"
+#include "text_line.h"
 
 // The PPD interface is the only way to read a PPD's marked choices; libcups
 // marks it deprecated in favour of IPP attributes, which a filter does not
@@ -37,15 +38,9 @@ volatile sig_atomic_t g_cancel = 0;
 
 void on_sigterm(int) { g_cancel = 1; }
 
-// Text from outside (title, user, file names, messages that quote the
-// document) goes into CUPS's stderr protocol as one line.
-std::string one_line(const char *text) {
-    std::string out = text ? text : "";
-    if (out.size() > 200)
-        out.resize(200);
-    rastertopclxl_clean_text(&out[0]);
-    return out;
-}
+// Text from outside (title, user, file names, the converter's messages,
+// which quote the document) goes into CUPS's stderr protocol as one line.
+using pclxl_host::one_line;
 
 // Standard output, buffered; a failed write is remembered and reported once
 // at the end.
@@ -76,7 +71,9 @@ struct Output {
     }
 };
 
-void on_message(const char *line, void *) { std::fprintf(stderr, "DEBUG: %s\n", line); }
+void on_message(const char *line, void *) {
+    std::fprintf(stderr, "DEBUG: %s\n", one_line(line).c_str());
+}
 
 const char *marked(const char *keyword, void *ppd) {
     ppd_choice_t *choice =
@@ -124,12 +121,12 @@ int main(int argc, char **argv) {
             cupsMarkOptions(ppd, num_options, options);
         } else {
             std::fprintf(stderr, "DEBUG: Unable to read the PPD \"%s\"; using defaults\n",
-                         one_line(path).c_str());
+                         one_line(path, 200).c_str());
         }
     }
     pclxl::pdf::JobOptions job = job_options(argv, ppd, num_options, options);
     std::fprintf(stderr, "DEBUG: Job: %s, paper %s, %s, %s, %u copies%s, %d dpi, %s\n",
-                 one_line(job.title.c_str()).c_str(), job.paper ? job.paper->name : "from the page",
+                 one_line(job.title, 200).c_str(), job.paper ? job.paper->name : "from the page",
                  job.color ? "color" : "gray", pclxl_host::sides_word(job.sides), job.copies,
                  job.collate ? " collated" : "", job.resolution, job.vector ? "vector" : "raster");
 
@@ -159,7 +156,7 @@ int main(int argc, char **argv) {
     }
     out.flush();
     if (status != 0)
-        std::fprintf(stderr, "ERROR: %s\n", one_line(error.c_str()).c_str());
+        std::fprintf(stderr, "ERROR: %s\n", one_line(error, 200).c_str());
     if (out.error) {
         std::fprintf(stderr, "ERROR: Unable to write the job: %s\n", std::strerror(out.error));
         status = 1;

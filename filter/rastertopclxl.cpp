@@ -16,17 +16,14 @@
 
 #include "pclxl.h"
 #include "settings.h"
+#include "text_line.h"
 
 namespace rastertopclxl {
 
 // Control characters (CR and LF among them) would let a text from the
 // job start a line of its own on stderr, which the scheduler obeys, or in
 // the PJL header: each becomes a blank.
-void clean_text(char *text) {
-    for (; *text; ++text)
-        if (static_cast<unsigned char>(*text) < 0x20 || *text == 0x7F)
-            *text = ' ';
-}
+using pclxl_host::clean_text;
 
 namespace {
 
@@ -444,5 +441,3 @@ extern "C" int rastertopclxl_run(int in_fd, int out_fd, const char *options,
                                  const volatile sig_atomic_t *cancel) {
     return rastertopclxl_run_job(in_fd, out_fd, options, nullptr, nullptr, cancel);
 }
-
-extern "C" void rastertopclxl_clean_text(char *text) { rastertopclxl::clean_text(text); }

@@ -49,9 +49,6 @@ int rastertopclxl_run(int in_fd, int out_fd, const char *options,
 int rastertopclxl_run_job(int in_fd, int out_fd, const char *options, const char *job_name,
                           const char *user, const volatile sig_atomic_t *cancel);
 
-/* Replaces each control character of `text` by a blank, in place. */
-void rastertopclxl_clean_text(char *text);
-
 #ifdef __cplusplus
 }
 #endif

@@ -524,6 +524,67 @@ PCLXL_API int pclxl_write_pixels(int32_t format, const unsigned char *data, int3
                                  uint16_t dest_width, uint16_t dest_height);
 
 /* ======================================================================
+ * Graphics state and paths (1.1)
+ * ====================================================================== */
+
+/* PushGS and PopGS: the operator byte, 1 piece. The printer keeps the
+ * saved states (a few hundred at most); a pop without a push is the
+ * printer's error, not checked here. */
+PCLXL_API void pclxl_push_graphics_state(void);
+PCLXL_API void pclxl_pop_graphics_state(void);
+
+/* PenWidth as a ubyte up to 255, else as a uint16, then SetPenWidth;
+ * 2 pieces. Up to 255 the bytes are those of pclxl_set_pen_width(). */
+PCLXL_API void pclxl_set_pen_width16(uint16_t width);
+
+/* MiterLength, unsigned (interpreters refuse the sint16 that
+ * pclxl_set_miter_limit() writes): a ubyte up to 255, else a uint16, then
+ * SetMiterLimit; 2 pieces. */
+PCLXL_API void pclxl_set_miter_length(uint16_t length);
+
+/* TxMode (PCLXL_TX_OPAQUE or PCLXL_TX_TRANSPARENT, forwarded as a ubyte),
+ * then SetSourceTxMode or SetPaintTxMode; 2 pieces each. */
+PCLXL_API void pclxl_set_source_tx_mode(int mode);
+PCLXL_API void pclxl_set_paint_tx_mode(int mode);
+
+/* A rectangle (2 corner points) added to the current path, without the
+ * NewPath of pclxl_add_rect16(): BoundingBox, RectanglePath; 2 pieces. */
+PCLXL_API void pclxl_rectangle_path16(const _point16 *rect);
+
+/* The ellipse inside a box (2 corner points) added to the current path as
+ * a closed subpath of its own: BoundingBox, EllipsePath; 2 pieces. Where
+ * the subpath starts and which way it runs is the printer's choice, so a
+ * dashed stroke or a nonzero fill with other subpaths may differ from the
+ * same ellipse drawn as curves. */
+PCLXL_API void pclxl_ellipse_path16(const _point16 *box);
+
+/* The smallest point type that holds every coordinate of points[0] to
+ * points[count - 1]: PCLXL_POINTS_UBYTE when all are 0..255, else
+ * PCLXL_POINTS_SBYTE when all are -128..127, else PCLXL_POINTS_SINT16
+ * (also for count 0). Writes nothing. */
+PCLXL_API int pclxl_points_type(const _point16 *points, unsigned int count);
+
+/* Adds `count` points to the current path with the path operator `op`
+ * (PCLXL_PATH_LINES, PCLXL_PATH_CURVES, or their _RELATIVE forms), each
+ * coordinate written as `type` (a PCLXL_POINTS_ value). 5 pieces:
+ * NumberOfPoints (a ubyte up to 255, else a uint16), PointType, the
+ * operator, the data length (FB n up to 255 bytes, else FA and 4 bytes)
+ * and the point data, x then y, 2 bytes a point for the byte types and 4
+ * (low byte first) for sint16.
+ * Absolute paths take the points as they are. A relative line's point is
+ * its end minus the point before; each curve of a relative path gives its
+ * two control points and its end minus the point where the curve starts.
+ * With points of type PCLXL_POINTS_SINT16 and op PCLXL_PATH_LINES or
+ * PCLXL_PATH_CURVES the bytes are those of pclxl_add_polyLinePath16(),
+ * except a NumberOfPoints below 256.
+ * @return true when the point data reached the callback. false, with one
+ * "pclxl_add_path_points(): Fatal Error: " line and nothing written, for
+ * another operator or type, a count outside 1..16383, NULL points, or a
+ * coordinate outside the type's range. */
+PCLXL_API bool pclxl_add_path_points(unsigned char op, int type, const _point16 *points,
+                                     unsigned int count);
+
+/* ======================================================================
  * Wire values a host passes (1.1)
  * ====================================================================== */
 
@@ -583,6 +644,19 @@ PCLXL_API int pclxl_write_pixels(int32_t format, const unsigned char *data, int3
 /* Fill rules: pclxl_set_fill_mode(); clip modes: pclxl_set_clip_mode(). */
 #define PCLXL_FILL_NONZERO_WINDING 0
 #define PCLXL_FILL_EVEN_ODD 1
+
+/* Transparency modes: pclxl_set_source_tx_mode(), ..._paint_tx_mode(). */
+#define PCLXL_TX_OPAQUE 0
+#define PCLXL_TX_TRANSPARENT 1
+
+/* Path operators and point types: pclxl_add_path_points(). */
+#define PCLXL_PATH_CURVES 0x93
+#define PCLXL_PATH_CURVES_RELATIVE 0x95
+#define PCLXL_PATH_LINES 0x9B
+#define PCLXL_PATH_LINES_RELATIVE 0x9D
+#define PCLXL_POINTS_UBYTE 0
+#define PCLXL_POINTS_SBYTE 1
+#define PCLXL_POINTS_SINT16 3
 
 /* Line caps: pclxl_set_line_cap_style(). */
 #define PCLXL_CAP_BUTT 0

@@ -7,7 +7,6 @@ namespace pclxl::pdf {
 
 namespace {
 
-constexpr unsigned char kPopGS = 0x60, kPushGS = 0x61;
 // Interpreters keep a few hundred graphics states; the page holds one.
 constexpr int kMaxClipDepth = 200;
 
@@ -16,7 +15,7 @@ constexpr int kMaxClipDepth = 200;
 void Converter::push_clip(const Path &path, bool even_odd) {
     if (clip_depth_ >= kMaxClipDepth)
         throw PageError("clips nested more than " + std::to_string(kMaxClipDepth) + " deep");
-    _pclxl_set_operator(kPushGS);
+    pclxl_push_graphics_state();
     stack_.push_back(gs());
     ++clip_depth_;
     const int mode = even_odd ? 1 : 0;
@@ -24,7 +23,7 @@ void Converter::push_clip(const Path &path, bool even_odd) {
         pclxl_set_clip_mode(mode);
         gs().clip_mode = mode;
     }
-    if (emit_path(path, true)) {
+    if (emit_path(path, true, false)) {
         pclxl_set_clip_intersect(0);
     } else {
         // Nothing inside: an empty rectangle clips everything away.
@@ -37,7 +36,7 @@ void Converter::push_clip(const Path &path, bool even_odd) {
 void Converter::pop_clip() {
     if (clip_depth_ == 0)
         return;
-    _pclxl_set_operator(kPopGS);
+    pclxl_pop_graphics_state();
     stack_.pop_back();
     --clip_depth_;
 }

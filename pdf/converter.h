@@ -17,7 +17,6 @@
 
 #include "page_source.h"
 #include "pclxl.h"
-#include "pclxl.hpp"
 #include "pdf_job.h"
 
 namespace pclxl::pdf {
@@ -137,8 +136,8 @@ class Converter final : public PageSink {
     void set_source_tx(int mode);
     void set_paint_tx(int mode);
     Paint color_paint(Rgb c) const { return {Paint::Color, c}; }
-    bool emit_path(const Path &path, bool area);
-    void emit_segments(const Path &path);
+    bool emit_path(const Path &path, bool area, bool dashed);
+    void emit_segments(const Path &path, bool area);
     void set_stroke(const StrokeStyle &style);
     PclFont &font_for(const GlyphRun &run);
     int code_for(PclFont &font, const GlyphRun &run, int glyph);

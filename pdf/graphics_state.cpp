@@ -5,14 +5,6 @@
 
 namespace pclxl::pdf {
 
-namespace {
-
-// Operators and attributes the library has no call of its own for.
-constexpr unsigned char kSetPaintTxMode = 0x78, kSetSourceTxMode = 0x7C, kAttrTxMode = 0x2D;
-constexpr unsigned short kTypeUByte = 1;
-
-} // namespace
-
 void Converter::set_rop(int rop) {
     if (gs().rop != rop) {
         pclxl_set_rop3(rop);
@@ -66,16 +58,14 @@ void Converter::set_pen(Paint p) {
 
 void Converter::set_source_tx(int mode) {
     if (gs().source_tx != mode) {
-        _pclxl_add_attribute(mode, kAttrTxMode, kTypeUByte);
-        _pclxl_set_operator(kSetSourceTxMode);
+        pclxl_set_source_tx_mode(mode);
         gs().source_tx = mode;
     }
 }
 
 void Converter::set_paint_tx(int mode) {
     if (gs().paint_tx != mode) {
-        _pclxl_add_attribute(mode, kAttrTxMode, kTypeUByte);
-        _pclxl_set_operator(kSetPaintTxMode);
+        pclxl_set_paint_tx_mode(mode);
         gs().paint_tx = mode;
     }
 }

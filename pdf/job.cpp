@@ -13,6 +13,7 @@
 #include "converter.h"
 #include "layout.h"
 #include "output.h"
+#include "pclxl.hpp"
 
 namespace pclxl::pdf {
 

@@ -15,7 +15,9 @@
 #include <unordered_map>
 #include <utility>
 
+#include "color_management.h"
 #include "page_source.h"
+#include "text_line.h"
 
 namespace pclxl::pdf {
 
@@ -95,8 +97,11 @@ fz_context *new_context(fz_alloc_context *alloc, Heap *heap) {
     return ctx;
 }
 
+// The engine's messages quote the document (names, strings): each is made
+// one line here, before anyone prints it.
 void copy_message(fz_context *ctx, char *msg, size_t n) {
     std::snprintf(msg, n, "%s", fz_caught_message(ctx));
+    pclxl_host::clean_text(msg);
 }
 
 fz_document *open_pdf(fz_context *ctx, const unsigned char *data, size_t size, char *msg,
@@ -165,8 +170,70 @@ bool run_list(fz_context *ctx, fz_display_list *list, fz_device *dev, fz_matrix 
     return ok;
 }
 
-// Renders `list` inside `box` (already scaled) to a white RGB pixmap.
-fz_pixmap *render_list(fz_context *ctx, fz_display_list *list, fz_matrix ctm, fz_irect box) {
+// CMYK managed in rendered pixels too: a colour space that MuPDF's draw
+// device takes for DeviceCMYK (the default it substitutes), turning CMYK
+// into RGB through the profile.
+void managed_cmyk_eval(fz_context *, void *, const float *s, int, float *d, int) {
+    ColorTransforms::get().cmyk(s, d);
+}
+
+void managed_cmyk_drop(fz_context *, void *) {}
+
+fz_colorspace *new_managed_cmyk(fz_context *ctx) {
+    if (!ColorTransforms::get().cmyk_managed())
+        return nullptr;
+    fz_colorspace *cs = nullptr;
+    fz_var(cs);
+    fz_try(ctx) {
+        cs = fz_new_colorspace(ctx, FZ_COLORSPACE_SEPARATION, 0, 4, "ManagedCMYK");
+        cs->u.separation.base = fz_keep_colorspace(ctx, fz_device_rgb(ctx));
+        cs->u.separation.eval = managed_cmyk_eval;
+        cs->u.separation.drop = managed_cmyk_drop;
+    }
+    fz_catch(ctx) {
+        fz_drop_colorspace(ctx, cs);
+        return nullptr;
+    }
+    return cs;
+}
+
+// The draw device's own setter, and the colour space to put in for
+// DeviceCMYK, while this thread renders.
+thread_local void (*t_set_defaults)(fz_context *, fz_device *, fz_default_colorspaces *);
+thread_local fz_colorspace *t_managed_cmyk;
+
+// MuPDF takes only a plain CMYK space as the default CMYK, so the field is
+// set directly: the layout of MuPDF's defaults, checked against its own
+// readers before anything is written.
+struct DefaultsLayout {
+    int refs;
+    fz_colorspace *gray, *rgb, *cmyk, *oi;
+};
+
+void put_cmyk_default(fz_context *ctx, fz_default_colorspaces *defaults, fz_colorspace *cs) {
+    auto *l = reinterpret_cast<DefaultsLayout *>(defaults);
+    if (l->gray != fz_default_gray(ctx, defaults) || l->rgb != fz_default_rgb(ctx, defaults) ||
+        l->cmyk != fz_default_cmyk(ctx, defaults) || l->cmyk != fz_device_cmyk(ctx))
+        return;
+    fz_drop_colorspace(ctx, l->cmyk);
+    l->cmyk = fz_keep_colorspace(ctx, cs);
+}
+
+void set_managed_defaults(fz_context *ctx, fz_device *dev, fz_default_colorspaces *given) {
+    fz_default_colorspaces *mine =
+        given ? fz_clone_default_colorspaces(ctx, given) : fz_new_default_colorspaces(ctx);
+    fz_try(ctx) {
+        put_cmyk_default(ctx, mine, t_managed_cmyk);
+        t_set_defaults(ctx, dev, mine);
+    }
+    fz_always(ctx) { fz_drop_default_colorspaces(ctx, mine); }
+    fz_catch(ctx) { fz_rethrow(ctx); }
+}
+
+// Renders `list` inside `box` (already scaled) to a white RGB pixmap;
+// DeviceCMYK through `cmyk` when there is one.
+fz_pixmap *render_list(fz_context *ctx, fz_display_list *list, fz_matrix ctm, fz_irect box,
+                       fz_colorspace *cmyk) {
     fz_pixmap *pix = nullptr;
     fz_device *dev = nullptr;
     fz_var(pix);
@@ -175,6 +242,12 @@ fz_pixmap *render_list(fz_context *ctx, fz_display_list *list, fz_matrix ctm, fz
         pix = fz_new_pixmap_with_bbox(ctx, fz_device_rgb(ctx), box, nullptr, 0);
         fz_clear_pixmap_with_value(ctx, pix, 255);
         dev = fz_new_draw_device(ctx, fz_identity, pix);
+        if (cmyk && dev->set_default_colorspaces) {
+            t_set_defaults = dev->set_default_colorspaces;
+            t_managed_cmyk = cmyk;
+            dev->set_default_colorspaces = set_managed_defaults;
+            set_managed_defaults(ctx, dev, nullptr);
+        }
         fz_run_display_list(ctx, list, dev, ctm, fz_rect_from_irect(box), nullptr);
         fz_close_device(ctx, dev);
     }
@@ -186,14 +259,44 @@ fz_pixmap *render_list(fz_context *ctx, fz_display_list *list, fz_matrix ctm, fz
     return pix;
 }
 
+bool convert_color(fz_context *ctx, fz_colorspace *from, const float *in, fz_colorspace *to,
+                   float *out, fz_color_params params) {
+    fz_try(ctx) { fz_convert_color(ctx, from, in, to, out, nullptr, params); }
+    fz_catch(ctx) { return false; }
+    return true;
+}
+
+// A colour as RGB 0..1: Indexed, Separation and DeviceN colours through
+// their base spaces first, then CMYK and Lab colour-managed, the rest as
+// MuPDF converts them.
 bool to_rgb(fz_context *ctx, fz_colorspace *cs, const float *color, fz_color_params params,
             float out[3]) {
     out[0] = out[1] = out[2] = 0;
     if (!cs || !color)
         return true;
-    fz_try(ctx) { fz_convert_color(ctx, cs, color, fz_device_rgb(ctx), out, nullptr, params); }
-    fz_catch(ctx) { return false; }
-    return true;
+    const ColorTransforms &cm = ColorTransforms::get();
+    float v[FZ_MAX_COLORS], base_v[FZ_MAX_COLORS];
+    std::copy(color, color + std::min(fz_colorspace_n(ctx, cs), int(FZ_MAX_COLORS)), v);
+    for (int depth = 0; depth < 4; ++depth) {
+        fz_colorspace *base = fz_colorspace_is_indexed(ctx, cs)    ? cs->u.indexed.base
+                              : fz_colorspace_is_device_n(ctx, cs) ? cs->u.separation.base
+                                                                   : nullptr;
+        if (!base)
+            break;
+        if (!convert_color(ctx, cs, v, base, base_v, params))
+            return false;
+        std::copy(base_v, base_v + std::min(fz_colorspace_n(ctx, base), int(FZ_MAX_COLORS)), v);
+        cs = base;
+    }
+    if (fz_colorspace_is_cmyk(ctx, cs) && cm.cmyk_managed()) {
+        cm.cmyk(v, out);
+        return true;
+    }
+    if (fz_colorspace_is_lab(ctx, cs)) {
+        cm.lab(v, out);
+        return true;
+    }
+    return convert_color(ctx, cs, v, fz_device_rgb(ctx), out, params);
 }
 
 fz_rect bound_path(fz_context *ctx, const fz_path *path, const fz_stroke_state *stroke,
@@ -246,8 +349,27 @@ fz_pixmap *image_pixmap(fz_context *ctx, fz_image *image, fz_matrix ctm, bool ma
     fz_try(ctx) {
         int w = 0, h = 0;
         pix = fz_get_pixmap_from_image(ctx, image, nullptr, &ctm, &w, &h);
+        if (!mask && pix->colorspace && fz_colorspace_is_device_n(ctx, pix->colorspace)) {
+            // Separation and DeviceN samples to their base space first.
+            fz_colorspace *base = pix->colorspace->u.separation.base;
+            if (base && !fz_colorspace_is_device_n(ctx, base)) {
+                fz_pixmap *based =
+                    fz_convert_pixmap(ctx, pix, base, nullptr, nullptr, fz_default_color_params, 1);
+                fz_drop_pixmap(ctx, pix);
+                pix = based;
+            }
+        }
         if (mask || !pix->colorspace || pix->colorspace == fz_device_rgb(ctx)) {
             rgb = fz_keep_pixmap(ctx, pix);
+        } else if (fz_colorspace_is_cmyk(ctx, pix->colorspace) &&
+                   ColorTransforms::get().cmyk_managed() && pix->n == 4 + pix->alpha) {
+            rgb = fz_new_pixmap(ctx, fz_device_rgb(ctx), pix->w, pix->h, nullptr, pix->alpha);
+            rgb->x = pix->x;
+            rgb->y = pix->y;
+            for (int y = 0; y < pix->h; ++y)
+                ColorTransforms::get().cmyk_pixels(pix->samples + size_t(y) * pix->stride,
+                                                   rgb->samples + size_t(y) * rgb->stride,
+                                                   size_t(pix->w), pix->alpha != 0);
         } else {
             rgb = fz_convert_pixmap(ctx, pix, fz_device_rgb(ctx), nullptr, nullptr,
                                     fz_default_color_params, 0);
@@ -394,6 +516,7 @@ class MupdfDocument final : public Document {
     fz_context *ctx_ = nullptr;
     fz_document *doc_ = nullptr;
     int pages_ = 0;
+    fz_colorspace *managed_cmyk_ = nullptr; // DeviceCMYK in rendered pixels
 
     // While a page plays.
     fz_display_list *list_ = nullptr;
@@ -566,8 +689,12 @@ bool walk(fz_context *ctx, const fz_path *path, PathBuilder *b) {
 
 void forward_warning(void *user, const char *message) {
     auto *d = static_cast<std::pair<void (*)(const char *, void *), void *> *>(user);
-    if (d->first)
-        d->first(message, d->second);
+    if (!d->first)
+        return;
+    char line[1024];
+    std::snprintf(line, sizeof line, "%s", message);
+    pclxl_host::clean_text(line);
+    d->first(line, d->second);
 }
 
 void ignore_warning(void *, const char *) {}
@@ -579,6 +706,7 @@ MupdfDocument::~MupdfDocument() {
         fz_drop_font(ctx_, f);
     fz_drop_display_list(ctx_, list_);
     fz_drop_document(ctx_, doc_);
+    fz_drop_colorspace(ctx_, managed_cmyk_);
     // Warnings still pending would reach a host that may be gone.
     fz_set_warning_callback(ctx_, ignore_warning, nullptr);
     fz_set_error_callback(ctx_, ignore_warning, nullptr);
@@ -591,6 +719,7 @@ bool MupdfDocument::open(const unsigned char *data, size_t size, std::string &er
         error = "the PDF engine could not start";
         return false;
     }
+    managed_cmyk_ = new_managed_cmyk(ctx_);
     warn_sink_ = {warn_, warn_user_};
     fz_set_warning_callback(ctx_, forward_warning, &warn_sink_);
     fz_set_error_callback(ctx_, forward_warning, &warn_sink_);
@@ -1072,7 +1201,7 @@ bool MupdfDocument::render_region(const Rect &area, double scale, Pixels &out) {
     m.d *= scale;
     m.e *= scale;
     m.f *= scale;
-    fz_pixmap *pix = render_list(ctx_, list_, to_fz(m), box);
+    fz_pixmap *pix = render_list(ctx_, list_, to_fz(m), box, managed_cmyk_);
     if (!pix)
         return false;
     bool ok = true;

@@ -12,10 +12,6 @@ namespace pclxl::pdf {
 
 namespace {
 
-// Operators and attributes the library has no call of its own for.
-constexpr unsigned char kSetPenWidth = 0x7A, kSetMiterLimit = 0x73, kRectanglePath = 0xA1;
-constexpr unsigned char kAttrPenWidth = 0x4B, kAttrMiterLength = 0x49;
-constexpr unsigned short kTypeUInt16 = 2;
 // Filled shapes thinner than this (pixels) are outlined too.
 constexpr double kThinShape = 2;
 
@@ -48,6 +44,64 @@ bool as_rectangle(const Path &path, _point16 r[2]) {
     r[0] = {static_cast<int16_t>(std::min(x[0], x[2])), static_cast<int16_t>(std::min(y[0], y[2]))};
     r[1] = {static_cast<int16_t>(std::max(x[0], x[2])), static_cast<int16_t>(std::max(y[0], y[2]))};
     return r[1].x > r[0].x && r[1].y > r[0].y;
+}
+
+// The box of a path that is one axis-aligned ellipse drawn as four quarter
+// curves from one end of an axis (as PDF producers draw circles), in whole
+// pixels; `closed` tells whether the path ends with a close. Each control
+// point must lie where a quarter of that ellipse puts it, within half a
+// pixel (and a fifth of a percent of the radius, for the rounding of the
+// curve constant), so that the printer's ellipse covers the same pixels.
+bool as_ellipse(const Path &path, _point16 box[2], bool &closed) {
+    const auto &seg = path.segments;
+    size_t n = seg.size();
+    closed = n && seg[n - 1].kind == PathSegment::Close;
+    if (closed)
+        --n;
+    if (n != 5 || seg[0].kind != PathSegment::Move)
+        return false;
+    double x0 = seg[0].p[0].x, x1 = x0, y0 = seg[0].p[0].y, y1 = y0;
+    for (size_t i = 1; i < 5; ++i) {
+        if (seg[i].kind != PathSegment::Curve)
+            return false;
+        const Point &e = seg[i].p[2];
+        x0 = std::min(x0, e.x), x1 = std::max(x1, e.x);
+        y0 = std::min(y0, e.y), y1 = std::max(y1, e.y);
+    }
+    const double cx = (x0 + x1) / 2, cy = (y0 + y1) / 2, rx = (x1 - x0) / 2, ry = (y1 - y0) / 2;
+    if (!(rx >= 1 && ry >= 1) || std::fabs(x1) > kMaxCoordinate || std::fabs(x0) > kMaxCoordinate ||
+        std::fabs(y1) > kMaxCoordinate || std::fabs(y0) > kMaxCoordinate)
+        return false;
+    constexpr double kKappa = 0.5522847498;
+    const double tol = 0.5 + 0.002 * std::max(rx, ry);
+    auto near = [tol](const Point &a, double x, double y) {
+        return std::fabs(a.x - x) <= tol && std::fabs(a.y - y) <= tol;
+    };
+    // Endpoints alternate between the ends of the level axis and of the
+    // upright one.
+    auto on_level = [&](const Point &p) { return near(p, cx - rx, cy) || near(p, cx + rx, cy); };
+    auto on_upright = [&](const Point &p) { return near(p, cx, cy - ry) || near(p, cx, cy + ry); };
+    Point s = seg[0].p[0];
+    for (size_t i = 1; i < 5; ++i) {
+        const Point &c1 = seg[i].p[0], &c2 = seg[i].p[1], &e = seg[i].p[2];
+        const bool level = on_level(s);
+        if (!(level ? on_upright(e) : on_level(e)))
+            return false;
+        // The quarter's corner: tangents are upright at the level axis's
+        // ends and level at the upright one's.
+        const Point corner = level ? Point{s.x, e.y} : Point{e.x, s.y};
+        if (!near(c1, s.x + kKappa * (corner.x - s.x), s.y + kKappa * (corner.y - s.y)) ||
+            !near(c2, e.x + kKappa * (corner.x - e.x), e.y + kKappa * (corner.y - e.y)))
+            return false;
+        s = e;
+    }
+    if (!near(s, seg[0].p[0].x, seg[0].p[0].y))
+        return false;
+    box[0] = {static_cast<int16_t>(clamp_coordinate(x0)),
+              static_cast<int16_t>(clamp_coordinate(y0))};
+    box[1] = {static_cast<int16_t>(clamp_coordinate(x1)),
+              static_cast<int16_t>(clamp_coordinate(y1))};
+    return true;
 }
 
 // The subpaths of an area (each from a move to the next), with their
@@ -221,10 +275,18 @@ std::vector<short> dash_pattern(const std::vector<double> &dashes, double phase)
 // New path with the segments; false when nothing would be painted. An area
 // (a fill or a clip) that is a rectangle goes as one, and so do the
 // rectangles of an area made of rectangles that do not overlap.
-bool Converter::emit_path(const Path &path, bool area) {
+bool Converter::emit_path(const Path &path, bool area, bool dashed) {
     _point16 rect[2];
     if (area && as_rectangle(path, rect)) {
         pclxl_add_rect16(rect);
+        return true;
+    }
+    // An ellipse has no start the printer would keep: fine for a fill and
+    // for a solid closed outline.
+    bool closed = false;
+    if (as_ellipse(path, rect, closed) && (area || (closed && !dashed))) {
+        pclxl_new_path();
+        pclxl_ellipse_path16(rect);
         return true;
     }
     bool drawn = false;
@@ -237,65 +299,107 @@ bool Converter::emit_path(const Path &path, bool area) {
         pclxl_new_path();
         for (const Subpath &part : parts) {
             if (part.rectangle) {
-                _pclxl_add_boundingBox16(const_cast<_point16 *>(part.box));
-                _pclxl_set_operator(kRectanglePath);
+                pclxl_rectangle_path16(part.box);
             } else {
                 Path one;
                 one.segments.assign(path.segments.begin() + part.begin,
                                     path.segments.begin() + part.end);
-                emit_segments(one);
+                bool closed_part = false;
+                if (as_ellipse(one, rect, closed_part))
+                    pclxl_ellipse_path16(rect); // disjoint: direction does not matter
+                else
+                    emit_segments(one, true);
             }
         }
         return true;
     }
     pclxl_new_path();
-    emit_segments(path);
+    emit_segments(path, area);
     return true;
 }
 
-// The segments into the current path.
-void Converter::emit_segments(const Path &path) {
-    std::vector<_point16> batch;
-    unsigned char batch_op = 0;
-    auto flush = [&] {
-        for (size_t at = 0; at < batch.size();) {
-            // Whole curves per block, at most 16383 points.
-            size_t n =
-                std::min<size_t>(batch.size() - at, 16383 - (batch_op == 0x93 ? 16383 % 3 : 0));
-            pclxl_add_polyLinePath16(batch.data() + at, static_cast<unsigned>(n), batch_op);
-            at += n;
-        }
-        batch.clear();
+// The segments into the current path, in as few bytes as the printer
+// language allows: the lines and curves between a move and a close go in
+// blocks of one kind, as signed bytes relative to the point before when
+// every step of the block fits, else as absolute 16-bit points; a lone line
+// goes as its end point. The points are the same whole pixels either way.
+// `area`: the path is filled or clips, which closes its subpaths.
+void Converter::emit_segments(const Path &path, bool area) {
+    struct Step {
+        bool curve;
+        bool small; // every relative coordinate fits a signed byte
+        _point16 abs[3], rel[3];
     };
-    bool open = false; // a current point exists
+    std::vector<Step> steps;
+    std::vector<_point16> points;
+    auto flush = [&] {
+        for (size_t at = 0; at < steps.size();) {
+            const bool curve = steps[at].curve, small = steps[at].small;
+            const int n = curve ? 3 : 1;
+            size_t end = at + 1;
+            // Whole curves per block, at most 16383 points.
+            while (end < steps.size() && steps[end].curve == curve && steps[end].small == small &&
+                   (end - at + 1) * n <= 16383)
+                ++end;
+            if (!curve && end - at == 1) {
+                pclxl_end_path(steps[at].abs[0].x, steps[at].abs[0].y);
+            } else {
+                points.clear();
+                for (size_t k = at; k < end; ++k)
+                    points.insert(points.end(), small ? steps[k].rel : steps[k].abs,
+                                  (small ? steps[k].rel : steps[k].abs) + n);
+                const unsigned char op =
+                    curve ? (small ? PCLXL_PATH_CURVES_RELATIVE : PCLXL_PATH_CURVES)
+                          : (small ? PCLXL_PATH_LINES_RELATIVE : PCLXL_PATH_LINES);
+                pclxl_add_path_points(op, small ? PCLXL_POINTS_SBYTE : PCLXL_POINTS_SINT16,
+                                      points.data(), static_cast<unsigned>(points.size()));
+            }
+            at = end;
+        }
+        steps.clear();
+    };
+    bool open = false;      // a current point exists
+    _point16 at{}, start{}; // the current point, and where its subpath began
+    auto point = [](const Point &p) {
+        _point16 q;
+        pclxl_assign_points_with_check(&q, clamp_coordinate(p.x), clamp_coordinate(p.y));
+        return q;
+    };
     for (const PathSegment &s : path.segments) {
         switch (s.kind) {
         case PathSegment::Move:
             flush();
-            pclxl_set_cursorXY(clamp_coordinate(s.p[0].x), clamp_coordinate(s.p[0].y));
+            start = at = point(s.p[0]);
+            pclxl_set_cursorXY(at.x, at.y);
             open = true;
             break;
         case PathSegment::Line:
         case PathSegment::Curve: {
             if (!open)
                 break;
-            const unsigned char op = s.kind == PathSegment::Line ? 0x9B : 0x93;
-            if (op != batch_op)
-                flush();
-            batch_op = op;
-            const int points = s.kind == PathSegment::Line ? 1 : 3;
-            for (int i = 0; i < points; ++i) {
-                _point16 p;
-                pclxl_assign_points_with_check(&p, clamp_coordinate(s.p[i].x),
-                                               clamp_coordinate(s.p[i].y));
-                batch.push_back(p);
+            Step step{s.kind == PathSegment::Curve, true, {}, {}};
+            const int n = step.curve ? 3 : 1;
+            for (int i = 0; i < n; ++i) {
+                step.abs[i] = point(s.p[i]);
+                const int dx = step.abs[i].x - at.x, dy = step.abs[i].y - at.y;
+                step.small &= dx >= -128 && dx <= 127 && dy >= -128 && dy <= 127;
+                step.rel[i] = {static_cast<int16_t>(dx), static_cast<int16_t>(dy)};
             }
+            at = step.abs[n - 1];
+            steps.push_back(step);
             break;
         }
         case PathSegment::Close:
             flush();
-            if (open)
-                pclxl_close_sub_path();
+            if (open) {
+                // An area closes its subpaths itself; a close counts only
+                // when a line or curve follows from the start point.
+                const bool last =
+                    &s == &path.segments.back() || (&s + 1)->kind == PathSegment::Move;
+                if (!area || !last)
+                    pclxl_close_sub_path();
+                at = start;
+            }
             break;
         }
     }
@@ -326,7 +430,7 @@ void Converter::fill_path(const Path &path, bool even_odd, Rgb color) {
         pclxl_set_fill_mode(mode);
         gs().fill_mode = mode;
     }
-    if (!emit_path(path, true))
+    if (!emit_path(path, true, false))
         return;
     pclxl_paint_path();
     ++page_paths_;
@@ -336,12 +440,7 @@ void Converter::fill_path(const Path &path, bool even_odd, Rgb color) {
 void Converter::set_stroke(const StrokeStyle &style) {
     const int width = std::clamp(static_cast<int>(std::lround(style.width)), 1, 65535);
     if (gs().pen_width != width) {
-        if (width <= 255) {
-            pclxl_set_pen_width(width);
-        } else {
-            _pclxl_add_attribute(width, kAttrPenWidth, kTypeUInt16);
-            _pclxl_set_operator(kSetPenWidth);
-        }
+        pclxl_set_pen_width16(static_cast<uint16_t>(width));
         gs().pen_width = width;
     }
     const int cap = static_cast<int>(style.cap), join = static_cast<int>(style.join);
@@ -355,9 +454,7 @@ void Converter::set_stroke(const StrokeStyle &style) {
     }
     const int miter = std::clamp(static_cast<int>(std::lround(style.miter_limit)), 1, 32767);
     if (style.join == Join::Miter && gs().miter != miter) {
-        // As an unsigned value: interpreters reject a signed miter length.
-        _pclxl_add_attribute(miter, kAttrMiterLength, kTypeUInt16);
-        _pclxl_set_operator(kSetMiterLimit);
+        pclxl_set_miter_length(static_cast<uint16_t>(miter));
         gs().miter = miter;
     }
     const std::vector<short> dash = dash_pattern(style.dashes, style.dash_phase);
@@ -384,7 +481,7 @@ void Converter::stroke_path(const Path &path, const StrokeStyle &style, Rgb colo
     set_pen(color_paint(color));
     set_brush({Paint::None, {}});
     set_stroke(style);
-    if (!emit_path(path, false))
+    if (!emit_path(path, false, !style.dashes.empty()))
         return;
     pclxl_paint_path();
     ++page_paths_;

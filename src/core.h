@@ -153,6 +153,11 @@ void end_image(Out out);
 void ubyte_command(Out out, int value, unsigned char id, unsigned char op_code);
 void add_rgb_color(Out out, int color);
 void set_miter_limit(Out out, short limit);
+// A value as a ubyte attribute up to 255, else as a uint16; then the
+// operator. Two pieces.
+void smallest_unsigned_command(Out out, uint16_t value, unsigned char id, unsigned char op_code);
+void rectangle_path16(Out out, const _point16 *rect);
+void ellipse_path16(Out out, const _point16 *box);
 void set_line_dash(Out out, const short *dashes, unsigned short count);
 void set_color_space_with_palette(Out out, int space, int color1, int color2);
 void set_clip_rectangle16(Out out, const _rect16 &rect);
@@ -169,6 +174,9 @@ void add_round_rect16(Out out, const _point16 *rect);
 void arc16(Out out, const _point16 *arc);
 void draw_path16(Out out, const _point16 *points, int n);
 void draw_poly_bezier16(Out out, int n, const _point16 *points);
+int points_type(const _point16 *points, unsigned int count);
+bool add_path_points(Out out, unsigned char op, int type, const _point16 *points,
+                     unsigned int count);
 
 // ---- Bitmap fonts and text (text/bitmap_text.cpp) ----
 // `function` names the exported call in error lines.

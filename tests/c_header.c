@@ -45,6 +45,13 @@ int main(void) {
         fprintf(stderr, "unexpected byte count %lu\n", total);
         return 1;
     }
+    total = 0;
+    pclxl_push_graphics_state();
+    if (!pclxl_add_path_points(PCLXL_PATH_LINES_RELATIVE, pclxl_points_type(&p, 1), &p, 1) ||
+        total != 1 + 4 + 4 + 1 + 2 + 2) {
+        fprintf(stderr, "unexpected byte count %lu\n", total);
+        return 1;
+    }
     pclxl_writer_free(writer);
     return 0;
 }

@@ -241,4 +241,30 @@ void pclxl_remove_font_for_bitmap(const char *name, uint16_t font_number) {
                       font::kNameFlagsBitmap);
 }
 
+// ---- Graphics state and paths (1.1) ----
+
+void pclxl_push_graphics_state(void) { core::set_operator(bind(), op::PushGS); }
+void pclxl_pop_graphics_state(void) { core::set_operator(bind(), op::PopGS); }
+void pclxl_set_pen_width16(uint16_t width) {
+    core::smallest_unsigned_command(bind(), width, attr::PenWidth, op::SetPenWidth);
+}
+void pclxl_set_miter_length(uint16_t length) {
+    core::smallest_unsigned_command(bind(), length, attr::MiterLength, op::SetMiterLimit);
+}
+void pclxl_set_source_tx_mode(int mode) {
+    core::ubyte_command(bind(), mode, attr::TxMode, op::SetSourceTxMode);
+}
+void pclxl_set_paint_tx_mode(int mode) {
+    core::ubyte_command(bind(), mode, attr::TxMode, op::SetPaintTxMode);
+}
+void pclxl_rectangle_path16(const _point16 *rect) { core::rectangle_path16(bind(), rect); }
+void pclxl_ellipse_path16(const _point16 *box) { core::ellipse_path16(bind(), box); }
+int pclxl_points_type(const _point16 *points, unsigned int count) {
+    return core::points_type(points, count);
+}
+bool pclxl_add_path_points(unsigned char op_code, int type, const _point16 *points,
+                           unsigned int count) {
+    return core::add_path_points(bind(), op_code, type, points, count);
+}
+
 } // extern "C"

@@ -1,6 +1,8 @@
 // Paths from 16-bit points: point lists with embedded sint16 point data, and
 // figures that open (and some that paint) a path in one call. The printer
 // holds the path and the cursor; nothing is kept here.
+#include <vector>
+
 #include "core.h"
 #include "stream/put.h"
 #include "stream/wire.h"
@@ -33,6 +35,16 @@ bool point_count_ok(Out out, const char *function, const _point16 *points, int n
     return true;
 }
 
+// True when every coordinate fits the point type.
+bool fits(const _point16 *points, unsigned int count, int type) {
+    const int low = type == wire::enums::eUByte ? 0 : type == wire::enums::eSByte ? -128 : -32768;
+    const int high = type == wire::enums::eUByte ? 255 : type == wire::enums::eSByte ? 127 : 32767;
+    for (unsigned int i = 0; i < count; ++i)
+        if (points[i].x < low || points[i].x > high || points[i].y < low || points[i].y > high)
+            return false;
+    return true;
+}
+
 } // namespace
 
 _point16 clamped_point(int x, int y) {
@@ -58,6 +70,69 @@ bool add_poly_path16(Out out, const _point16 *points, unsigned int count, unsign
     const unsigned int length = (count * 4u) & 0xFFFFu;
     add_embed_flag(out, length);
     return write(out, points, length);
+}
+
+void rectangle_path16(Out out, const _point16 *rect) {
+    add_bounding_box16(out, rect);
+    set_operator(out, op::RectanglePath);
+}
+
+void ellipse_path16(Out out, const _point16 *box) {
+    add_bounding_box16(out, box);
+    set_operator(out, op::EllipsePath);
+}
+
+int points_type(const _point16 *points, unsigned int count) {
+    return fits(points, count, wire::enums::eUByte)   ? wire::enums::eUByte
+           : fits(points, count, wire::enums::eSByte) ? wire::enums::eSByte
+                                                      : wire::enums::eSInt16;
+}
+
+bool add_path_points(Out out, unsigned char op_code, int type, const _point16 *points,
+                     unsigned int count) {
+    constexpr const char *kFunction = "pclxl_add_path_points";
+    if (op_code != op::LinePath && op_code != op::LineRelPath && op_code != op::BezierPath &&
+        op_code != op::BezierRelPath) {
+        say(out, "%s(): Fatal Error: operator 0x%02X is not a path of points\n", kFunction,
+            op_code);
+        return false;
+    }
+    if (type != wire::enums::eUByte && type != wire::enums::eSByte &&
+        type != wire::enums::eSInt16) {
+        say(out, "%s(): Fatal Error: point type %d is not 0, 1 or 3\n", kFunction, type);
+        return false;
+    }
+    if (count < 1 || count > kMaxPointsPerBlock) {
+        say(out, "%s(): Fatal Error: point count %u is outside 1..%d\n", kFunction, count,
+            kMaxPointsPerBlock);
+        return false;
+    }
+    if (points == nullptr) {
+        say(out, "%s(): Fatal Error: points is NULL\n", kFunction);
+        return false;
+    }
+    if (!fits(points, count, type)) {
+        say(out, "%s(): Fatal Error: a coordinate does not fit point type %d\n", kFunction, type);
+        return false;
+    }
+    const bool wide = type == wire::enums::eSInt16;
+    // The data is built whole, so that it goes out as one piece.
+    const unsigned int length = count * (wide ? 4u : 2u);
+    std::vector<unsigned char> data(length);
+    unsigned char *p = data.data();
+    for (unsigned int i = 0; i < count; ++i) {
+        if (wide) {
+            p = put16le(put16le(p, static_cast<uint16_t>(points[i].x)),
+                        static_cast<uint16_t>(points[i].y));
+        } else {
+            p = put8(put8(p, static_cast<uint8_t>(points[i].x)), static_cast<uint8_t>(points[i].y));
+        }
+    }
+    add_attribute(out, count, attr::NumberOfPoints, count <= 0xFF ? code::UByte : code::UInt16);
+    add_attribute(out, static_cast<unsigned>(type), attr::PointType, code::UByte);
+    set_operator(out, op_code);
+    add_embed_flag(out, length);
+    return write(out, data.data(), length);
 }
 
 void curve_bezier(Out out, const _point16 &c1, const _point16 &c2, const _point16 &end) {

@@ -50,6 +50,11 @@ void set_miter_limit(Out out, short limit) {
     set_operator(out, op::SetMiterLimit);
 }
 
+void smallest_unsigned_command(Out out, uint16_t value, unsigned char id, unsigned char op_code) {
+    add_attribute(out, value, id, value <= 0xFF ? code::UByte : code::UInt16);
+    set_operator(out, op_code);
+}
+
 void set_line_dash(Out out, const short *dashes, unsigned short count) {
     add_array_header16(out, tag::SInt16Array, count);
     // The caller's lengths go out as they lie in memory (already low byte

@@ -164,4 +164,98 @@ TEST(Paths, DrawingRefusesCountsOutsideOneBlock) {
     EXPECT_EQ(p[7].size(), 65532u * 3 - 1);
 }
 
+// The 1.1 state and path calls: the smallest type that holds each value.
+TEST(Paths, CompactCallsAsPieces) {
+    const _point16 rect[2] = {{10, 20}, {300, 400}};
+    const _point16 bytes[2] = {{0, 255}, {7, 8}}, signed_bytes[2] = {{-128, 127}, {-1, 0}},
+                   wide[1] = {{256, -129}};
+    std::vector<_point16> many(256, _point16{1, -1});
+    const std::pair<std::function<void()>, Pieces> cases[] = {
+        {[] { pclxl_push_graphics_state(); }, {"61"}},
+        {[] { pclxl_pop_graphics_state(); }, {"60"}},
+        {[] { pclxl_set_pen_width16(255); }, {"C0 FF F8 4B", "7A"}},
+        {[] { pclxl_set_pen_width16(256); }, {"C1 00 01 F8 4B", "7A"}},
+        {[] { pclxl_set_miter_length(10); }, {"C0 0A F8 49", "73"}},
+        {[] { pclxl_set_miter_length(40000); }, {"C1 40 9C F8 49", "73"}},
+        {[] { pclxl_set_source_tx_mode(PCLXL_TX_TRANSPARENT); }, {"C0 01 F8 2D", "7C"}},
+        {[] { pclxl_set_paint_tx_mode(PCLXL_TX_OPAQUE); }, {"C0 00 F8 2D", "78"}},
+        {[&] { pclxl_rectangle_path16(rect); }, {"E3 0A 00 14 00 2C 01 90 01 F8 42", "A1"}},
+        {[&] { pclxl_ellipse_path16(rect); }, {"E3 0A 00 14 00 2C 01 90 01 F8 42", "99"}},
+        {[&] { pclxl_add_path_points(PCLXL_PATH_LINES, PCLXL_POINTS_UBYTE, bytes, 2); },
+         {"C0 02 F8 4D", "C0 00 F8 50", "9B", "FB 04", "00 FF 07 08"}},
+        {[&] {
+             pclxl_add_path_points(PCLXL_PATH_LINES_RELATIVE, PCLXL_POINTS_SBYTE, signed_bytes, 2);
+         },
+         {"C0 02 F8 4D", "C0 01 F8 50", "9D", "FB 04", "80 7F FF 00"}},
+        {[&] { pclxl_add_path_points(PCLXL_PATH_CURVES_RELATIVE, PCLXL_POINTS_SINT16, wide, 1); },
+         {"C0 01 F8 4D", "C0 03 F8 50", "95", "FB 04", "00 01 7F FF"}},
+        // 256 points need a 16-bit count; 512 bytes of data a long length.
+        {[&] {
+             pclxl_add_path_points(PCLXL_PATH_CURVES, PCLXL_POINTS_SBYTE, many.data(),
+                                   static_cast<unsigned>(many.size()));
+         },
+         {"C1 00 01 F8 4D", "C0 01 F8 50", "93", "FA 00 02 00 00",
+          [] {
+              std::string d;
+              for (int i = 0; i < 256; ++i)
+                  d += i ? " 01 FF" : "01 FF";
+              return d;
+          }()}},
+    };
+    for (size_t i = 0; i < std::size(cases); ++i)
+        EXPECT_EQ(pieces_of(cases[i].first), cases[i].second) << "row " << i;
+}
+
+TEST(Paths, SmallestPointType) {
+    const struct {
+        std::vector<_point16> points;
+        int want;
+    } cases[] = {
+        {{{0, 0}, {255, 255}}, PCLXL_POINTS_UBYTE},
+        {{{0, 0}, {-1, 5}}, PCLXL_POINTS_SBYTE},
+        {{{-128, 127}}, PCLXL_POINTS_SBYTE},
+        {{{128, -1}}, PCLXL_POINTS_SINT16},
+        {{{256, 0}}, PCLXL_POINTS_SINT16},
+        {{{5, 5}, {-129, 0}}, PCLXL_POINTS_SINT16},
+        {{}, PCLXL_POINTS_UBYTE},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(pclxl_points_type(c.points.data(), static_cast<unsigned>(c.points.size())),
+                  c.want)
+            << c.points.size() << " points";
+}
+
+TEST(Paths, PointsRefusedWithOneLine) {
+    const _point16 big[1] = {{300, 0}}, negative[1] = {{-1, 0}};
+    std::vector<_point16> many(16384, _point16{1, 1});
+    const char *prefix = "pclxl_add_path_points(): Fatal Error: ";
+    const struct {
+        unsigned char op;
+        int type;
+        const _point16 *points;
+        unsigned count;
+        std::string message;
+    } cases[] = {
+        {0x85, PCLXL_POINTS_SINT16, big, 1, "operator 0x85 is not a path of points"},
+        {PCLXL_PATH_LINES, 2, big, 1, "point type 2 is not 0, 1 or 3"},
+        {PCLXL_PATH_LINES, PCLXL_POINTS_SINT16, big, 0, "point count 0 is outside 1..16383"},
+        {PCLXL_PATH_LINES, PCLXL_POINTS_SINT16, many.data(), 16384,
+         "point count 16384 is outside 1..16383"},
+        {PCLXL_PATH_LINES, PCLXL_POINTS_SINT16, nullptr, 1, "points is NULL"},
+        {PCLXL_PATH_LINES, PCLXL_POINTS_SBYTE, big, 1, "a coordinate does not fit point type 1"},
+        {PCLXL_PATH_LINES, PCLXL_POINTS_UBYTE, negative, 1,
+         "a coordinate does not fit point type 0"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.message);
+        Capture cap;
+        bool ok = true;
+        EXPECT_EQ(
+            capture_stderr([&] { ok = pclxl_add_path_points(c.op, c.type, c.points, c.count); }),
+            prefix + c.message + "\n");
+        EXPECT_FALSE(ok);
+        EXPECT_TRUE(cap.pieces().empty());
+    }
+}
+
 } // namespace

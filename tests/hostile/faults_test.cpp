@@ -263,4 +263,61 @@ TEST(Faults, EveryFrontEndGivesOneMessageAndAWholeJobOrNothing) {
     }
 }
 
+// Outside text holding line ends (a PDF's resource names, which the engine's
+// warnings quote; a title; file names; the PPD's path) reaches every front
+// end's messages, but always inside a line: CUPS obeys a filter's lines
+// that start with STATE: or PPD:.
+TEST(Faults, OutsideTextNeverStartsALineOfItsOwn) {
+    const std::string evil = "$'x\\nSTATE: +media-empty-error\\r\\nPPD: *X: Y'";
+    const std::string injected = "$D/hostile-injected-names.pdf";
+    struct Case {
+        const char *front_end;
+        const char *text;
+        std::string command;
+    };
+    const Case kCases[] = {
+        {"pdftopclxl", "engine warnings", "$G 7 alice report 1 '' " + injected + " >out"},
+        {"pdftopclxl", "engine warnings, from standard input",
+         "$G 7 alice report 1 '' <" + injected + " >out"},
+        {"pdftopclxl", "title", "$G 7 alice " + evil + " 1 '' $D/vector.pdf >out"},
+        {"pdftopclxl", "missing file", "$G 7 alice report 1 '' " + evil + " >out"},
+        {"pdftopclxl", "unreadable PPD", "PPD=" + evil + " $G 7 alice report 1 '' $D/vector.pdf"},
+        {"rastertopclxl", "missing file", "$F 7 alice report 1 '' " + evil},
+        {"convert PDF", "engine warnings", "$P convert --verbose " + injected + " -o out"},
+        {"convert", "missing file", "$P convert " + evil + " -o out"},
+        {"convert", "unwritable output", "$P convert a.pgm -o " + evil + "/out"},
+        {"text", "missing file", "$P text " + evil + " -o out"},
+        {"dump", "missing file", "$P dump " + evil},
+    };
+    const tool_test::TempDir scratch;
+    const std::string dir = scratch / "row";
+    ASSERT_EQ(mkdir(dir.c_str(), 0755), 0);
+    make_inputs(dir);
+    for (const Case &c : kCases) {
+        SCOPED_TRACE(std::string(c.front_end) + ", " + c.text + ": " + c.command);
+        if ((c.command.find("$G ") != std::string::npos && !*PCLXL_PDF_FILTER_PROGRAM) ||
+            (c.command.find("$F ") != std::string::npos && !*PCLXL_FILTER_PROGRAM) ||
+            (c.command.find("$D") != std::string::npos && !*PCLXL_PDF_DATA)) {
+            std::printf("skipped (not built): %s, %s\n", c.front_end, c.text);
+            continue;
+        }
+        write_file(scratch / ".cmd", c.command + "\n");
+        const std::string line = "cd '" + dir +
+                                 "' && P='" PCLXL_TOOL "' F='" PCLXL_FILTER_PROGRAM
+                                 "' G='" PCLXL_PDF_FILTER_PROGRAM "' D='" PCLXL_PDF_DATA
+                                 "' bash ../.cmd >/dev/null 2>../.err </dev/null";
+        const int status = std::system(line.c_str());
+        (void)status; // some of the commands fail, as they should
+        const std::string err = slurp(scratch / ".err");
+        // The text got through (so the line that carries it was printed)...
+        EXPECT_NE(err.find("STATE: +media-empty-error"), std::string::npos) << err;
+        // ...inside a line of the front end's own.
+        std::istringstream in(err);
+        for (std::string l; std::getline(in, l);) {
+            EXPECT_TRUE(l.rfind("STATE:", 0) && l.rfind("PPD:", 0)) << l;
+            EXPECT_EQ(l.find('\r'), std::string::npos) << l;
+        }
+    }
+}
+
 } // namespace

@@ -192,11 +192,58 @@ def hostile():
                b"/FontBBox [0 0 1000 1000] /ItalicAngle 0 /Ascent 800 /Descent -200 "
                b"/CapHeight 700 /StemV 80 /FontFile2 7 0 R >>",
             7: stream(b"this is not a TrueType font" * 10)})
+    # Resource names holding line ends, which the engine's warnings quote.
+    evil = b"/Evil#0ASTATE:#20+media-empty-error#0D#0APPD:#20*X:#20Y#0A"
+    yield "injected-names", two(b"q " + evil + b" gs " + evil + b" Do Q " + good)
     # Cut short in the middle of the second page's content, and a broken
     # cross-reference table.
     whole = vector_pdf()
     yield "truncated", whole[:len(whole) * 2 // 3]
     yield "broken-xref", whole.replace(b"xref\n0 ", b"xref\n9 ")
+
+
+# Colour that readers manage: CMYK patches (fills and a stroke), CMYK text,
+# a CMYK photo, Lab, Indexed over CMYK, a Separation and a DeviceN with
+# CMYK alternates, and a half-transparent CMYK square that becomes a region.
+CMYK_PATCHES = [(0.6, 0.1, 0.8, 0.3), (1, 0.6, 0, 0.4), (0, 0.9, 0.8, 0), (0.1, 0.05, 0.9, 0),
+                (0.7, 0.7, 0.1, 0.1), (0.2, 0.3, 0.4, 0.6), (0, 0, 0, 0.5), (0.3, 0, 0.15, 0)]
+CMYK = b"".join(b"%g %g %g %g k %d 700 60 60 re f\n" % (c, m, y, k, 40 + 65 * i)
+                for i, (c, m, y, k) in enumerate(CMYK_PATCHES)) + b"""
+0.9 0.2 0.1 0.1 K 8 w 40 660 m 555 660 l S
+BT 0.8 0.5 0 0.2 k /F1 28 Tf 40 610 Td (CMYK text, muted and dark) Tj ET
+q 300 0 0 200 40 380 cm /Photo Do Q
+/Lab cs 62 -30 40 sc 360 530 80 60 re f
+/Ix cs 1 sc 460 530 80 60 re f
+/Spot cs 0.7 sc 360 450 80 60 re f
+/Two cs 0.8 0.4 sc 460 450 80 60 re f
+q /Half gs 0.1 0.8 0.6 0.1 k 400 300 120 120 re f Q
+"""
+CMYK_RESOURCES = (b"<< /Font << /F1 5 0 R >> /XObject << /Photo 6 0 R >> "
+                  b"/ExtGState << /Half << /ca 0.5 >> >> /ColorSpace << "
+                  b"/Lab [/Lab << /WhitePoint [0.9642 1 0.8249] /Range [-100 100 -100 100] >>] "
+                  b"/Ix [/Indexed /DeviceCMYK 1 <00000000 2a90600a>] "
+                  b"/Spot [/Separation /Brand /DeviceCMYK 7 0 R] "
+                  b"/Two [/DeviceN [/Ink1 /Ink2] /DeviceCMYK 8 0 R] >> >>")
+
+
+def cmyk_photo(width=96, height=64):
+    """Smooth CMYK gradients with a darker disc, like a small photograph."""
+    out = bytearray()
+    for y in range(height):
+        for x in range(width):
+            disc = (x - 60) ** 2 + (y - 30) ** 2 < 300
+            out += bytes((int(200 * x / width), int(120 + 100 * y / height) % 256,
+                          int(180 - 150 * y / height), 140 if disc else int(40 * x / width)))
+    return stream(bytes(out), b"/Type /XObject /Subtype /Image /Width %d /Height %d "
+                  b"/ColorSpace /DeviceCMYK /BitsPerComponent 8" % (width, height))
+
+
+def cmyk_pdf():
+    return one_page(CMYK, CMYK_RESOURCES, objects={
+        5: HELVETICA, 6: cmyk_photo(),
+        7: b"<< /FunctionType 2 /Domain [0 1] /C0 [0 0 0 0] /C1 [0.2 0.9 0.1 0.05] /N 1 >>",
+        8: stream(b"{ exch dup 0.3 mul 3 -1 roll 0.5 mul exch 0.1 }",
+                  b"/FunctionType 4 /Domain [0 1 0 1] /Range [0 1 0 1 0 1 0 1]")})
 
 
 def documents():
@@ -208,6 +255,7 @@ def documents():
     yield "transparency", one_page(TRANSPARENCY, GROUPS, objects={5: SHADING})
     yield "regions", one_page(SQUARES, b"<< /ExtGState << /G << /ca 0.5 >> >> >>")
     yield "far", one_page(FAR)
+    yield "cmyk", cmyk_pdf()
     yield "landscape", one_page(LINES, b"<< /Font << /F1 5 0 R >> >>", (842, 595), {5: HELVETICA})
     for name, data in hostile():
         yield "hostile-" + name, data

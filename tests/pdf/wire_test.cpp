@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "capture.h"
+#include "color_management.h"
 #include "pdf_job.h"
 #include "tool_run.h"
 
@@ -89,7 +90,8 @@ Strings commands(const Job &job, const char *op, const Strings &expected) {
     } while (0)
 
 // PDF strokes become the printer's pen width, caps, joins, miter limit and
-// dashes; a width above 255 pixels and the miter limit go as 16-bit values.
+// dashes; a width above 255 pixels goes as a 16-bit value, the miter limit
+// unsigned (interpreters refuse a signed one), as a byte when it fits.
 TEST(ConverterWire, StrokeSettersWriteExactBytes) {
     const Job job = convert(make_pdf("1 J 1 j 9 w 10 10 m 190 190 l S\n"
                                      "2 J 2 j 36 w 10 190 m 190 10 l S\n"
@@ -99,7 +101,7 @@ TEST(ConverterWire, StrokeSettersWriteExactBytes) {
     EXPECT_COMMANDS(job, "SetPenWidth", "C0 4B F8 4B 7A", "C1 2C 01 F8 4B 7A", "C0 64 F8 4B 7A");
     EXPECT_COMMANDS(job, "SetLineCap", "C0 01 F8 47 71", "C0 02 F8 47 71", "C0 00 F8 47 71");
     EXPECT_COMMANDS(job, "SetLineJoin", "C0 01 F8 48 72", "C0 02 F8 48 72", "C0 00 F8 48 72");
-    EXPECT_COMMANDS(job, "SetMiterLimit", "C1 07 00 F8 49 73");
+    EXPECT_COMMANDS(job, "SetMiterLimit", "C0 07 F8 49 73");
     // 6 and 3 points: 50 and 25 pixels.
     EXPECT_COMMANDS(job, "SetLineDash", "CB C1 02 00 32 00 19 00 F8 4A 70");
 }
@@ -133,6 +135,57 @@ TEST(ConverterWire, KnownGlyphSitsOnItsBaseline) {
     EXPECT_NEAR(top, height, 1);
     EXPECT_GE(left, 4);
     EXPECT_LE(left, 12);
+}
+
+// CMYK, and the spaces that end in CMYK or Lab, as a colour-managed
+// renderer shows them (the values an independent renderer gives for
+// tests/pdf/data/cmyk.pdf, within 2): skipped without the CMYK profile.
+TEST(ConverterWire, ColoursAsColourManagedRenderersShowThem) {
+    if (!pclxl::pdf::ColorTransforms::get().cmyk_managed())
+        GTEST_SKIP() << "no CMYK profile on this system";
+    const struct {
+        const char *what;
+        int rgb[3];
+        int within = 2;
+    } kColours[] = {
+        {"muted green", {83, 134, 74}},
+        {"dark blue", {0, 66, 122}},
+        {"red", {239, 64, 61}},
+        {"yellow", {236, 222, 56}},
+        {"violet", {93, 87, 145}},
+        {"brown", {104, 90, 77}},
+        {"half black", {147, 149, 152}},
+        {"pale cyan", {176, 223, 219}},
+        {"stroke", {0, 140, 185}},
+        {"text", {45, 99, 157}},
+        {"Lab", {111, 163, 74}},
+        {"Indexed over CMYK", {201, 127, 130}},
+        {"Separation", {204, 118, 162}},
+        // Just outside sRGB: renderers clip red differently.
+        {"DeviceN", {9, 144, 167}, 10},
+    };
+    pclxl::pdf::JobOptions o;
+    pclxl_test::Capture out;
+    std::string error;
+    const std::string pdf = slurp(PCLXL_PDF_DATA "/cmyk.pdf");
+    ASSERT_EQ(pclxl::pdf::write_job_from_memory(reinterpret_cast<const unsigned char *>(pdf.data()),
+                                                pdf.size(), o, nullptr, &error),
+              0)
+        << error;
+    const pclxl_test::Bytes bytes = out.all();
+    const Job job = parse_job({bytes.begin(), bytes.end()});
+    std::vector<std::string> colours;
+    for (const auto &c : job.commands)
+        if (const auto *v = c.find(pclxl_reader::attr::RGBColor))
+            colours.push_back(v->bytes());
+    ASSERT_EQ(colours.size(), std::size(kColours));
+    for (size_t i = 0; i < colours.size(); ++i) {
+        SCOPED_TRACE(kColours[i].what);
+        ASSERT_EQ(colours[i].size(), 3u);
+        for (int k = 0; k < 3; ++k)
+            EXPECT_NEAR(static_cast<unsigned char>(colours[i][k]), kColours[i].rgb[k],
+                        kColours[i].within);
+    }
 }
 
 } // namespace

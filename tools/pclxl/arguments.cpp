@@ -3,13 +3,16 @@
 #include <unistd.h>
 
 #include "glyphs.h"
+#include "text_line.h"
 
 namespace pclxl_tool {
+
+using pclxl_host::one_line;
 
 bool take_input(const char *command, const char *arg, int &i, std::vector<std::string> &inputs,
                 void (*usage)(FILE *)) {
     if (arg[0] == '-' && arg[1]) {
-        std::fprintf(stderr, "pclxl %s: unknown option '%s'\n", command, arg);
+        std::fprintf(stderr, "pclxl %s: unknown option '%s'\n", command, one_line(arg).c_str());
         usage(stderr);
         return false;
     }
@@ -39,7 +42,7 @@ bool report_fonts(const char *command, bool found, const std::string &note,
                   const std::string &error) {
     release_font_lookup();
     if (!found) {
-        std::fprintf(stderr, "pclxl %s: %s\n", command, error.c_str());
+        std::fprintf(stderr, "pclxl %s: %s\n", command, one_line(error).c_str());
         return false;
     }
     if (!note.empty())

@@ -13,8 +13,11 @@
 #include "job_options.h"
 #include "job_writer.h"
 #include "pclxl.h"
+#include "text_line.h"
 
 namespace pclxl_tool {
+
+using pclxl_host::one_line;
 
 namespace {
 
@@ -205,8 +208,8 @@ int cmd_convert(int argc, char **argv) {
         std::string error;
         if (!print_input(job, path, opts, ppi, error)) {
             job.abort();
-            std::fprintf(stderr, "pclxl convert: %s: %s\n", path == "-" ? "<stdin>" : path.c_str(),
-                         error.c_str());
+            std::fprintf(stderr, "pclxl convert: %s: %s\n",
+                         path == "-" ? "<stdin>" : one_line(path).c_str(), one_line(error).c_str());
             return 1;
         }
     }

@@ -13,8 +13,11 @@
 #include "jpeg_block.h"
 #include "png_image.h"
 #include "reader.h"
+#include "text_line.h"
 
 namespace pclxl_tool {
+
+using pclxl_host::one_line;
 
 namespace {
 
@@ -60,7 +63,8 @@ class DumpListener : public Listener {
         path_ = std::string(images_dir_) + name;
         png_ = std::make_unique<PngImage>();
         if (!png_->open(path_, image)) {
-            std::fprintf(stderr, "pclxl dump: %s: %s\n", path_.c_str(), std::strerror(errno));
+            std::fprintf(stderr, "pclxl dump: %s: %s\n", one_line(path_).c_str(),
+                         std::strerror(errno));
             write_failed_ = true;
             png_.reset();
         }
@@ -96,12 +100,12 @@ class DumpListener : public Listener {
             png_.reset();
             std::remove(path_.c_str());
             std::fprintf(stderr, "pclxl dump: image %u not written: %s\n",
-                         image ? image->number : 0, jpeg_error_.c_str());
+                         image ? image->number : 0, one_line(jpeg_error_).c_str());
             jpeg_error_.clear();
             return;
         }
         if (!png_->close()) {
-            std::fprintf(stderr, "pclxl dump: %s: write failed\n", path_.c_str());
+            std::fprintf(stderr, "pclxl dump: %s: write failed\n", one_line(path_).c_str());
             write_failed_ = true;
         }
         png_.reset();
@@ -223,13 +227,14 @@ int cmd_dump(int argc, char **argv) {
         return 2;
     }
     if (images_dir && mkdir(images_dir, 0777) != 0 && errno != EEXIST) {
-        std::fprintf(stderr, "pclxl dump: %s: %s\n", images_dir, std::strerror(errno));
+        std::fprintf(stderr, "pclxl dump: %s: %s\n", one_line(images_dir).c_str(),
+                     std::strerror(errno));
         return 2;
     }
     const bool from_stdin = std::strcmp(path, "-") == 0;
     std::FILE *file = from_stdin ? stdin : open_file(path, "rb");
     if (!file) {
-        std::fprintf(stderr, "pclxl dump: %s: %s\n", path, std::strerror(errno));
+        std::fprintf(stderr, "pclxl dump: %s: %s\n", one_line(path).c_str(), std::strerror(errno));
         return 2;
     }
     Source source(file);
@@ -248,12 +253,14 @@ int cmd_dump(int argc, char **argv) {
         return 2;
     }
     if (read_failed) {
-        std::fprintf(stderr, "pclxl dump: %s: read error\n", path);
+        std::fprintf(stderr, "pclxl dump: %s: read error\n", one_line(path).c_str());
         return 2;
     }
     if (!ok) {
-        std::fprintf(stderr, "pclxl dump: %s: offset %llu: %s\n", from_stdin ? "<stdin>" : path,
-                     static_cast<unsigned long long>(error.offset), error.message.c_str());
+        std::fprintf(stderr, "pclxl dump: %s: offset %llu: %s\n",
+                     from_stdin ? "<stdin>" : one_line(path).c_str(),
+                     static_cast<unsigned long long>(error.offset),
+                     one_line(error.message).c_str());
         return 1;
     }
     return listener.write_failed() ? 2 : 0;

@@ -14,8 +14,11 @@
 #include "job_options.h"
 #include "job_writer.h"
 #include "pclxl.h"
+#include "text_line.h"
 
 namespace pclxl_tool {
+
+using pclxl_host::one_line;
 
 namespace {
 
@@ -206,7 +209,8 @@ int cmd_text(int argc, char **argv) {
     for (const std::string &path : inputs) {
         std::string bytes;
         if (!read_all(path, bytes)) {
-            std::fprintf(stderr, "pclxl text: %s: %s\n", path.c_str(), std::strerror(errno));
+            std::fprintf(stderr, "pclxl text: %s: %s\n", one_line(path).c_str(),
+                         std::strerror(errno));
             return 1;
         }
         texts.push_back(decode_utf8(bytes));

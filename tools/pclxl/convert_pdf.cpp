@@ -9,6 +9,7 @@
 #include "pclxl.h"
 #ifdef PCLXL_HAVE_PDF
 #include "pdf_job.h"
+#include "text_line.h"
 #endif
 
 namespace pclxl_tool {
@@ -67,7 +68,10 @@ bool is_pdf_input(const std::vector<std::string> &inputs) {
 
 namespace {
 
-void print_line(const char *line, void *) { std::fprintf(stderr, "pclxl convert: %s\n", line); }
+// The converter's lines quote the document (names, engine messages).
+void print_line(const char *line, void *) {
+    std::fprintf(stderr, "pclxl convert: %s\n", pclxl_host::one_line(line).c_str());
+}
 
 } // namespace
 
@@ -98,7 +102,8 @@ int convert_pdf(const std::vector<std::string> &inputs, JobOptions &opts, const 
     // a file is only replaced by a complete job.
     const bool ok = out.finish_whole_job(rc == 0);
     if (rc != 0)
-        std::fprintf(stderr, "pclxl convert: %s: %s\n", inputs[0].c_str(), error.c_str());
+        std::fprintf(stderr, "pclxl convert: %s: %s\n", pclxl_host::one_line(inputs[0]).c_str(),
+                     pclxl_host::one_line(error).c_str());
     return rc != 0 || !ok ? 1 : 0;
 }
 

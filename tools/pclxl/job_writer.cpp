@@ -11,8 +11,11 @@
 
 #include "file_io.h"
 #include "pclxl.h"
+#include "text_line.h"
 
 namespace pclxl_tool {
+
+using pclxl_host::one_line;
 
 namespace {
 
@@ -115,8 +118,8 @@ bool JobWriter::begin_whole_job() {
 // Opens the output and makes it the library's sink.
 bool JobWriter::start_output() {
     if (!open_output()) {
-        std::fprintf(stderr, "pclxl %s: cannot write '%s': %s\n", command_, opts_.output.c_str(),
-                     std::strerror(errno));
+        std::fprintf(stderr, "pclxl %s: cannot write '%s': %s\n", command_,
+                     one_line(opts_.output).c_str(), std::strerror(errno));
         if (fd_ > 2)
             close(fd_);
         fd_ = -1;
@@ -155,7 +158,7 @@ bool JobWriter::begin() {
 // The library's trace, warning and error lines: shown with --verbose.
 void JobWriter::on_message(const char *line, void *writer) {
     if (static_cast<JobWriter *>(writer)->opts_.verbose)
-        std::fprintf(stderr, "%s\n", line);
+        std::fprintf(stderr, "%s\n", one_line(line).c_str());
 }
 
 void JobWriter::begin_page() {
@@ -236,8 +239,8 @@ bool JobWriter::close_output() {
     if (!temp_path_.empty() && !ok)
         unlink(temp_path_.c_str());
     if (!ok)
-        std::fprintf(stderr, "pclxl %s: writing '%s' failed: %s\n", command_, opts_.output.c_str(),
-                     std::strerror(saved));
+        std::fprintf(stderr, "pclxl %s: writing '%s' failed: %s\n", command_,
+                     one_line(opts_.output).c_str(), std::strerror(saved));
     return ok;
 }
 

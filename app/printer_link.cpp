@@ -1,0 +1,780 @@
+#include "printer_link.h"
+
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <set>
+#include <string>
+#include <sys/socket.h>
+#include <thread>
+#include <unistd.h>
+
+#include "driver.h"
+#include "pjl_status.h"
+#include "job.h"
+#include "text_line.h"
+
+// PAPPL 1.3 adds its own device schemes only while none is registered, and
+// keeps the first handler of a scheme. Ours for socket: goes in first; these
+// (exported by libpappl) then add the rest.
+extern "C" {
+void _papplDeviceAddFileScheme(void);
+void _papplDeviceAddNetworkSchemes(void);
+void _papplDeviceAddUSBScheme(void);
+}
+
+namespace pclxl_app {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr const char kUel[] = "\x1b%-12345X";
+constexpr int kSliceMs = 250; // how often waits look at cancel and shutdown
+
+struct Times {
+    double connect = 10, write = 60, end = 120, retry = 5, answer = 3;
+};
+
+enum class Pjl { Unknown, Answers, Silent };
+
+// What the application knows about one printer, across connections.
+struct PrinterFacts {
+    Pjl pjl = Pjl::Unknown;
+    unsigned reasons = 0; // from the printer's status
+    bool needs_person = false;
+    std::string message;       // the printer's words, or ours
+    unsigned link_reasons = 0; // from the connection (offline)
+    std::string link_message;
+    std::string published; // the message last given to PAPPL
+    std::string model;
+    pjl::Config config;
+    bool config_known = false, identity_applied = false;
+    long page_count = -1;
+    Clock::time_point last_query{};
+};
+
+// One open device.
+struct Link {
+    std::string host, port, uri;
+    Times times;
+    int fd = -1;
+    pappl_printer_t *printer = nullptr;
+    pappl_job_t *job = nullptr;
+    pjl::Reader reader;
+    // The job in progress.
+    std::string job_name;
+    bool job_started = false, job_finished = false, job_ended = false;
+    long pages_done = -1, job_pages = -1;
+    std::string xl_error;
+    std::string failure; // why the last write failed
+};
+
+std::mutex mutex; // guards links and facts
+std::set<Link *> links;
+std::map<std::string, PrinterFacts> facts; // by device URI
+std::atomic<bool> terminating{false};
+void (*pappl_sigterm)(int) = nullptr;
+
+void on_sigterm(int sig) {
+    terminating = true;
+    if (pappl_sigterm)
+        pappl_sigterm(sig);
+}
+
+// PAPPL's main loop sets its SIGTERM handler; ours runs first and then its,
+// so that a write in progress sees the signal at once.
+void chain_sigterm() {
+    struct sigaction current {};
+    if (sigaction(SIGTERM, nullptr, &current) != 0 || current.sa_handler == on_sigterm ||
+        (current.sa_flags & SA_SIGINFO) || current.sa_handler == SIG_IGN ||
+        current.sa_handler == SIG_DFL)
+        return;
+    pappl_sigterm = current.sa_handler;
+    struct sigaction ours = current;
+    ours.sa_handler = on_sigterm;
+    sigaction(SIGTERM, &ours, nullptr);
+}
+
+Link *link_of(pappl_device_t *device) {
+    if (!device)
+        return nullptr;
+    Link *link = static_cast<Link *>(papplDeviceGetData(device));
+    std::lock_guard<std::mutex> lock(mutex);
+    return links.count(link) ? link : nullptr;
+}
+
+double seconds_option(const std::string &query, const char *name, double fallback) {
+    const std::string key = std::string(name) + "=";
+    size_t at = 0;
+    while ((at = query.find(key, at)) != std::string::npos) {
+        if (at == 0 || query[at - 1] == '&' || query[at - 1] == ',') {
+            char *end;
+            const double v = std::strtod(query.c_str() + at + key.size(), &end);
+            if (end != query.c_str() + at + key.size() && v > 0 && v < 86400)
+                return v;
+        }
+        at += key.size();
+    }
+    return fallback;
+}
+
+bool stopping(const Link *link) {
+    if (terminating)
+        return true;
+    if (link->job && papplJobIsCanceled(link->job))
+        return true;
+    if (link->printer) {
+        pappl_system_t *system = papplPrinterGetSystem(link->printer);
+        if (papplSystemIsShutdown(system))
+            return true;
+    }
+    return false;
+}
+
+const char *stop_reason(const Link *link) {
+    return link->job && papplJobIsCanceled(link->job) ? "cancelled" : "the server is shutting down";
+}
+
+pappl_preason_t pappl_reasons(unsigned reasons) {
+    static const struct {
+        unsigned ours;
+        pappl_preason_t theirs;
+    } map[] = {{pjl::kMediaEmpty, PAPPL_PREASON_MEDIA_EMPTY},
+               {pjl::kMediaNeeded, PAPPL_PREASON_MEDIA_NEEDED},
+               {pjl::kMediaJam, PAPPL_PREASON_MEDIA_JAM},
+               // PAPPL 1.3 lists no reason above toner-low: door-open would
+               // vanish, cover-open says the same.
+               {pjl::kDoorOpen, PAPPL_PREASON_COVER_OPEN},
+               {pjl::kTonerLow, PAPPL_PREASON_TONER_LOW},
+               {pjl::kTonerEmpty, PAPPL_PREASON_TONER_EMPTY},
+               {pjl::kMarkerSupplyLow, PAPPL_PREASON_MARKER_SUPPLY_LOW},
+               {pjl::kOffline, PAPPL_PREASON_OFFLINE},
+               // PAPPL 1.3 has no keyword for these: the message names them.
+               {pjl::kOutputAreaFull, PAPPL_PREASON_OTHER},
+               {pjl::kOther, PAPPL_PREASON_OTHER}};
+    pappl_preason_t out = PAPPL_PREASON_NONE;
+    for (const auto &m : map)
+        if (reasons & m.ours)
+            out |= m.theirs;
+    return out;
+}
+
+constexpr pappl_preason_t kOurReasons =
+    PAPPL_PREASON_MEDIA_EMPTY | PAPPL_PREASON_MEDIA_NEEDED | PAPPL_PREASON_MEDIA_JAM |
+    PAPPL_PREASON_COVER_OPEN | PAPPL_PREASON_TONER_LOW | PAPPL_PREASON_TONER_EMPTY |
+    PAPPL_PREASON_MARKER_SUPPLY_LOW | PAPPL_PREASON_OFFLINE | PAPPL_PREASON_OTHER;
+
+// The capability attributes: the driver's, with what the printer said about
+// itself (model, trays, duplex unit) and its current words.
+void publish_attributes(pappl_printer_t *printer, const PrinterFacts &f) {
+    pappl_pr_driver_data_t data;
+    papplPrinterGetDriverData(printer, &data);
+    if (!f.model.empty())
+        std::snprintf(data.make_and_model, sizeof data.make_and_model, "%s", f.model.c_str());
+    if (f.config_known) {
+        data.sides_supported = f.config.duplex
+                                   ? PAPPL_SIDES_ONE_SIDED | PAPPL_SIDES_TWO_SIDED_LONG_EDGE |
+                                         PAPPL_SIDES_TWO_SIDED_SHORT_EDGE
+                                   : PAPPL_SIDES_ONE_SIDED;
+        if (!f.config.duplex)
+            data.sides_default = PAPPL_SIDES_ONE_SIDED;
+        // The trays the printer has, among those the driver can address.
+        int n = 0;
+        pappl_media_col_t ready[PAPPL_MAX_SOURCE];
+        const char *sources[PAPPL_MAX_SOURCE];
+        for (size_t i = 0; i < pclxl_host::kPwgSourceCount; i++) {
+            const char *name = pclxl_host::kPwgSources[i].pwg;
+            bool present = !std::strcmp(name, "auto");
+            for (const std::string &t : f.config.trays)
+                present = present || t == name;
+            if (!present)
+                continue;
+            pappl_media_col_t m = data.media_ready[0];
+            for (int j = 0; j < data.num_source; j++)
+                if (!std::strcmp(data.source[j], name))
+                    m = data.media_ready[j];
+            std::snprintf(m.source, sizeof m.source, "%s", name);
+            ready[n] = m;
+            sources[n++] = name;
+        }
+        data.num_source = n;
+        for (int i = 0; i < n; i++) {
+            data.source[i] = sources[i];
+            data.media_ready[i] = ready[i];
+        }
+        data.media_default = data.media_ready[0];
+    }
+    ipp_t *attrs = driver_attributes(papplPrinterGetDriverName(printer));
+    const std::string &words = f.link_message.empty() ? f.message : f.link_message;
+    if (!words.empty())
+        ippAddString(attrs, IPP_TAG_PRINTER, IPP_TAG_TEXT, "printer-alert-description", nullptr,
+                     words.c_str());
+    papplPrinterSetDriverData(printer, &data, attrs);
+    ippDelete(attrs);
+}
+
+// Hands PAPPL the printer's state. Called without the mutex held.
+void publish(pappl_printer_t *printer, const std::string &uri) {
+    if (!printer)
+        return;
+    PrinterFacts f;
+    bool attributes;
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        PrinterFacts &stored = facts[uri];
+        const std::string &words =
+            stored.link_message.empty() ? stored.message : stored.link_message;
+        attributes = words != stored.published ||
+                     (!stored.identity_applied && (!stored.model.empty() || stored.config_known));
+        stored.published = words;
+        if (!stored.model.empty() || stored.config_known)
+            stored.identity_applied = true;
+        f = stored;
+    }
+    papplPrinterSetReasons(printer, pappl_reasons(f.reasons | f.link_reasons), kOurReasons);
+    if (attributes)
+        publish_attributes(printer, f);
+    if (f.page_count >= 0) {
+        // printer-impressions-completed is the printer's own lifetime count.
+        const int now = papplPrinterGetImpressionsCompleted(printer);
+        if (now != f.page_count)
+            papplPrinterSetImpressionsCompleted(printer, static_cast<int>(f.page_count) - now);
+    }
+}
+
+void set_link_state(Link *link, unsigned reasons, const std::string &message) {
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        PrinterFacts &f = facts[link->uri];
+        if (f.link_reasons == reasons && f.link_message == message)
+            return;
+        f.link_reasons = reasons;
+        f.link_message = message;
+    }
+    if (!message.empty() && link->printer)
+        papplLogPrinter(link->printer, PAPPL_LOGLEVEL_WARN, "%s",
+                        pclxl_host::one_line(message).c_str());
+    publish(link->printer, link->uri);
+}
+
+void sync_impressions(Link *link) {
+    if (!link->job || link->pages_done < 0)
+        return;
+    const int now = papplJobGetImpressionsCompleted(link->job);
+    if (now != link->pages_done)
+        papplJobSetImpressionsCompleted(link->job, static_cast<int>(link->pages_done) - now);
+}
+
+void handle(Link *link, const pjl::Message &m) {
+    bool changed = false;
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        PrinterFacts &f = facts[link->uri];
+        if (f.pjl != Pjl::Answers)
+            f.pjl = Pjl::Answers;
+        switch (m.kind) {
+        case pjl::Kind::InfoId:
+            changed = f.model != m.model;
+            f.model = m.model;
+            break;
+        case pjl::Kind::InfoConfig:
+            f.config = pjl::parse_config(m);
+            changed = !f.config_known;
+            f.config_known = true;
+            break;
+        case pjl::Kind::InfoStatus:
+        case pjl::Kind::Device: {
+            pjl::Condition c = pjl::condition_for(m.code, m.display);
+            if (!m.online)
+                c.reasons |= pjl::kOffline;
+            changed = c.reasons != f.reasons || c.message != f.message;
+            f.reasons = c.reasons;
+            f.needs_person = c.needs_person;
+            f.message = c.message;
+            break;
+        }
+        case pjl::Kind::InfoPagecount:
+            changed = m.number != f.page_count;
+            f.page_count = m.number;
+            break;
+        default: break;
+        }
+    }
+    switch (m.kind) {
+    case pjl::Kind::Job:
+        if (m.job_name == link->job_name) {
+            link->job_started = link->job_started || m.job_start;
+            if (m.job_end) {
+                link->job_ended = true;
+                link->job_pages = m.job_pages;
+            }
+        }
+        break;
+    case pjl::Kind::Page:
+        if (link->job_started && !link->job_ended && m.number >= 0) {
+            link->pages_done = m.number;
+            sync_impressions(link);
+        }
+        break;
+    case pjl::Kind::XlError: {
+        char text[512];
+        std::snprintf(text, sizeof text, "The printer reports a PCL XL error: %s%s%s%s%s",
+                      m.error.empty() ? "unknown" : m.error.c_str(), m.op.empty() ? "" : " in ",
+                      m.op.c_str(), m.position >= 0 ? " at " : "",
+                      m.position >= 0 ? ("position " + std::to_string(m.position)).c_str() : "");
+        link->xl_error = text;
+        break;
+    }
+    default: break;
+    }
+    if (changed) {
+        if (m.kind == pjl::Kind::InfoStatus || m.kind == pjl::Kind::Device)
+            papplLogPrinter(link->printer, PAPPL_LOGLEVEL_INFO, "Printer status %d: %s", m.code,
+                            pclxl_host::one_line(m.display).c_str());
+        publish(link->printer, link->uri);
+    }
+}
+
+// Reads what the printer has sent, without waiting. False when it closed.
+bool read_back(Link *link) {
+    char buffer[4096];
+    for (;;) {
+        const ssize_t n = recv(link->fd, buffer, sizeof buffer, MSG_DONTWAIT);
+        if (n > 0) {
+            link->reader.feed(buffer, static_cast<size_t>(n));
+            continue;
+        }
+        if (n == 0)
+            link->reader.finish();
+        pjl::Message m;
+        while (link->reader.next(&m))
+            handle(link, m);
+        return n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR);
+    }
+}
+
+void disconnect(Link *link) {
+    if (link->fd >= 0)
+        close(link->fd);
+    link->fd = -1;
+}
+
+// One connect attempt within the connect timeout; the error text otherwise.
+bool connect_once(Link *link, std::string *error) {
+    addrinfo hints{}, *found = nullptr;
+    hints.ai_socktype = SOCK_STREAM;
+    const int status = getaddrinfo(link->host.c_str(), link->port.c_str(), &hints, &found);
+    if (status != 0) {
+        *error = gai_strerror(status);
+        return false;
+    }
+    *error = "no address";
+    for (addrinfo *a = found; a; a = a->ai_next) {
+        const int fd =
+            socket(a->ai_family, a->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, a->ai_protocol);
+        if (fd < 0) {
+            *error = std::strerror(errno);
+            continue;
+        }
+        int e = connect(fd, a->ai_addr, a->ai_addrlen) == 0 ? 0 : errno;
+        const auto deadline =
+            Clock::now() + std::chrono::milliseconds(static_cast<int>(link->times.connect * 1000));
+        while (e == EINPROGRESS) {
+            if (stopping(link)) {
+                e = ECANCELED;
+                break;
+            }
+            if (Clock::now() >= deadline) {
+                e = ETIMEDOUT;
+                break;
+            }
+            pollfd p{fd, POLLOUT, 0};
+            if (poll(&p, 1, kSliceMs) > 0) {
+                socklen_t len = sizeof e;
+                if (getsockopt(fd, SOL_SOCKET, SO_ERROR, &e, &len) != 0)
+                    e = errno;
+            }
+        }
+        if (e == 0) {
+            const int on = 1;
+            setsockopt(fd, SOL_SOCKET, SO_KEEPALIVE, &on, sizeof on);
+            setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+            link->fd = fd;
+            freeaddrinfo(found);
+            return true;
+        }
+        close(fd);
+        *error = e == ETIMEDOUT ? "no answer within the connect timeout" : std::strerror(e);
+    }
+    freeaddrinfo(found);
+    return false;
+}
+
+// Connects, retrying while `wait` until cancel or shutdown.
+bool ensure_connected(Link *link, bool wait) {
+    if (link->fd >= 0)
+        return true;
+    for (;;) {
+        if (stopping(link))
+            return false;
+        std::string error;
+        if (connect_once(link, &error)) {
+            set_link_state(link, 0, "");
+            return true;
+        }
+        char text[512];
+        std::snprintf(text, sizeof text, "Cannot reach the printer at %s:%s: %s.%s",
+                      link->host.c_str(), link->port.c_str(), error.c_str(),
+                      wait ? " Trying again." : "");
+        set_link_state(link, pjl::kOffline, text);
+        if (link->job)
+            papplJobSetMessage(link->job, "Waiting for the printer: %s", text);
+        if (!wait)
+            return false;
+        const auto until =
+            Clock::now() + std::chrono::milliseconds(static_cast<int>(link->times.retry * 1000));
+        while (Clock::now() < until && !stopping(link))
+            std::this_thread::sleep_for(std::chrono::milliseconds(kSliceMs));
+    }
+}
+
+bool needs_person(const Link *link) {
+    std::lock_guard<std::mutex> lock(mutex);
+    return facts[link->uri].needs_person;
+}
+
+// Sends all of `data`, reading the back channel meanwhile.
+bool send_all(Link *link, const void *data, size_t length) {
+    const char *p = static_cast<const char *>(data);
+    auto progress = Clock::now();
+    bool stalled = false;
+    while (length > 0) {
+        if (stopping(link)) {
+            link->failure = std::string("Stopped in the middle of sending: ") + stop_reason(link);
+            return false;
+        }
+        pollfd pfd{link->fd, POLLOUT | POLLIN, 0};
+        const int ready = poll(&pfd, 1, kSliceMs);
+        if (ready > 0 && (pfd.revents & POLLIN) && !read_back(link)) {
+            link->failure = "The printer closed the connection in the middle of the job.";
+            return false;
+        }
+        if (ready > 0 && (pfd.revents & (POLLERR | POLLHUP | POLLNVAL))) {
+            link->failure = "The connection to the printer broke in the middle of the job.";
+            return false;
+        }
+        if (ready > 0 && (pfd.revents & POLLOUT)) {
+            const ssize_t n = send(link->fd, p, length, MSG_NOSIGNAL | MSG_DONTWAIT);
+            if (n > 0) {
+                p += n;
+                length -= static_cast<size_t>(n);
+                progress = Clock::now();
+                if (stalled) {
+                    stalled = false;
+                    set_link_state(link, 0, "");
+                }
+                continue;
+            }
+            if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
+                link->failure =
+                    std::string("Sending to the printer failed: ") + std::strerror(errno) + ".";
+                return false;
+            }
+        }
+        const double idle = std::chrono::duration<double>(Clock::now() - progress).count();
+        if (idle >= link->times.write) {
+            // A printer waiting for paper or a person may take its time.
+            if (needs_person(link)) {
+                progress = Clock::now();
+                continue;
+            }
+            char text[256];
+            std::snprintf(text, sizeof text,
+                          "The printer took no data for %g seconds (timed out); the job is "
+                          "aborted, part of it may have printed.",
+                          link->times.write);
+            set_link_state(link, pjl::kOffline, "The printer stopped taking data (timed out).");
+            link->failure = text;
+            return false;
+        }
+    }
+    return true;
+}
+
+bool send_text(Link *link, const std::string &text) {
+    return send_all(link, text.data(), text.size());
+}
+
+// Reads the back channel until `done` holds or `seconds` pass. The clock
+// stops while the printer waits for a person when `patient`.
+template <typename Done> bool read_until(Link *link, double seconds, bool patient, Done done) {
+    auto start = Clock::now();
+    while (!done()) {
+        if (stopping(link))
+            return false;
+        if (std::chrono::duration<double>(Clock::now() - start).count() >= seconds) {
+            if (!patient || !needs_person(link))
+                return false;
+            start = Clock::now();
+        }
+        pollfd pfd{link->fd, POLLIN, 0};
+        if (poll(&pfd, 1, kSliceMs) > 0 && !read_back(link))
+            return done();
+    }
+    return true;
+}
+
+std::string pjl_name(pappl_job_t *job) {
+    return "pclxl-printer-app " + std::to_string(papplPrinterGetID(papplJobGetPrinter(job))) + "-" +
+           std::to_string(papplJobGetID(job));
+}
+
+// The status queries; true when the printer answered them.
+bool query_status(Link *link, double seconds) {
+    const std::string q = std::string(kUel) +
+                          "@PJL\r\n@PJL INFO ID\r\n@PJL INFO CONFIG\r\n@PJL INFO STATUS\r\n"
+                          "@PJL INFO PAGECOUNT\r\n" +
+                          kUel;
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        facts[link->uri].last_query = Clock::now();
+    }
+    if (!send_text(link, q))
+        return false;
+    // PAGECOUNT is asked last, so its answer ends the exchange.
+    bool got_count = false;
+    const long marker = -2;
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        facts[link->uri].page_count = marker;
+    }
+    read_until(link, seconds, false, [&] {
+        std::lock_guard<std::mutex> lock(mutex);
+        got_count = facts[link->uri].page_count != marker;
+        return got_count;
+    });
+    std::lock_guard<std::mutex> lock(mutex);
+    PrinterFacts &f = facts[link->uri];
+    if (f.page_count == marker)
+        f.page_count = -1;
+    if (f.pjl == Pjl::Unknown)
+        f.pjl = got_count ? Pjl::Answers : Pjl::Silent;
+    return f.pjl == Pjl::Answers;
+}
+
+Pjl pjl_state(const Link *link) {
+    std::lock_guard<std::mutex> lock(mutex);
+    return facts[link->uri].pjl;
+}
+
+// Device callbacks.
+
+bool link_open(pappl_device_t *device, const char *uri, const char *) {
+    chain_sigterm();
+    char scheme[32], userpass[64], host[256], resource[1024];
+    int port = 0;
+    if (httpSeparateURI(HTTP_URI_CODING_ALL, uri, scheme, sizeof scheme, userpass, sizeof userpass,
+                        host, sizeof host, &port, resource, sizeof resource) < HTTP_URI_STATUS_OK ||
+        !*host) {
+        papplDeviceError(device, "Bad printer address \"%s\".", uri);
+        return false;
+    }
+    auto link = std::make_unique<Link>();
+    link->host = host;
+    link->port = std::to_string(port > 0 ? port : 9100);
+    link->uri = uri;
+    const char *q = std::strchr(uri, '?');
+    const std::string query = q ? q + 1 : "";
+    link->times.connect = seconds_option(query, "connect-timeout", link->times.connect);
+    link->times.write = seconds_option(query, "write-timeout", link->times.write);
+    link->times.end = seconds_option(query, "end-timeout", link->times.end);
+    link->times.retry = seconds_option(query, "retry-interval", link->times.retry);
+    link->times.answer = seconds_option(query, "answer-timeout", link->times.answer);
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        links.insert(link.get());
+    }
+    papplDeviceSetData(device, link.release());
+    return true;
+}
+
+void link_close(pappl_device_t *device) {
+    Link *link = link_of(device);
+    if (!link)
+        return;
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        links.erase(link);
+    }
+    disconnect(link);
+    delete link;
+}
+
+ssize_t link_write(pappl_device_t *device, const void *buffer, size_t bytes) {
+    Link *link = link_of(device);
+    if (!link)
+        return -1;
+    if (!link->failure.empty() || !ensure_connected(link, true))
+        return -1;
+    if (!send_all(link, buffer, bytes)) {
+        papplDeviceError(device, "%s", link->failure.c_str());
+        if (link->job)
+            papplJobSetMessage(link->job, "%s", link->failure.c_str());
+        disconnect(link);
+        return -1;
+    }
+    return static_cast<ssize_t>(bytes);
+}
+
+ssize_t link_read(pappl_device_t *device, void *buffer, size_t bytes) {
+    Link *link = link_of(device);
+    if (!link || !ensure_connected(link, false))
+        return -1;
+    pollfd pfd{link->fd, POLLIN, 0};
+    if (poll(&pfd, 1, static_cast<int>(link->times.answer * 1000)) <= 0)
+        return 0;
+    return recv(link->fd, buffer, bytes, MSG_DONTWAIT);
+}
+
+pappl_preason_t link_status(pappl_device_t *device) {
+    Link *link = link_of(device);
+    if (!link)
+        return PAPPL_PREASON_NONE;
+    std::lock_guard<std::mutex> lock(mutex);
+    const PrinterFacts &f = facts[link->uri];
+    return pappl_reasons(f.reasons | f.link_reasons);
+}
+
+const bool registered = [] {
+    papplDeviceAddScheme("socket", PAPPL_DEVTYPE_SOCKET, nullptr, link_open, link_close, link_read,
+                         link_write, link_status, nullptr);
+    _papplDeviceAddFileScheme();
+    _papplDeviceAddNetworkSchemes();
+    _papplDeviceAddUSBScheme();
+    return true;
+}();
+
+} // namespace
+
+bool link_job_start(pappl_job_t *job, pappl_device_t *device) {
+    Link *link = link_of(device);
+    if (!link || link->job == job)
+        return true;
+    link->job = job;
+    link->printer = papplJobGetPrinter(job);
+    link->job_name = pjl_name(job);
+    link->job_started = link->job_finished = link->job_ended = false;
+    link->pages_done = link->job_pages = -1;
+    link->xl_error.clear();
+    link->failure.clear();
+    if (!ensure_connected(link, true))
+        return false;
+    if (pjl_state(link) != Pjl::Silent)
+        query_status(link, link->times.answer);
+    if (pjl_state(link) != Pjl::Answers) {
+        papplLogJob(job, PAPPL_LOGLEVEL_INFO,
+                    "The printer does not answer PJL: the job is completed when sent.");
+        return true;
+    }
+    papplJobSetReasons(job, PAPPL_JREASON_JOB_PRINTING, PAPPL_JREASON_NONE);
+    return send_text(link, std::string(kUel) +
+                               "@PJL USTATUS DEVICE=ON\r\n@PJL USTATUS JOB=ON\r\n"
+                               "@PJL USTATUS PAGE=ON\r\n@PJL JOB NAME=\"" +
+                               link->job_name + "\"\r\n");
+}
+
+bool link_job_end(pappl_job_t *job, pappl_device_t *device, bool ok) {
+    Link *link = link_of(device);
+    if (!link || link->job != job || link->job_finished)
+        return ok;
+    link->job_finished = true;
+    // What PAPPL still holds goes first.
+    papplDeviceFlush(device);
+    if (!link->failure.empty()) {
+        papplJobSetMessage(job, "%s", link->failure.c_str());
+        ok = false;
+    }
+    if (!ok || papplJobIsCanceled(job) || link->fd < 0)
+        return false;
+    if (pjl_state(link) != Pjl::Answers) {
+        papplJobSetMessage(job, "Sent. The printer does not report status (no PJL answer), so the "
+                                "job is completed when sent.");
+        return true;
+    }
+    if (!send_text(link,
+                   std::string(kUel) + "@PJL EOJ NAME=\"" + link->job_name + "\"\r\n" + kUel)) {
+        papplJobSetMessage(job, "%s", link->failure.c_str());
+        disconnect(link);
+        return false;
+    }
+    papplJobSetMessage(job, "Sent; waiting for the printer to report the job's end.");
+    const bool ended = read_until(link, link->times.end, true,
+                                  [link] { return link->job_ended || !link->xl_error.empty(); });
+    if (!link->xl_error.empty()) {
+        // The job's end usually follows the report; its page count helps.
+        read_until(link, 2, false, [link] { return link->job_ended; });
+    }
+    papplJobSetReasons(job, PAPPL_JREASON_NONE, PAPPL_JREASON_JOB_PRINTING);
+    if (link->job_pages >= 0 && link->job_pages > link->pages_done)
+        link->pages_done = link->job_pages;
+    sync_impressions(link);
+    if (!link->xl_error.empty()) {
+        papplJobSetMessage(job, "%s", link->xl_error.c_str());
+        papplJobSetReasons(job, PAPPL_JREASON_DOCUMENT_FORMAT_ERROR, PAPPL_JREASON_NONE);
+        return false;
+    }
+    if (papplJobIsCanceled(job))
+        return false;
+    if (!ended) {
+        if (stopping(link))
+            return false;
+        papplJobSetMessage(job, "Sent; the printer did not report the job's end within %g seconds.",
+                           link->times.end);
+        return true;
+    }
+    papplJobSetMessage(job, "The printer reports the job printed, %ld pages.",
+                       link->pages_done < 0 ? 0 : link->pages_done);
+    return true;
+}
+
+void link_printer_status(pappl_printer_t *printer) {
+    const char *uri = papplPrinterGetDeviceURI(printer);
+    if (!uri || std::strncmp(uri, "socket:", 7) != 0)
+        return;
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        PrinterFacts &f = facts[uri];
+        if (f.pjl == Pjl::Silent || Clock::now() - f.last_query < std::chrono::seconds(10))
+            return;
+        f.last_query = Clock::now();
+    }
+    // The answer may take seconds: the request that asked is not held up,
+    // the next one sees the result.
+    pappl_system_t *system = papplPrinterGetSystem(printer);
+    const int id = papplPrinterGetID(printer);
+    std::thread([system, id] {
+        pappl_printer_t *p = papplSystemFindPrinter(system, nullptr, id, nullptr);
+        pappl_device_t *device = p ? papplPrinterOpenDevice(p) : nullptr;
+        if (!device)
+            return;
+        if (Link *link = link_of(device)) {
+            link->printer = p;
+            if (ensure_connected(link, false))
+                query_status(link, link->times.answer);
+            disconnect(link);
+        }
+        papplPrinterCloseDevice(p);
+    }).detach();
+}
+
+} // namespace pclxl_app

@@ -1,0 +1,52 @@
+// The connection to a network printer (socket://HOST:PORT), and what the
+// printer says back. The rest of the application sees only these hooks;
+// the socket, the timeouts and the PJL conversation live behind them.
+//
+// Delivery:
+// - The device connects when the job first writes, not when PAPPL opens it,
+//   so a printer that cannot be reached never makes PAPPL stop the queue.
+//   The job waits (printer-state-reasons "offline", the reason in
+//   printer-alert-description and the job's job-state-message) and tries
+//   again every retry-interval seconds until it connects, is cancelled or
+//   the server shuts down.
+// - Each connect attempt gives up after connect-timeout seconds.
+// - A printer that takes no data for write-timeout seconds, while it reports
+//   nothing that waits for a person (paper, jam, door), is marked offline
+//   and the job is aborted: part of it may have printed, so it is not sent
+//   again.
+// - Cancel and SIGTERM end a write within a quarter of a second.
+// Options in the device URI change the times (seconds), separated by commas
+// (PAPPL 1.3's add refuses '&'):
+//   socket://HOST:PORT/?connect-timeout=10,write-timeout=60,end-timeout=120,
+//       retry-interval=5,answer-timeout=3
+//
+// PJL: before each job the printer is asked for INFO ID, CONFIG, STATUS and
+// PAGECOUNT. A printer that answers nothing within answer-timeout at the
+// first exchange is taken as silent for the server's life: its jobs are
+// completed when sent, and their job-state-message says so. Other jobs are
+// wrapped in a named PJL job with USTATUS DEVICE, JOB and PAGE on; the job
+// is completed when the printer reports its end (or end-timeout passes, said
+// in the message), and aborted with document-format-error when the printer
+// reports a PCL XL error.
+#ifndef PCLXL_APP_PRINTER_LINK_H
+#define PCLXL_APP_PRINTER_LINK_H
+
+#include <pappl/pappl.h>
+
+namespace pclxl_app {
+
+// Before the job's first byte. Does nothing (true) for devices that are not
+// ours and for a job already started. False when the job is cancelled or the
+// server stops before the printer could be reached.
+bool link_job_start(pappl_job_t *job, pappl_device_t *device);
+// After the job's last byte: waits for the printer's word on the job. Returns
+// whether the job succeeded (`ok` for devices that are not ours). Only the
+// first call for a job does anything.
+bool link_job_end(pappl_job_t *job, pappl_device_t *device, bool ok);
+// Between jobs (PAPPL's status callback): asks the printer for its status,
+// at most every 10 seconds.
+void link_printer_status(pappl_printer_t *printer);
+
+} // namespace pclxl_app
+
+#endif

@@ -1,0 +1,234 @@
+#!/usr/bin/env bash
+# pclxl-printer-app against network printer stand-ins: one stand-in per
+# script (tests/app/printer_standin.py), one socket:// printer each, one job
+# each, all at once. Each script must end in its job state, with the printer
+# state reasons it should show on the way, within a bounded time; the pages
+# the job reports are the pages the stand-in counted. Then cancel and SIGTERM
+# in the middle of a stalled write.
+#   tests/app/printer_link.sh BUILD_DIR
+# Everything stays on loopback and under BUILD_DIR/link-test; the server and
+# every stand-in are stopped by their PIDs and end by themselves anyway.
+here=$(cd "$(dirname "$0")" && pwd)
+source "$here/../filter/scenario.sh"
+export ASAN_OPTIONS="${ASAN_OPTIONS:-}${ASAN_OPTIONS:+:}detect_leaks=0"
+app=$build/app/pclxl-printer-app work=$build/link-test
+need "$app" ipptool curl python3 timeout
+rm -rf "$work"
+mkdir -p "$work/spool" "$work/jobs" "$work/docs"
+lifetime=${PCLXL_LINK_TEST_SECONDS:-120}
+pids=()
+cleanup() {
+  local p
+  for p in "${pids[@]}"; do kill -TERM "$p" 2>/dev/null || true; done
+  wait 2>/dev/null || true
+}
+trap cleanup EXIT
+
+page_ps 2 >"$work/docs/two.ps"
+gs_doc pwgraster "$work/docs/two.pwg" "$work/docs/two.ps" -r300 -dcupsColorSpace=18 \
+  -dcupsBitsPerColor=8
+# A page of noise: megabytes of PCL XL, more than socket buffers hold.
+python3 - "$work/docs/noise.png" <<'EOF'
+import random, struct, sys, zlib
+w, h = 1200, 1600
+rows = b"".join(b"\0" + random.randbytes(w) for _ in range(h))
+def chunk(kind, data):
+    return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
+png = b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", w, h, 8, 0, 0, 0, 0)) + \
+    chunk(b"IDAT", zlib.compress(rows, 1)) + chunk(b"IEND", b"")
+open(sys.argv[1], "wb").write(png)
+EOF
+
+for _ in $(seq 50); do
+  port=$((20000 + RANDOM % 40000))
+  (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null || break
+done
+base=http://localhost:$port system=ipp://localhost:$port/ipp/system
+"$app" server -o server-port="$port" -o spool-directory="$work/spool" \
+  -o log-file="$work/server.log" -o log-level=debug >"$work/server.out" 2>&1 &
+server=$!
+pids+=("$server")
+timeout "$lifetime" tail --pid="$server" -f /dev/null </dev/null >/dev/null 2>&1 ||
+  kill -KILL "$server" 2>/dev/null &
+for _ in $(seq 250); do
+  curl -sf -o /dev/null "$base/" && break
+  sleep 0.02
+done
+curl -sf -o /dev/null "$base/" || { fail "server did not start"; exit 1; }
+
+printer_uri() { echo "ipp://localhost:$port/ipp/print/$1"; }
+cat >"$work/job.test" <<'EOF'
+{ OPERATION Get-Job-Attributes GROUP operation-attributes-tag
+  ATTR charset attributes-charset utf-8 ATTR naturalLanguage attributes-natural-language en
+  ATTR uri printer-uri $uri ATTR integer job-id $job
+  ATTR keyword requested-attributes job-state,job-state-reasons,job-state-message,job-impressions-completed
+  STATUS successful-ok
+  DISPLAY job-state DISPLAY job-state-reasons DISPLAY job-state-message DISPLAY job-impressions-completed }
+{ OPERATION Get-Printer-Attributes GROUP operation-attributes-tag
+  ATTR charset attributes-charset utf-8 ATTR naturalLanguage attributes-natural-language en
+  ATTR uri printer-uri $uri
+  ATTR keyword requested-attributes printer-state,printer-state-reasons,printer-alert-description,printer-make-and-model,printer-impressions-completed,media-source-supported,sides-supported
+  STATUS successful-ok
+  DISPLAY printer-state DISPLAY printer-state-reasons DISPLAY printer-alert-description
+  DISPLAY printer-make-and-model DISPLAY printer-impressions-completed
+  DISPLAY media-source-supported DISPLAY sides-supported }
+EOF
+# attrs PRINTER JOB: "name = value" lines.
+attrs() {
+  { ipptool -c -d job="$2" "$(printer_uri "$1")" "$work/job.test" 2>/dev/null || true; } |
+    python3 -c '
+import csv, sys
+rows = list(csv.reader(sys.stdin))
+for names, values in zip(rows[0::2], rows[1::2]):
+    for n, v in zip(names, values):
+        print(n, "=", v)'
+}
+value() { sed -n "s/^$1 = //p" | head -n 1; }
+
+# start_standin SCRIPT [NAME]: its PID in pids, its port in $work/NAME.port.
+start_standin() {
+  local name=${2:-$1}
+  python3 "$here/printer_standin.py" --script "$1" --port-file "$work/$name.port" \
+    --reader "$tool" --save "$work/jobs" --lifetime "$lifetime" 2>"$work/$name.log" &
+  pids+=($!)
+}
+opts="connect-timeout=2,write-timeout=3,end-timeout=15,retry-interval=1,answer-timeout=2"
+
+# script | job state at the end | a reason seen on the way | printer reasons at the end |
+# words in the job-state-message
+expectations="
+ready|completed|-|none|printed
+paper-out|completed|media-empty|none|printed
+jam|completed|media-jam|none|printed
+door-open|completed|cover-open|none|printed
+toner-low|completed|-|toner-low|printed
+unknown|completed|-|other|printed
+noise|completed|-|none|printed
+silence|completed|-|none|completed when sent
+stall|aborted|-|offline|timed out
+close|aborted|-|-|closed
+refuse|completed|offline|none|printed
+xl-error|aborted|-|none|IllegalOperatorSequence
+"
+scripts=$(echo "$expectations" | cut -d'|' -f1 | grep .)
+for s in $scripts; do start_standin "$s"; done
+for s in $scripts; do
+  for _ in $(seq 100); do [ -s "$work/$s.port" ] && break; sleep 0.05; done
+  "$app" add -u "$system" -d "$s" -m pclxl_mono \
+    -v "socket://127.0.0.1:$(cat "$work/$s.port")/?$opts" >/dev/null
+done
+started=$(date +%s)
+# All at once; each printer's first job is number 1.
+for s in $scripts; do
+  doc=$work/docs/two.pwg
+  [ "$s" = stall ] && doc=$work/docs/noise.png
+  "$app" submit -u "$(printer_uri "$s")" "$doc" >/dev/null &
+  echo 1 >"$work/$s.id"
+done
+
+# Every script's job ends within 60 s; the reasons seen on the way are kept.
+pending=$scripts
+while [ -n "$pending" ] && [ $(($(date +%s) - started)) -lt 60 ]; do
+  left=
+  for s in $pending; do
+    attrs "$s" "$(cat "$work/$s.id")" >"$work/$s.now"
+    value printer-state-reasons <"$work/$s.now" >>"$work/$s.seen"
+    state=$(value job-state <"$work/$s.now")
+    case $state in
+    completed | aborted | canceled) cp "$work/$s.now" "$work/$s.end"
+      echo "$(($(date +%s) - started))" >"$work/$s.time" ;;
+    *) left="$left $s" ;;
+    esac
+  done
+  pending=$left
+  sleep 0.2
+done
+
+while IFS='|' read -r s state seen reasons words; do
+  [ -n "$s" ] || continue
+  if [ ! -f "$work/$s.end" ]; then
+    fail "$s: the job did not end within 60 s ($(value job-state <"$work/$s.now"))"
+    continue
+  fi
+  got=$(value job-state <"$work/$s.end") message=$(value job-state-message <"$work/$s.end")
+  printer_reasons=$(value printer-state-reasons <"$work/$s.end")
+  ok=1
+  [ "$got" = "$state" ] || { fail "$s: job $got, not $state ($message)"; ok=; }
+  [ "$seen" = - ] || grep -q -e "$seen" "$work/$s.seen" ||
+    { fail "$s: $seen never among the printer's reasons ($(sort -u "$work/$s.seen" | tr '\n' ' '))"; ok=; }
+  [ "$reasons" = - ] || echo "$printer_reasons" | grep -q -e "$reasons" ||
+    { fail "$s: printer reasons $printer_reasons, not $reasons"; ok=; }
+  echo "$message" | grep -q -i -e "$words" || { fail "$s: job message \"$message\""; ok=; }
+  if [ "$state" = completed ]; then
+    counted=$(sed -n 's/.* received: .* \([0-9]*\) pages$/\1/p' "$work/$s.log" | tail -n 1)
+    impressions=$(value job-impressions-completed <"$work/$s.end")
+    [ -n "$counted" ] && [ "$impressions" = "$counted" ] ||
+      { fail "$s: job-impressions-completed $impressions, the stand-in counted ${counted:-nothing}"; ok=; }
+  fi
+  [ -z "$ok" ] || pass "$s: $got after $(cat "$work/$s.time") s ($message)"
+done <<<"$expectations"
+
+value job-state-reasons <"$work/xl-error.end" | grep -q document-format-error ||
+  fail "xl-error: job-state-reasons $(value job-state-reasons <"$work/xl-error.end")"
+
+# What the ready printer told about itself.
+attrs ready 1 >"$work/ready.printer"
+grep -q "printer-make-and-model = Stand-in Laser 4000" "$work/ready.printer" ||
+  fail "make and model: $(value printer-make-and-model <"$work/ready.printer")"
+# Its trays: the multipurpose tray and tray 2, no tray 1; a duplex unit.
+sources=$(value media-source-supported <"$work/ready.printer")
+case ",$sources," in
+*,tray-1,*) fail "media sources: $sources" ;;
+*,by-pass-tray,*tray-2,*) ;;
+*) fail "media sources: $sources" ;;
+esac
+grep -q "sides-supported = one-sided,two-sided-long-edge" "$work/ready.printer" ||
+  fail "sides: $(value sides-supported <"$work/ready.printer")"
+value printer-alert-description <"$work/toner-low.end" | grep -q "TONER LOW" ||
+  fail "toner-low: the printer's display text is not in printer-alert-description"
+value printer-alert-description <"$work/unknown.end" | grep -q "12345" ||
+  fail "unknown: the code is not in printer-alert-description"
+impressions=$(value printer-impressions-completed <"$work/ready.printer")
+[ "${impressions:-0}" -ge 1000 ] || fail "printer-impressions-completed $impressions is not the printer's page count"
+
+# Cancel in the middle of a stalled write: the job ends canceled at once.
+start_standin stall stall2
+for _ in $(seq 100); do [ -s "$work/stall2.port" ] && break; sleep 0.05; done
+"$app" add -u "$system" -d stall2 -m pclxl_mono \
+  -v "socket://127.0.0.1:$(cat "$work/stall2.port")/?write-timeout=100" >/dev/null
+id=$("$app" submit -u "$(printer_uri stall2)" "$work/docs/noise.png" | tail -n 1)
+for _ in $(seq 100); do
+  grep -q "stops reading" "$work/stall2.log" && break
+  sleep 0.1
+done
+sleep 0.5
+"$app" cancel -u "$(printer_uri stall2)" -j "$id" || fail "cancel refused"
+t0=$(date +%s%N)
+for _ in $(seq 50); do
+  [ "$(attrs stall2 "$id" | value job-state)" = canceled ] && break
+  sleep 0.1
+done
+t=$((($(date +%s%N) - t0) / 1000000))
+[ "$(attrs stall2 "$id" | value job-state)" = canceled ] &&
+  pass "cancel in a stalled write: canceled after $t ms" ||
+  fail "cancel in a stalled write: $(attrs stall2 "$id" | value job-state) after $t ms"
+
+# SIGTERM in the middle of a stalled write: the server ends within seconds.
+id=$("$app" submit -u "$(printer_uri stall2)" "$work/docs/noise.png" | tail -n 1)
+for _ in $(seq 100); do
+  [ "$(grep -c "stops reading" "$work/stall2.log")" -ge 2 ] && break
+  sleep 0.1
+done
+t0=$(date +%s%N)
+kill -TERM "$server"
+for _ in $(seq 100); do kill -0 "$server" 2>/dev/null || break; sleep 0.1; done
+t=$((($(date +%s%N) - t0) / 1000000))
+if kill -0 "$server" 2>/dev/null; then
+  fail "SIGTERM in a stalled write: the server still runs after $t ms"
+else
+  pass "SIGTERM in a stalled write: the server ended after $t ms"
+fi
+if grep -a -q -e "ERROR: AddressSanitizer" -e "runtime error:" "$work/server.out"; then
+  fail "sanitizer report from the server: $(grep -a -m 1 -e ERROR: -e "runtime error:" "$work/server.out")"
+fi
+finish "printer link"

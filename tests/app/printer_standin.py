@@ -1,0 +1,270 @@
+#!/usr/bin/env python3
+"""A network printer stand-in on loopback (AppSocket, one port).
+
+It takes jobs, counts their pages with the project's reader
+(`pclxl dump --summary`), and answers PJL as its script says:
+
+  ready       answers everything, prints every job
+  paper-out   in the middle of a job: tray 2 empty, stops reading for 4 s,
+              then paper loaded
+  jam         in the middle of a job: a jam for 3 s, then cleared
+  door-open   a door is open from the first connection for 5 s
+  toner-low   toner low all along; prints
+  unknown     reports status code 12345, which no table knows; prints
+  noise       random bytes around every answer; prints
+  silence     never answers PJL; prints
+  stall       reads 64 KB of the job, then nothing more
+  close       closes each connection at once
+  refuse      refuses connections for --back-after seconds, then is ready
+  xl-error    reports a PCL XL error at the job's end
+
+  printer_standin.py --script NAME --port-file FILE --reader PCLXL
+                     [--lifetime 60] [--save DIR] [--back-after 4]
+
+The chosen port goes into --port-file once the stand-in is ready. It ends by
+itself after --lifetime seconds; tests stop it earlier by its PID. Events go to
+standard error, one line each, and the job files into --save.
+"""
+import argparse
+import os
+import random
+import re
+import socket
+import subprocess
+import sys
+import threading
+import time
+
+UEL = b"\x1b%-12345X"
+args = None
+started = time.monotonic()
+job_count = 0
+lock = threading.Lock()
+# Lifetime pages of this printer.
+pagecount = 1000
+# The door-open script's door closes 5 s after the first connection.
+door_closes = float("inf")
+
+
+def log(text):
+    print(f"standin[{args.script}] {time.monotonic() - started:.2f}s {text}",
+          file=sys.stderr, flush=True)
+
+
+def count_pages(path):
+    out = subprocess.run([args.reader, "dump", "--summary", path],
+                         capture_output=True, text=True, timeout=30).stdout
+    m = re.search(r"^pages: (\d+)", out, re.M)
+    return int(m.group(1)) if m else 0
+
+
+STATUS = {
+    "ready": (10001, "READY"),
+    "toner-low": (10006, "TONER LOW"),
+    "unknown": (12345, "HELLO"),
+    "door-open": (40021, "CLOSE FRONT DOOR"),
+}
+
+
+class Connection:
+    def __init__(self, sock):
+        self.sock = sock
+        self.data = bytearray()
+        self.pos = 0
+        self.mode = "pjl"
+        self.ustatus = set()
+        self.job_name = None
+        self.job_start = 0
+        self.xl_bytes = 0
+        self.events_done = set()
+
+    def send(self, text):
+        if args.script == "silence":
+            return
+        payload = text.encode() if isinstance(text, str) else text
+        if args.script == "noise":
+            payload = bytes(random.randrange(256) for _ in range(37)).replace(b"@", b"#") + \
+                payload + b"\r\n\x00garbage @PJ"
+        try:
+            self.sock.sendall(payload)
+        except OSError:
+            pass
+
+    def status_code(self):
+        if args.script == "door-open" and time.monotonic() < door_closes:
+            return STATUS["door-open"]
+        return STATUS.get(args.script, STATUS["ready"])
+
+    def device_status(self, code, display):
+        if "DEVICE" in self.ustatus:
+            self.send(f'@PJL USTATUS DEVICE\r\nCODE={code}\r\nDISPLAY="{display}"\r\n'
+                      f'ONLINE=TRUE\r\n\f')
+
+    def command(self, line):
+        global pagecount
+        words = line.upper().split()
+        if len(words) < 2:
+            return
+        if words[1] == "INFO" and len(words) > 2:
+            what = words[2]
+            if what == "ID":
+                self.send('@PJL INFO ID\r\n"Stand-in Laser 4000"\r\n\f')
+            elif what == "CONFIG":
+                self.send("@PJL INFO CONFIG\r\nIN TRAYS [2 ENUMERATED]\r\n\tINTRAY1 MP\r\n"
+                          "\tINTRAY2 PC\r\nDUPLEX\r\nOUTPUT BINS [1 ENUMERATED]\r\n\tUPPER\r\n"
+                          "MEMORY=67108864\r\n\f")
+            elif what == "STATUS":
+                code, display = self.status_code()
+                self.send(f'@PJL INFO STATUS\r\nCODE={code}\r\nDISPLAY="{display}"\r\n'
+                          f'ONLINE=TRUE\r\n\f')
+            elif what == "PAGECOUNT":
+                self.send(f"@PJL INFO PAGECOUNT\r\nPAGECOUNT={pagecount}\r\n\f")
+        elif words[1] == "USTATUS" and len(words) > 2 and "=" in words[2]:
+            name, value = words[2].split("=", 1)
+            if value == "ON":
+                self.ustatus.add(name)
+        elif words[1] == "JOB":
+            m = re.search(r'NAME="([^"]*)"', line)
+            if m:
+                self.job_name = m.group(1)
+                self.job_start = self.pos
+                log(f"job start {self.job_name}")
+                if "JOB" in self.ustatus:
+                    self.send(f'@PJL USTATUS JOB\r\nSTART\r\nNAME="{self.job_name}"\r\n\f')
+                if args.script == "door-open" and time.monotonic() < door_closes:
+                    self.device_status(*STATUS["door-open"])
+                    threading.Timer(door_closes - time.monotonic(), self.device_status,
+                                    (10001, "READY")).start()
+        elif words[1] == "EOJ":
+            m = re.search(r'NAME="([^"]*)"', line)
+            if m and m.group(1) == self.job_name:
+                self.end_job(bytes(self.data[self.job_start:]))
+                self.job_name = None
+
+    def end_job(self, job):
+        global job_count, pagecount
+        with lock:
+            job_count += 1
+            n = job_count
+        path = os.path.join(args.save, f"{args.script}-job{n}.prn")
+        with open(path, "wb") as f:
+            f.write(job)
+        pages = count_pages(path)
+        # Nothing prints while the door is open.
+        time.sleep(max(0.0, min(door_closes - time.monotonic(), 6)))
+        log(f"job {n} received: {len(job)} bytes, {pages} pages")
+        if args.script == "xl-error":
+            self.send("PCL XL error\r\n    Subsystem:  KERNEL\r\n    Error:      "
+                      "IllegalOperatorSequence\r\n    Operator:   ReadImage\r\n"
+                      "    Position:   2048\r\n\r\n")
+        for page in range(1, pages + 1):
+            if "PAGE" in self.ustatus:
+                self.send(f"@PJL USTATUS PAGE\r\n{page}\r\n\f")
+        pagecount += pages
+        if "JOB" in self.ustatus and self.job_name:
+            self.send(f'@PJL USTATUS JOB\r\nEND\r\nNAME="{self.job_name}"\r\nPAGES={pages}\r\n\f')
+
+    def mid_job(self):
+        """Conditions that strike once the job's pages are coming."""
+        if self.xl_bytes < 4096 or "mid" in self.events_done:
+            return
+        self.events_done.add("mid")
+        if args.script == "paper-out":
+            self.device_status(41102, "LOAD TRAY 2 PLAIN A4")
+            log("paper out")
+            time.sleep(4)
+            self.device_status(10023, "PRINTING")
+            log("paper loaded")
+        elif args.script == "jam":
+            self.device_status(40022, "PAPER JAM")
+            log("jam")
+            time.sleep(3)
+            self.device_status(10023, "PRINTING")
+            log("jam cleared")
+
+    def parse(self):
+        while True:
+            if self.mode == "pjl":
+                eol = self.data.find(b"\n", self.pos)
+                if eol < 0:
+                    return
+                line = bytes(self.data[self.pos:eol]).replace(UEL, b"").strip()
+                self.pos = eol + 1
+                text = line.decode("latin-1")
+                if text.upper().startswith("@PJL ENTER LANGUAGE"):
+                    self.mode = "xl"
+                elif text.startswith("@PJL"):
+                    self.command(text)
+            else:
+                uel = self.data.find(UEL, self.pos)
+                end = uel if uel >= 0 else len(self.data)
+                self.xl_bytes += end - self.pos
+                self.pos = end
+                self.mid_job()
+                if uel < 0:
+                    return
+                self.mode = "pjl"
+
+    def run(self):
+        total = 0
+        try:
+            while True:
+                chunk = self.sock.recv(65536)
+                if not chunk:
+                    break
+                total += len(chunk)
+                self.data += chunk
+                self.parse()
+                if args.script == "stall" and total >= 65536:
+                    log(f"stops reading after {total} bytes")
+                    time.sleep(args.lifetime)
+                    return
+        except OSError:
+            pass
+        if self.job_name is None and args.script == "silence" and self.xl_bytes:
+            self.end_job(bytes(self.data))
+        log(f"connection closed after {total} bytes")
+        self.sock.close()
+
+
+def main():
+    global args, door_closes
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--script", required=True)
+    parser.add_argument("--port-file", required=True)
+    parser.add_argument("--reader", required=True)
+    parser.add_argument("--lifetime", type=float, default=60)
+    parser.add_argument("--save", default=".")
+    parser.add_argument("--back-after", type=float, default=4)
+    args = parser.parse_args()
+    threading.Timer(args.lifetime, lambda: os._exit(0)).start()
+
+    server = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+    server.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+    # A small receive buffer, so that a printer that stops reading is felt.
+    server.setsockopt(socket.SOL_SOCKET, socket.SO_RCVBUF, 16384)
+    server.bind(("127.0.0.1", 0))
+    port = server.getsockname()[1]
+    with open(args.port_file + ".tmp", "w") as f:
+        f.write(f"{port}\n")
+    os.rename(args.port_file + ".tmp", args.port_file)
+    if args.script == "refuse":
+        # Bound but not listening: connections are refused.
+        log("refusing connections")
+        time.sleep(args.back_after)
+        log("back")
+    server.listen(8)
+    log(f"listening on 127.0.0.1:{port}")
+    while True:
+        sock, _ = server.accept()
+        if door_closes == float("inf"):
+            door_closes = time.monotonic() + 5
+        if args.script == "close":
+            log("closes a connection at once")
+            sock.close()
+            continue
+        threading.Thread(target=Connection(sock).run, daemon=True).start()
+
+
+if __name__ == "__main__":
+    main()
