@@ -8,6 +8,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include "device_id.h"
 #include "job_device.h"
 #include "printer_link.h"
 #include "test_page.h"
@@ -399,15 +400,14 @@ ipp_t *driver_attributes(const char *) {
 }
 
 const char *autoadd_callback(const char *, const char *, const char *device_id, void *) {
-    if (!device_id || !std::strstr(device_id, "PCLXL"))
-        return nullptr;
-    return std::strstr(device_id, "Color") || std::strstr(device_id, "COLOR") ? "pclxl_color"
-                                                                              : "pclxl_mono";
+    return driver_for_device_id(device_id ? device_id : "");
 }
 
 void create_callback(pappl_printer_t *printer, void *) {
-    // Levels are unknown (-2): the drivers do not read them back.
-    pappl_supply_t black{PAPPL_SUPPLY_COLOR_BLACK, "Black Toner", true, -2,
+    link_printer_created(printer);
+    // Levels are unknown (-2), and the names say so, until a network
+    // printer tells them (printer_link.cpp).
+    pappl_supply_t black{PAPPL_SUPPLY_COLOR_BLACK, "Black Toner (level unknown)", true, -2,
                          PAPPL_SUPPLY_TYPE_TONER};
     pappl_supply_t supplies[4] = {black, black, black, black};
     int count = 1;
@@ -415,9 +415,9 @@ void create_callback(pappl_printer_t *printer, void *) {
         static const struct {
             pappl_supply_color_t color;
             const char *name;
-        } colors[] = {{PAPPL_SUPPLY_COLOR_CYAN, "Cyan Toner"},
-                      {PAPPL_SUPPLY_COLOR_MAGENTA, "Magenta Toner"},
-                      {PAPPL_SUPPLY_COLOR_YELLOW, "Yellow Toner"}};
+        } colors[] = {{PAPPL_SUPPLY_COLOR_CYAN, "Cyan Toner (level unknown)"},
+                      {PAPPL_SUPPLY_COLOR_MAGENTA, "Magenta Toner (level unknown)"},
+                      {PAPPL_SUPPLY_COLOR_YELLOW, "Yellow Toner (level unknown)"}};
         for (const auto &c : colors) {
             supplies[count].color = c.color;
             std::snprintf(supplies[count].description, sizeof supplies[count].description, "%s",

@@ -1,174 +1,227 @@
 // pclxl-printer-app: an IPP Everywhere printer application for PCL XL
-// printers, on PAPPL's main loop (server, add, drivers, printers, submit,
-// jobs, status, shutdown, ...).
+// printers on PAPPL. `server` runs one; every other sub-command is a
+// client of the server that -u names (or of the system's server on
+// localhost), except `devices` and `drivers`, which look at this machine
+// and this program.
 #include <pappl/pappl.h>
 
 #include <cerrno>
-#include <cstdlib>
+#include <cstdio>
 #include <cstring>
+#include <fcntl.h>
 #include <string>
-#include <sys/stat.h>
 #include <unistd.h>
 
+#include "client.h"
+#include "dnssd_guard.h"
 #include "driver.h"
 #include "pclxl.h"
-#include "pdf_filter.h"
-#include "test_page.h"
+#include "server.h"
 
 namespace {
 
-constexpr const char *kName = "pclxl-printer-app";
+using pclxl_app::kAppName;
 
-const char *option(const char *name, int count, cups_option_t *options) {
-    return cupsGetOption(name, count, options);
+void usage(FILE *out) {
+    std::fprintf(out,
+                 "Usage: %s SUB-COMMAND [OPTIONS] [FILE...]\n"
+                 "Sub-commands:\n"
+                 "  server              run a server (-o server-port=N, spool-directory=DIR,\n"
+                 "                      log-file=FILE|-, log-level=..., listen-hostname=HOST)\n"
+                 "  add                 add a printer (-d NAME -m DRIVER -v DEVICE-URI)\n"
+                 "  autoadd             add this machine's USB printers\n"
+                 "  cancel              cancel a job (-j ID) or all jobs (-a)\n"
+                 "  default             show the default printer, or set it (-d NAME)\n"
+                 "  delete              delete a printer (-d NAME)\n"
+                 "  devices             list the printers this machine can reach\n"
+                 "  drivers             list the drivers\n"
+                 "  jobs                list a printer's jobs\n"
+                 "  modify              change a printer's defaults (-d NAME -o NAME=VALUE)\n"
+                 "  options             list a printer's options\n"
+                 "  pause, resume       stop or restart printing on a printer\n"
+                 "  printers            list the printers\n"
+                 "  shutdown            stop the server\n"
+                 "  status              show the server's or a printer's state\n"
+                 "  submit              print files (the default sub-command)\n"
+                 "Options:\n"
+                 "  -u URI              the server (ipp://HOST:PORT/ipp/system) or a printer\n"
+                 "                      (ipp://HOST:PORT/ipp/print/NAME); without it, the\n"
+                 "                      system's server, ipp://localhost:%d/ipp/system\n"
+                 "  -d NAME             the printer   -j ID    the job   -a  all jobs\n"
+                 "  -m DRIVER           the driver    -v URI   the device\n"
+                 "  -n COPIES, -t TITLE, -o NAME=VALUE  job, printer and server options\n"
+                 "No sub-command starts a server: when none answers, it says so and fails.\n",
+                 kAppName, pclxl_app::kDefaultPort);
 }
 
-pappl_loglevel_t log_level(const char *value) {
+bool known_subcommand(const std::string &word) {
+    static const char *const names[] = {"add",     "autoadd",  "cancel", "default", "delete",
+                                        "devices", "drivers",  "jobs",   "modify",  "options",
+                                        "pause",   "printers", "resume", "server",  "shutdown",
+                                        "status",  "submit"};
+    for (const char *name : names)
+        if (word == name)
+            return true;
+    return false;
+}
+
+// Parses the command line; false (after one line on stderr) when it is wrong.
+bool parse(int argc, char *argv[], pclxl_app::Command *command) {
     static const struct {
-        const char *name;
-        pappl_loglevel_t level;
-    } levels[] = {{"fatal", PAPPL_LOGLEVEL_FATAL},
-                  {"error", PAPPL_LOGLEVEL_ERROR},
-                  {"warn", PAPPL_LOGLEVEL_WARN},
-                  {"info", PAPPL_LOGLEVEL_INFO},
-                  {"debug", PAPPL_LOGLEVEL_DEBUG}};
-    for (const auto &l : levels)
-        if (value && !std::strcmp(value, l.name))
-            return l.level;
-    return PAPPL_LOGLEVEL_WARN;
-}
-
-// server-options: a comma-separated list of words.
-pappl_soptions_t server_options(const char *value, bool loopback) {
-    pappl_soptions_t o = PAPPL_SOPTIONS_MULTI_QUEUE | PAPPL_SOPTIONS_WEB_INTERFACE;
-    // On loopback nothing crosses a network: no certificate is made (as
-    // root, libcups would write it outside the spool directory).
-    if (loopback)
-        o |= PAPPL_SOPTIONS_NO_TLS;
-    static const struct {
-        const char *word;
-        pappl_soptions_t bit;
-        bool set;
-    } words[] = {{"no-tls", PAPPL_SOPTIONS_NO_TLS, true},
-                 {"tls", PAPPL_SOPTIONS_NO_TLS, false},
-                 {"raw-socket", PAPPL_SOPTIONS_RAW_SOCKET, true},
-                 {"usb-printer", PAPPL_SOPTIONS_USB_PRINTER, true},
-                 {"web-log", PAPPL_SOPTIONS_WEB_LOG, true},
-                 {"web-network", PAPPL_SOPTIONS_WEB_NETWORK, true},
-                 {"web-remote", PAPPL_SOPTIONS_WEB_REMOTE, true},
-                 {"web-security", PAPPL_SOPTIONS_WEB_SECURITY, true},
-                 {"no-web-interface", PAPPL_SOPTIONS_WEB_INTERFACE, false}};
-    std::string list = value ? value : "";
-    size_t start = 0;
-    while (start <= list.size()) {
-        size_t end = list.find(',', start);
-        if (end == std::string::npos)
-            end = list.size();
-        const std::string word = list.substr(start, end - start);
-        for (const auto &w : words)
-            if (word == w.word)
-                o = w.set ? (o | w.bit) : (o & ~w.bit);
-        start = end + 1;
-    }
-    return o;
-}
-
-bool make_directory(const std::string &path) {
-    return mkdir(path.c_str(), 0700) == 0 || errno == EEXIST;
-}
-
-// Where the printers, defaults and jobs live when no spool directory is
-// given: a system directory for root, the user's configuration otherwise.
-std::string default_spool_directory() {
-    if (getuid() == 0)
-        return std::string("/var/spool/") + kName;
-    if (const char *home = std::getenv("HOME")) {
-        std::string config = std::string(home) + "/.config";
-        if (make_directory(config))
-            return config + "/" + kName + ".d";
-    }
-    return std::string("/tmp/") + kName + std::to_string(getuid()) + ".d";
-}
-
-std::string state_file;
-
-pappl_system_t *create_system(int count, cups_option_t *options, void *) {
-    const char *spool = option("spool-directory", count, options);
-    const std::string directory = spool ? spool : default_spool_directory();
-    if (!make_directory(directory)) {
-        std::fprintf(stderr, "%s: cannot create %s: %s\n", kName, directory.c_str(),
-                     std::strerror(errno));
-        return nullptr;
-    }
-    if (spool && getuid() == 0) {
-        // PAPPL puts root's control socket in the directory this names;
-        // with a spool directory given, nothing goes outside it.
-        setenv("SNAP_COMMON", directory.c_str(), 1);
-    }
-
-    int port = 0;
-    if (const char *value = option("server-port", count, options)) {
-        char *end;
-        errno = 0;
-        const long n = std::strtol(value, &end, 10);
-        if (*end || errno || n < 0 || n > 65535) {
-            std::fprintf(stderr, "%s: bad server-port '%s'\n", kName, value);
-            return nullptr;
+        char letter;
+        const char *name; // the option it sets; nullptr for a flag
+        const char *what;
+    } letters[] = {{'d', "printer-name", "printer name"},
+                   {'h', "server-hostname", "host name"},
+                   {'j', "job-id", "job ID"},
+                   {'m', "driver", "driver name"},
+                   {'n', "copies", "copy count"},
+                   {'t', "job-name", "title"},
+                   {'u', "printer-uri", "URI"},
+                   {'v', "device-uri", "device URI"},
+                   {'o', "", "option"}};
+    for (int i = 1; i < argc; i++) {
+        const std::string arg = argv[i];
+        if (arg == "--") {
+            for (i++; i < argc; i++)
+                command->files.push_back(argv[i]);
+            break;
         }
-        port = static_cast<int>(n);
+        if (arg.size() > 1 && arg[0] == '-' && arg[1] == '-') {
+            std::fprintf(stderr, "%s: unknown option '%s'\n", kAppName, arg.c_str());
+            return false;
+        }
+        if (arg.size() > 1 && arg[0] == '-') {
+            for (size_t k = 1; k < arg.size(); k++) {
+                const char letter = arg[k];
+                if (letter == 'a') {
+                    command->num_options = cupsAddOption("cancel-all", "true", command->num_options,
+                                                         &command->options);
+                    continue;
+                }
+                bool found = false;
+                for (const auto &l : letters) {
+                    if (l.letter != letter)
+                        continue;
+                    found = true;
+                    if (k + 1 != arg.size() || i + 1 >= argc) {
+                        std::fprintf(stderr, "%s: missing %s after '-%c'\n", kAppName, l.what,
+                                     letter);
+                        return false;
+                    }
+                    const char *value = argv[++i];
+                    command->num_options =
+                        *l.name
+                            ? cupsAddOption(l.name, value, command->num_options, &command->options)
+                            : cupsParseOptions(value, command->num_options, &command->options);
+                }
+                if (!found) {
+                    std::fprintf(stderr, "%s: unknown option '-%c'\n", kAppName, letter);
+                    return false;
+                }
+            }
+            continue;
+        }
+        if (command->name.empty() && known_subcommand(arg)) {
+            command->name = arg;
+        } else if (arg == "-" || access(arg.c_str(), R_OK) == 0) {
+            command->files.push_back(arg);
+        } else {
+            std::fprintf(stderr, "%s: cannot read '%s': %s\n", kAppName, arg.c_str(),
+                         std::strerror(errno));
+            return false;
+        }
     }
-    const char *listen = option("listen-hostname", count, options);
-    const bool loopback = !listen || !std::strcmp(listen, "localhost") ||
-                          !std::strcmp(listen, "127.0.0.1") || !std::strcmp(listen, "::1");
-    const char *log_file = option("log-file", count, options);
-    const std::string default_log = directory + "/" + kName + ".log";
-
-    pappl_system_t *system = papplSystemCreate(
-        server_options(option("server-options", count, options), loopback), kName, port,
-        "_print,_universal", directory.c_str(), log_file ? log_file : default_log.c_str(),
-        log_level(option("log-level", count, options)), option("auth-service", count, options),
-        false);
-    if (!system)
-        return nullptr;
-    if (const char *group = option("admin-group", count, options))
-        papplSystemSetAdminGroup(system, group);
-    const char *hostname = option("server-hostname", count, options);
-    if (hostname || loopback)
-        papplSystemSetHostName(system, hostname ? hostname : "localhost");
-    if (!papplSystemAddListeners(system, listen ? listen : "localhost")) {
-        papplSystemDelete(system);
-        return nullptr;
+    if (command->name.empty())
+        command->name = "submit";
+    if (!command->files.empty() && command->name != "submit") {
+        std::fprintf(stderr, "%s: '%s' takes no files\n", kAppName, command->name.c_str());
+        return false;
     }
+    return true;
+}
 
-    pappl_version_t version{};
-    std::snprintf(version.name, sizeof version.name, "%s", kName);
-    std::snprintf(version.sversion, sizeof version.sversion, "%s", PCLXL_VERSION_STRING);
-    version.version[0] = PCLXL_VERSION_MAJOR;
-    version.version[1] = PCLXL_VERSION_MINOR;
-    version.version[2] = PCLXL_VERSION_PATCH;
-    papplSystemSetVersions(system, 1, &version);
-    papplSystemSetFooterHTML(system, "PCL XL printer application " PCLXL_VERSION_STRING);
-    papplSystemSetPrinterDrivers(system, pclxl_app::kDriverCount, pclxl_app::kDrivers,
-                                 pclxl_app::autoadd_callback, pclxl_app::create_callback,
-                                 pclxl_app::driver_callback, nullptr);
-    papplSystemAddMIMEFilter(system, "application/pdf", "image/pwg-raster", pclxl_app::pdf_filter,
-                             nullptr);
+int show_drivers(const pclxl_app::Command &command) {
+    const char *device_id = cupsGetOption("device-id", command.num_options, command.options);
+    const char *only =
+        device_id ? pclxl_app::autoadd_callback(nullptr, nullptr, device_id, nullptr) : nullptr;
+    if (device_id && !only)
+        return 0;
+    for (int i = 0; i < pclxl_app::kDriverCount; i++) {
+        const pappl_pr_driver_t &d = pclxl_app::kDrivers[i];
+        if (!only || !std::strcmp(only, d.name))
+            std::printf("%s \"%s\" \"%s\"\n", d.name, d.description,
+                        d.device_id ? d.device_id : "");
+    }
+    return pclxl_app::finish_output();
+}
 
-    pclxl_app::test_page_directory = directory;
-    // The state (printers, their defaults, the job history) stays in the
-    // spool directory.
-    state_file = directory + "/" + kName + ".state";
-    papplSystemLoadState(system, state_file.c_str());
-    papplSystemSetSaveCallback(system, reinterpret_cast<pappl_save_cb_t>(papplSystemSaveState),
-                               const_cast<char *>(state_file.c_str()));
-    return system;
+bool list_device(const char *info, const char *uri, const char *device_id, void *verbose) {
+    std::printf("%s\n", uri);
+    if (verbose && info)
+        std::printf("    %s\n", info);
+    if (verbose && device_id)
+        std::printf("    %s\n", device_id);
+    return false;
+}
+
+void device_error(const char *message, void *) {
+    std::fprintf(stderr, "%s: %s\n", kAppName, message);
+}
+
+// This machine's printers: USB, DNS-SD (when an avahi-daemon answers) and
+// SNMP on the local networks.
+int show_devices(const pclxl_app::Command &command) {
+    void *verbose = cupsGetOption("verbose", command.num_options, command.options)
+                        ? const_cast<char *>("verbose")
+                        : nullptr;
+    const bool dnssd = pclxl_app::dnssd_daemon_answers();
+    papplDeviceList(dnssd ? PAPPL_DEVTYPE_ALL : PAPPL_DEVTYPE_ALL & ~PAPPL_DEVTYPE_DNS_SD,
+                    list_device, verbose, device_error, nullptr);
+    if (!dnssd || pclxl_app::dnssd_browse_refused())
+        std::fprintf(stderr,
+                     "%s: DNS-SD discovery is unavailable (no avahi-daemon answers); network "
+                     "printers are added by device URI, e.g. -v socket://HOST:9100\n",
+                     kAppName);
+    return pclxl_app::finish_output();
+}
+
+// With a standard descriptor closed, the next file opened (the server's
+// listening socket or state file, the client's connection) would take its
+// number and receive whatever is written to stdout or stderr.
+void keep_standard_descriptors() {
+    for (int fd = 0; fd <= 2; fd++) {
+        if (fcntl(fd, F_GETFD) >= 0 || errno != EBADF)
+            continue;
+        if (fd == 1)
+            pclxl_app::stdout_closed = true;
+        if (open("/dev/null", O_RDWR) != fd)
+            _exit(1);
+    }
 }
 
 } // namespace
 
 int main(int argc, char *argv[]) {
-    return papplMainloop(argc, argv, PCLXL_VERSION_STRING, nullptr, pclxl_app::kDriverCount,
-                         pclxl_app::kDrivers, pclxl_app::autoadd_callback,
-                         pclxl_app::driver_callback, nullptr, nullptr, create_system, nullptr,
-                         nullptr);
+    keep_standard_descriptors();
+    for (int i = 1; i < argc; i++) {
+        if (!std::strcmp(argv[i], "--help")) {
+            usage(stdout);
+            return 0;
+        }
+        if (!std::strcmp(argv[i], "--version")) {
+            std::puts(PCLXL_VERSION_STRING);
+            return 0;
+        }
+    }
+    pclxl_app::Command command;
+    if (!parse(argc, argv, &command))
+        return 1;
+    if (command.name == "server")
+        return pclxl_app::run_server(command.num_options, command.options);
+    if (command.name == "drivers")
+        return show_drivers(command);
+    if (command.name == "devices")
+        return show_devices(command);
+    return pclxl_app::run_client(command);
 }

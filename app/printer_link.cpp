@@ -1,7 +1,9 @@
 #include "printer_link.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <cstdint>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -21,7 +23,9 @@
 #include <unistd.h>
 
 #include "driver.h"
+#include "device_id.h"
 #include "pjl_status.h"
+#include "printer_supplies.h"
 #include "job.h"
 #include "text_line.h"
 
@@ -42,7 +46,7 @@ constexpr const char kUel[] = "\x1b%-12345X";
 constexpr int kSliceMs = 250; // how often waits look at cancel and shutdown
 
 struct Times {
-    double connect = 10, write = 60, end = 120, retry = 5, answer = 3;
+    double connect = 10, write = 60, end = 120, retry = 5, answer = 3, status = 10;
 };
 
 enum class Pjl { Unknown, Answers, Silent };
@@ -67,6 +71,8 @@ struct PrinterFacts {
 struct Link {
     std::string host, port, uri;
     Times times;
+    int snmp_port = 161;
+    std::string community = "public";
     int fd = -1;
     pappl_printer_t *printer = nullptr;
     pappl_job_t *job = nullptr;
@@ -113,19 +119,30 @@ Link *link_of(pappl_device_t *device) {
     return links.count(link) ? link : nullptr;
 }
 
-double seconds_option(const std::string &query, const char *name, double fallback) {
+// NAME=VALUE among the options after '?' (separated by ',' or '&').
+std::string text_option(const std::string &query, const char *name) {
     const std::string key = std::string(name) + "=";
     size_t at = 0;
     while ((at = query.find(key, at)) != std::string::npos) {
         if (at == 0 || query[at - 1] == '&' || query[at - 1] == ',') {
-            char *end;
-            const double v = std::strtod(query.c_str() + at + key.size(), &end);
-            if (end != query.c_str() + at + key.size() && v > 0 && v < 86400)
-                return v;
+            const size_t start = at + key.size();
+            return query.substr(start, query.find_first_of(",&", start) - start);
         }
         at += key.size();
     }
-    return fallback;
+    return "";
+}
+
+double seconds_option(const std::string &query, const char *name, double fallback) {
+    const std::string text = text_option(query, name);
+    char *end;
+    const double v = std::strtod(text.c_str(), &end);
+    return !text.empty() && !*end && v > 0 && v < 86400 ? v : fallback;
+}
+
+std::string query_of(const char *uri) {
+    const char *q = uri ? std::strchr(uri, '?') : nullptr;
+    return q ? q + 1 : "";
 }
 
 bool stopping(const Link *link) {
@@ -593,13 +610,16 @@ bool link_open(pappl_device_t *device, const char *uri, const char *) {
     link->host = host;
     link->port = std::to_string(port > 0 ? port : 9100);
     link->uri = uri;
-    const char *q = std::strchr(uri, '?');
-    const std::string query = q ? q + 1 : "";
+    const std::string query = query_of(uri);
     link->times.connect = seconds_option(query, "connect-timeout", link->times.connect);
     link->times.write = seconds_option(query, "write-timeout", link->times.write);
     link->times.end = seconds_option(query, "end-timeout", link->times.end);
     link->times.retry = seconds_option(query, "retry-interval", link->times.retry);
     link->times.answer = seconds_option(query, "answer-timeout", link->times.answer);
+    link->times.status = seconds_option(query, "status-interval", link->times.status);
+    link->snmp_port = static_cast<int>(seconds_option(query, "snmp-port", link->snmp_port));
+    if (const std::string c = text_option(query, "snmp-community"); !c.empty())
+        link->community = c;
     {
         std::lock_guard<std::mutex> lock(mutex);
         links.insert(link.get());
@@ -655,16 +675,88 @@ pappl_preason_t link_status(pappl_device_t *device) {
     return pappl_reasons(f.reasons | f.link_reasons);
 }
 
+// The IEEE 1284 device ID, made from what INFO ID says, so that "auto"
+// picks the colour or the monochrome driver.
+char *link_id(pappl_device_t *device, char *buffer, size_t size) {
+    Link *link = link_of(device);
+    if (!link || !ensure_connected(link, false))
+        return nullptr;
+    if (pjl_state(link) != Pjl::Silent)
+        query_status(link, link->times.answer);
+    std::string model;
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        model = facts[link->uri].model;
+    }
+    if (model.empty())
+        return nullptr;
+    const std::string id = device_id_for_model(model);
+    std::snprintf(buffer, size, "%s", id.c_str());
+    return buffer;
+}
+
 const bool registered = [] {
     papplDeviceAddScheme("socket", PAPPL_DEVTYPE_SOCKET, nullptr, link_open, link_close, link_read,
-                         link_write, link_status, nullptr);
+                         link_write, link_status, link_id);
     _papplDeviceAddFileScheme();
     _papplDeviceAddNetworkSchemes();
     _papplDeviceAddUSBScheme();
     return true;
 }();
 
+// The printer's page: what it said about itself.
+bool printer_page(pappl_client_t *client, void *data) {
+    pappl_system_t *system = papplClientGetSystem(client);
+    pappl_printer_t *printer = papplSystemFindPrinter(
+        system, nullptr, static_cast<int>(reinterpret_cast<intptr_t>(data)), nullptr);
+    if (!printer)
+        return false;
+    PrinterFacts f;
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        f = facts[papplPrinterGetDeviceURI(printer)];
+    }
+    papplClientHTMLPrinterHeader(client, printer, "What the printer says", 10, nullptr, nullptr);
+    papplClientHTMLPuts(client, "<div class=\"row\"><div class=\"col-12\"><table class=\"form\">"
+                                "<tbody>\n");
+    const auto row = [client](const char *label, const std::string &value) {
+        papplClientHTMLPrintf(client, "<tr><th>%s:</th><td>", label);
+        papplClientHTMLEscape(client, value.c_str(), 0);
+        papplClientHTMLPuts(client, "</td></tr>\n");
+    };
+    row("Status messages", f.pjl == Pjl::Answers  ? "answered (PJL)"
+                           : f.pjl == Pjl::Silent ? "none: jobs are completed when sent"
+                                                  : "not asked yet");
+    row("Model", f.model.empty() ? "unknown" : f.model);
+    row("Says",
+        f.link_message.empty() ? (f.message.empty() ? "nothing yet" : f.message) : f.link_message);
+    row("Lifetime page count", f.page_count >= 0 ? std::to_string(f.page_count) : "unknown");
+    if (f.config_known) {
+        std::string trays;
+        for (const std::string &t : f.config.trays)
+            trays += (trays.empty() ? "" : ", ") + t;
+        row("Trays", trays.empty() ? "none listed" : trays);
+        row("Duplex unit", f.config.duplex ? "yes" : "no");
+    }
+    papplClientHTMLPuts(client, "</tbody></table></div></div>\n");
+    papplClientHTMLPrinterFooter(client);
+    return true;
+}
+
 } // namespace
+
+void link_printer_created(pappl_printer_t *printer) {
+    const char *uri = papplPrinterGetDeviceURI(printer);
+    if (!uri || std::strncmp(uri, "socket:", 7) != 0)
+        return;
+    char path[256];
+    papplPrinterGetPath(printer, "printer-says", path, sizeof path);
+    papplSystemAddResourceCallback(
+        papplPrinterGetSystem(printer), path, "text/html", printer_page,
+        reinterpret_cast<void *>(static_cast<intptr_t>(papplPrinterGetID(printer))));
+    papplPrinterAddLink(printer, "Printer Says", path,
+                        PAPPL_LOPTIONS_NAVIGATION | PAPPL_LOPTIONS_STATUS);
+}
 
 bool link_job_start(pappl_job_t *job, pappl_device_t *device) {
     Link *link = link_of(device);
@@ -751,14 +843,23 @@ void link_printer_status(pappl_printer_t *printer) {
     const char *uri = papplPrinterGetDeviceURI(printer);
     if (!uri || std::strncmp(uri, "socket:", 7) != 0)
         return;
+    const double interval = seconds_option(query_of(uri), "status-interval", Times().status);
+    bool unpublished, recent;
     {
         std::lock_guard<std::mutex> lock(mutex);
         PrinterFacts &f = facts[uri];
-        if (f.pjl == Pjl::Silent || Clock::now() - f.last_query < std::chrono::seconds(10))
-            return;
-        f.last_query = Clock::now();
+        // Asked before the printer existed (the driver choice when added).
+        unpublished = !f.identity_applied && (!f.model.empty() || f.config_known);
+        recent = Clock::now() - f.last_query <
+                 std::chrono::milliseconds(static_cast<int>(interval * 1000));
+        if (!recent)
+            f.last_query = Clock::now();
     }
-    // The answer may take seconds: the request that asked is not held up,
+    if (unpublished)
+        publish(printer, uri);
+    if (recent)
+        return;
+    // The answers may take seconds: the request that asked is not held up,
     // the next one sees the result.
     pappl_system_t *system = papplPrinterGetSystem(printer);
     const int id = papplPrinterGetID(printer);
@@ -769,9 +870,11 @@ void link_printer_status(pappl_printer_t *printer) {
             return;
         if (Link *link = link_of(device)) {
             link->printer = p;
-            if (ensure_connected(link, false))
+            if (pjl_state(link) != Pjl::Silent && ensure_connected(link, false))
                 query_status(link, link->times.answer);
             disconnect(link);
+            update_supplies(p, link->host, link->snmp_port, link->community,
+                            std::min(link->times.answer, 2.0));
         }
         papplPrinterCloseDevice(p);
     }).detach();

@@ -18,7 +18,9 @@
 // Options in the device URI change the times (seconds), separated by commas
 // (PAPPL 1.3's add refuses '&'):
 //   socket://HOST:PORT/?connect-timeout=10,write-timeout=60,end-timeout=120,
-//       retry-interval=5,answer-timeout=3
+//       retry-interval=5,answer-timeout=3,status-interval=10
+// and where supply levels are asked over SNMP:
+//   snmp-port=161,snmp-community=public
 //
 // PJL: before each job the printer is asked for INFO ID, CONFIG, STATUS and
 // PAGECOUNT. A printer that answers nothing within answer-timeout at the
@@ -43,8 +45,12 @@ bool link_job_start(pappl_job_t *job, pappl_device_t *device);
 // whether the job succeeded (`ok` for devices that are not ours). Only the
 // first call for a job does anything.
 bool link_job_end(pappl_job_t *job, pappl_device_t *device, bool ok);
-// Between jobs (PAPPL's status callback): asks the printer for its status,
-// at most every 10 seconds.
+// When PAPPL makes the printer: its web page "Printer Says" (status, model,
+// lifetime page count, trays) for socket:// printers.
+void link_printer_created(pappl_printer_t *printer);
+// Between jobs (PAPPL's status callback): asks the printer for its status
+// and its supply levels, at most every status-interval seconds, in a thread
+// of its own.
 void link_printer_status(pappl_printer_t *printer);
 
 } // namespace pclxl_app

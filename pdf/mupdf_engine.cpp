@@ -16,6 +16,7 @@
 #include <unordered_map>
 #include <utility>
 
+#include "color_management.h"
 #include "page_source.h"
 #include "text_line.h"
 
@@ -282,8 +283,70 @@ bool run_list(fz_context *ctx, fz_display_list *list, fz_device *dev, fz_matrix 
     return ok;
 }
 
-// Renders `list` inside `box` (already scaled) to a white RGB pixmap.
-fz_pixmap *render_list(fz_context *ctx, fz_display_list *list, fz_matrix ctm, fz_irect box) {
+// CMYK managed in rendered pixels too: a colour space that MuPDF's draw
+// device takes for DeviceCMYK (the default it substitutes), turning CMYK
+// into RGB through the profile.
+void managed_cmyk_eval(fz_context *, void *, const float *s, int, float *d, int) {
+    ColorTransforms::get().cmyk(s, d);
+}
+
+void managed_cmyk_drop(fz_context *, void *) {}
+
+fz_colorspace *new_managed_cmyk(fz_context *ctx) {
+    if (!ColorTransforms::get().cmyk_managed())
+        return nullptr;
+    fz_colorspace *cs = nullptr;
+    fz_var(cs);
+    fz_try(ctx) {
+        cs = fz_new_colorspace(ctx, FZ_COLORSPACE_SEPARATION, 0, 4, "ManagedCMYK");
+        cs->u.separation.base = fz_keep_colorspace(ctx, fz_device_rgb(ctx));
+        cs->u.separation.eval = managed_cmyk_eval;
+        cs->u.separation.drop = managed_cmyk_drop;
+    }
+    fz_catch(ctx) {
+        fz_drop_colorspace(ctx, cs);
+        return nullptr;
+    }
+    return cs;
+}
+
+// The draw device's own setter, and the colour space to put in for
+// DeviceCMYK, while this thread renders.
+thread_local void (*t_set_defaults)(fz_context *, fz_device *, fz_default_colorspaces *);
+thread_local fz_colorspace *t_managed_cmyk;
+
+// MuPDF takes only a plain CMYK space as the default CMYK, so the field is
+// set directly: the layout of MuPDF's defaults, checked against its own
+// readers before anything is written.
+struct DefaultsLayout {
+    int refs;
+    fz_colorspace *gray, *rgb, *cmyk, *oi;
+};
+
+void put_cmyk_default(fz_context *ctx, fz_default_colorspaces *defaults, fz_colorspace *cs) {
+    auto *l = reinterpret_cast<DefaultsLayout *>(defaults);
+    if (l->gray != fz_default_gray(ctx, defaults) || l->rgb != fz_default_rgb(ctx, defaults) ||
+        l->cmyk != fz_default_cmyk(ctx, defaults) || l->cmyk != fz_device_cmyk(ctx))
+        return;
+    fz_drop_colorspace(ctx, l->cmyk);
+    l->cmyk = fz_keep_colorspace(ctx, cs);
+}
+
+void set_managed_defaults(fz_context *ctx, fz_device *dev, fz_default_colorspaces *given) {
+    fz_default_colorspaces *mine =
+        given ? fz_clone_default_colorspaces(ctx, given) : fz_new_default_colorspaces(ctx);
+    fz_try(ctx) {
+        put_cmyk_default(ctx, mine, t_managed_cmyk);
+        t_set_defaults(ctx, dev, mine);
+    }
+    fz_always(ctx) { fz_drop_default_colorspaces(ctx, mine); }
+    fz_catch(ctx) { fz_rethrow(ctx); }
+}
+
+// Renders `list` inside `box` (already scaled) to a white RGB pixmap;
+// DeviceCMYK through `cmyk` when there is one.
+fz_pixmap *render_list(fz_context *ctx, fz_display_list *list, fz_matrix ctm, fz_irect box,
+                       fz_colorspace *cmyk) {
     fz_pixmap *pix = nullptr;
     fz_device *dev = nullptr;
     fz_var(pix);
@@ -292,6 +355,12 @@ fz_pixmap *render_list(fz_context *ctx, fz_display_list *list, fz_matrix ctm, fz
         pix = fz_new_pixmap_with_bbox(ctx, fz_device_rgb(ctx), box, nullptr, 0);
         fz_clear_pixmap_with_value(ctx, pix, 255);
         dev = fz_new_draw_device(ctx, fz_identity, pix);
+        if (cmyk && dev->set_default_colorspaces) {
+            t_set_defaults = dev->set_default_colorspaces;
+            t_managed_cmyk = cmyk;
+            dev->set_default_colorspaces = set_managed_defaults;
+            set_managed_defaults(ctx, dev, nullptr);
+        }
         fz_run_display_list(ctx, list, dev, ctm, fz_rect_from_irect(box), nullptr);
         fz_close_device(ctx, dev);
     }
@@ -303,14 +372,44 @@ fz_pixmap *render_list(fz_context *ctx, fz_display_list *list, fz_matrix ctm, fz
     return pix;
 }
 
+bool convert_color(fz_context *ctx, fz_colorspace *from, const float *in, fz_colorspace *to,
+                   float *out, fz_color_params params) {
+    fz_try(ctx) { fz_convert_color(ctx, from, in, to, out, nullptr, params); }
+    fz_catch(ctx) { return false; }
+    return true;
+}
+
+// A colour as RGB 0..1: Indexed, Separation and DeviceN colours through
+// their base spaces first, then CMYK and Lab colour-managed, the rest as
+// MuPDF converts them.
 bool to_rgb(fz_context *ctx, fz_colorspace *cs, const float *color, fz_color_params params,
             float out[3]) {
     out[0] = out[1] = out[2] = 0;
     if (!cs || !color)
         return true;
-    fz_try(ctx) { fz_convert_color(ctx, cs, color, fz_device_rgb(ctx), out, nullptr, params); }
-    fz_catch(ctx) { return false; }
-    return true;
+    const ColorTransforms &cm = ColorTransforms::get();
+    float v[FZ_MAX_COLORS], base_v[FZ_MAX_COLORS];
+    std::copy(color, color + std::min(fz_colorspace_n(ctx, cs), int(FZ_MAX_COLORS)), v);
+    for (int depth = 0; depth < 4; ++depth) {
+        fz_colorspace *base = fz_colorspace_is_indexed(ctx, cs)    ? cs->u.indexed.base
+                              : fz_colorspace_is_device_n(ctx, cs) ? cs->u.separation.base
+                                                                   : nullptr;
+        if (!base)
+            break;
+        if (!convert_color(ctx, cs, v, base, base_v, params))
+            return false;
+        std::copy(base_v, base_v + std::min(fz_colorspace_n(ctx, base), int(FZ_MAX_COLORS)), v);
+        cs = base;
+    }
+    if (fz_colorspace_is_cmyk(ctx, cs) && cm.cmyk_managed()) {
+        cm.cmyk(v, out);
+        return true;
+    }
+    if (fz_colorspace_is_lab(ctx, cs)) {
+        cm.lab(v, out);
+        return true;
+    }
+    return convert_color(ctx, cs, v, fz_device_rgb(ctx), out, params);
 }
 
 fz_rect bound_path(fz_context *ctx, const fz_path *path, const fz_stroke_state *stroke,
@@ -336,11 +435,15 @@ fz_rect bound_shade(fz_context *ctx, fz_shade *shade, fz_matrix ctm) {
     return r;
 }
 
+// A glyph's coverage, 8 bits a pixel. Rendered from the unhinted outline:
+// two-level rendering would hint TrueType glyphs, running the font's
+// programs again for every size, which costs most of a page of text at many
+// sizes; at printer resolutions hinting changes next to nothing.
 fz_pixmap *glyph_pixmap(fz_context *ctx, fz_font *font, int gid, fz_matrix m) {
     fz_pixmap *pix = nullptr;
     fz_irect scissor = {-1000000, -1000000, 1000000, 1000000};
     fz_var(pix);
-    fz_try(ctx) { pix = fz_render_glyph_pixmap(ctx, font, gid, &m, &scissor, 0); }
+    fz_try(ctx) { pix = fz_render_glyph_pixmap(ctx, font, gid, &m, &scissor, 8); }
     fz_catch(ctx) { return nullptr; }
     return pix;
 }
@@ -363,8 +466,27 @@ fz_pixmap *image_pixmap(fz_context *ctx, fz_image *image, fz_matrix ctm, bool ma
     fz_try(ctx) {
         int w = 0, h = 0;
         pix = fz_get_pixmap_from_image(ctx, image, nullptr, &ctm, &w, &h);
+        if (!mask && pix->colorspace && fz_colorspace_is_device_n(ctx, pix->colorspace)) {
+            // Separation and DeviceN samples to their base space first.
+            fz_colorspace *base = pix->colorspace->u.separation.base;
+            if (base && !fz_colorspace_is_device_n(ctx, base)) {
+                fz_pixmap *based =
+                    fz_convert_pixmap(ctx, pix, base, nullptr, nullptr, fz_default_color_params, 1);
+                fz_drop_pixmap(ctx, pix);
+                pix = based;
+            }
+        }
         if (mask || !pix->colorspace || pix->colorspace == fz_device_rgb(ctx)) {
             rgb = fz_keep_pixmap(ctx, pix);
+        } else if (fz_colorspace_is_cmyk(ctx, pix->colorspace) &&
+                   ColorTransforms::get().cmyk_managed() && pix->n == 4 + pix->alpha) {
+            rgb = fz_new_pixmap(ctx, fz_device_rgb(ctx), pix->w, pix->h, nullptr, pix->alpha);
+            rgb->x = pix->x;
+            rgb->y = pix->y;
+            for (int y = 0; y < pix->h; ++y)
+                ColorTransforms::get().cmyk_pixels(pix->samples + size_t(y) * pix->stride,
+                                                   rgb->samples + size_t(y) * rgb->stride,
+                                                   size_t(pix->w), pix->alpha != 0);
         } else {
             rgb = fz_convert_pixmap(ctx, pix, fz_device_rgb(ctx), nullptr, nullptr,
                                     fz_default_color_params, 0);
@@ -525,6 +647,7 @@ class MupdfDocument final : public Document {
     fz_context *ctx_ = nullptr;
     fz_document *doc_ = nullptr;
     int pages_ = 0;
+    fz_colorspace *managed_cmyk_ = nullptr; // DeviceCMYK in rendered pixels
 
     // While a page plays.
     fz_display_list *list_ = nullptr;
@@ -714,6 +837,7 @@ MupdfDocument::~MupdfDocument() {
         fz_drop_font(ctx_, f);
     fz_drop_display_list(ctx_, list_);
     fz_drop_document(ctx_, doc_);
+    fz_drop_colorspace(ctx_, managed_cmyk_);
     // Warnings still pending would reach a host that may be gone.
     fz_set_warning_callback(ctx_, ignore_warning, nullptr);
     fz_set_error_callback(ctx_, ignore_warning, nullptr);
@@ -726,8 +850,13 @@ bool MupdfDocument::open(const unsigned char *data, size_t size, std::string &er
         error = "the PDF engine could not start";
         return false;
     }
+<<<<<<< HEAD
     warn_sink_.forward = warn_;
     warn_sink_.user = warn_user_;
+=======
+    managed_cmyk_ = new_managed_cmyk(ctx_);
+    warn_sink_ = {warn_, warn_user_};
+>>>>>>> main
     fz_set_warning_callback(ctx_, forward_warning, &warn_sink_);
     fz_set_error_callback(ctx_, forward_warning, &warn_sink_);
     char msg[256] = "";
@@ -1091,16 +1220,26 @@ bool MupdfDocument::glyph_bitmap(int font, int glyph, const double m[4], GlyphBi
     bool ok = true;
     try {
         const int w = pix->w, h = pix->h, n = pix->n;
+        // A pixel is painted when at least half of it is covered.
+        auto inked = [&](int x, int y) {
+            return pix->samples[size_t(y) * pix->stride + size_t(x) * n + n - 1] >= 128;
+        };
         // Trim blank rows and columns; blank glyphs come back empty.
         int x0 = w, x1 = -1, y0 = h, y1 = -1;
-        for (int y = 0; y < h; ++y)
-            for (int x = 0; x < w; ++x)
-                if (pix->samples[size_t(y) * pix->stride + size_t(x) * n + n - 1] >= 128) {
-                    x0 = std::min(x0, x);
-                    x1 = std::max(x1, x);
-                    y0 = std::min(y0, y);
-                    y1 = std::max(y1, y);
-                }
+        for (int y = 0; y < h; ++y) {
+            int a = 0;
+            while (a < w && !inked(a, y))
+                ++a;
+            if (a == w)
+                continue;
+            int b = w - 1;
+            while (!inked(b, y))
+                --b;
+            x0 = std::min(x0, a);
+            x1 = std::max(x1, b);
+            y0 = std::min(y0, y);
+            y1 = y;
+        }
         if (x1 >= 0) {
             out.width = x1 - x0 + 1;
             out.height = y1 - y0 + 1;
@@ -1108,11 +1247,19 @@ bool MupdfDocument::glyph_bitmap(int font, int glyph, const double m[4], GlyphBi
             out.top = pix->y + y0;
             const size_t row = (out.width + 7) / 8;
             out.rows.assign(row * out.height, 0);
-            for (int y = 0; y < out.height; ++y)
-                for (int x = 0; x < out.width; ++x)
-                    if (pix->samples[size_t(y + y0) * pix->stride + size_t(x + x0) * n + n - 1] >=
-                        128)
-                        out.rows[y * row + x / 8] |= uint8_t(0x80 >> (x % 8));
+            for (int y = 0; y < out.height; ++y) {
+                uint8_t *bits = &out.rows[y * row];
+                const unsigned char *p =
+                    pix->samples + size_t(y + y0) * pix->stride + size_t(x0) * n + n - 1;
+                int x = 0;
+                for (; x + 8 <= out.width; x += 8, p += 8 * n) // whole bytes
+                    bits[x / 8] = uint8_t((p[0] >= 128) << 7 | (p[n] >= 128) << 6 |
+                                          (p[2 * n] >= 128) << 5 | (p[3 * n] >= 128) << 4 |
+                                          (p[4 * n] >= 128) << 3 | (p[5 * n] >= 128) << 2 |
+                                          (p[6 * n] >= 128) << 1 | (p[7 * n] >= 128));
+                for (; x < out.width; ++x, p += n)
+                    bits[x / 8] |= uint8_t((*p >= 128) << (7 - x % 8));
+            }
         }
     } catch (...) {
         ok = false;
@@ -1259,7 +1406,7 @@ bool MupdfDocument::render_region(const Rect &area, double scale, Pixels &out) {
     m.d *= scale;
     m.e *= scale;
     m.f *= scale;
-    fz_pixmap *pix = render_list(ctx_, list_, to_fz(m), box);
+    fz_pixmap *pix = render_list(ctx_, list_, to_fz(m), box, managed_cmyk_);
     if (!pix)
         return false;
     bool ok = true;

@@ -42,10 +42,10 @@ function(pclxl_deb_copyright package)
       " builds it), which is AGPL-3.0-or-later, so that program is distributed\n"
       " under AGPL-3.0-or-later. The rest of this package is Apache-2.0.\n")
   endforeach()
-  string(APPEND _text "\nFiles: *\nCopyright: the libpclxl authors\nLicense: Apache-2.0\n")
+  string(APPEND _text "\nFiles: *\nCopyright: 2026 the libpclxl authors\nLicense: Apache-2.0\n")
   if(_c_AGPL)
     string(APPEND _text "\nFiles: pdf/* filter/pdftopclxl.cpp\n"
-      "Copyright: the libpclxl authors\nLicense: AGPL-3.0-or-later\n")
+      "Copyright: 2026 the libpclxl authors\nLicense: AGPL-3.0-or-later\n")
   endif()
   string(APPEND _text "\nLicense: Apache-2.0\n"
     " On Debian systems the full text of the Apache License, Version 2.0, is in\n"
@@ -71,10 +71,21 @@ function(pclxl_deb_package component name section summary description)
     endif()
   endforeach()
   pclxl_deb_copyright(${name} AGPL ${_p_AGPL})
-  install(FILES ${_deb_out}/${name}/copyright DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/${name}
-          COMPONENT ${component})
+  file(ARCHIVE_CREATE OUTPUT ${_deb_out}/${name}/changelog.Debian.gz
+       PATHS ${_deb_out}/changelog.Debian FORMAT raw COMPRESSION GZip COMPRESSION_LEVEL 9
+       MTIME 0)
+  install(FILES ${_deb_out}/${name}/copyright ${_deb_out}/${name}/changelog.Debian.gz
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/${name} COMPONENT ${component})
   set(_components ${_components} ${component} PARENT_SCOPE)
 endfunction()
+
+# One changelog entry: the packages are made from the tree as it is.
+# SOURCE_DATE_EPOCH, when set, gives its date.
+string(TIMESTAMP _date "%a, %d %b %Y %H:%M:%S +0000" UTC)
+file(WRITE ${_deb_out}/changelog.Debian
+  "libpclxl (${_version}) unstable; urgency=medium\n\n"
+  "  * Packages built from the libpclxl ${PROJECT_VERSION} source tree.\n\n"
+  " -- ${PCLXL_DEB_MAINTAINER}  ${_date}\n")
 
 set(_components)
 pclxl_deb_package(runtime libpclxl${PROJECT_VERSION_MAJOR} libs
@@ -82,6 +93,10 @@ pclxl_deb_package(runtime libpclxl${PROJECT_VERSION_MAJOR} libs
   "libpclxl writes the bytes a page printer receives: a PJL job header and a
 PCL XL stream (class 3.0, binary) with pages, vector paths, bitmap fonts and
 compressed raster images. Printer drivers and print filters load it.")
+# dpkg's ldconfig trigger updates the dynamic linker's cache (CPack's own
+# scripts also run ldconfig, which does no harm).
+file(WRITE ${_deb_out}/runtime/triggers "activate-noawait ldconfig\n")
+list(APPEND CPACK_DEBIAN_RUNTIME_PACKAGE_CONTROL_EXTRA ${_deb_out}/runtime/triggers)
 pclxl_deb_package(devel libpclxl-dev libdevel
   "PCL XL and PJL print stream encoder (development files)"
   "The C header (the library's manual), the C++ header, the SONAME link, a
@@ -148,6 +163,7 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_DEBIAN_PACKAGE_RELEASE ${PCLXL_DEB_REVISION})
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${PCLXL_DEB_MAINTAINER}")
+set(CPACK_DEBIAN_PACKAGE_SOURCE libpclxl)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # libpclxl.so.1 is not installed while its users are packaged: dpkg-shlibdeps

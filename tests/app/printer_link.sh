@@ -85,11 +85,13 @@ for names, values in zip(rows[0::2], rows[1::2]):
 }
 value() { sed -n "s/^$1 = //p" | head -n 1; }
 
-# start_standin SCRIPT [NAME]: its PID in pids, its port in $work/NAME.port.
+# start_standin SCRIPT [NAME [OPTION...]]: its PID in pids, its port in
+# $work/NAME.port.
 start_standin() {
-  local name=${2:-$1}
-  python3 "$here/printer_standin.py" --script "$1" --port-file "$work/$name.port" \
-    --reader "$tool" --save "$work/jobs" --lifetime "$lifetime" 2>"$work/$name.log" &
+  local script=$1 name=${2:-$1}
+  shift $(($# > 1 ? 2 : 1))
+  python3 "$here/printer_standin.py" --script "$script" --port-file "$work/$name.port" \
+    --reader "$tool" --save "$work/jobs" --lifetime "$lifetime" "$@" 2>"$work/$name.log" &
   pids+=($!)
 }
 opts="connect-timeout=2,write-timeout=3,end-timeout=15,retry-interval=1,answer-timeout=2"
@@ -111,11 +113,26 @@ refuse|completed|offline|none|printed
 xl-error|aborted|-|none|IllegalOperatorSequence
 "
 scripts=$(echo "$expectations" | cut -d'|' -f1 | grep .)
-for s in $scripts; do start_standin "$s"; done
+for s in $scripts; do
+  if [ "$s" = ready ]; then
+    start_standin ready ready --snmp-port-file "$work/ready.snmp"
+  elif [ "$s" = refuse ]; then
+    # Back once the printer has been seen offline (or after 20 s).
+    start_standin refuse refuse --back-when "$work/refuse.back" --back-after 20
+  else
+    start_standin "$s"
+  fi
+done
 for s in $scripts; do
   for _ in $(seq 100); do [ -s "$work/$s.port" ] && break; sleep 0.05; done
+  extra=
+  # Supplies: the ready printer answers SNMP, the toner-low one does not.
+  case $s in
+  ready) extra=",status-interval=1,snmp-port=$(cat "$work/ready.snmp")" ;;
+  toner-low) extra=",status-interval=1,snmp-port=$(cat "$work/ready.port")" ;;
+  esac
   "$app" add -u "$system" -d "$s" -m pclxl_mono \
-    -v "socket://127.0.0.1:$(cat "$work/$s.port")/?$opts" >/dev/null
+    -v "socket://127.0.0.1:$(cat "$work/$s.port")/?$opts$extra" >/dev/null
 done
 started=$(date +%s)
 # All at once; each printer's first job is number 1.
@@ -127,22 +144,31 @@ for s in $scripts; do
 done
 
 # Every script's job ends within 60 s; the reasons seen on the way are kept.
-pending=$scripts
-while [ -n "$pending" ] && [ $(($(date +%s) - started)) -lt 60 ]; do
-  left=
-  for s in $pending; do
-    attrs "$s" "$(cat "$work/$s.id")" >"$work/$s.now"
+# One watcher per printer, so that short conditions are seen on a slow
+# machine too.
+watch_job() {
+  local s=$1 state
+  while [ $(($(date +%s) - started)) -lt 60 ]; do
+    attrs "$s" 1 >"$work/$s.now"
     value printer-state-reasons <"$work/$s.now" >>"$work/$s.seen"
+    [ "$s" != refuse ] || ! grep -q offline "$work/$s.seen" || touch "$work/refuse.back"
     state=$(value job-state <"$work/$s.now")
     case $state in
-    completed | aborted | canceled) cp "$work/$s.now" "$work/$s.end"
-      echo "$(($(date +%s) - started))" >"$work/$s.time" ;;
-    *) left="$left $s" ;;
+    completed | aborted | canceled)
+      cp "$work/$s.now" "$work/$s.end"
+      echo "$(($(date +%s) - started))" >"$work/$s.time"
+      return
+      ;;
     esac
+    sleep 0.2
   done
-  pending=$left
-  sleep 0.2
+}
+watchers=()
+for s in $scripts; do
+  watch_job "$s" &
+  watchers+=($!)
 done
+wait "${watchers[@]}"
 
 while IFS='|' read -r s state seen reasons words; do
   [ -n "$s" ] || continue
@@ -190,6 +216,57 @@ value printer-alert-description <"$work/unknown.end" | grep -q "12345" ||
   fail "unknown: the code is not in printer-alert-description"
 impressions=$(value printer-impressions-completed <"$work/ready.printer")
 [ "${impressions:-0}" -ge 1000 ] || fail "printer-impressions-completed $impressions is not the printer's page count"
+
+# Supplies from SNMP where the printer answers, "unknown" where it does not,
+# over IPP and on the web page.
+cat >"$work/supplies.test" <<'EOF'
+{ OPERATION Get-Printer-Attributes GROUP operation-attributes-tag
+  ATTR charset attributes-charset utf-8 ATTR naturalLanguage attributes-natural-language en
+  ATTR uri printer-uri $uri
+  ATTR keyword requested-attributes marker-names,marker-levels
+  STATUS successful-ok DISPLAY marker-names DISPLAY marker-levels }
+EOF
+supplies() { { ipptool -c "$(printer_uri "$1")" "$work/supplies.test" 2>/dev/null || true; } | tail -n 1; }
+for _ in $(seq 40); do
+  supplies ready >"$work/ready.supplies"
+  supplies toner-low >"$work/toner-low.supplies"
+  grep -q Drum "$work/ready.supplies" && grep -q unknown "$work/toner-low.supplies" && break
+  sleep 0.25
+done
+[ "$(cat "$work/ready.supplies")" = '"Black Toner Cartridge,Waste Toner Box (level unknown),Imaging Drum","40,-2,85"' ] ||
+  fail "supplies over SNMP: $(cat "$work/ready.supplies")"
+grep -q 'Black Toner (level unknown)"\?,-2' "$work/toner-low.supplies" ||
+  fail "supplies without SNMP: $(cat "$work/toner-low.supplies")"
+page=$(curl -sf "$base/ready/supplies" || true)
+case $page in
+*"Black Toner Cartridge"*"Waste Toner Box (level unknown)"*) pass "supplies over IPP and on the web page" ;;
+*) fail "the web page does not show the supplies" ;;
+esac
+
+# The printer's own page: its model and lifetime page count.
+page=$(curl -sf "$base/ready/printer-says" || true)
+case $page in
+*"Stand-in Laser 4000"*"Lifetime page count:</th><td>10"*) pass "the printer's page" ;;
+*) fail "the printer's page: $(echo "$page" | grep -a -m 3 -e "<th>" | tr -d '\n' | head -c 300)" ;;
+esac
+# A printer added with the driver "auto": its INFO ID picks the driver.
+"$app" add -u "$system" -d auto -m auto -v "socket://127.0.0.1:$(cat "$work/ready.port")" ||
+  fail "auto driver refused"
+cat >"$work/model.test" <<'EOF'
+{ OPERATION Get-Printer-Attributes GROUP operation-attributes-tag
+  ATTR charset attributes-charset utf-8 ATTR naturalLanguage attributes-natural-language en
+  ATTR uri printer-uri $uri ATTR keyword requested-attributes printer-make-and-model,printer-device-id
+  STATUS successful-ok DISPLAY printer-make-and-model DISPLAY printer-device-id }
+EOF
+for _ in $(seq 20); do
+  model=$(ipptool -c "$(printer_uri auto)" "$work/model.test" 2>/dev/null | tail -n 1 || true)
+  case $model in "Stand-in Laser 4000,"*) break ;; esac
+  sleep 0.25
+done
+case $model in
+"Stand-in Laser 4000,"*"CMD:PJL,PCLXL"*) pass "driver auto: $model" ;;
+*) fail "driver auto: $model" ;;
+esac
 
 # Cancel in the middle of a stalled write: the job ends canceled at once.
 start_standin stall stall2

@@ -15,11 +15,16 @@ It takes jobs, counts their pages with the project's reader
   silence     never answers PJL; prints
   stall       reads 64 KB of the job, then nothing more
   close       closes each connection at once
-  refuse      refuses connections for --back-after seconds, then is ready
+  refuse      refuses connections for --back-after seconds (or until the
+              file --back-when names exists), then is ready
   xl-error    reports a PCL XL error at the job's end
 
   printer_standin.py --script NAME --port-file FILE --reader PCLXL
                      [--lifetime 60] [--save DIR] [--back-after 4]
+
+With --snmp-port-file it also answers SNMP (v1 and v2c GET and GETNEXT) on a
+UDP port of its own with a Printer MIB supplies table: black toner at 40 %,
+a waste toner box of unknown level, a drum at 85 %.
 
 The chosen port goes into --port-file once the stand-in is ready. It ends by
 itself after --lifetime seconds; tests stop it earlier by its PID. Events go to
@@ -151,7 +156,9 @@ class Connection:
             f.write(job)
         pages = count_pages(path)
         # Nothing prints while the door is open.
-        time.sleep(max(0.0, min(door_closes - time.monotonic(), 6)))
+        if args.script == "door-open" and time.monotonic() < door_closes:
+            time.sleep(max(0.0, min(door_closes - time.monotonic(), 6)))
+            self.device_status(10001, "READY")
         log(f"job {n} received: {len(job)} bytes, {pages} pages")
         if args.script == "xl-error":
             self.send("PCL XL error\r\n    Subsystem:  KERNEL\r\n    Error:      "
@@ -227,6 +234,122 @@ class Connection:
         self.sock.close()
 
 
+# SNMP: just enough BER for GET and GETNEXT of a fixed table.
+SUPPLIES = "1.3.6.1.2.1.43.11.1.1"
+MIB = {
+    f"{SUPPLIES}.3.1.1": 1, f"{SUPPLIES}.4.1.1": 3, f"{SUPPLIES}.5.1.1": 3,
+    f"{SUPPLIES}.6.1.1": b"Black Toner Cartridge", f"{SUPPLIES}.8.1.1": 2000,
+    f"{SUPPLIES}.9.1.1": 800,
+    f"{SUPPLIES}.3.1.2": 0, f"{SUPPLIES}.4.1.2": 4, f"{SUPPLIES}.5.1.2": 4,
+    f"{SUPPLIES}.6.1.2": b"Waste Toner Box", f"{SUPPLIES}.8.1.2": -2,
+    f"{SUPPLIES}.9.1.2": -3,
+    f"{SUPPLIES}.3.1.3": 0, f"{SUPPLIES}.4.1.3": 3, f"{SUPPLIES}.5.1.3": 9,
+    f"{SUPPLIES}.6.1.3": b"Imaging Drum", f"{SUPPLIES}.8.1.3": 100,
+    f"{SUPPLIES}.9.1.3": 85,
+    "1.3.6.1.2.1.43.12.1.1.4.1.1": b"black",
+}
+
+
+def oid_key(text):
+    return tuple(int(x) for x in text.split("."))
+
+
+def ber_length(n):
+    if n < 128:
+        return bytes([n])
+    b = n.to_bytes((n.bit_length() + 7) // 8, "big")
+    return bytes([0x80 | len(b)]) + b
+
+
+def tlv(tag, body):
+    return bytes([tag]) + ber_length(len(body)) + body
+
+
+def ber_int(v, tag=0x02):
+    return tlv(tag, v.to_bytes(max(1, (v.bit_length() + 8) // 8), "big", signed=True))
+
+
+def ber_oid(arcs):
+    body = bytes([40 * arcs[0] + arcs[1]])
+    for a in arcs[2:]:
+        chunk = [a & 0x7F]
+        a >>= 7
+        while a:
+            chunk.append(0x80 | (a & 0x7F))
+            a >>= 7
+        body += bytes(reversed(chunk))
+    return tlv(0x06, body)
+
+
+def ber_read(data, pos):
+    tag = data[pos]
+    n = data[pos + 1]
+    pos += 2
+    if n & 0x80:
+        k = n & 0x7F
+        n = int.from_bytes(data[pos:pos + k], "big")
+        pos += k
+    return tag, data[pos:pos + n], pos + n
+
+
+def parse_oid(body):
+    arcs = [body[0] // 40, body[0] % 40]
+    v = 0
+    for b in body[1:]:
+        v = (v << 7) | (b & 0x7F)
+        if not b & 0x80:
+            arcs.append(v)
+            v = 0
+    return tuple(arcs)
+
+
+def snmp_answer(packet):
+    _, message, _ = ber_read(packet, 0)
+    _, version, pos = ber_read(message, 0)
+    _, community, pos = ber_read(message, pos)
+    pdu_tag, pdu, _ = ber_read(message, pos)
+    _, request_id, p = ber_read(pdu, 0)
+    _, _, p = ber_read(pdu, p)
+    _, _, p = ber_read(pdu, p)
+    _, varbinds, _ = ber_read(pdu, p)
+    keys = sorted(oid_key(k) for k in MIB)
+    out, p, error = b"", 0, 0
+    while p < len(varbinds):
+        _, vb, p = ber_read(varbinds, p)
+        _, name, _ = ber_read(vb, 0)
+        asked = parse_oid(name)
+        if pdu_tag == 0xA1:  # GETNEXT
+            found = next((k for k in keys if k > asked), None)
+        else:
+            found = asked if asked in keys else None
+        if found is None:
+            if version[-1] == 0:
+                error = 2  # noSuchName
+                out += tlv(0x30, ber_oid(asked) + b"\x05\x00")
+            else:
+                out += tlv(0x30, ber_oid(asked) + b"\x82\x00")  # endOfMibView
+            continue
+        value = MIB[".".join(map(str, found))]
+        encoded = tlv(0x04, value) if isinstance(value, bytes) else ber_int(value)
+        out += tlv(0x30, ber_oid(found) + encoded)
+    body = tlv(0x02, request_id) + ber_int(error) + ber_int(1 if error else 0) + tlv(0x30, out)
+    return tlv(0x30, tlv(0x02, version) + tlv(0x04, community) + tlv(0xA2, body))
+
+
+def serve_snmp(port_file):
+    udp = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+    udp.bind(("127.0.0.1", 0))
+    with open(port_file + ".tmp", "w") as f:
+        f.write(f"{udp.getsockname()[1]}\n")
+    os.rename(port_file + ".tmp", port_file)
+    while True:
+        packet, peer = udp.recvfrom(4096)
+        try:
+            udp.sendto(snmp_answer(packet), peer)
+        except (IndexError, ValueError) as e:
+            log(f"bad SNMP request: {e}")
+
+
 def main():
     global args, door_closes
     parser = argparse.ArgumentParser()
@@ -236,7 +359,11 @@ def main():
     parser.add_argument("--lifetime", type=float, default=60)
     parser.add_argument("--save", default=".")
     parser.add_argument("--back-after", type=float, default=4)
+    parser.add_argument("--back-when")
+    parser.add_argument("--snmp-port-file")
     args = parser.parse_args()
+    if args.snmp_port_file:
+        threading.Thread(target=serve_snmp, args=(args.snmp_port_file,), daemon=True).start()
     threading.Timer(args.lifetime, lambda: os._exit(0)).start()
 
     server = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
@@ -251,7 +378,9 @@ def main():
     if args.script == "refuse":
         # Bound but not listening: connections are refused.
         log("refusing connections")
-        time.sleep(args.back_after)
+        until = time.monotonic() + args.back_after
+        while time.monotonic() < until and not (args.back_when and os.path.exists(args.back_when)):
+            time.sleep(0.05)
         log("back")
     server.listen(8)
     log(f"listening on 127.0.0.1:{port}")

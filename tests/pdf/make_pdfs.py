@@ -161,6 +161,12 @@ EMBEDDED_PS = b"""<< /PageSize [595 842] >> setpagedevice
 showpage
 """
 
+# Text at 300 sizes in a subset TrueType font, each size a font of its own.
+SIZES_PS = b"<< /PageSize [595 842] >> setpagedevice\n" + b"".join(
+    b"/DejaVuSans findfont %.2f scalefont setfont 20 %.2f moveto "
+    b"(Size %.2f: the quick brown fox jumps over the lazy dog) show\n"
+    % (3 + i * 0.11, 825 - i * 2.7, 3 + i * 0.11) for i in range(300)) + b"showpage\n"
+
 
 def hostile():
     """A good first page and a bad second one, unless the whole file is bad."""
@@ -237,6 +243,50 @@ def bad_objects():
                         **forms}, [3, 5, 1000])
 
 
+# Colour that readers manage: CMYK patches (fills and a stroke), CMYK text,
+# a CMYK photo, Lab, Indexed over CMYK, a Separation and a DeviceN with
+# CMYK alternates, and a half-transparent CMYK square that becomes a region.
+CMYK_PATCHES = [(0.6, 0.1, 0.8, 0.3), (1, 0.6, 0, 0.4), (0, 0.9, 0.8, 0), (0.1, 0.05, 0.9, 0),
+                (0.7, 0.7, 0.1, 0.1), (0.2, 0.3, 0.4, 0.6), (0, 0, 0, 0.5), (0.3, 0, 0.15, 0)]
+CMYK = b"".join(b"%g %g %g %g k %d 700 60 60 re f\n" % (c, m, y, k, 40 + 65 * i)
+                for i, (c, m, y, k) in enumerate(CMYK_PATCHES)) + b"""
+0.9 0.2 0.1 0.1 K 8 w 40 660 m 555 660 l S
+BT 0.8 0.5 0 0.2 k /F1 28 Tf 40 610 Td (CMYK text, muted and dark) Tj ET
+q 300 0 0 200 40 380 cm /Photo Do Q
+/Lab cs 62 -30 40 sc 360 530 80 60 re f
+/Ix cs 1 sc 460 530 80 60 re f
+/Spot cs 0.7 sc 360 450 80 60 re f
+/Two cs 0.8 0.4 sc 460 450 80 60 re f
+q /Half gs 0.1 0.8 0.6 0.1 k 400 300 120 120 re f Q
+"""
+CMYK_RESOURCES = (b"<< /Font << /F1 5 0 R >> /XObject << /Photo 6 0 R >> "
+                  b"/ExtGState << /Half << /ca 0.5 >> >> /ColorSpace << "
+                  b"/Lab [/Lab << /WhitePoint [0.9642 1 0.8249] /Range [-100 100 -100 100] >>] "
+                  b"/Ix [/Indexed /DeviceCMYK 1 <00000000 2a90600a>] "
+                  b"/Spot [/Separation /Brand /DeviceCMYK 7 0 R] "
+                  b"/Two [/DeviceN [/Ink1 /Ink2] /DeviceCMYK 8 0 R] >> >>")
+
+
+def cmyk_photo(width=96, height=64):
+    """Smooth CMYK gradients with a darker disc, like a small photograph."""
+    out = bytearray()
+    for y in range(height):
+        for x in range(width):
+            disc = (x - 60) ** 2 + (y - 30) ** 2 < 300
+            out += bytes((int(200 * x / width), int(120 + 100 * y / height) % 256,
+                          int(180 - 150 * y / height), 140 if disc else int(40 * x / width)))
+    return stream(bytes(out), b"/Type /XObject /Subtype /Image /Width %d /Height %d "
+                  b"/ColorSpace /DeviceCMYK /BitsPerComponent 8" % (width, height))
+
+
+def cmyk_pdf():
+    return one_page(CMYK, CMYK_RESOURCES, objects={
+        5: HELVETICA, 6: cmyk_photo(),
+        7: b"<< /FunctionType 2 /Domain [0 1] /C0 [0 0 0 0] /C1 [0.2 0.9 0.1 0.05] /N 1 >>",
+        8: stream(b"{ exch dup 0.3 mul 3 -1 roll 0.5 mul exch 0.1 }",
+                  b"/FunctionType 4 /Domain [0 1 0 1] /Range [0 1 0 1 0 1 0 1]")})
+
+
 def documents():
     yield "vector", vector_pdf()
     yield "text", text_pdf()
@@ -246,6 +296,7 @@ def documents():
     yield "transparency", one_page(TRANSPARENCY, GROUPS, objects={5: SHADING})
     yield "regions", one_page(SQUARES, b"<< /ExtGState << /G << /ca 0.5 >> >> >>")
     yield "far", one_page(FAR)
+    yield "cmyk", cmyk_pdf()
     yield "landscape", one_page(LINES, b"<< /Font << /F1 5 0 R >> >>", (842, 595), {5: HELVETICA})
     for name, data in hostile():
         yield "hostile-" + name, data
@@ -262,3 +313,6 @@ if __name__ == "__main__":
         subprocess.run(["gs", "-q", "-dSAFER", "-dBATCH", "-dNOPAUSE", "-sDEVICE=pdfwrite",
                         "-dCompatibilityLevel=1.4", "-sOutputFile=" + HERE + "/embedded.pdf", "-"],
                        input=EMBEDDED_PS, check=True)
+        subprocess.run(["gs", "-q", "-dSAFER", "-dBATCH", "-dNOPAUSE", "-sDEVICE=pdfwrite",
+                        "-dCompatibilityLevel=1.4", "-sOutputFile=" + HERE + "/sizes.pdf", "-"],
+                       input=SIZES_PS, check=True)

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "capture.h"
+#include "color_management.h"
 #include "pdf_job.h"
 #include "tool_run.h"
 
@@ -134,6 +135,57 @@ TEST(ConverterWire, KnownGlyphSitsOnItsBaseline) {
     EXPECT_NEAR(top, height, 1);
     EXPECT_GE(left, 4);
     EXPECT_LE(left, 12);
+}
+
+// CMYK, and the spaces that end in CMYK or Lab, as a colour-managed
+// renderer shows them (the values an independent renderer gives for
+// tests/pdf/data/cmyk.pdf, within 2): skipped without the CMYK profile.
+TEST(ConverterWire, ColoursAsColourManagedRenderersShowThem) {
+    if (!pclxl::pdf::ColorTransforms::get().cmyk_managed())
+        GTEST_SKIP() << "no CMYK profile on this system";
+    const struct {
+        const char *what;
+        int rgb[3];
+        int within = 2;
+    } kColours[] = {
+        {"muted green", {83, 134, 74}},
+        {"dark blue", {0, 66, 122}},
+        {"red", {239, 64, 61}},
+        {"yellow", {236, 222, 56}},
+        {"violet", {93, 87, 145}},
+        {"brown", {104, 90, 77}},
+        {"half black", {147, 149, 152}},
+        {"pale cyan", {176, 223, 219}},
+        {"stroke", {0, 140, 185}},
+        {"text", {45, 99, 157}},
+        {"Lab", {111, 163, 74}},
+        {"Indexed over CMYK", {201, 127, 130}},
+        {"Separation", {204, 118, 162}},
+        // Just outside sRGB: renderers clip red differently.
+        {"DeviceN", {9, 144, 167}, 10},
+    };
+    pclxl::pdf::JobOptions o;
+    pclxl_test::Capture out;
+    std::string error;
+    const std::string pdf = slurp(PCLXL_PDF_DATA "/cmyk.pdf");
+    ASSERT_EQ(pclxl::pdf::write_job_from_memory(reinterpret_cast<const unsigned char *>(pdf.data()),
+                                                pdf.size(), o, nullptr, &error),
+              0)
+        << error;
+    const pclxl_test::Bytes bytes = out.all();
+    const Job job = parse_job({bytes.begin(), bytes.end()});
+    std::vector<std::string> colours;
+    for (const auto &c : job.commands)
+        if (const auto *v = c.find(pclxl_reader::attr::RGBColor))
+            colours.push_back(v->bytes());
+    ASSERT_EQ(colours.size(), std::size(kColours));
+    for (size_t i = 0; i < colours.size(); ++i) {
+        SCOPED_TRACE(kColours[i].what);
+        ASSERT_EQ(colours[i].size(), 3u);
+        for (int k = 0; k < 3; ++k)
+            EXPECT_NEAR(static_cast<unsigned char>(colours[i][k]), kColours[i].rgb[k],
+                        kColours[i].within);
+    }
 }
 
 } // namespace

@@ -1,0 +1,319 @@
+#!/usr/bin/env bash
+# pclxl-printer-app's fault table: each row starts servers on loopback ports
+# with private spool directories under BUILD_DIR/app-faults (each lives at
+# most PCLXL_APP_TEST_SECONDS, 60, and is stopped by its PID), does one
+# harmful thing, and checks that the server is still up, or refused with
+# one clear line, or restarts with its configuration.
+#   tests/app/server_faults.sh BUILD_DIR KILL_ON_SAVE_LIBRARY
+set -uo pipefail
+export LC_ALL=C
+build=$(cd "${1:?usage: $0 BUILD_DIR KILL_ON_SAVE_LIBRARY}" && pwd)
+shim=${2:?usage: $0 BUILD_DIR KILL_ON_SAVE_LIBRARY}
+app=$build/app/pclxl-printer-app work=$build/app-faults
+export ASAN_OPTIONS="${ASAN_OPTIONS:-}${ASAN_OPTIONS:+:}detect_leaks=0:verify_asan_link_order=0"
+# No system bus, hence no avahi-daemon, unless a row provides one.
+export DBUS_SYSTEM_BUS_ADDRESS=unix:path=$build/app-faults/no-bus
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+pass() { echo "ok: $*"; }
+for x in "$app" "$shim" curl timeout; do
+  [ -e "$x" ] || command -v "$x" >/dev/null || { echo "missing $x"; exit 1; }
+done
+rm -rf "$work"
+mkdir -p "$work/home"
+export HOME=$work/home # a hidden server would make its spool directory here
+
+pids=()
+trap 'for p in "${pids[@]}"; do kill -KILL "$p" 2>/dev/null; done; wait 2>/dev/null' EXIT
+free_port() {
+  local port
+  for _ in $(seq 50); do
+    port=$((20000 + RANDOM % 40000))
+    (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null || { echo "$port"; return; }
+  done
+}
+# serve NAME PORT [PREFIX...]: a server with the spool directory
+# $work/NAME, in the background ($pid), with a watchdog.
+serve() {
+  local name=$1 port=$2
+  shift 2
+  mkdir -p "$work/$name"
+  "$@" "$app" server -o server-port="$port" -o spool-directory="$work/$name" \
+    -o log-file="$work/$name.log" -o log-level=info >>"$work/$name.out" 2>&1 &
+  pid=$!
+  pids+=("$pid")
+  timeout "${PCLXL_APP_TEST_SECONDS:-60}" tail --pid="$pid" -f /dev/null </dev/null \
+    >/dev/null 2>&1 || kill -KILL "$pid" 2>/dev/null &
+  for _ in $(seq 250); do
+    curl -sf -o /dev/null "http://localhost:$port/" && return 0
+    kill -0 "$pid" 2>/dev/null || return 1
+    sleep 0.02
+  done
+  return 1
+}
+up() { kill -0 "$1" 2>/dev/null && curl -sf -o /dev/null "http://localhost:$2/"; }
+stop() { kill -TERM "$1" 2>/dev/null; wait "$1" 2>/dev/null; }
+sys() { echo "ipp://localhost:$1/ipp/system"; }
+# until_in FILE TEXT: waits (10 s at most) until FILE holds TEXT.
+until_in() {
+  for _ in $(seq 200); do
+    grep -q -a -F -- "$2" "$1" 2>/dev/null && return 0
+    sleep 0.05
+  done
+  return 1
+}
+
+# --- Every client sub-command talks to the server -u names, or says in
+# one line that none answers; none starts a server of its own.
+nobody=$(free_port)
+for cmd in printers add autoadd cancel default delete jobs modify options pause resume shutdown \
+  status submit; do
+  args=(-u "$(sys "$nobody")")
+  case $cmd in
+  add) args+=(-d x -m pclxl_mono -v "file://$work") ;;
+  delete | modify | pause | resume | cancel | jobs | options) args+=(-d x) ;;
+  submit) args+=(-d x "$0") ;;
+  esac
+  out=$(timeout 20 "$app" "$cmd" "${args[@]}" 2>"$work/err" </dev/null)
+  rc=$?
+  if [ "$rc" = 0 ] || [ "$rc" = 124 ] || [ "$(wc -l <"$work/err")" != 1 ] ||
+    ! grep -q "no server answers at ipp://localhost:$nobody" "$work/err"; then
+    fail "$cmd -u (no server): exit $rc, stdout '$out', stderr '$(cat "$work/err")'"
+  fi
+done
+# Without -u: the system's server or the same one line, never a hang.
+out=$(timeout 20 "$app" printers 2>"$work/err" </dev/null)
+rc=$?
+[ "$rc" != 124 ] || fail "printers without -u did not return"
+[ "$rc" = 0 ] || [ "$(wc -l <"$work/err")" = 1 ] || fail "printers without -u: $(cat "$work/err")"
+[ -z "$(ls -A "$HOME")" ] || fail "a sub-command made $(ls -A "$HOME") in HOME"
+[ "$failures" = 0 ] && pass "client sub-commands without a server: one line, non-zero, no server"
+
+# Two servers, each with its printer: every sub-command reaches the one
+# -u names.
+pa=$(free_port) pb=$(free_port)
+serve a "$pa" && a=$pid || fail "server a did not start"
+serve b "$pb" && b=$pid || fail "server b did not start"
+mkdir -p "$work/out"
+"$app" add -u "$(sys "$pa")" -d pa -m pclxl_mono -v "file://$work/out" || fail "add to a"
+"$app" add -u "$(sys "$pb")" -d pb -m pclxl_color -v "file://$work/out" || fail "add to b"
+check() { # check WHAT EXPECTED COMMAND...
+  local what=$1 expected=$2 got
+  shift 2
+  got=$(timeout 20 "$app" "$@" 2>&1)
+  [ "$got" = "$expected" ] || fail "$what: '$got', not '$expected'"
+}
+check "printers -u a" pa printers -u "$(sys "$pa")"
+check "printers -u b" pb printers -u "$(sys "$pb")"
+check "default -u a -d pa" "" default -u "$(sys "$pa")" -d pa
+check "default -u a" pa default -u "$(sys "$pa")"
+check "modify -u a" "" modify -u "$(sys "$pa")" -d pa -o print-quality=high
+timeout 20 "$app" options -u "$(sys "$pa")" -d pa | grep -q 'print-quality=high (default)' ||
+  fail "modify -u a: print-quality-default is not high"
+check "pause -u a" "" pause -u "ipp://localhost:$pa/ipp/print/pa"
+timeout 20 "$app" status -u "ipp://localhost:$pa/ipp/print/pa" | grep -q 'Running, stopped' ||
+  fail "status -u pa: not stopped after pause"
+check "resume -u a" "" resume -u "$(sys "$pa")" -d pa
+check "printer of b from a" "pclxl-printer-app: no printer named 'pb' at ipp://localhost:$pa" \
+  jobs -u "$(sys "$pa")" -d pb
+check "shutdown -u b" "" shutdown -u "$(sys "$pb")"
+for _ in $(seq 100); do kill -0 "$b" 2>/dev/null || break; sleep 0.1; done
+kill -0 "$b" 2>/dev/null && fail "server b still runs after shutdown -u b"
+up "$a" "$pa" || fail "server a went down with b"
+until_in "$work/a/pclxl-printer-app.state" "print-quality-default high" ||
+  fail "a's new default not saved"
+[ -z "$(ls -A "$HOME")" ] || fail "a sub-command made $(ls -A "$HOME") in HOME"
+pass "sub-commands reach the server -u names"
+
+# --- A second server on the same spool directory or port is refused in
+# one line; the first runs on.
+for row in "same-spool a $(free_port)" "same-port a2 $pa"; do
+  read -r what spool port <<<"$row"
+  timeout 20 "$app" server -o server-port="$port" -o spool-directory="$work/$spool" \
+    -o log-file="$work/$what.log" >"$work/$what.out" 2>&1
+  rc=$?
+  if [ "$rc" = 0 ] || [ "$rc" = 124 ] || [ "$(wc -l <"$work/$what.out")" != 1 ]; then
+    fail "second server ($what): exit $rc, said '$(cat "$work/$what.out")'"
+  else
+    pass "second server ($what): $(cat "$work/$what.out")"
+  fi
+  up "$a" "$pa" || fail "the first server went down ($what)"
+done
+
+# --- No avahi-daemon: the Add Printer page and `devices` work without it.
+# Without a system bus avahi has no client at all; with a bus but no
+# daemon its client waits for one.
+rows=("no-bus")
+if command -v dbus-daemon >/dev/null; then
+  dbus-daemon --session --nofork --address="unix:path=$work/bus" >/dev/null 2>&1 &
+  pids+=("$!")
+  rows+=("bus-without-avahi")
+fi
+for row in "${rows[@]}"; do
+  bus=$DBUS_SYSTEM_BUS_ADDRESS
+  [ "$row" = no-bus ] || bus=unix:path=$work/bus
+  port=$(free_port)
+  DBUS_SYSTEM_BUS_ADDRESS=$bus serve "$row" "$port" || { fail "$row: no server"; continue; }
+  for n in 1 2; do
+    code=$(timeout 30 curl -s -o "$work/$row.html" -w '%{http_code}' "http://localhost:$port/addprinter")
+    [ "$code" = 200 ] && grep -q 'name="hostname"' "$work/$row.html" ||
+      fail "$row: Add Printer page $n answered $code"
+  done
+  # Adding a printer registers it with DNS-SD: PAPPL's lock must be free.
+  timeout 20 "$app" add -u "$(sys "$port")" -d net -m pclxl_mono -v socket://127.0.0.1:9 ||
+    fail "$row: add after the Add Printer page"
+  up "$pid" "$port" && pass "$row: the server stays up" || fail "$row: the server went down"
+  stop "$pid"
+  # `devices` also searches by SNMP broadcast: in a network namespace of
+  # its own, so nothing leaves the machine.
+  if ! unshare -rn true 2>/dev/null; then
+    echo "skip: $row: devices (no network namespace here)"
+    continue
+  fi
+  DBUS_SYSTEM_BUS_ADDRESS=$bus timeout 60 unshare -rn "$app" devices >"$work/devices.out" \
+    2>"$work/devices.err" </dev/null
+  rc=$?
+  # (Without a network, the SNMP search says so too.)
+  if [ "$rc" = 0 ] && [ "$(grep -c 'DNS-SD' "$work/devices.err")" = 1 ] &&
+    grep -q 'DNS-SD discovery is unavailable' "$work/devices.err"; then
+    pass "$row: devices lists what it can and says DNS-SD is unavailable"
+  else
+    fail "$row: devices exit $rc: $(cat "$work/devices.err")"
+  fi
+done
+
+# --- SIGKILL in the middle of a save: the server restarts with what it had
+# saved before.
+port=$(free_port)
+PCLXL_TEST_KILL_ON_SAVE=$work/armed serve killed "$port" env LD_PRELOAD="$shim" ||
+  fail "killed: no server"
+"$app" add -u "$(sys "$port")" -d k1 -m pclxl_mono -v "file://$work/out"
+"$app" add -u "$(sys "$port")" -d k2 -m pclxl_color -v "file://$work/out"
+until_in "$work/killed/pclxl-printer-app.state" 'name="k2"' || fail "killed: k2 never saved"
+touch "$work/armed"
+"$app" default -u "$(sys "$port")" -d k2
+for _ in $(seq 100); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+if kill -0 "$pid" 2>/dev/null; then
+  fail "killed: the save never ran"
+  stop "$pid"
+fi
+wait "$pid" 2>/dev/null
+serve killed "$port" || fail "killed: no restart"
+check "printers after SIGKILL in a save" "$(printf 'k1\nk2')" printers -u "$(sys "$port")"
+stop "$pid"
+
+# --- A state file that cannot be read is kept aside, said so in the log,
+# and the server starts.
+good=$work/killed/pclxl-printer-app.state
+for row in "empty:0" "cut:$(($(stat -c %s "$good") - 20))" "zeros:z"; do
+  name=${row%%:*} size=${row#*:}
+  mkdir -p "$work/bad-$name"
+  state=$work/bad-$name/pclxl-printer-app.state
+  case $size in
+  z) head -c 4096 /dev/zero >"$state" ;;
+  *) head -c "$size" "$good" >"$state" ;;
+  esac
+  cp "$state" "$work/bad-$name.copy"
+  port=$(free_port)
+  serve "bad-$name" "$port" || fail "bad state ($name): no server"
+  aside=$(ls "$state".unreadable-* 2>/dev/null | head -n 1)
+  if [ -n "$aside" ] && cmp -s "$aside" "$work/bad-$name.copy" &&
+    grep -q "cannot be read.*kept as" "$work/bad-$name.log"; then
+    pass "bad state ($name): kept as ${aside##*/}"
+  else
+    fail "bad state ($name): aside '$aside', log: $(grep -i state "$work/bad-$name.log")"
+  fi
+  stop "$pid"
+done
+
+# --- A full spool file system (a small tmpfs in a mount namespace; where
+# none can be made, a file size limit on the server): a change that cannot
+# be saved leaves the last state whole, the server up, and is saved once
+# there is room.
+port=$(free_port)
+mkdir -p "$work/full"
+# (PCLXL_APP_TEST_NO_NAMESPACE=1 takes the file size limit here too.)
+if [ -z "${PCLXL_APP_TEST_NO_NAMESPACE:-}" ] && unshare -rm true 2>/dev/null; then
+  how=tmpfs
+  serve full "$port" unshare -rm sh -c 'mount -t tmpfs -o size=256k tmpfs "$0" && exec "$@"' \
+    "$work/full" || fail "full: no server"
+  root=/proc/$pid/root
+else
+  how="file size limit"
+  serve full "$port" || fail "full: no server"
+  root=
+fi
+state=$root$work/full/pclxl-printer-app.state
+mkdir -p "$work/full-out"
+"$app" add -u "$(sys "$port")" -d f1 -m pclxl_mono -v "file://$work/full-out"
+until_in "$state" 'name="f1"' || fail "full: f1 never saved"
+if [ "$how" = tmpfs ]; then
+  dd if=/dev/zero of="$root$work/full/filler" bs=4k 2>/dev/null
+else
+  # (Only the soft limit: raising a hard one back takes a capability.)
+  prlimit --pid "$pid" --fsize=$(($(stat -c %s "$state") + 100)):unlimited
+fi
+"$app" add -u "$(sys "$port")" -d f2 -m pclxl_color -v "file://$work/out" -o printer-location="$(
+  head -c 3000 /dev/zero | tr '\0' x)"
+# (Under a file size limit the log is over it too.)
+[ "$how" != tmpfs ] || until_in "$work/full.log" "Could not save the state" ||
+  fail "full ($how): no failed save logged"
+grep -q 'name="f2"' "$state" && fail "full ($how): f2 saved on a full disk?"
+grep -q 'name="f1"' "$state" && tail -c 11 "$state" | grep -q '</Printer>' ||
+  fail "full ($how): the last state is not whole"
+# A job that cannot be spooled is refused, and nothing calls it printed.
+{ printf '%%PDF-1.4\n'; head -c 400000 /dev/urandom; } >"$work/big.pdf"
+timeout 30 "$app" submit -u "ipp://localhost:$port/ipp/print/f1" "$work/big.pdf" >/dev/null \
+  2>"$work/full-submit.err" && fail "full ($how): a job was accepted on a full disk"
+timeout 20 "$app" jobs -u "ipp://localhost:$port/ipp/print/f1" | grep -v -q -E 'aborted|canceled' &&
+  fail "full ($how): a job not refused: $(timeout 20 "$app" jobs -d f1 -u "$(sys "$port")")"
+[ -z "$(ls -A "$work/full-out")" ] || fail "full ($how): output written: $(ls "$work/full-out")"
+up "$pid" "$port" || fail "full ($how): the server went down"
+if [ "$how" = tmpfs ]; then rm -f "$root$work/full/filler"; else prlimit --pid "$pid" --fsize=unlimited; fi
+until_in "$state" 'name="f2"' || fail "full ($how): f2 not saved once there was room"
+pass "full spool ($how): the server stays up and saves when it can"
+stop "$pid"
+
+# --- A spool directory that is not writable: the server refuses to start
+# in one line.
+if unshare -rm true 2>/dev/null; then
+  mkdir -p "$work/readonly"
+  out=$(timeout 20 unshare -rm sh -c 'mount --bind "$0" "$0" && mount -o remount,bind,ro "$0" &&
+    exec "$@"' "$work/readonly" "$app" server -o server-port="$(free_port)" \
+    -o spool-directory="$work/readonly" -o log-file=- 2>&1)
+  rc=$?
+  if [ "$rc" != 0 ] && [ "$rc" != 124 ] && [ "$(echo "$out" | wc -l)" = 1 ] &&
+    echo "$out" | grep -q "spool directory"; then
+    pass "read-only spool directory: $out"
+  else
+    fail "read-only spool directory: exit $rc, said '$out'"
+  fi
+else
+  echo "skip: read-only spool directory (no mount namespace here)"
+fi
+
+# --- Closed stdout and stderr, logging to stderr: the server runs, and its
+# state file holds no log lines.
+port=$(free_port)
+mkdir -p "$work/closed"
+"$app" server -o server-port="$port" -o spool-directory="$work/closed" -o log-file=- \
+  -o log-level=debug >&- 2>&- &
+pid=$!
+pids+=("$pid")
+for _ in $(seq 250); do curl -sf -o /dev/null "http://localhost:$port/" && break; sleep 0.02; done
+"$app" add -u "$(sys "$port")" -d c1 -m pclxl_mono -v "file://$work/out" || fail "closed: add"
+until_in "$work/closed/pclxl-printer-app.state" 'name="c1"' || fail "closed: c1 never saved"
+grep -a -q -E '^[DIWEF] \[' "$work/closed/pclxl-printer-app.state" &&
+  fail "closed: log lines in the state file"
+"$app" printers -u "$(sys "$port")" >&- 2>/dev/null && fail "closed: printers to a closed stdout succeeded"
+up "$pid" "$port" && pass "closed stdout and stderr: the server runs" || fail "closed: server down"
+stop "$pid"
+
+stop "$a"
+for out in "$work"/*.out; do
+  if grep -a -q -e "ERROR: AddressSanitizer" -e "runtime error:" "$out"; then
+    fail "sanitizer report in ${out##*/}: $(grep -a -m 1 -e ERROR: -e "runtime error:" "$out")"
+  fi
+done
+echo "server faults: $failures failure(s)"
+[ "$failures" = 0 ]
