@@ -850,13 +850,9 @@ bool MupdfDocument::open(const unsigned char *data, size_t size, std::string &er
         error = "the PDF engine could not start";
         return false;
     }
-<<<<<<< HEAD
+    managed_cmyk_ = new_managed_cmyk(ctx_);
     warn_sink_.forward = warn_;
     warn_sink_.user = warn_user_;
-=======
-    managed_cmyk_ = new_managed_cmyk(ctx_);
-    warn_sink_ = {warn_, warn_user_};
->>>>>>> main
     fz_set_warning_callback(ctx_, forward_warning, &warn_sink_);
     fz_set_error_callback(ctx_, forward_warning, &warn_sink_);
     char msg[256] = "";
@@ -867,9 +863,9 @@ bool MupdfDocument::open(const unsigned char *data, size_t size, std::string &er
     }
     pages_ = count_pages(ctx_, doc_, msg, sizeof msg);
     if (pages_ < 0) {
-        error = std::string("cannot read the page tree: ") + (*msg               ? msg
-                                                              : *warn_sink_.last ? warn_sink_.last
-                                                                                 : "it is damaged");
+        // The engine may say why only in a warning.
+        const char *why = *msg ? msg : *warn_sink_.last ? warn_sink_.last : "it is damaged";
+        error = std::string("cannot read the page tree: ") + why;
         return false;
     }
     return true;
