@@ -52,7 +52,7 @@ std::string slurp(const std::string &path) {
 
 int main(int argc, char **argv) {
     std::vector<std::string> paths;
-    for (const char *name : {"vector", "text", "image", "transparency"})
+    for (const char *name : {"vector", "text", "image", "transparency", "sizes"})
         paths.push_back(std::string(PCLXL_PDF_DATA) + "/" + name + ".pdf");
     if (const char *extra = std::getenv("PCLXL_BENCH_PDFS")) {
         std::stringstream list(extra);

@@ -322,11 +322,15 @@ fz_rect bound_shade(fz_context *ctx, fz_shade *shade, fz_matrix ctm) {
     return r;
 }
 
+// A glyph's coverage, 8 bits a pixel. Rendered from the unhinted outline:
+// two-level rendering would hint TrueType glyphs, running the font's
+// programs again for every size, which costs most of a page of text at many
+// sizes; at printer resolutions hinting changes next to nothing.
 fz_pixmap *glyph_pixmap(fz_context *ctx, fz_font *font, int gid, fz_matrix m) {
     fz_pixmap *pix = nullptr;
     fz_irect scissor = {-1000000, -1000000, 1000000, 1000000};
     fz_var(pix);
-    fz_try(ctx) { pix = fz_render_glyph_pixmap(ctx, font, gid, &m, &scissor, 0); }
+    fz_try(ctx) { pix = fz_render_glyph_pixmap(ctx, font, gid, &m, &scissor, 8); }
     fz_catch(ctx) { return nullptr; }
     return pix;
 }
@@ -1035,16 +1039,26 @@ bool MupdfDocument::glyph_bitmap(int font, int glyph, const double m[4], GlyphBi
     bool ok = true;
     try {
         const int w = pix->w, h = pix->h, n = pix->n;
+        // A pixel is painted when at least half of it is covered.
+        auto inked = [&](int x, int y) {
+            return pix->samples[size_t(y) * pix->stride + size_t(x) * n + n - 1] >= 128;
+        };
         // Trim blank rows and columns; blank glyphs come back empty.
         int x0 = w, x1 = -1, y0 = h, y1 = -1;
-        for (int y = 0; y < h; ++y)
-            for (int x = 0; x < w; ++x)
-                if (pix->samples[size_t(y) * pix->stride + size_t(x) * n + n - 1] >= 128) {
-                    x0 = std::min(x0, x);
-                    x1 = std::max(x1, x);
-                    y0 = std::min(y0, y);
-                    y1 = std::max(y1, y);
-                }
+        for (int y = 0; y < h; ++y) {
+            int a = 0;
+            while (a < w && !inked(a, y))
+                ++a;
+            if (a == w)
+                continue;
+            int b = w - 1;
+            while (!inked(b, y))
+                --b;
+            x0 = std::min(x0, a);
+            x1 = std::max(x1, b);
+            y0 = std::min(y0, y);
+            y1 = y;
+        }
         if (x1 >= 0) {
             out.width = x1 - x0 + 1;
             out.height = y1 - y0 + 1;
@@ -1052,11 +1066,19 @@ bool MupdfDocument::glyph_bitmap(int font, int glyph, const double m[4], GlyphBi
             out.top = pix->y + y0;
             const size_t row = (out.width + 7) / 8;
             out.rows.assign(row * out.height, 0);
-            for (int y = 0; y < out.height; ++y)
-                for (int x = 0; x < out.width; ++x)
-                    if (pix->samples[size_t(y + y0) * pix->stride + size_t(x + x0) * n + n - 1] >=
-                        128)
-                        out.rows[y * row + x / 8] |= uint8_t(0x80 >> (x % 8));
+            for (int y = 0; y < out.height; ++y) {
+                uint8_t *bits = &out.rows[y * row];
+                const unsigned char *p =
+                    pix->samples + size_t(y + y0) * pix->stride + size_t(x0) * n + n - 1;
+                int x = 0;
+                for (; x + 8 <= out.width; x += 8, p += 8 * n) // whole bytes
+                    bits[x / 8] = uint8_t((p[0] >= 128) << 7 | (p[n] >= 128) << 6 |
+                                          (p[2 * n] >= 128) << 5 | (p[3 * n] >= 128) << 4 |
+                                          (p[4 * n] >= 128) << 3 | (p[5 * n] >= 128) << 2 |
+                                          (p[6 * n] >= 128) << 1 | (p[7 * n] >= 128));
+                for (; x < out.width; ++x, p += n)
+                    bits[x / 8] |= uint8_t((*p >= 128) << (7 - x % 8));
+            }
         }
     } catch (...) {
         ok = false;

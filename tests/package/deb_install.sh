@@ -7,8 +7,9 @@
 # installed files as systemd would (the unit's user, groups and ExecStart;
 # the file system read-only but for the spool directory, a private /tmp,
 # where this machine allows mount namespaces), adds a file:// printer,
-# prints a PDF through it and through the installed CUPS driver, checks both
-# are whole jobs with the installed `pclxl dump`, reinstalls the packages
+# prints a PDF to it directly and from a cupsd of its own (lpadmin -m
+# everywhere), and through the installed CUPS driver, checks each is a whole
+# job with the installed `pclxl dump`, reinstalls the packages
 # (the upgrade path) and finds the printer kept, then purges them and finds
 # nothing of theirs left. The server lives at most PCLXL_DEB_TEST_SECONDS
 # (120) and is stopped by SIGTERM to its PID.
@@ -34,6 +35,7 @@ installed() {
 }
 purge() { apt-get purge -y -qq "${packages[@]}" >"$work/purge.log" 2>&1; }
 cleanup() {
+  [ -n "${cupsd_pid:-}" ] && kill -TERM "$cupsd_pid" 2>/dev/null && wait "$cupsd_pid" 2>/dev/null
   [ -n "${pid:-}" ] && kill -TERM "$pid" 2>/dev/null && wait "$pid" 2>/dev/null
   installed && purge
   rm -rf "$work"
@@ -173,6 +175,40 @@ if cupsfilter -e -p /usr/share/cups/model/pclxl.ppd -m printer/deb-test "$pdf" \
   whole_job "CUPS driver" "$work/cups.pxl"
 else
   fail "cupsfilter with the installed PPD: $(grep -a -m 3 ERROR "$work/cups.log")"
+fi
+
+# Printing from CUPS as the README says (lpadmin -m everywhere, lp), to a
+# cupsd of this test's own: configuration, state and its one socket in the
+# work directory.
+if command -v cupsd lpadmin lp >/dev/null; then
+  c=$work/cups
+  mkdir -p "$c/state" "$c/cache" "$c/spool" "$c/tmp"
+  printf '%s\n' "ServerRoot $c" "StateDir $c/state" "CacheDir $c/cache" "RequestRoot $c/spool" \
+    "TempDir $c/tmp" "ErrorLog $c/error_log" "AccessLog $c/access_log" "PageLog $c/page_log" \
+    "Printcap $c/printcap" >"$c/cups-files.conf"
+  printf '%s\n' "Listen $c/cups.sock" "LogLevel info" "Browsing No" "WebInterface No" \
+    "<Policy default>" "<Limit All>" "Order deny,allow" "</Limit>" "</Policy>" >"$c/cupsd.conf"
+  cupsd -f -c "$c/cupsd.conf" -s "$c/cups-files.conf" >"$c/cupsd.out" 2>&1 &
+  cupsd_pid=$!
+  export CUPS_SERVER=$c/cups.sock
+  for _ in $(seq 250); do
+    lpstat -r >/dev/null 2>&1 && break
+    sleep 0.02
+  done
+  cp "$pdf" "$work/from-cups.pdf"
+  if lpadmin -p deb-test -E -v "$printer" -m everywhere >"$c/lpadmin.log" 2>&1 &&
+    lp -d deb-test "$work/from-cups.pdf" >"$c/lp.log" 2>&1; then
+    for _ in $(seq 300); do
+      "$tool" dump "$out/from-cups.pdf.prn" >/dev/null 2>&1 && break
+      sleep 0.1
+    done
+    whole_job "from CUPS through the printer application" "$out/from-cups.pdf.prn"
+  else
+    fail "lpadmin -m everywhere or lp: $(cat "$c/lpadmin.log" "$c/lp.log")"
+  fi
+  kill -TERM "$cupsd_pid" && wait "$cupsd_pid" || true
+  cupsd_pid=
+  unset CUPS_SERVER
 fi
 stop_server
 

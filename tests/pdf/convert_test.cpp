@@ -72,6 +72,9 @@ TEST(Samples, BecomeTheRightOperators) {
         // 5 sizes and rotations of two fonts; the 12-point font serves both
         // pages, and a glyph printed again is not downloaded again.
         {"text.pdf", 2, 5, 0, 0, {{"PaintPath", 1}, {"Text", 17}, {"ReadChar", 72}}},
+        // 300 sizes of a TrueType font: a font for each size up to the
+        // bitmap limit (30 points at 600 dpi), outlines above it.
+        {"sizes.pdf", 1, 246, 0, 0, {{"PaintPath", 54}}},
         // Two embedded subset fonts, one size each.
         {"embedded.pdf", 1, 2, 0, 0, {{"PaintPath", 0}, {"Text", 2}}},
         // RGB, JPEG as it is, a mask, and a turned copy (clipped to its outline).

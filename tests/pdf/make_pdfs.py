@@ -161,6 +161,12 @@ EMBEDDED_PS = b"""<< /PageSize [595 842] >> setpagedevice
 showpage
 """
 
+# Text at 300 sizes in a subset TrueType font, each size a font of its own.
+SIZES_PS = b"<< /PageSize [595 842] >> setpagedevice\n" + b"".join(
+    b"/DejaVuSans findfont %.2f scalefont setfont 20 %.2f moveto "
+    b"(Size %.2f: the quick brown fox jumps over the lazy dog) show\n"
+    % (3 + i * 0.11, 825 - i * 2.7, 3 + i * 0.11) for i in range(300)) + b"showpage\n"
+
 
 def hostile():
     """A good first page and a bad second one, unless the whole file is bad."""
@@ -270,3 +276,6 @@ if __name__ == "__main__":
         subprocess.run(["gs", "-q", "-dSAFER", "-dBATCH", "-dNOPAUSE", "-sDEVICE=pdfwrite",
                         "-dCompatibilityLevel=1.4", "-sOutputFile=" + HERE + "/embedded.pdf", "-"],
                        input=EMBEDDED_PS, check=True)
+        subprocess.run(["gs", "-q", "-dSAFER", "-dBATCH", "-dNOPAUSE", "-sDEVICE=pdfwrite",
+                        "-dCompatibilityLevel=1.4", "-sOutputFile=" + HERE + "/sizes.pdf", "-"],
+                       input=SIZES_PS, check=True)
