@@ -162,37 +162,29 @@ bool find_printer(Session &s, const Command &c, Printer *p) {
     const char *name = option(c, "printer-name");
     if (!name && !s.target.printer_resource.empty()) {
         p->resource = s.target.printer_resource;
-    } else {
-        ipp_t *r = s.system_request(name ? IPP_OP_GET_PRINTERS : IPP_OP_CUPS_GET_DEFAULT);
-        static const char *const wanted[] = {"printer-name", "printer-uri-supported"};
-        ippAddStrings(r, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", 2, nullptr,
-                      wanted);
-        ipp_t *response = s.send(r, "/ipp/system", "cannot list the printers");
-        if (!response)
-            return false;
-        each_group(response, IPP_TAG_PRINTER, [&](const auto &a) {
-            if (p->resource.empty() && (!name || text(a, "printer-name") == name))
-                p->resource = resource_of(text(a, "printer-uri-supported"));
-        });
-        ippDelete(response);
-        if (p->resource.empty()) {
-            fail(name ? "no printer named '" + std::string(name) + "' at " + s.target.base()
-                      : "no default printer at " + s.target.base() + " (use -d NAME)");
-            return false;
-        }
+        p->uri = s.target.base() + p->resource;
+        return true;
     }
-    p->uri = s.target.base() + p->resource;
-    ipp_t *r = ippNewRequest(IPP_OP_GET_PRINTER_ATTRIBUTES);
-    ippAddString(r, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, p->uri.c_str());
-    ippAddString(r, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr, cupsUser());
-    ippAddString(r, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", nullptr,
-                 "printer-name");
-    ipp_t *response = s.send(r, p->resource, "cannot find the printer");
+    ipp_t *r = s.system_request(name ? IPP_OP_GET_PRINTERS : IPP_OP_CUPS_GET_DEFAULT);
+    static const char *const wanted[] = {"printer-name", "printer-uri-supported"};
+    ippAddStrings(r, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", 2, nullptr,
+                  wanted);
+    ipp_t *response = s.send(r, "/ipp/system", "cannot list the printers");
     if (!response)
         return false;
-    each_group(response, IPP_TAG_PRINTER,
-               [&](const auto &a) { p->name = text(a, "printer-name"); });
+    each_group(response, IPP_TAG_PRINTER, [&](const auto &a) {
+        if (p->resource.empty() && (!name || text(a, "printer-name") == name)) {
+            p->name = text(a, "printer-name");
+            p->resource = resource_of(text(a, "printer-uri-supported"));
+        }
+    });
     ippDelete(response);
+    if (p->resource.empty()) {
+        fail(name ? "no printer named '" + std::string(name) + "' at " + s.target.base()
+                  : "no default printer at " + s.target.base() + " (use -d NAME)");
+        return false;
+    }
+    p->uri = s.target.base() + p->resource;
     return true;
 }
 
@@ -200,6 +192,21 @@ bool find_printer(Session &s, const Command &c, Printer *p) {
 // 0 for a printer added since the server started, except in the system's
 // list of configured printers.
 bool find_printer_id(Session &s, Printer *p) {
+    if (p->name.empty()) {
+        // Named by its URI: ask it for its name.
+        ipp_t *r = ippNewRequest(IPP_OP_GET_PRINTER_ATTRIBUTES);
+        ippAddString(r, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, p->uri.c_str());
+        ippAddString(r, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr,
+                     cupsUser());
+        ippAddString(r, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", nullptr,
+                     "printer-name");
+        ipp_t *response = s.send(r, p->resource, "cannot find the printer");
+        if (!response)
+            return false;
+        each_group(response, IPP_TAG_PRINTER,
+                   [&](const auto &a) { p->name = text(a, "printer-name"); });
+        ippDelete(response);
+    }
     ipp_t *r = s.system_request(IPP_OP_GET_SYSTEM_ATTRIBUTES);
     ippAddString(r, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", nullptr,
                  "system-configured-printers");

@@ -4,7 +4,10 @@
 # The tree is configured for /usr with Debian's compiler and linker flags
 # (dpkg-buildflags: hardening, optimisation), without the tests, then CPack
 # makes libpclxl1, libpclxl-dev, pclxl-tools, printer-driver-pclxl and
-# pclxl-printer-app (those whose parts the build has).
+# pclxl-printer-app (those whose parts the build has). Options worth giving:
+# -DPCLXL_DEB_MAINTAINER="Name <address>" (who made them) and
+# -DPCLXL_DEB_REVISION=N (a rebuild of the same version that apt sees as
+# newer).
 set -euo pipefail
 src=$(cd "$(dirname "$0")/../.." && pwd)
 build=${1:?usage: $0 BUILD_DIR [CMAKE_OPTION...]}

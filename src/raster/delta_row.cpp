@@ -47,6 +47,12 @@ inline unsigned char *put_command(unsigned char *p, size_t count, size_t offset)
     return p;
 }
 
+// put_command out of the busy loop, whose long gaps are rare.
+__attribute__((noinline)) unsigned char *put_command_outlined(unsigned char *p, size_t count,
+                                                              size_t offset) {
+    return put_command(p, count, offset);
+}
+
 // The commands for `len` changed bytes at `src`, `gap` unchanged bytes
 // after the previous command. Short copies move 8 bytes at once whenever
 // both the source and the output area have room (the output area is sized
@@ -123,6 +129,69 @@ struct Encoder {
             return;
         }
         p = put_run(p, src, len, gap, row_end, out_end);
+    }
+
+    // A busy window (most bytes changed, as in photographs and scans):
+    // instead of walking run by run, it finds every command's first byte at
+    // once (each run's first byte, then every 8 bytes while the run goes on)
+    // and writes the commands in one loop without a branch on the data. A
+    // run left open at the window's end keeps its last, possibly short,
+    // command for the next window. The window must lie inside the row, with
+    // room for its worst case in the output.
+    void busy(uint64_t diff, size_t base) {
+        if (run_open) { // finish the run from the window before
+            const uint64_t same = ~diff;
+            if (same == 0) {
+                flush_full(base + kWindow);
+                return;
+            }
+            const unsigned j = static_cast<unsigned>(__builtin_ctzll(same));
+            close_run(base + j);
+            diff &= ~uint64_t{0} << j;
+        }
+        // Commands start at each run's first byte and every 8 bytes after it
+        // while the run goes on; `go` marks the bytes that end 9 changed
+        // bytes in a row.
+        uint64_t go = diff;
+        for (unsigned k = 1; k <= 8; ++k)
+            go &= diff << k;
+        uint64_t starts = diff & ~(diff << 1), next = starts;
+        for (int k = 0; k < 7; ++k) {
+            next = (next << 8) & go;
+            starts |= next;
+        }
+        // A run that reaches the window's end leaves its last command (when
+        // shorter than 8 within the window) to the next one.
+        size_t open_at = 0;
+        if (diff >> 63) {
+            const unsigned last = 63u - static_cast<unsigned>(__builtin_clzll(starts));
+            open_at = base + (last + kMaxRun > kWindow ? last : kWindow);
+            if (last + kMaxRun > kWindow)
+                starts &= ~(uint64_t{1} << last);
+        }
+        // Locals only: the byte stores below may alias the encoder's members.
+        unsigned char *q = p;
+        const unsigned char *const src = row + base;
+        size_t end = gap_start - base; // may be "negative": wraps, and wraps back
+        while (starts != 0) {
+            const size_t k = static_cast<size_t>(__builtin_ctzll(starts));
+            starts &= starts - 1;
+            const size_t len = static_cast<size_t>(__builtin_ctzll(~(diff >> k) | 0x100u));
+            const size_t gap = k - end;
+            if (__builtin_expect(gap <= kInlineMax, 1))
+                *q++ = static_cast<unsigned char>(((len - 1) << 5) | gap);
+            else
+                q = put_command_outlined(q, len, gap);
+            std::memcpy(q, src + k, kMaxRun);
+            q += len;
+            end = k + len;
+        }
+        end += base;
+        p = q;
+        gap_start = end;
+        run_open = open_at != 0;
+        if (run_open)
+            run_start = open_at;
     }
 
     // Walks the change mask `diff` of the window at `base`: bits past the end
@@ -203,7 +272,15 @@ size_t encode_row(unsigned char *out, const unsigned char *row, size_t n, Seed *
             enc.gap_start = enc.run_start += kWindow;
             continue;
         }
-        enc.walk(diff, pos);
+        // Windows where about half the bytes or more change take the busy
+        // form (judged from every 8th byte); it needs room for a window's
+        // worst case: 32 commands of one byte, each with its 8-byte copy.
+        const unsigned sampled =
+            static_cast<unsigned>(((diff & 0x0101010101010101ull) * 0x0101010101010101ull) >> 56);
+        if (sampled >= 4 && static_cast<size_t>(enc.out_end - enc.p) >= 2 * kWindow + kMaxRun)
+            enc.busy(diff, pos);
+        else
+            enc.walk(diff, pos);
     }
     if (const size_t rest = n - pos; rest != 0) {
         // The last, partial window is compared through zero-padded copies,
