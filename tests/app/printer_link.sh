@@ -44,7 +44,17 @@ for _ in $(seq 50); do
   (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null || break
 done
 base=http://localhost:$port system=ipp://localhost:$port/ipp/system
-"$app" server -o server-port="$port" -o spool-directory="$work/spool" \
+# The stand-in's model has quirks of its own: 300 dpi at most, and its
+# multipurpose tray is MediaSource 9.
+cat >"$work/quirks.conf" <<'EOF'
+[*]
+trays = auto:1 mpf_tray:3 standard_tray:4 tray_1:5 tray_2:7
+[Stand-in Laser 4*]
+max-resolution = 300
+trays = auto:1 mpf_tray:9
+EOF
+PCLXL_QUIRKS=$work/quirks.conf \
+  "$app" server -o server-port="$port" -o spool-directory="$work/spool" \
   -o log-file="$work/server.log" -o log-level=debug >"$work/server.out" 2>&1 &
 server=$!
 pids+=("$server")
@@ -216,6 +226,23 @@ value printer-alert-description <"$work/unknown.end" | grep -q "12345" ||
   fail "unknown: the code is not in printer-alert-description"
 impressions=$(value printer-impressions-completed <"$work/ready.printer")
 [ "${impressions:-0}" -ge 1000 ] || fail "printer-impressions-completed $impressions is not the printer's page count"
+
+# The model's quirks reach its next job: at most 300 dpi however fine the
+# job asks, and the multipurpose tray as MediaSource 9.
+"$app" submit -u "$(printer_uri ready)" -o print-quality=high -o media-source=by-pass-tray \
+  "$work/docs/two.pwg" >/dev/null
+for _ in $(seq 100); do
+  [ "$(attrs ready 2 | value job-state)" = completed ] && break
+  sleep 0.2
+done
+summary=$("$tool" dump --summary "$work/jobs/ready-job2.prn" 2>&1 || true)
+if grep -a -q "@PJL SET RESOLUTION=R300X300" "$work/jobs/ready-job2.prn" &&
+  echo "$summary" | grep -q "page 1: .*source 9" &&
+  grep -a -q 'Quirks for "Stand-in Laser 4000": rows \[\*\] \[Stand-in Laser 4\*\]' "$work/server.log"; then
+  pass "the model's quirks reach the job"
+else
+  fail "quirks: $(grep -a -o "RESOLUTION=[^\r]*" "$work/jobs/ready-job2.prn" 2>/dev/null | head -1); $(echo "$summary" | grep "page 1")"
+fi
 
 # Supplies from SNMP where the printer answers, "unknown" where it does not,
 # over IPP and on the web page.
