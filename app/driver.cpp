@@ -10,6 +10,7 @@
 
 #include "device_id.h"
 #include "job_device.h"
+#include "model_quirks.h"
 #include "printer_link.h"
 #include "test_page.h"
 #include "text_line.h"
@@ -166,6 +167,14 @@ pclxl_host::Job job_setup(pappl_job_t *job, const pappl_pr_options_t *o) {
         s.title = name;
     if (const char *user = papplJobGetUsername(job))
         s.user = user;
+    // What the printer's model takes (model_quirks.h).
+    pappl_pr_driver_data_t data;
+    papplPrinterGetDriverData(papplJobGetPrinter(job), &data);
+    s.make_and_model = data.make_and_model;
+    const pclxl_host::Quirks quirks = quirks_for_model(s.make_and_model);
+    pclxl_host::apply_quirks(quirks, s);
+    papplLogJob(job, PAPPL_LOGLEVEL_INFO, "Quirks for \"%s\": %s", s.make_and_model.c_str(),
+                pclxl_host::one_line(quirks.describe()).c_str());
     return s;
 }
 
@@ -204,7 +213,8 @@ bool page_setup(const pappl_pr_options_t *o, const pclxl_host::Job &job, PageSet
         p->media_size_name = paper->name;
     }
     p->pclxl_media_type = job.page_media_type();
-    p->media_source = job.tray->media_source;
+    p->media_source =
+        quirks_for_model(job.make_and_model).media_source(job.tray->name, job.tray->media_source);
     p->duplex = job.duplex_mode();
     return true;
 }

@@ -27,6 +27,7 @@
 #include "pjl_status.h"
 #include "printer_supplies.h"
 #include "job.h"
+#include "model_quirks.h"
 #include "text_line.h"
 
 // PAPPL 1.3 adds its own device schemes only while none is registered, and
@@ -65,6 +66,8 @@ struct PrinterFacts {
     bool config_known = false, identity_applied = false;
     long page_count = -1;
     Clock::time_point last_query{};
+    long replies = 0; // messages read so far
+    pjl::Kind last_reply = pjl::Kind::Other;
 };
 
 // One open device.
@@ -79,10 +82,14 @@ struct Link {
     pjl::Reader reader;
     // The job in progress.
     std::string job_name;
-    bool job_started = false, job_finished = false, job_ended = false;
+    bool job_started = false, job_ended = false;
+    int ended_job_id = 0; // the last job ended here, and how
+    bool ended_ok = false;
     long pages_done = -1, job_pages = -1;
     std::string xl_error;
-    std::string failure; // why the last write failed
+    std::string failure;    // why the last write failed
+    bool closed = false;    // the printer hung up
+    bool named_job = false; // wrapped in JOB NAME / EOJ: its end is reported
 };
 
 std::mutex mutex; // guards links and facts
@@ -231,6 +238,44 @@ void publish_attributes(pappl_printer_t *printer, const PrinterFacts &f) {
         }
         data.media_default = data.media_ready[0];
     }
+    // What the model's quirks allow: resolutions and media types.
+    const pclxl_host::Quirks quirks = quirks_for_model(data.make_and_model);
+    if (quirks.max_resolution > 0) {
+        int n = 0;
+        for (int i = 0; i < data.num_resolution; i++)
+            if (data.x_resolution[i] <= quirks.max_resolution) {
+                data.x_resolution[n] = data.x_resolution[i];
+                data.y_resolution[n++] = data.y_resolution[i];
+            }
+        if (n > 0) {
+            data.num_resolution = n;
+            if (data.x_default > data.x_resolution[n - 1])
+                data.x_default = data.y_default = data.x_resolution[n - 1];
+        }
+    }
+    if (!quirks.media_types.empty()) {
+        int n = 0;
+        for (int i = 0; i < data.num_type; i++) {
+            const pclxl_host::MediaType *t = pclxl_host::media_type_for_pwg(data.type[i]);
+            bool allowed = false;
+            for (const std::string &name : quirks.media_types)
+                allowed = allowed || (t && name == t->name);
+            if (allowed)
+                data.type[n++] = data.type[i];
+        }
+        if (n > 0) {
+            data.num_type = n;
+            for (int i = 0; i < data.num_source; i++) {
+                bool listed = false;
+                for (int j = 0; j < n; j++)
+                    listed = listed || !std::strcmp(data.media_ready[i].type, data.type[j]);
+                if (!listed)
+                    std::snprintf(data.media_ready[i].type, sizeof data.media_ready[i].type, "%s",
+                                  data.type[0]);
+            }
+            data.media_default = data.media_ready[0];
+        }
+    }
     ipp_t *attrs = driver_attributes(papplPrinterGetDriverName(printer));
     const std::string &words = f.link_message.empty() ? f.message : f.link_message;
     if (!words.empty())
@@ -297,8 +342,9 @@ void handle(Link *link, const pjl::Message &m) {
     {
         std::lock_guard<std::mutex> lock(mutex);
         PrinterFacts &f = facts[link->uri];
-        if (f.pjl != Pjl::Answers)
-            f.pjl = Pjl::Answers;
+        f.pjl = Pjl::Answers;
+        f.replies++;
+        f.last_reply = m.kind;
         switch (m.kind) {
         case pjl::Kind::InfoId:
             changed = f.model != m.model;
@@ -371,12 +417,17 @@ bool read_back(Link *link) {
             link->reader.feed(buffer, static_cast<size_t>(n));
             continue;
         }
-        if (n == 0)
+        // Nothing more for now, unless the printer hung up (handling the
+        // messages may change errno).
+        const bool open = n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR);
+        if (n == 0) {
             link->reader.finish();
+            link->closed = true;
+        }
         pjl::Message m;
         while (link->reader.next(&m))
             handle(link, m);
-        return n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR);
+        return open;
     }
 }
 
@@ -384,6 +435,7 @@ void disconnect(Link *link) {
     if (link->fd >= 0)
         close(link->fd);
     link->fd = -1;
+    link->closed = false;
 }
 
 // One connect attempt within the connect timeout; the error text otherwise.
@@ -474,7 +526,6 @@ bool needs_person(const Link *link) {
 bool send_all(Link *link, const void *data, size_t length) {
     const char *p = static_cast<const char *>(data);
     auto progress = Clock::now();
-    bool stalled = false;
     while (length > 0) {
         if (stopping(link)) {
             link->failure = std::string("Stopped in the middle of sending: ") + stop_reason(link);
@@ -496,10 +547,6 @@ bool send_all(Link *link, const void *data, size_t length) {
                 p += n;
                 length -= static_cast<size_t>(n);
                 progress = Clock::now();
-                if (stalled) {
-                    stalled = false;
-                    set_link_state(link, 0, "");
-                }
                 continue;
             }
             if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
@@ -557,41 +604,62 @@ std::string pjl_name(pappl_job_t *job) {
 }
 
 // The status queries; true when the printer answered them.
-bool query_status(Link *link, double seconds) {
-    const std::string q = std::string(kUel) +
-                          "@PJL\r\n@PJL INFO ID\r\n@PJL INFO CONFIG\r\n@PJL INFO STATUS\r\n"
-                          "@PJL INFO PAGECOUNT\r\n" +
-                          kUel;
-    {
-        std::lock_guard<std::mutex> lock(mutex);
-        facts[link->uri].last_query = Clock::now();
-    }
-    if (!send_text(link, q))
-        return false;
-    // PAGECOUNT is asked last, so its answer ends the exchange.
-    bool got_count = false;
-    const long marker = -2;
-    {
-        std::lock_guard<std::mutex> lock(mutex);
-        facts[link->uri].page_count = marker;
-    }
-    read_until(link, seconds, false, [&] {
-        std::lock_guard<std::mutex> lock(mutex);
-        got_count = facts[link->uri].page_count != marker;
-        return got_count;
-    });
-    std::lock_guard<std::mutex> lock(mutex);
-    PrinterFacts &f = facts[link->uri];
-    if (f.page_count == marker)
-        f.page_count = -1;
-    if (f.pjl == Pjl::Unknown)
-        f.pjl = got_count ? Pjl::Answers : Pjl::Silent;
-    return f.pjl == Pjl::Answers;
-}
-
 Pjl pjl_state(const Link *link) {
     std::lock_guard<std::mutex> lock(mutex);
     return facts[link->uri].pjl;
+}
+
+// The model's quirks, as far as the printer has told its model.
+pclxl_host::Quirks link_quirks(const Link *link) {
+    std::string model;
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        model = facts[link->uri].model;
+    }
+    return quirks_for_model(model);
+}
+
+// The status queries the model knows; true when the printer answered them.
+bool query_status(Link *link, double seconds) {
+    const pclxl_host::Quirks quirks = link_quirks(link);
+    static const struct {
+        const char *command;
+        pjl::Kind reply;
+    } questions[] = {{"INFO ID", pjl::Kind::InfoId},
+                     {"INFO CONFIG", pjl::Kind::InfoConfig},
+                     {"INFO STATUS", pjl::Kind::InfoStatus},
+                     {"INFO PAGECOUNT", pjl::Kind::InfoPagecount}};
+    std::string q = std::string(kUel) + "@PJL\r\n";
+    pjl::Kind last = pjl::Kind::Other;
+    for (const auto &question : questions)
+        if (quirks.pjl_supported(question.command)) {
+            q += std::string("@PJL ") + question.command + "\r\n";
+            last = question.reply;
+        }
+    q += kUel;
+    long before;
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        PrinterFacts &f = facts[link->uri];
+        f.last_query = Clock::now();
+        before = f.replies;
+    }
+    if (last == pjl::Kind::Other)
+        return pjl_state(link) == Pjl::Answers;
+    if (!send_text(link, q))
+        return false;
+    // The answer to the last question ends the exchange.
+    read_until(link, seconds, false, [&] {
+        std::lock_guard<std::mutex> lock(mutex);
+        const PrinterFacts &f = facts[link->uri];
+        return f.replies > before && f.last_reply == last;
+    });
+    std::lock_guard<std::mutex> lock(mutex);
+    PrinterFacts &f = facts[link->uri];
+    // A printer that hung up said nothing about PJL.
+    if (f.pjl == Pjl::Unknown && !link->closed)
+        f.pjl = f.replies > before ? Pjl::Answers : Pjl::Silent;
+    return f.pjl == Pjl::Answers;
 }
 
 // Device callbacks.
@@ -760,12 +828,12 @@ void link_printer_created(pappl_printer_t *printer) {
 
 bool link_job_start(pappl_job_t *job, pappl_device_t *device) {
     Link *link = link_of(device);
-    if (!link || link->job == job)
+    if (!link || link->job == job || link->ended_job_id == papplJobGetID(job))
         return true;
     link->job = job;
     link->printer = papplJobGetPrinter(job);
     link->job_name = pjl_name(job);
-    link->job_started = link->job_finished = link->job_ended = false;
+    link->job_started = link->job_ended = false;
     link->pages_done = link->job_pages = -1;
     link->xl_error.clear();
     link->failure.clear();
@@ -778,18 +846,23 @@ bool link_job_start(pappl_job_t *job, pappl_device_t *device) {
                     "The printer does not answer PJL: the job is completed when sent.");
         return true;
     }
-    papplJobSetReasons(job, PAPPL_JREASON_JOB_PRINTING, PAPPL_JREASON_NONE);
-    return send_text(link, std::string(kUel) +
-                               "@PJL USTATUS DEVICE=ON\r\n@PJL USTATUS JOB=ON\r\n"
-                               "@PJL USTATUS PAGE=ON\r\n@PJL JOB NAME=\"" +
-                               link->job_name + "\"\r\n");
+    const pclxl_host::Quirks quirks = link_quirks(link);
+    link->named_job = quirks.pjl_supported("JOB") && quirks.pjl_supported("USTATUS JOB");
+    std::string prologue = kUel;
+    for (const char *command : {"USTATUS DEVICE=ON", "USTATUS JOB=ON", "USTATUS PAGE=ON"})
+        if (quirks.pjl_supported(command))
+            prologue += std::string("@PJL ") + command + "\r\n";
+    if (link->named_job) {
+        prologue += "@PJL JOB NAME=\"" + link->job_name + "\"\r\n";
+        papplJobSetReasons(job, PAPPL_JREASON_JOB_PRINTING, PAPPL_JREASON_NONE);
+    }
+    return send_text(link, prologue);
 }
 
-bool link_job_end(pappl_job_t *job, pappl_device_t *device, bool ok) {
-    Link *link = link_of(device);
-    if (!link || link->job != job || link->job_finished)
-        return ok;
-    link->job_finished = true;
+namespace {
+
+// The end of the job on `link`: the printer's word on it.
+bool end_job_on(Link *link, pappl_job_t *job, pappl_device_t *device, bool ok) {
     // What PAPPL still holds goes first.
     papplDeviceFlush(device);
     if (!link->failure.empty()) {
@@ -801,6 +874,11 @@ bool link_job_end(pappl_job_t *job, pappl_device_t *device, bool ok) {
     if (pjl_state(link) != Pjl::Answers) {
         papplJobSetMessage(job, "Sent. The printer does not report status (no PJL answer), so the "
                                 "job is completed when sent.");
+        return true;
+    }
+    if (!link->named_job) {
+        papplJobSetMessage(job, "Sent. The printer's model does not report a job's end (its "
+                                "quirks), so the job is completed when sent.");
         return true;
     }
     if (!send_text(link,
@@ -839,6 +917,23 @@ bool link_job_end(pappl_job_t *job, pappl_device_t *device, bool ok) {
     return true;
 }
 
+} // namespace
+
+bool link_job_end(pappl_job_t *job, pappl_device_t *device, bool ok) {
+    Link *link = link_of(device);
+    if (!link)
+        return ok;
+    if (link->ended_job_id == papplJobGetID(job))
+        return ok && link->ended_ok;
+    if (link->job != job)
+        return ok;
+    link->ended_ok = end_job_on(link, job, device, ok);
+    link->ended_job_id = papplJobGetID(job);
+    // The job may be freed once it is done: nothing here looks at it again.
+    link->job = nullptr;
+    return link->ended_ok;
+}
+
 void link_printer_status(pappl_printer_t *printer) {
     const char *uri = papplPrinterGetDeviceURI(printer);
     if (!uri || std::strncmp(uri, "socket:", 7) != 0)
@@ -868,15 +963,21 @@ void link_printer_status(pappl_printer_t *printer) {
         pappl_device_t *device = p ? papplPrinterOpenDevice(p) : nullptr;
         if (!device)
             return;
-        if (Link *link = link_of(device)) {
-            link->printer = p;
-            if (pjl_state(link) != Pjl::Silent && ensure_connected(link, false))
-                query_status(link, link->times.answer);
-            disconnect(link);
-            update_supplies(p, link->host, link->snmp_port, link->community,
-                            std::min(link->times.answer, 2.0));
+        Link *link = link_of(device);
+        if (!link) {
+            papplPrinterCloseDevice(p);
+            return;
         }
+        link->printer = p;
+        if (pjl_state(link) != Pjl::Silent && ensure_connected(link, false))
+            query_status(link, link->times.answer);
+        disconnect(link);
+        const std::string host = link->host, community = link->community;
+        const int snmp_port = link->snmp_port;
+        const double timeout = std::min(link->times.answer, 2.0);
+        // A job need not wait for the supplies.
         papplPrinterCloseDevice(p);
+        update_supplies(p, host, snmp_port, community, timeout);
     }).detach();
 }
 

@@ -1,8 +1,11 @@
 #!/usr/bin/env python3
-"""Writes path-heavy drawings for bench/peer_compare.sh into a folder:
-contours.pdf (a map of many thin polylines), scatter.pdf (a plot of small
-filled circles and a long line chart), plan.pdf (a floor plan of hatched
-walls, arcs and dashed lines). Deterministic: the same bytes every run.
+"""Writes test documents for bench/peer_compare.sh into a folder: three
+path-heavy drawings, contours.pdf (a map of many thin polylines),
+scatter.pdf (a plot of small filled circles and a long line chart) and
+plan.pdf (a floor plan of hatched walls, arcs and dashed lines); and
+slides.pdf, six 16:9 slides whose boxes and photo cast soft drop shadows
+(soft-masked images and half-transparent shapes) under vector text.
+Deterministic: the same bytes every run.
 
     bench/make_drawings.py OUTDIR
 """
@@ -19,6 +22,10 @@ def pdf(content, size=(595, 842)):
             b"<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
             b"<< /Type /Page /Parent 2 0 R /MediaBox [0 0 %d %d] /Contents 4 0 R >>" % size,
             b"<< /Length %d /Filter /FlateDecode >>\nstream\n" % len(data) + data + b"\nendstream"]
+    return write(objs)
+
+
+def write(objs):
     out = bytearray(b"%PDF-1.4\n")
     offsets = []
     for i, o in enumerate(objs, 1):
@@ -100,12 +107,84 @@ def plan(rnd):
     return b"\n".join(out)
 
 
+def flate(data, dictionary):
+    data = zlib.compress(data)
+    return (b"<< /Length %d /Filter /FlateDecode %s >>\nstream\n" % (len(data), dictionary) + data
+            + b"\nendstream")
+
+
+def shadow_mask(width, height, blur):
+    """A soft rectangle: opaque inside, fading to nothing over `blur` pixels."""
+    out = bytearray()
+    for y in range(height):
+        dy = min(y, height - 1 - y)
+        for x in range(width):
+            d = min(dx for dx in (x, width - 1 - x, dy))
+            out.append(min(255, int(255 * d / blur)) * 45 // 100)
+    return out
+
+
+def slides():
+    """Six slides: objects 3.. are pages, contents, then shared resources."""
+    rnd = random.Random("slides")
+    size = (960, 540)
+    pages, objs = [], {}
+    # Shared: font, the shadow (black image with a soft mask), a photo.
+    font, shadow, smask, photo = 100, 101, 102, 103
+    objs[font] = b"<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>"
+    objs[smask] = flate(bytes(shadow_mask(120, 80, 14)),
+                        b"/Type /XObject /Subtype /Image /Width 120 /Height 80 "
+                        b"/ColorSpace /DeviceGray /BitsPerComponent 8")
+    objs[shadow] = flate(bytes(120 * 80 * 3), b"/Type /XObject /Subtype /Image /Width 120 "
+                         b"/Height 80 /ColorSpace /DeviceRGB /BitsPerComponent 8 /SMask %d 0 R"
+                         % smask)
+    objs[photo] = flate(bytes(v for y in range(90) for x in range(160)
+                              for v in (int(120 + 100 * math.sin(x / 17.0)) % 256,
+                                        int(100 + 80 * math.cos(y / 11.0)) % 256,
+                                        (x * y) % 256)),
+                        b"/Type /XObject /Subtype /Image /Width 160 /Height 90 "
+                        b"/ColorSpace /DeviceRGB /BitsPerComponent 8")
+    resources = (b"<< /Font << /F1 %d 0 R >> /XObject << /Sh %d 0 R /Ph %d 0 R >> "
+                 b"/ExtGState << /Soft << /ca 0.3 >> >> >>" % (font, shadow, photo))
+    for n in range(6):
+        out = [b"0.12 0.25 0.5 rg 0 470 960 70 re f",
+               b"BT 1 g /F1 34 Tf 40 492 Td (Slide %d: quarterly results) Tj ET" % (n + 1)]
+        for b in range(3):
+            x, y, w, h = 40 + b * 300, 200, 260, 200
+            # A soft shadow image under each box, offset down and right.
+            out.append(b"q %d 0 0 %d %d %d cm /Sh Do Q" % (w + 24, h + 24, x - 4, y - 16))
+            out.append(b"%.2f %.2f %.2f rg %d %d %d %d re f" % (rnd.random() * 0.4 + 0.6, 0.9,
+                                                                rnd.random() * 0.3 + 0.7, x, y, w, h))
+            for line in range(5):
+                out.append(b"BT 0.1 g /F1 16 Tf %d %d Td (Point %d.%d about the numbers) Tj ET"
+                           % (x + 16, y + h - 36 - line * 30, b + 1, line + 1))
+        # A photo with a half-transparent shadow shape beside it.
+        out.append(b"q /Soft gs 0 g 648 40 272 150 re f Q")
+        out.append(b"q 256 0 0 144 640 48 cm /Ph Do Q")
+        out.append(b"BT 0.2 g /F1 14 Tf 40 120 Td (Notes: the figures are rounded; sources "
+                   b"on the last slide.) Tj ET")
+        page, contents = 3 + 2 * n, 4 + 2 * n
+        data = zlib.compress(b"\n".join(out))
+        objs[page] = (b"<< /Type /Page /Parent 2 0 R /MediaBox [0 0 %d %d] /Resources %s "
+                      b"/Contents %d 0 R >>" % (size[0], size[1], resources, contents))
+        objs[contents] = (b"<< /Length %d /Filter /FlateDecode >>\nstream\n" % len(data) + data
+                          + b"\nendstream")
+        pages.append(page)
+    objs[1] = b"<< /Type /Catalog /Pages 2 0 R >>"
+    objs[2] = b"<< /Type /Pages /Kids [%s] /Count %d >>" % (
+        b" ".join(b"%d 0 R" % p for p in pages), len(pages))
+    numbered = [objs.get(i, b"null") for i in range(1, max(objs) + 1)]
+    return write(numbered)
+
+
 def main():
     outdir = sys.argv[1]
     os.makedirs(outdir, exist_ok=True)
     for name, make in (("contours", contours), ("scatter", scatter), ("plan", plan)):
         with open(os.path.join(outdir, name + ".pdf"), "wb") as out:
             out.write(pdf(make(random.Random(name))))
+    with open(os.path.join(outdir, "slides.pdf"), "wb") as out:
+        out.write(slides())
 
 
 main()

@@ -130,6 +130,7 @@ int main(int argc, char **argv) {
         }
     }
     pclxl::pdf::JobOptions job = job_options(argv, ppd, num_options, options);
+    rastertopclxl::apply_model_quirks(job);
     std::fprintf(stderr, "DEBUG: Job: %s, paper %s, %s, %s, %u copies%s, %d dpi, %s\n",
                  one_line(job.title, 200).c_str(), job.paper ? job.paper->name : "from the page",
                  job.color ? "color" : "gray", pclxl_host::sides_word(job.sides), job.copies,

@@ -353,6 +353,7 @@ int run(int in_fd, int out_fd, const char *options, const char *job_name, const 
         }
         if (pages == 0) {
             job = job_settings(h, num_opts, opts);
+            apply_model_quirks(job);
             session_x = h.HWResolution[0];
             session_y = h.HWResolution[1];
             std::fprintf(stderr,

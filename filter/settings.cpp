@@ -1,9 +1,19 @@
 #include "settings.h"
 
+#include <cups/ppd.h>
+
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <strings.h>
+
+#include "quirks.h"
+#include "text_line.h"
+
+// A PPD's model is read through the PPD interface, which libcups marks
+// deprecated in favour of IPP attributes that a filter does not get.
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
 
 namespace rastertopclxl {
 
@@ -158,6 +168,22 @@ PageLayout page_layout(const cups_page_header2_t &page) {
     l.custom_width = static_cast<float>(to_pixels(width, 600)) - 2.0f * l.origin_x;
     l.custom_height = static_cast<float>(to_pixels(height, 600)) - 2.0f * l.origin_y;
     return l;
+}
+
+void apply_model_quirks(pclxl_host::Job &job) {
+    if (job.make_and_model.empty())
+        if (const char *path = std::getenv("PPD"))
+            if (ppd_file_t *ppd = ppdOpenFile(path)) {
+                if (ppd->nickname)
+                    job.make_and_model = ppd->nickname;
+                ppdClose(ppd);
+            }
+    const pclxl_host::Quirks quirks =
+        pclxl_host::quirks_for(pclxl_host::load_quirks(), job.make_and_model);
+    pclxl_host::apply_quirks(quirks, job);
+    std::fprintf(stderr, "DEBUG: Quirks for \"%s\": %s\n",
+                 pclxl_host::one_line(job.make_and_model, 200).c_str(),
+                 pclxl_host::one_line(quirks.describe(), 400).c_str());
 }
 
 } // namespace rastertopclxl

@@ -53,6 +53,11 @@ PageLayout page_layout(const cups_page_header2_t &page);
 // The sides of a page header.
 pclxl_host::Sides page_sides(const cups_page_header2_t &page);
 
+// The make and model of the printer whose PPD the PPD environment variable
+// names ("" without one), and the job as that model's quirks (the quirks
+// file, see host/quirks.h) allow it; writes one DEBUG line saying which.
+void apply_model_quirks(pclxl_host::Job &job);
+
 } // namespace rastertopclxl
 
 #endif

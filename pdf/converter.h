@@ -23,8 +23,6 @@ namespace pclxl::pdf {
 
 constexpr int kRopSourceCopy = 204, kRopPatternCopy = 240;
 constexpr int kGray = 1, kRgb = 2;
-// A page with more regions than this goes as one image.
-constexpr int kMaxFallbacks = 24;
 constexpr int kMaxCoordinate = 32700;
 
 // A page that cannot be drawn; the job goes on without it.
@@ -94,6 +92,11 @@ class Converter final : public PageSink {
     void begin_page() {
         stack_.assign(1, GState());
         clip_depth_ = 0;
+        clip_boxes_.clear();
+        regions_.clear();
+        surveyed_.clear();
+        region_of_.clear();
+        calls_ = 0;
         page_paths_ = page_images_ = page_glyphs_ = page_fallbacks_ = 0;
     }
     std::string page_summary() const {
@@ -104,7 +107,13 @@ class Converter final : public PageSink {
     void set_page_area(const Rect &area) { area_ = area; }
     // Paths, glyphs, images and regions drawn on the page so far.
     int page_objects() const { return page_paths_ + page_glyphs_ + page_images_ + page_fallbacks_; }
-    bool too_many_regions() const { return page_fallbacks_ >= kMaxFallbacks; }
+    // The survey of a page's regions: while it lasts the converter writes
+    // nothing and only collects regions; its end merges them.
+    void begin_survey() {
+        survey_ = true;
+        surveyed_.clear();
+    }
+    void end_survey();
     // What a page changes beyond its own bytes, to undo a page sent again.
     struct Snapshot {
         std::map<FontKey, PclFont> fonts;
@@ -124,12 +133,24 @@ class Converter final : public PageSink {
     void draw_image(Image &image) override;
     void draw_image_mask(const Pixels &mask, const Matrix &placement, Rgb color) override;
     void fallback(const Rect &area) override;
+    bool surveying() const override { return survey_; }
 
     // Places pixels by their unit-square matrix (images, regions, and the
     // whole page on the raster route).
     void place_pixels(const Pixels &pixels, const Matrix &placement, bool mask, Rgb mask_color);
 
   private:
+    struct Region {
+        Rect area;
+        std::vector<Rect> shown; // parts placed so far
+        Rect dirty;              // vectors painted over them since
+        bool dirty_any;
+    };
+    Rect region_rect(const Rect &area) const;
+    void place_region(const Rect &r);
+    // Vectors painted over `box`: the regions there no longer show on top.
+    void painted(const Rect &box);
+
     GState &gs() { return stack_.back(); }
     void set_rop(int rop);
     void set_space(int space);
@@ -153,6 +174,12 @@ class Converter final : public PageSink {
     Rect area_;
     std::vector<GState> stack_;
     int clip_depth_ = 0;
+    std::vector<Rect> clip_boxes_; // bounds of each open clip, within the ones before
+    bool survey_ = false;
+    std::vector<Rect> surveyed_;    // each region as the survey met it
+    std::vector<Region> regions_;   // merged
+    std::vector<size_t> region_of_; // surveyed region -> merged one
+    size_t calls_ = 0;
     std::map<FontKey, PclFont> fonts_;
     int page_paths_ = 0, page_images_ = 0, page_glyphs_ = 0, page_fallbacks_ = 0;
     bool as_jpeg_ = false; // the image being placed came as JPEG: send it as JPEG again

@@ -262,6 +262,9 @@ void Converter::send_jpeg(const std::vector<uint8_t> &jpeg, int components, int 
 
 void Converter::draw_image(Image &image) {
     const Matrix &m = image.placement;
+    if (survey_)
+        return;
+    painted(bounds_of(m));
     if (!image.jpeg.empty()) {
         const Rect box = bounds_of(m);
         const int comps = image.jpeg_components;
@@ -287,6 +290,9 @@ void Converter::draw_image(Image &image) {
 }
 
 void Converter::draw_image_mask(const Pixels &mask, const Matrix &placement, Rgb color) {
+    if (survey_)
+        return;
+    painted(bounds_of(placement));
     place_pixels(mask, placement, true, color);
 }
 

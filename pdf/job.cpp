@@ -36,6 +36,10 @@ bool check_options(const JobOptions &o, Setup &s, std::string &error) {
         error = "render resolution must be 18 to 1200, not " + std::to_string(o.render_dpi);
         return false;
     }
+    if (o.region_dpi != 0 && (o.region_dpi < 18 || o.region_dpi > 1200)) {
+        error = "region resolution must be 18 to 1200, not " + std::to_string(o.region_dpi);
+        return false;
+    }
     s.paper = o.paper;
     s.duplex = o.duplex_mode();
     s.media_type = o.page_media_type();
@@ -194,21 +198,18 @@ int convert(const unsigned char *data, size_t size, const JobOptions &options, J
                     false, {});
                 return true;
             };
-            const size_t body_start = out.pending.size();
+            // What the page changes beyond its bytes, undone if it fails.
             const Converter::Snapshot before = conv.snapshot();
-            bool ok = options.vector
-                          ? doc->run_page(index, place.ctm, place.sheet, conv, page_error)
-                          : raster_page();
-            if (!ok && conv.too_many_regions()) {
-                // A page made mostly of regions goes better as one image.
-                out.pending.resize(body_start);
-                conv.restore(before);
-                conv.begin_page();
+            bool ok;
+            if (options.vector) {
+                // A survey of the page's regions first: it writes nothing.
+                conv.begin_survey();
+                std::string survey_error;
+                doc->run_page(index, place.ctm, place.sheet, conv, survey_error);
+                conv.end_survey();
+                ok = doc->run_page(index, place.ctm, place.sheet, conv, page_error);
+            } else {
                 ok = raster_page();
-                ++stats.fallback_regions;
-                if (ok && options.verbose)
-                    say(options, "page " + std::to_string(index + 1) + ": more than " +
-                                     std::to_string(kMaxFallbacks) + " regions, sent as one image");
             }
             tell_repaired();
             for (const std::string &note : doc->take_notes())

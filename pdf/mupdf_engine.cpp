@@ -618,11 +618,14 @@ class MupdfDocument final : public Document {
     bool fill_image_mask(fz_image *image, fz_matrix ctm, fz_colorspace *cs, const float *color,
                          float alpha, fz_color_params params) noexcept;
     bool begin_group(fz_rect area, int knockout, int blendmode, float alpha) noexcept;
-    bool begin_suppressed(fz_rect area) noexcept;
-    void end_suppressed() noexcept {
-        if (suppress_ > 0)
-            --suppress_;
-    }
+    // A scope drawn as a fallback region: a group, a mask and what it
+    // masks, a tiling pattern, or a clip the printer cannot take. The
+    // region is the part of `area` that the scope's content touches (the
+    // whole area for tiling patterns, whose cell plays once), sent when the
+    // scope ends.
+    bool begin_suppressed(fz_rect area, bool tight = true) noexcept;
+    bool end_suppressed() noexcept;
+    bool note(fz_rect bounds) noexcept; // content inside a scope
     bool suppressed() const { return suppress_ > 0; }
     const char *failure() const { return failure_.c_str(); }
     std::vector<std::string> take_notes() override { return std::move(notes_); }
@@ -657,6 +660,8 @@ class MupdfDocument final : public Document {
     Rect area_;
     std::vector<Rect> clips_; // device bounds of each open clip
     int suppress_ = 0;        // open scopes inside a fallback region
+    Rect scope_area_, scope_content_;
+    bool scope_tight_ = true, scope_drawn_ = false;
     std::string failure_;
     std::vector<std::string> notes_; // objects left out of the current page
     std::string decode_error_;       // why decode() failed
@@ -753,16 +758,16 @@ void dev_begin_group(fz_context *ctx, fz_device *dev, fz_rect area, fz_colorspac
     PCLXL_DEVICE_CALL(dev, begin_group(area, knockout, blendmode, alpha));
 }
 
-void dev_end_group(fz_context *, fz_device *dev) { of(dev)->end_suppressed(); }
+void dev_end_group(fz_context *ctx, fz_device *dev) { PCLXL_DEVICE_CALL(dev, end_suppressed()); }
 
 int dev_begin_tile(fz_context *ctx, fz_device *dev, fz_rect, fz_rect, float, float, fz_matrix,
                    int) {
     // A tiling pattern fills the clip that the painting operator set.
-    PCLXL_DEVICE_CALL(dev, begin_suppressed(fz_infinite_rect));
+    PCLXL_DEVICE_CALL(dev, begin_suppressed(fz_infinite_rect, false));
     return 0;
 }
 
-void dev_end_tile(fz_context *, fz_device *dev) { of(dev)->end_suppressed(); }
+void dev_end_tile(fz_context *ctx, fz_device *dev) { PCLXL_DEVICE_CALL(dev, end_suppressed()); }
 
 #undef PCLXL_DEVICE_CALL
 
@@ -947,8 +952,7 @@ bool MupdfDocument::run_page(int index, const Matrix &ctm, const Rect &device_ar
     const bool ok =
         run_list(ctx_, list_, dev, to_fz(ctm), scissor, msg, sizeof msg) && failure_.empty();
     fz_drop_device(ctx_, dev);
-    fz_drop_display_list(ctx_, list_);
-    list_ = nullptr;
+    // The list stays for the page's next run, until another page loads.
     sink_ = nullptr;
     if (!ok)
         error = failure_.empty() ? msg : failure_;
@@ -990,7 +994,7 @@ bool MupdfDocument::convert_path(const fz_path *path, fz_matrix ctm, Path &out) 
 bool MupdfDocument::fill_path(const fz_path *path, int even_odd, fz_matrix ctm, fz_colorspace *cs,
                               const float *color, float alpha, fz_color_params params) noexcept {
     if (suppressed())
-        return true;
+        return note(bound_path(ctx_, path, nullptr, ctm));
     if (alpha < 1)
         return fallback_item(bound_path(ctx_, path, nullptr, ctm));
     try {
@@ -1011,7 +1015,7 @@ bool MupdfDocument::stroke_path(const fz_path *path, const fz_stroke_state *stro
                                 fz_colorspace *cs, const float *color, float alpha,
                                 fz_color_params params) noexcept {
     if (suppressed())
-        return true;
+        return note(bound_path(ctx_, path, stroke, ctm));
     if (alpha < 1)
         return fallback_item(bound_path(ctx_, path, stroke, ctm));
     try {
@@ -1073,10 +1077,8 @@ bool MupdfDocument::clip_path(const fz_path *path, int even_odd, fz_matrix ctm) 
 bool MupdfDocument::clip_other(fz_rect bounds) noexcept { return begin_suppressed(bounds); }
 
 bool MupdfDocument::pop_clip() noexcept {
-    if (suppressed()) {
-        --suppress_;
-        return true;
-    }
+    if (suppressed())
+        return end_suppressed();
     if (clips_.empty())
         return true; // unbalanced content: nothing of ours to close
     clips_.pop_back();
@@ -1088,15 +1090,44 @@ bool MupdfDocument::pop_clip() noexcept {
     return true;
 }
 
-bool MupdfDocument::begin_suppressed(fz_rect bounds) noexcept {
+bool MupdfDocument::begin_suppressed(fz_rect bounds, bool tight) noexcept {
     if (suppressed()) {
         ++suppress_;
         return true;
     }
-    if (!fallback_item(bounds))
-        return false;
+    scope_area_ = intersect(clip_bounds(), to_rect(bounds));
+    scope_content_ = Rect{};
+    scope_tight_ = tight;
+    scope_drawn_ = false;
     suppress_ = 1;
     return true;
+}
+
+bool MupdfDocument::note(fz_rect bounds) noexcept {
+    const Rect r = to_rect(bounds);
+    if (r.empty())
+        return true;
+    scope_content_ =
+        scope_drawn_ ? Rect{std::min(scope_content_.x0, r.x0), std::min(scope_content_.y0, r.y0),
+                            std::max(scope_content_.x1, r.x1), std::max(scope_content_.y1, r.y1)}
+                     : r;
+    scope_drawn_ = true;
+    return true;
+}
+
+bool MupdfDocument::end_suppressed() noexcept {
+    if (suppress_ == 0 || --suppress_ > 0)
+        return true;
+    if (scope_tight_ && !scope_drawn_)
+        return true; // nothing drawn: nothing to show
+    const Rect r = scope_tight_ ? intersect(scope_area_, scope_content_) : scope_area_;
+    try {
+        if (!r.empty())
+            sink_->fallback(r);
+        return true;
+    } catch (const std::exception &e) {
+        return fail(e.what());
+    }
 }
 
 bool MupdfDocument::begin_group(fz_rect area, int knockout, int blendmode, float alpha) noexcept {
@@ -1114,7 +1145,7 @@ bool MupdfDocument::begin_group(fz_rect area, int knockout, int blendmode, float
 
 bool MupdfDocument::fallback_item(fz_rect bounds) noexcept {
     if (suppressed())
-        return true;
+        return note(bounds);
     try {
         const Rect r = intersect(clip_bounds(), to_rect(bounds));
         if (!r.empty())
@@ -1141,9 +1172,11 @@ int MupdfDocument::font_id(fz_font *font) {
 bool MupdfDocument::fill_text(const fz_text *text, fz_matrix ctm, fz_colorspace *cs,
                               const float *color, float alpha, fz_color_params params) noexcept {
     if (suppressed())
-        return true;
+        return note(bound_text(ctx_, text, nullptr, ctm));
     if (alpha < 1)
         return fallback_item(bound_text(ctx_, text, nullptr, ctm));
+    if (sink_->surveying())
+        return true; // text becomes a region only when transparent
     try {
         float c[3];
         if (!to_rgb(ctx_, cs, color, params, c))
@@ -1266,9 +1299,11 @@ bool MupdfDocument::glyph_bitmap(int font, int glyph, const double m[4], GlyphBi
 
 bool MupdfDocument::fill_image(fz_image *image, fz_matrix ctm, float alpha) noexcept {
     if (suppressed())
-        return true;
+        return note(fz_transform_rect(fz_unit_rect, ctm));
     if (alpha < 1 || image->mask || image->use_colorkey)
         return fallback_item(fz_transform_rect(fz_unit_rect, ctm));
+    if (sink_->surveying())
+        return true;
     try {
         Image img;
         img.placement = {ctm.a, ctm.b, ctm.c, ctm.d, ctm.e, ctm.f};
@@ -1341,9 +1376,11 @@ bool MupdfDocument::fill_image_mask(fz_image *image, fz_matrix ctm, fz_colorspac
                                     const float *color, float alpha,
                                     fz_color_params params) noexcept {
     if (suppressed())
-        return true;
+        return note(fz_transform_rect(fz_unit_rect, ctm));
     if (alpha < 1)
         return fallback_item(fz_transform_rect(fz_unit_rect, ctm));
+    if (sink_->surveying())
+        return true;
     char msg[256] = "";
     float c[3];
     if (!to_rgb(ctx_, cs, color, params, c))

@@ -125,6 +125,9 @@ class PageSink {
     virtual bool fill_text(const GlyphRun &run) = 0;
     virtual void draw_image(Image &image) = 0;
     virtual void draw_image_mask(const Pixels &mask, const Matrix &placement, Rgb color) = 0;
+    // True while the sink only surveys the page for regions: images need
+    // not be decoded for it.
+    virtual bool surveying() const { return false; }
     // Something the printer language cannot express covers `area` (device
     // pixels, already within the clip): the sink places the rendered
     // region there. Its content is not played to the sink.

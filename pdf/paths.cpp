@@ -412,6 +412,9 @@ void Converter::fill_path(const Path &path, bool even_odd, Rgb color) {
         fallback(box);
         return;
     }
+    if (survey_)
+        return;
+    painted(box);
     set_rop(kRopPatternCopy);
     set_paint_tx(0); // white shapes paint white
     set_brush(color_paint(color));
@@ -476,6 +479,10 @@ void Converter::stroke_path(const Path &path, const StrokeStyle &style, Rgb colo
         fallback({box.x0 - grow, box.y0 - grow, box.x1 + grow, box.y1 + grow});
         return;
     }
+    if (survey_)
+        return;
+    const double grow = style.width * std::max(style.miter_limit, 2.0);
+    painted({box.x0 - grow, box.y0 - grow, box.x1 + grow, box.y1 + grow});
     set_rop(kRopPatternCopy);
     set_paint_tx(0);
     set_pen(color_paint(color));

@@ -24,10 +24,13 @@ struct JobOptions : pclxl_host::Job {
     // Vector output (paths, bitmap-font text, images); false renders each
     // page to one image instead.
     bool vector = true;
-    // Regions the printer cannot draw, and whole pages on the raster route,
-    // are rendered at this many pixels per inch (18 to 1200; never above
-    // the resolution). Lower makes smaller, faster and coarser jobs.
+    // Whole pages on the raster route, and turned images, are rendered at
+    // this many pixels per inch (18 to 1200; never above the resolution).
+    // Lower makes smaller, faster and coarser jobs.
     int render_dpi = 300;
+    // Regions the printer cannot draw (transparency, soft masks, shadings)
+    // are rendered at this many pixels per inch; 0: the job's resolution.
+    int region_dpi = 0;
     // Called once per message line (no newline); nullptr: nothing reported.
     void (*message)(const char *line, void *user) = nullptr;
     void *message_user = nullptr;

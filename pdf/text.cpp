@@ -61,6 +61,8 @@ bool Converter::fill_text(const GlyphRun &run) {
     const double em = std::max(std::hypot(run.m[0], run.m[1]), std::hypot(run.m[2], run.m[3]));
     if (!(em <= kMaxGlyphEm))
         return false;
+    if (survey_)
+        return true;
     PclFont &font = font_for(run);
     struct Placed {
         uint16_t code;
@@ -80,6 +82,11 @@ bool Converter::fill_text(const GlyphRun &run) {
     }
     if (glyphs.empty())
         return true;
+    Rect box{1e300, 1e300, -1e300, -1e300};
+    for (const Placed &g : glyphs)
+        box = {std::min(box.x0, g.x - em), std::min(box.y0, g.y - em), std::max(box.x1, g.x + em),
+               std::max(box.y1, g.y + em)};
+    painted(box);
     set_rop(kRopPatternCopy);
     set_brush(color_paint(run.color));
     set_pen({Paint::None, {}});

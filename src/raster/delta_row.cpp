@@ -136,8 +136,8 @@ struct Encoder {
     // once (each run's first byte, then every 8 bytes while the run goes on)
     // and writes the commands in one loop without a branch on the data. A
     // run left open at the window's end keeps its last, possibly short,
-    // command for the next window. The window must lie inside the row, with
-    // room for its worst case in the output.
+    // command for the next window. The row must go on for 8 bytes after the
+    // window, and the output have room for the window's worst case.
     void busy(uint64_t diff, size_t base) {
         if (run_open) { // finish the run from the window before
             const uint64_t same = ~diff;
@@ -273,11 +273,14 @@ size_t encode_row(unsigned char *out, const unsigned char *row, size_t n, Seed *
             continue;
         }
         // Windows where about half the bytes or more change take the busy
-        // form (judged from every 8th byte); it needs room for a window's
-        // worst case: 32 commands of one byte, each with its 8-byte copy.
+        // form (judged from every 8th byte). Its 8-byte copies may read up
+        // to 8 bytes past the window, which must still be in the row, and it
+        // needs room for a window's worst case: 32 commands of one byte,
+        // each with its 8-byte copy.
         const unsigned sampled =
             static_cast<unsigned>(((diff & 0x0101010101010101ull) * 0x0101010101010101ull) >> 56);
-        if (sampled >= 4 && static_cast<size_t>(enc.out_end - enc.p) >= 2 * kWindow + kMaxRun)
+        if (sampled >= 4 && pos + kWindow + kMaxRun <= n &&
+            static_cast<size_t>(enc.out_end - enc.p) >= 2 * kWindow + kMaxRun)
             enc.busy(diff, pos);
         else
             enc.walk(diff, pos);

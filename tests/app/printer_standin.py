@@ -5,9 +5,9 @@ It takes jobs, counts their pages with the project's reader
 (`pclxl dump --summary`), and answers PJL as its script says:
 
   ready       answers everything, prints every job
-  paper-out   in the middle of a job: tray 2 empty, stops reading for 4 s,
+  paper-out   in the middle of a job: tray 2 empty, stops reading for 6 s,
               then paper loaded
-  jam         in the middle of a job: a jam for 3 s, then cleared
+  jam         in the middle of a job: a jam for 6 s, then cleared
   door-open   a door is open from the first connection for 5 s
   toner-low   toner low all along; prints
   unknown     reports status code 12345, which no table knows; prints
@@ -179,13 +179,13 @@ class Connection:
         if args.script == "paper-out":
             self.device_status(41102, "LOAD TRAY 2 PLAIN A4")
             log("paper out")
-            time.sleep(4)
+            time.sleep(6)
             self.device_status(10023, "PRINTING")
             log("paper loaded")
         elif args.script == "jam":
             self.device_status(40022, "PAPER JAM")
             log("jam")
-            time.sleep(3)
+            time.sleep(6)
             self.device_status(10023, "PRINTING")
             log("jam cleared")
 

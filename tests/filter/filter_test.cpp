@@ -342,3 +342,48 @@ TEST(Ppd, OffersTheFiltersPapersTraysAndMediaTypes) {
 #endif
 
 } // namespace
+
+namespace {
+
+// A file under the build's temporary directory with `text` in it.
+std::string temp_file(const char *name, const std::string &text) {
+    const std::string path = testing::TempDir() + name;
+    std::ofstream(path) << text;
+    return path;
+}
+
+// The PPD's model picks its row of the quirks file: a media type the model
+// does not list goes as the printer's default, and the filter says which
+// rows applied.
+TEST(FilterQuirks, ThePpdModelPicksTheRow) {
+    const std::string quirks = temp_file("quirks.conf", "[*]\nmax-dash-entries = 20\n"
+                                                        "[Acme Laser 600*]\nmedia-types = plain\n");
+    const struct {
+        const char *nickname, *media, *rows;
+        bool labels_sent;
+    } cases[] = {
+        {"Acme Laser 600 PCL XL", "labels", "rows [*] [Acme Laser 600*]", false},
+        {"Acme Laser 600 PCL XL", "plain", "rows [*] [Acme Laser 600*]", false},
+        {"Other Laser", "labels", "rows [*], max-dash", true},
+    };
+    for (const auto &c : cases) {
+        const std::string ppd = temp_file(
+            "quirks.ppd", std::string("*PPD-Adobe: \"4.3\"\n*NickName: \"") + c.nickname + "\"\n");
+        setenv("PPD", ppd.c_str(), 1);
+        setenv("PCLXL_QUIRKS", quirks.c_str(), 1);
+        cups_page_header2_t h = a4_header(8, CUPS_CSPACE_SW);
+        std::strcpy(h.MediaType, c.media);
+        const Result r = run_filter(make_raster({filled(h, "\x40")}));
+        unsetenv("PPD");
+        unsetenv("PCLXL_QUIRKS");
+        expect_job(r, 1);
+        EXPECT_NE(
+            r.messages.find(std::string("DEBUG: Quirks for \"") + c.nickname + "\": " + c.rows),
+            std::string::npos)
+            << r.messages;
+        EXPECT_EQ(r.output.find("@PJL SET MEDIATYPE=LABELS") != std::string::npos, c.labels_sent)
+            << c.nickname << " " << c.media;
+    }
+}
+
+} // namespace

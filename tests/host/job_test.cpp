@@ -255,7 +255,7 @@ TEST(JobPageRanges, ParseAsCupsWrites) {
 std::string text(const char *s) { return s ? s : "(null)"; }
 
 // What the library is told for a job: every field of the settings.
-TEST(JobSettings, SayWhatTheJobSays) {
+TEST(JobModelSettings, SayWhatTheJobSays) {
     Job defaults;
     Job letter;
     letter.paper = find_paper("Letter");

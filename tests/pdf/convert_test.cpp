@@ -86,10 +86,21 @@ TEST(Samples, BecomeTheRightOperators) {
         // A multiply group, a half-transparent fill and a shading; the plain
         // squares stay vector.
         {"transparency.pdf", 1, 0, 3, 3, {{"PaintPath", 2}, {"clips", 1}}},
-        // Too many regions: the page goes as one image.
-        {"regions.pdf", 1, 0, 1, 1, {{"PaintPath", 0}}},
-        // Only the rectangle survives clamping; the rest are regions.
-        {"far.pdf", 1, 0, 2, 2, {{"PaintPath", 1}}},
+        // 400 half-transparent squares apart: a region each, never the page.
+        {"regions.pdf", 1, 0, 400, 400, {{"PaintPath", 0}}},
+        // Only the rectangle survives clamping; the rest is one region as
+        // large as the sheet, sent in bands, and its second part again over
+        // the rectangle painted in between.
+        {"far.pdf", 1, 0, 4, 2, {{"PaintPath", 1}}},
+        // Overlapping shadows make one region at the job's resolution (150 x
+        // 140 points at 600 dpi), a page-sized group only the square it
+        // paints; the text over the shadow stays text.
+        {"shadows.pdf",
+         1,
+         1,
+         3,
+         3,
+         {{"PaintPath", 0}, {"Text", 1}, {"largest image", 1251 * 1168}}},
         // Hairline bars in one path keep every bar on a printer that paints
         // only pixels whose centres are inside: outlined rectangles. A frame's
         // hole depends on its squares' directions, so it stays a path.

@@ -153,6 +153,20 @@ LINES = b"".join(b"BT /F1 10 Tf 40 %d Td (Line %d of text on a landscape page.) 
 SQUARES = b"".join(b"q /G gs %d 0 0 rg %d %d 20 20 re f Q\n"
                    % (i % 2, 30 + (i % 20) * 25, 100 + (i // 20) * 25) for i in range(400))
 
+# Shadows: two half-transparent squares that overlap (one region), another
+# apart (a second), a transparency group declared as large as the page that
+# paints one small square (a third, cut to the square), and text over the
+# first shadow that stays text.
+SHADOWS = b"""q /G gs 0 g 100 600 100 100 re f 150 560 100 100 re f Q
+q /G gs 0 g 400 200 50 50 re f Q
+q /G gs /Big Do Q
+BT 0 0 1 rg /F1 20 Tf 110 640 Td (Over the shadow) Tj ET
+"""
+SHADOW_GROUP = stream(b"0 0.5 0 rg 300 400 40 40 re f",
+                      b"/Type /XObject /Subtype /Form /BBox [0 0 595 842] "
+                      b"/Group << /S /Transparency >>")
+
+
 # Text in two embedded (subset, compact Type 1) fonts. Ghostscript writes
 # the subsets; without it the committed file is kept.
 EMBEDDED_PS = b"""<< /PageSize [595 842] >> setpagedevice
@@ -296,6 +310,9 @@ def documents():
     yield "transparency", one_page(TRANSPARENCY, GROUPS, objects={5: SHADING})
     yield "regions", one_page(SQUARES, b"<< /ExtGState << /G << /ca 0.5 >> >> >>")
     yield "far", one_page(FAR)
+    yield "shadows", one_page(SHADOWS, b"<< /Font << /F1 5 0 R >> /XObject << /Big 6 0 R >> "
+                              b"/ExtGState << /G << /ca 0.5 >> >> >>",
+                              objects={5: HELVETICA, 6: SHADOW_GROUP})
     yield "cmyk", cmyk_pdf()
     yield "landscape", one_page(LINES, b"<< /Font << /F1 5 0 R >> >>", (842, 595), {5: HELVETICA})
     for name, data in hostile():
