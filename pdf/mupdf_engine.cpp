@@ -213,7 +213,13 @@ fz_display_list *record(fz_context *ctx, fz_page *page, fz_rect bounds, bool *st
     fz_try(ctx) {
         list = fz_new_display_list(ctx, bounds);
         dev = fz_new_list_device(ctx, list);
-        fz_run_page(ctx, page, dev, fz_identity, &cookie);
+        // As printed: annotations and form fields with their Print flag
+        // and not Hidden (NoView ones too), in their appearance streams as
+        // they are, and optional content as set for printing.
+        if (pdf_page *pdf = pdf_page_from_fz_page(ctx, page))
+            pdf_run_page_with_usage(ctx, pdf, dev, fz_identity, "Print", &cookie);
+        else
+            fz_run_page(ctx, page, dev, fz_identity, &cookie);
         fz_close_device(ctx, dev);
     }
     fz_always(ctx) { fz_drop_device(ctx, dev); }

@@ -141,6 +141,35 @@ TEST(Samples, BecomeTheRightOperators) {
     }
 }
 
+// Annotations and form fields print as viewers print them: with their Print
+// flag, unless Hidden (NoView does not matter on paper), and in their own
+// appearance (no text typed into the field's value appears).
+TEST(Annotations, PrintByTheirFlagsInTheirOwnAppearance) {
+    const struct {
+        const char *what;
+        std::vector<double> rgb; // the annotation's colour (make_pdfs.py)
+        bool printed;
+    } kCases[] = {
+        {"form field, Print clear", {255, 0, 0}, false},
+        {"Print", {0, 255, 0}, true},
+        {"Print and Hidden", {255, 0, 255}, false},
+        {"Print and NoView", {255, 255, 0}, true},
+        {"form field, Print, value unlike its appearance", {0, 128, 128}, true},
+        {"no flags", {128, 128, 0}, false},
+        {"NoView only", {128, 0, 128}, false},
+    };
+    const Converted c = convert(doc("annotations.pdf"));
+    ASSERT_EQ(c.rc, 0) << c.error;
+    std::set<std::vector<double>> colours;
+    for (const rd::Command *b : c.job.ops("SetBrushSource"))
+        if (const rd::Value *v = b->find(rd::attr::RGBColor))
+            colours.insert(v->elements);
+    EXPECT_EQ(colours.count({0, 0, 255}), 1u) << "the page's own content";
+    for (const auto &k : kCases)
+        EXPECT_EQ(colours.count(k.rgb), k.printed ? 1u : 0u) << k.what;
+    EXPECT_EQ(c.stats.glyphs, 0);
+}
+
 // Hostile documents and bad options. A bad object is left out of its page
 // and a page that cannot be read out of the job, each with a warning that
 // names the page; an error only when no page is left, with a well-formed
