@@ -222,6 +222,41 @@ def hostile():
     yield "broken-xref", whole.replace(b"xref\n0 ", b"xref\n9 ")
 
 
+def bad_objects():
+    """Three pages, the second with one bad object among good content."""
+    good = b"0 0 1 rg 100 100 200 200 re f"
+    image = b"/Type /XObject /Subtype /Image /Width %d /Height %d "
+    gray = b"/ColorSpace /DeviceGray /BitsPerComponent "
+
+    def three(bad, objects, resources=b"<< /XObject << /X 7 0 R >> >>"):
+        return pdf({3: page(4), 4: stream(good), 5: page(6, resources),
+                    6: stream(b"0 1 0 rg 50 500 100 100 re f\n" + bad + b"\n" + good),
+                    8: page(9), 9: stream(good), **dict(objects)}, [3, 5, 8])
+
+    drawn = b"q 200 0 0 200 300 500 cm /X Do Q"
+    yield "jpx", three(drawn, {7: stream(b"\x00\x00\x00\x0cjP  broken" * 8, image % (64, 64)
+                                         + b"/Filter /JPXDecode", compress=False)})
+    yield "jbig2", three(drawn, {7: stream(b"\x97JB2\x0d\x0a\x1a\x0a broken" * 8, image % (64, 64)
+                                           + gray + b"1 /Filter /JBIG2Decode", compress=False)})
+    yield "bits", three(drawn, {7: stream(b"\x55" * 512, image % (64, 64) + gray + b"7")})
+    yield "wide", three(drawn, {7: stream(b"\x80" * 100000, image % (100000, 1) + gray + b"8")})
+    # Clips nested deeper than a printer keeps, with content inside.
+    clips = b"".join(b"q %d %d %d %d re W n\n" % (i % 50, i % 50, 500 - i % 50, 700 - i % 50)
+                     for i in range(300))
+    yield "clips", three(clips + good + b" Q" * 300, {})
+    # Forms, each drawing the next, 500 deep.
+    form = b"/Type /XObject /Subtype /Form /BBox [0 0 600 800] "
+    forms = {1007 + i: stream(b"/X Do 1 0 0 rg 10 10 20 20 re f",
+                              form + b"/Resources << /XObject << /X %d 0 R >> >>" % (1008 + i))
+             for i in range(499)}
+    forms[1506] = stream(b"1 0 0 rg 10 10 20 20 re f", form)
+    yield "forms", pdf({3: page(4), 4: stream(good),
+                        5: page(6, b"<< /XObject << /X 1007 0 R >> >>"),
+                        6: stream(b"0 1 0 rg 50 500 100 100 re f\n/X Do\n" + good),
+                        1000: page(1001), 1001: stream(good),
+                        **forms}, [3, 5, 1000])
+
+
 # Colour that readers manage: CMYK patches (fills and a stroke), CMYK text,
 # a CMYK photo, Lab, Indexed over CMYK, a Separation and a DeviceN with
 # CMYK alternates, and a half-transparent CMYK square that becomes a region.
@@ -282,6 +317,8 @@ def documents():
     yield "landscape", one_page(LINES, b"<< /Font << /F1 5 0 R >> >>", (842, 595), {5: HELVETICA})
     for name, data in hostile():
         yield "hostile-" + name, data
+    for name, data in bad_objects():
+        yield "bad-" + name, data
 
 
 if __name__ == "__main__":
