@@ -6,6 +6,7 @@
 
 #include <map>
 #include <set>
+#include <sys/resource.h>
 
 #include "capture.h"
 #include "pdf_job.h"
@@ -168,6 +169,33 @@ TEST(Annotations, PrintByTheirFlagsInTheirOwnAppearance) {
     for (const auto &k : kCases)
         EXPECT_EQ(colours.count(k.rgb), k.printed ? 1u : 0u) << k.what;
     EXPECT_EQ(c.stats.glyphs, 0);
+}
+
+// A glyph's size on the device decides how it goes, not its font's size: a
+// Type3 font with an identity FontMatrix at 2 points has glyphs 1500 points
+// tall (12500 pixels at 600 dpi). They go as paths in their colours (the
+// mask glyph in the text's), in a small job and little memory.
+TEST(Glyphs, LargeOnTheDeviceGoAsPathsInLittleMemory) {
+    const Converted c = convert(doc("type3-large.pdf"));
+    ASSERT_EQ(c.rc, 0) << c.error;
+    ASSERT_TRUE(c.job.ok) << c.job.error.message;
+    EXPECT_EQ(c.stats.glyphs, 0);
+    EXPECT_EQ(c.stats.fallback_regions, 0);
+    EXPECT_EQ(c.stats.paths, 2);
+    EXPECT_LT(c.job.bytes.size(), 4096u);
+    std::set<std::vector<double>> colours;
+    for (const rd::Command *b : c.job.ops("SetBrushSource"))
+        if (const rd::Value *v = b->find(rd::attr::RGBColor))
+            colours.insert(v->elements);
+    EXPECT_EQ(colours, (std::set<std::vector<double>>{{255, 0, 0}, {0, 255, 0}}));
+    // The whole test program's peak, this conversion included (one glyph
+    // bitmap of that size alone would be 150 MB); sanitizers' shadow memory
+    // does not count.
+#if !defined(__SANITIZE_ADDRESS__)
+    struct rusage usage {};
+    getrusage(RUSAGE_SELF, &usage);
+    EXPECT_LT(usage.ru_maxrss, 120 * 1024) << "KB";
+#endif
 }
 
 // Hostile documents and bad options. A bad object is left out of its page

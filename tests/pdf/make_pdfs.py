@@ -328,6 +328,19 @@ def annotations_pdf():
     return pdf(objs, [3])
 
 
+# A Type3 font whose glyph space is its text space (an identity FontMatrix):
+# at 2 points its glyphs are 1500 points on the device. One is a mask that
+# takes the text's colour (red), one paints its own (green).
+def type3_pdf():
+    font = (b"<< /Type /Font /Subtype /Type3 /FontBBox [0 0 750 750] /FontMatrix [1 0 0 1 0 0] "
+            b"/CharProcs << /a 6 0 R /b 7 0 R >> "
+            b"/Encoding << /Type /Encoding /Differences [97 /a /b] >> "
+            b"/FirstChar 97 /LastChar 98 /Widths [800 800] /Resources << >> >>")
+    return one_page(b"1 0 0 rg BT /T3 2 Tf -700 -400 Td (ab) Tj ET", b"<< /Font << /T3 5 0 R >> >>",
+                    objects={5: font, 6: stream(b"750 0 0 0 750 750 d1 0 0 750 750 re f"),
+                             7: stream(b"750 0 d0 0 1 0 rg 0 0 m 750 0 l 375 750 l h f")})
+
+
 def documents():
     yield "vector", vector_pdf()
     yield "text", text_pdf()
@@ -342,6 +355,7 @@ def documents():
                               objects={5: HELVETICA, 6: SHADOW_GROUP})
     yield "cmyk", cmyk_pdf()
     yield "annotations", annotations_pdf()
+    yield "type3-large", type3_pdf()
     yield "landscape", one_page(LINES, b"<< /Font << /F1 5 0 R >> >>", (842, 595), {5: HELVETICA})
     for name, data in hostile():
         yield "hostile-" + name, data
