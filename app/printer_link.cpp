@@ -82,7 +82,9 @@ struct Link {
     pjl::Reader reader;
     // The job in progress.
     std::string job_name;
-    bool job_started = false, job_finished = false, job_ended = false;
+    bool job_started = false, job_ended = false;
+    int ended_job_id = 0; // the last job ended here, and how
+    bool ended_ok = false;
     long pages_done = -1, job_pages = -1;
     std::string xl_error;
     std::string failure;    // why the last write failed
@@ -415,6 +417,9 @@ bool read_back(Link *link) {
             link->reader.feed(buffer, static_cast<size_t>(n));
             continue;
         }
+        // Nothing more for now, unless the printer hung up (handling the
+        // messages may change errno).
+        const bool open = n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR);
         if (n == 0) {
             link->reader.finish();
             link->closed = true;
@@ -422,7 +427,7 @@ bool read_back(Link *link) {
         pjl::Message m;
         while (link->reader.next(&m))
             handle(link, m);
-        return n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR);
+        return open;
     }
 }
 
@@ -521,7 +526,6 @@ bool needs_person(const Link *link) {
 bool send_all(Link *link, const void *data, size_t length) {
     const char *p = static_cast<const char *>(data);
     auto progress = Clock::now();
-    bool stalled = false;
     while (length > 0) {
         if (stopping(link)) {
             link->failure = std::string("Stopped in the middle of sending: ") + stop_reason(link);
@@ -543,10 +547,6 @@ bool send_all(Link *link, const void *data, size_t length) {
                 p += n;
                 length -= static_cast<size_t>(n);
                 progress = Clock::now();
-                if (stalled) {
-                    stalled = false;
-                    set_link_state(link, 0, "");
-                }
                 continue;
             }
             if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
@@ -828,12 +828,12 @@ void link_printer_created(pappl_printer_t *printer) {
 
 bool link_job_start(pappl_job_t *job, pappl_device_t *device) {
     Link *link = link_of(device);
-    if (!link || link->job == job)
+    if (!link || link->job == job || link->ended_job_id == papplJobGetID(job))
         return true;
     link->job = job;
     link->printer = papplJobGetPrinter(job);
     link->job_name = pjl_name(job);
-    link->job_started = link->job_finished = link->job_ended = false;
+    link->job_started = link->job_ended = false;
     link->pages_done = link->job_pages = -1;
     link->xl_error.clear();
     link->failure.clear();
@@ -859,11 +859,10 @@ bool link_job_start(pappl_job_t *job, pappl_device_t *device) {
     return send_text(link, prologue);
 }
 
-bool link_job_end(pappl_job_t *job, pappl_device_t *device, bool ok) {
-    Link *link = link_of(device);
-    if (!link || link->job != job || link->job_finished)
-        return ok;
-    link->job_finished = true;
+namespace {
+
+// The end of the job on `link`: the printer's word on it.
+bool end_job_on(Link *link, pappl_job_t *job, pappl_device_t *device, bool ok) {
     // What PAPPL still holds goes first.
     papplDeviceFlush(device);
     if (!link->failure.empty()) {
@@ -916,6 +915,23 @@ bool link_job_end(pappl_job_t *job, pappl_device_t *device, bool ok) {
     papplJobSetMessage(job, "The printer reports the job printed, %ld pages.",
                        link->pages_done < 0 ? 0 : link->pages_done);
     return true;
+}
+
+} // namespace
+
+bool link_job_end(pappl_job_t *job, pappl_device_t *device, bool ok) {
+    Link *link = link_of(device);
+    if (!link)
+        return ok;
+    if (link->ended_job_id == papplJobGetID(job))
+        return ok && link->ended_ok;
+    if (link->job != job)
+        return ok;
+    link->ended_ok = end_job_on(link, job, device, ok);
+    link->ended_job_id = papplJobGetID(job);
+    // The job may be freed once it is done: nothing here looks at it again.
+    link->job = nullptr;
+    return link->ended_ok;
 }
 
 void link_printer_status(pappl_printer_t *printer) {

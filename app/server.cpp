@@ -15,6 +15,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "add_device_page.h"
 #include "dnssd_guard.h"
 #include "driver.h"
 #include "pclxl.h"
@@ -271,6 +272,7 @@ pappl_system_t *create_system(int count, cups_option_t *options) {
                                  driver_callback, nullptr);
     papplSystemAddMIMEFilter(system, "application/pdf", "image/pwg-raster", pdf_filter, nullptr);
     dnssd_guard_log_to(system);
+    add_device_page(system);
 
     test_page_directory = directory;
     // The state (printers, their defaults, the job history) stays in the

@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -101,6 +102,16 @@ struct Image {
     const void *handle = nullptr;
 };
 
+// Thrown by a sink for one object it cannot draw, before it wrote anything
+// of it: the engine leaves the object out, notes it, and goes on.
+struct ObjectError : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+// Clips a sink keeps nested (printers keep a few hundred graphics states);
+// the engine renders what deeper clips hold as a fallback region.
+constexpr int kMaxClipDepth = 200;
+
 // Receives a page's content in painting order.
 class PageSink {
   public:
@@ -147,6 +158,12 @@ class Document {
     virtual bool glyph_bitmap(int font, int glyph, const double m[4], GlyphBitmap &out) = 0;
     // Decodes an image that came with only its JPEG stream.
     virtual bool decode(Image &image) = 0;
+    // What was left out of the page loaded last (objects that could not
+    // be read or drawn), one line each; the list is emptied.
+    virtual std::vector<std::string> take_notes() { return {}; }
+    // True once the engine had to repair the document (a broken or missing
+    // cross-reference table, a file cut short).
+    virtual bool repaired() { return false; }
 };
 
 struct EngineLimits {

@@ -41,7 +41,7 @@ int Converter::code_for(PclFont &font, const GlyphRun &run, int glyph) {
         return it->second;
     GlyphBitmap bm;
     if (!doc_.glyph_bitmap(run.font, glyph, run.m, bm))
-        throw PageError("a glyph could not be rendered");
+        throw ObjectError("a glyph could not be rendered");
     int code = -1;
     if (bm.width > 0 && bm.height > 0 && bm.width <= 16384 && bm.height <= 16384 &&
         std::abs(bm.left) <= 16384 && std::abs(bm.top) <= 16384) {

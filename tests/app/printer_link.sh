@@ -165,6 +165,7 @@ watch_job() {
   while [ $(($(date +%s) - started)) -lt 60 ]; do
     attrs "$s" 1 >"$work/$s.now"
     value printer-state-reasons <"$work/$s.now" >>"$work/$s.seen"
+    value job-state-reasons <"$work/$s.now" >>"$work/$s.job-seen"
     [ "$s" != refuse ] || ! grep -q offline "$work/$s.seen" || touch "$work/refuse.back"
     state=$(value job-state <"$work/$s.now")
     case $state in
@@ -208,6 +209,9 @@ while IFS='|' read -r s state seen reasons words; do
   [ -z "$ok" ] || pass "$s: $got after $(cat "$work/$s.time") s ($message)"
 done <<<"$expectations"
 
+# Until the printer reports the end, the job is printing.
+grep -q job-printing "$work/paper-out.job-seen" ||
+  fail "paper-out: job-printing never among the job's reasons"
 value job-state-reasons <"$work/xl-error.end" | grep -q document-format-error ||
   fail "xl-error: job-state-reasons $(value job-state-reasons <"$work/xl-error.end")"
 

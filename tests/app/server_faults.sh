@@ -147,7 +147,8 @@ rows=("no-bus")
 if command -v dbus-daemon >/dev/null; then
   dbus-daemon --session --nofork --address="unix:path=$work/bus" >/dev/null 2>&1 &
   pids+=("$!")
-  rows+=("bus-without-avahi")
+  for _ in $(seq 100); do [ -S "$work/bus" ] && break; sleep 0.05; done
+  [ -S "$work/bus" ] && rows+=("bus-without-avahi") || fail "the private message bus did not start"
 fi
 for row in "${rows[@]}"; do
   bus=$DBUS_SYSTEM_BUS_ADDRESS
@@ -162,6 +163,16 @@ for row in "${rows[@]}"; do
   # Adding a printer registers it with DNS-SD: PAPPL's lock must be free.
   timeout 20 "$app" add -u "$(sys "$port")" -d net -m pclxl_mono -v socket://127.0.0.1:9 ||
     fail "$row: add after the Add Printer page"
+  # A printer typed in by its device URI on the web page.
+  jar=$work/$row.cookies
+  token=$(curl -s -c "$jar" -b "$jar" "http://localhost:$port/adddevice" |
+    sed -n 's/.*name="session" value="\([^"]*\)".*/\1/p' | head -n 1)
+  code=$(curl -s -c "$jar" -b "$jar" -o /dev/null -w '%{http_code}' \
+    --data-urlencode "session=$token" --data-urlencode printer_name=typed \
+    --data-urlencode device_uri=socket://127.0.0.1:9100 --data-urlencode driver_name=pclxl_color \
+    "http://localhost:$port/adddevice")
+  [ "$code" = 302 ] && timeout 20 "$app" printers -u "$(sys "$port")" | grep -q '^typed$' ||
+    fail "$row: no printer added by its device URI on the web page (HTTP $code)"
   up "$pid" "$port" && pass "$row: the server stays up" || fail "$row: the server went down"
   stop "$pid"
   # `devices` also searches by SNMP broadcast: in a network namespace of
