@@ -141,6 +141,12 @@ bool rasterize(pappl_job_t *job, pappl_device_t *device, pappl_pr_options_t *opt
 }
 
 #if PCLXL_APP_WITH_PDF
+// What the converter left out (objects, pages) and damaged files.
+void job_warning(const char *line, void *job) {
+    papplLogJob(static_cast<pappl_job_t *>(job), PAPPL_LOGLEVEL_WARN, "PDF: %s",
+                pclxl_host::one_line(line).c_str());
+}
+
 struct ConvertCall {
     pappl_job_t *job;
     pclxl::pdf::JobOptions options;
@@ -168,6 +174,7 @@ bool convert_vector(pappl_job_t *job, pappl_device_t *device, pappl_pr_options_t
                              ? std::to_string(options->last_page)
                              : std::string());
     o.message = job_message;
+    o.warning = job_warning;
     o.message_user = job;
 
     PageWriter writer(device_sink, device, job_message, job);

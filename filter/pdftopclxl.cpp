@@ -75,6 +75,10 @@ void on_message(const char *line, void *) {
     std::fprintf(stderr, "DEBUG: %s\n", one_line(line).c_str());
 }
 
+void on_warning(const char *line, void *) {
+    std::fprintf(stderr, "WARNING: %s\n", one_line(line).c_str());
+}
+
 const char *marked(const char *keyword, void *ppd) {
     ppd_choice_t *choice =
         ppd ? ppdFindMarkedChoice(static_cast<ppd_file_t *>(ppd), keyword) : nullptr;
@@ -99,6 +103,7 @@ pclxl::pdf::JobOptions job_options(char **argv, ppd_file_t *ppd, int num_options
     o.vector = !(render && !strcasecmp(render, "Raster"));
     o.cancel = &g_cancel;
     o.message = on_message;
+    o.warning = on_warning;
     return o;
 }
 

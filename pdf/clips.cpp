@@ -6,18 +6,11 @@
 
 namespace pclxl::pdf {
 
-namespace {
-
-// Interpreters keep a few hundred graphics states; the page holds one.
-constexpr int kMaxClipDepth = 200;
-
-} // namespace
-
 void Converter::push_clip(const Path &path, bool even_odd) {
     if (survey_)
         return;
     if (clip_depth_ >= kMaxClipDepth)
-        throw PageError("clips nested more than " + std::to_string(kMaxClipDepth) + " deep");
+        throw ObjectError("clips nested more than " + std::to_string(kMaxClipDepth) + " deep");
     pclxl_push_graphics_state();
     stack_.push_back(gs());
     ++clip_depth_;

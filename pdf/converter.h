@@ -105,6 +105,8 @@ class Converter final : public PageSink {
                std::to_string(page_fallbacks_) + " fallback regions";
     }
     void set_page_area(const Rect &area) { area_ = area; }
+    // Paths, glyphs, images and regions drawn on the page so far.
+    int page_objects() const { return page_paths_ + page_glyphs_ + page_images_ + page_fallbacks_; }
     // The survey of a page's regions: while it lasts the converter writes
     // nothing and only collects regions; its end merges them.
     void begin_survey() {

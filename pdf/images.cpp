@@ -226,7 +226,7 @@ void Converter::place_pixels(const Pixels &pixels, const Matrix &m, bool mask, R
     out_w = std::min(out_w, max_w);
     out_h = std::min(out_h, 65535);
     if (size_t(out_w) * out_h * pixels.components > kMaxImageBytes)
-        throw PageError("an image is too large to place");
+        throw ObjectError("an image is too large to place");
     const Pixels out = resample(pixels, m, vis, out_w, out_h, mask);
     if (turned) {
         Path outline;
@@ -282,7 +282,7 @@ void Converter::draw_image(Image &image) {
             return;
         }
         if (!doc_.decode(image))
-            throw PageError("an image could not be decoded");
+            throw ObjectError("an image could not be decoded");
         as_jpeg_ = true;
     }
     place_pixels(image.pixels, m, false, {});

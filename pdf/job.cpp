@@ -64,6 +64,17 @@ void say(const JobOptions &o, const std::string &line) {
         o.message(line.c_str(), o.message_user);
 }
 
+// Pages in a row that cannot be read before the rest of the document is
+// given up.
+constexpr int kMaxUnreadablePages = 8;
+
+void warn(const JobOptions &o, const std::string &line) {
+    if (o.warning)
+        o.warning(line.c_str(), o.message_user);
+    else
+        say(o, line);
+}
+
 // The engine's warnings: all of them with --verbose, else only the first
 // (a damaged file repaired, a font replaced), so the user learns why a page
 // may look different without a flood of lines.
@@ -113,7 +124,17 @@ int convert(const unsigned char *data, size_t size, const JobOptions &options, J
     const pclxl_media::Paper *first_paper = setup.paper;
 
     bool header = false;
-    int rc = 0;
+    bool told_repaired = false;
+    int rc = 0, failed_pages = 0, blank_pages = 0, unreadable_run = 0;
+    // Said once, as soon as the engine has had to repair the file (on
+    // opening, or later when a page's objects are looked up).
+    auto tell_repaired = [&] {
+        if (!told_repaired && doc->repaired()) {
+            told_repaired = true;
+            warn(options, "the PDF is damaged and was repaired; pages may be incomplete");
+        }
+    };
+    tell_repaired();
     try {
         Converter conv(*doc, options, stats);
         const int count = doc->page_count();
@@ -122,13 +143,24 @@ int convert(const unsigned char *data, size_t size, const JobOptions &options, J
                 break; // cancelled: the job ends after the last whole page
             if (!setup.ranges.contains(index + 1))
                 continue;
+            const std::string page_name = "page " + std::to_string(index + 1) + ": ";
             double w = 0, h = 0;
             std::string page_error;
             if (!doc->page_size(index, w, h, page_error)) {
-                error = "page " + std::to_string(index + 1) + ": " + page_error;
-                rc = 1;
-                break;
+                tell_repaired();
+                ++failed_pages;
+                error = page_name + page_error;
+                // A page tree that claims more pages than it holds ends here.
+                if (++unreadable_run > kMaxUnreadablePages) {
+                    warn(options, "page " + std::to_string(index + 1) +
+                                      " and on: left out, the page tree cannot be read (" +
+                                      page_error + ")");
+                    break;
+                }
+                warn(options, page_name + "left out, it cannot be read (" + page_error + ")");
+                continue;
             }
+            unreadable_run = 0;
             const pclxl_media::Paper *paper =
                 setup.paper ? setup.paper : pclxl_host::nearest_paper(w, h);
             if (!header) {
@@ -166,6 +198,8 @@ int convert(const unsigned char *data, size_t size, const JobOptions &options, J
                     false, {});
                 return true;
             };
+            // What the page changes beyond its bytes, undone if it fails.
+            const Converter::Snapshot before = conv.snapshot();
             bool ok;
             if (options.vector) {
                 // A survey of the page's regions first: it writes nothing.
@@ -177,12 +211,20 @@ int convert(const unsigned char *data, size_t size, const JobOptions &options, J
             } else {
                 ok = raster_page();
             }
+            tell_repaired();
+            for (const std::string &note : doc->take_notes())
+                warn(options, page_name + note);
             if (!ok) {
+                // Nothing of it can be drawn: the page goes, the job goes on.
                 out.pending.resize(page_start);
-                error = "page " + std::to_string(index + 1) + ": " + page_error;
-                rc = 1;
-                break;
+                conv.restore(before);
+                warn(options, page_name + "left out, it cannot be drawn (" + page_error + ")");
+                ++failed_pages;
+                error = page_name + page_error;
+                continue;
             }
+            if (doc->repaired() && conv.page_objects() == 0)
+                ++blank_pages;
             pclxl_end_page(options.collate, static_cast<uint16_t>(options.copies));
             ++stats.pages;
             if (options.verbose)
@@ -193,6 +235,9 @@ int convert(const unsigned char *data, size_t size, const JobOptions &options, J
         error = e.what();
         rc = 1;
     }
+    if (blank_pages > 0)
+        warn(options, std::to_string(blank_pages) + (blank_pages == 1 ? " page is" : " pages are") +
+                          " blank: the file is damaged or cut short");
     if (header && stats.pages > 0) {
         // Drop a page left open by a failure, then end the job cleanly.
         pclxl_close_datasource();
@@ -203,9 +248,12 @@ int convert(const unsigned char *data, size_t size, const JobOptions &options, J
         out.pending.clear();
         if (rc == 0 && stats.pages == 0 && !(options.cancel && *options.cancel)) {
             const int count = doc->page_count();
-            error = count == 0 ? "the PDF has no pages that can be read"
-                               : "no pages selected (the PDF has " + std::to_string(count) +
-                                     (count == 1 ? " page)" : " pages)");
+            if (failed_pages > 0)
+                error = failed_pages == 1 ? error : "no page can be drawn; " + error;
+            else
+                error = count == 0 ? "the PDF has no pages that can be read"
+                                   : "no pages selected (the PDF has " + std::to_string(count) +
+                                         (count == 1 ? " page)" : " pages)");
             rc = 1;
         }
     }

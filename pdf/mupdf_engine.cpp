@@ -6,6 +6,7 @@
 // and return a flag; only then, with no C++ object alive in the callback,
 // may the callback throw a MuPDF error.
 #include <mupdf/fitz.h>
+#include <mupdf/pdf.h>
 
 #include <algorithm>
 #include <cmath>
@@ -136,23 +137,141 @@ int count_pages(fz_context *ctx, fz_document *doc, char *msg, size_t n) {
     return count;
 }
 
-// Loads page `index` into a display list; stores its bounds.
-fz_display_list *load_list(fz_context *ctx, fz_document *doc, int index, fz_rect *bounds, char *msg,
-                           size_t n) {
-    fz_page *page = nullptr;
+// Forms drawn inside forms deeper than this are left out: the engine's
+// own nesting of errors runs out a little beyond it.
+constexpr int kMaxFormDepth = 48;
+
+// What prune() left out, and the objects it has looked at.
+struct Pruned {
+    std::vector<std::pair<std::string, std::string>> left_out; // what, why
+    std::vector<int> seen;
+};
+
+// Notes one object prune() left out; nothing may be thrown through MuPDF.
+void left_out(Pruned &out, const char *what, const char *why) noexcept {
+    try {
+        out.left_out.emplace_back(what, why);
+    } catch (...) {
+    }
+}
+
+// Walks the image and form resources of `resources` (a page's or a form's)
+// and takes out of them the images the engine cannot load and the forms
+// nested deeper than kMaxFormDepth, so that the content that names them
+// goes on past them. Only for a page whose content stopped on an error.
+void prune(fz_context *ctx, pdf_document *doc, pdf_obj *resources, int depth, Pruned &out) {
+    pdf_obj *xobjects = pdf_dict_get(ctx, resources, PDF_NAME(XObject));
+    if (!pdf_is_dict(ctx, xobjects))
+        return;
+    if (const int num = pdf_to_num(ctx, xobjects)) {
+        if (std::find(out.seen.begin(), out.seen.end(), num) != out.seen.end())
+            return;
+        try {
+            out.seen.push_back(num);
+        } catch (...) {
+            return;
+        }
+    }
+    for (int i = pdf_dict_len(ctx, xobjects) - 1; i >= 0; --i) {
+        pdf_obj *key = pdf_dict_get_key(ctx, xobjects, i);
+        pdf_obj *xobject = pdf_dict_get_val(ctx, xobjects, i);
+        pdf_obj *subtype = pdf_dict_get(ctx, xobject, PDF_NAME(Subtype));
+        if (pdf_name_eq(ctx, subtype, PDF_NAME(Image))) {
+            fz_image *image = nullptr;
+            fz_var(image);
+            fz_try(ctx) { image = pdf_load_image(ctx, doc, xobject); }
+            fz_catch(ctx) {
+                if (fz_caught(ctx) == FZ_ERROR_MEMORY)
+                    fz_rethrow(ctx);
+                left_out(out, "an image", fz_caught_message(ctx));
+                pdf_dict_del(ctx, xobjects, key);
+            }
+            fz_drop_image(ctx, image);
+        } else if (pdf_name_eq(ctx, subtype, PDF_NAME(Form))) {
+            if (depth >= kMaxFormDepth) {
+                left_out(out, "forms nested too deep", "");
+                pdf_dict_del(ctx, xobjects, key);
+            } else {
+                prune(ctx, doc, pdf_dict_get(ctx, xobject, PDF_NAME(Resources)), depth + 1, out);
+            }
+        }
+    }
+}
+
+// Records a page's content into a new display list. The content is read
+// with a cookie, so the engine skips what it can; when reading stops on an
+// error, the list keeps what came before it, `msg` says why and `stopped`
+// is set. Null only when not even that could be kept.
+fz_display_list *record(fz_context *ctx, fz_page *page, fz_rect bounds, bool *stopped, char *msg,
+                        size_t n) {
     fz_display_list *list = nullptr;
-    fz_var(page);
+    fz_device *dev = nullptr;
+    fz_cookie cookie = {};
+    *stopped = false;
     fz_var(list);
+    fz_var(dev);
+    fz_try(ctx) {
+        list = fz_new_display_list(ctx, bounds);
+        dev = fz_new_list_device(ctx, list);
+        // As printed: annotations and form fields with their Print flag
+        // and not Hidden (NoView ones too), in their appearance streams as
+        // they are, and optional content as set for printing.
+        if (pdf_page *pdf = pdf_page_from_fz_page(ctx, page))
+            pdf_run_page_with_usage(ctx, pdf, dev, fz_identity, "Print", &cookie);
+        else
+            fz_run_page(ctx, page, dev, fz_identity, &cookie);
+        fz_close_device(ctx, dev);
+    }
+    fz_always(ctx) { fz_drop_device(ctx, dev); }
+    fz_catch(ctx) {
+        copy_message(ctx, msg, n);
+        if (!list || fz_caught(ctx) == FZ_ERROR_MEMORY) {
+            fz_drop_display_list(ctx, list);
+            return nullptr;
+        }
+        *stopped = true;
+    }
+    if (cookie.errors > 0)
+        *stopped = true;
+    return list;
+}
+
+// prune() on a page's resources; false when nothing was taken out.
+bool prune_page(fz_context *ctx, fz_page *page, Pruned &out) {
+    pdf_page *pdf = pdf_page_from_fz_page(ctx, page);
+    if (!pdf)
+        return false;
+    fz_try(ctx) { prune(ctx, pdf->doc, pdf_page_resources(ctx, pdf), 0, out); }
+    fz_catch(ctx) {}
+    return !out.left_out.empty();
+}
+
+// Loads page `index` into a display list and stores its bounds. When its
+// content stops on an error, the images that cannot be loaded and forms
+// nested too deep are taken out and the page is read again; `pruned` says
+// what went, and `stopped` (with `msg`) whether the content still stops
+// early.
+fz_display_list *load_list(fz_context *ctx, fz_document *doc, int index, fz_rect *bounds,
+                           Pruned &pruned, bool *stopped, char *msg, size_t n) {
+    fz_page *page = nullptr;
+    fz_var(page);
+    *stopped = false;
     fz_try(ctx) {
         page = fz_load_page(ctx, doc, index);
         *bounds = fz_bound_page(ctx, page);
-        list = fz_new_display_list_from_page(ctx, page);
     }
-    fz_always(ctx) { fz_drop_page(ctx, page); }
     fz_catch(ctx) {
+        fz_drop_page(ctx, page);
         copy_message(ctx, msg, n);
         return nullptr;
     }
+    fz_display_list *list = record(ctx, page, *bounds, stopped, msg, n);
+    if (list && *stopped && prune_page(ctx, page, pruned)) {
+        fz_drop_display_list(ctx, list);
+        *msg = 0;
+        list = record(ctx, page, *bounds, stopped, msg, n);
+    }
+    fz_drop_page(ctx, page);
     return list;
 }
 
@@ -326,6 +445,21 @@ fz_rect bound_shade(fz_context *ctx, fz_shade *shade, fz_matrix ctm) {
 // two-level rendering would hint TrueType glyphs, running the font's
 // programs again for every size, which costs most of a page of text at many
 // sizes; at printer resolutions hinting changes next to nothing.
+// Plays a Type3 glyph's own content into `dev`; false when it fails.
+bool run_t3_glyph(fz_context *ctx, fz_font *font, int gid, fz_matrix trm, fz_device *dev) {
+    fz_try(ctx) { fz_run_t3_glyph(ctx, font, gid, trm, dev); }
+    fz_catch(ctx) { return false; }
+    return true;
+}
+
+// A glyph's box on the device; infinite when it cannot be measured.
+fz_rect bound_glyph(fz_context *ctx, fz_font *font, int gid, fz_matrix m) {
+    fz_rect r = fz_empty_rect;
+    fz_try(ctx) { r = fz_bound_glyph(ctx, font, gid, m); }
+    fz_catch(ctx) { r = fz_infinite_rect; }
+    return r;
+}
+
 fz_pixmap *glyph_pixmap(fz_context *ctx, fz_font *font, int gid, fz_matrix m) {
     fz_pixmap *pix = nullptr;
     fz_irect scissor = {-1000000, -1000000, 1000000, 1000000};
@@ -453,6 +587,14 @@ bool sequential_jpeg(const unsigned char *p, size_t n, int &width, int &height, 
 
 class MupdfDocument;
 
+// Where the engine's warnings go; the last one is kept as the reason for
+// what the engine skipped without an error of its own.
+struct WarnSink {
+    void (*forward)(const char *, void *) = nullptr;
+    void *user = nullptr;
+    char last[256] = "";
+};
+
 struct Device {
     fz_device super;
     MupdfDocument *doc;
@@ -493,6 +635,13 @@ class MupdfDocument final : public Document {
     // A span's glyphs filled as one path of their outlines (large text);
     // false when a glyph has no outline.
     bool fill_outlines(const fz_text_span *span, fz_matrix ctm, Rgb color);
+    // A span of a Type3 font played glyph by glyph from the glyphs' own
+    // content (paths stay paths); false when the font is not Type3 or a
+    // glyph fails.
+    bool fill_type3(const fz_text_span *span, fz_matrix ctm, Rgb color);
+    // A colour as painted: a Type3 glyph without colours of its own takes
+    // its text's.
+    Rgb colour(const float c[3]) const { return glyph_colour_ ? *glyph_colour_ : rgb_of(c); }
     bool fill_image(fz_image *image, fz_matrix ctm, float alpha) noexcept;
     bool fill_image_mask(fz_image *image, fz_matrix ctm, fz_colorspace *cs, const float *color,
                          float alpha, fz_color_params params) noexcept;
@@ -507,19 +656,25 @@ class MupdfDocument final : public Document {
     bool note(fz_rect bounds) noexcept; // content inside a scope
     bool suppressed() const { return suppress_ > 0; }
     const char *failure() const { return failure_.c_str(); }
+    std::vector<std::string> take_notes() override { return std::move(notes_); }
+    bool repaired() override;
     fz_context *ctx() { return ctx_; }
 
   private:
     bool convert_path(const fz_path *path, fz_matrix ctm, Path &out);
     Rect clip_bounds() const { return clips_.empty() ? area_ : clips_.back(); }
     bool fail(const char *what) noexcept;
+    // An object left out of the page: `what` names it, `why` is the
+    // engine's reason (may be empty). Drawing goes on.
+    bool skip(const std::string &what, const char *why) noexcept;
+    void note(const std::string &what, const char *why);
     int font_id(fz_font *font);
 
     Heap heap_;
     fz_alloc_context alloc_{};
     void (*warn_)(const char *, void *);
     void *warn_user_;
-    std::pair<void (*)(const char *, void *), void *> warn_sink_;
+    WarnSink warn_sink_;
     fz_context *ctx_ = nullptr;
     fz_document *doc_ = nullptr;
     int pages_ = 0;
@@ -536,6 +691,11 @@ class MupdfDocument final : public Document {
     Rect scope_area_, scope_content_;
     bool scope_tight_ = true, scope_drawn_ = false;
     std::string failure_;
+    std::vector<std::string> notes_; // objects left out of the current page
+    fz_device *dev_ = nullptr;       // the device the page plays into
+    const Rgb *glyph_colour_ = nullptr;
+    int type3_depth_ = 0;
+    std::string decode_error_; // why decode() failed
 
     std::vector<fz_font *> fonts_; // kept for the document's life: ids stay unique
     std::unordered_map<fz_font *, int> font_ids_;
@@ -697,13 +857,11 @@ bool walk(fz_context *ctx, const fz_path *path, PathBuilder *b) {
 }
 
 void forward_warning(void *user, const char *message) {
-    auto *d = static_cast<std::pair<void (*)(const char *, void *), void *> *>(user);
-    if (!d->first)
-        return;
-    char line[1024];
-    std::snprintf(line, sizeof line, "%s", message);
-    pclxl_host::clean_text(line);
-    d->first(line, d->second);
+    auto *sink = static_cast<WarnSink *>(user);
+    std::snprintf(sink->last, sizeof sink->last, "%s", message);
+    pclxl_host::clean_text(sink->last);
+    if (sink->forward)
+        sink->forward(sink->last, sink->user);
 }
 
 void ignore_warning(void *, const char *) {}
@@ -729,7 +887,8 @@ bool MupdfDocument::open(const unsigned char *data, size_t size, std::string &er
         return false;
     }
     managed_cmyk_ = new_managed_cmyk(ctx_);
-    warn_sink_ = {warn_, warn_user_};
+    warn_sink_.forward = warn_;
+    warn_sink_.user = warn_user_;
     fz_set_warning_callback(ctx_, forward_warning, &warn_sink_);
     fz_set_error_callback(ctx_, forward_warning, &warn_sink_);
     char msg[256] = "";
@@ -740,10 +899,17 @@ bool MupdfDocument::open(const unsigned char *data, size_t size, std::string &er
     }
     pages_ = count_pages(ctx_, doc_, msg, sizeof msg);
     if (pages_ < 0) {
-        error = std::string("cannot read the page tree: ") + msg;
+        // The engine may say why only in a warning.
+        const char *why = *msg ? msg : *warn_sink_.last ? warn_sink_.last : "it is damaged";
+        error = std::string("cannot read the page tree: ") + why;
         return false;
     }
     return true;
+}
+
+bool MupdfDocument::repaired() {
+    pdf_document *pdf = pdf_specifics(ctx_, doc_);
+    return pdf && pdf_was_repaired(ctx_, pdf);
 }
 
 bool MupdfDocument::page_size(int index, double &width, double &height, std::string &error) {
@@ -751,12 +917,22 @@ bool MupdfDocument::page_size(int index, double &width, double &height, std::str
     list_ = nullptr;
     char msg[256] = "";
     fz_rect bounds;
-    list_ = load_list(ctx_, doc_, index, &bounds, msg, sizeof msg);
+    Pruned pruned;
+    bool stopped = false;
+    notes_.clear();
+    warn_sink_.last[0] = 0;
+    list_ = load_list(ctx_, doc_, index, &bounds, pruned, &stopped, msg, sizeof msg);
     list_index_ = index;
     if (!list_) {
-        error = msg;
+        error = *msg ? msg : "the page could not be loaded";
         return false;
     }
+    for (const auto &[what, why] : pruned.left_out)
+        note(what + " left out", why.c_str());
+    if (stopped && *msg)
+        note("the rest of the page left out", msg);
+    else if (stopped && pruned.left_out.empty())
+        note("objects that could not be read left out", warn_sink_.last);
     width = bounds.x1 - bounds.x0;
     height = bounds.y1 - bounds.y0;
     return true;
@@ -801,17 +977,37 @@ bool MupdfDocument::run_page(int index, const Matrix &ctm, const Rect &device_ar
     dev->end_group = dev_end_group;
     dev->begin_tile = dev_begin_tile;
     dev->end_tile = dev_end_tile;
+    dev_ = dev;
     const fz_rect scissor = {float(device_area.x0), float(device_area.y0), float(device_area.x1),
                              float(device_area.y1)};
     // MuPDF stops a display list quietly on an abort: failure_ tells.
     const bool ok =
         run_list(ctx_, list_, dev, to_fz(ctm), scissor, msg, sizeof msg) && failure_.empty();
     fz_drop_device(ctx_, dev);
+    dev_ = nullptr;
     // The list stays for the page's next run, until another page loads.
     sink_ = nullptr;
     if (!ok)
         error = failure_.empty() ? msg : failure_;
     return ok;
+}
+
+void MupdfDocument::note(const std::string &what, const char *why) {
+    std::string line = what;
+    if (why && *why)
+        line += std::string(" (") + why + ")";
+    for (const std::string &n : notes_)
+        if (n == line)
+            return;
+    notes_.push_back(line);
+}
+
+bool MupdfDocument::skip(const std::string &what, const char *why) noexcept {
+    try {
+        note(what + " left out", why);
+    } catch (...) {
+    }
+    return true;
 }
 
 bool MupdfDocument::fail(const char *what) noexcept {
@@ -838,9 +1034,11 @@ bool MupdfDocument::fill_path(const fz_path *path, int even_odd, fz_matrix ctm, 
         Path p;
         float c[3];
         if (!convert_path(path, ctm, p) || !to_rgb(ctx_, cs, color, params, c))
-            return fail("a path could not be read");
-        sink_->fill_path(p, even_odd != 0, rgb_of(c));
+            return skip("a path", "it could not be read");
+        sink_->fill_path(p, even_odd != 0, colour(c));
         return true;
+    } catch (const ObjectError &e) {
+        return skip("a path", e.what());
     } catch (const std::exception &e) {
         return fail(e.what());
     }
@@ -857,7 +1055,7 @@ bool MupdfDocument::stroke_path(const fz_path *path, const fz_stroke_state *stro
         Path p;
         float c[3];
         if (!convert_path(path, ctm, p) || !to_rgb(ctx_, cs, color, params, c))
-            return fail("a path could not be read");
+            return skip("a line", "it could not be read");
         StrokeStyle s;
         const double scale = std::sqrt(std::fabs(double(ctm.a) * ctm.d - double(ctm.b) * ctm.c));
         s.width = stroke->linewidth * scale;
@@ -877,8 +1075,10 @@ bool MupdfDocument::stroke_path(const fz_path *path, const fz_stroke_state *stro
         for (int i = 0; i < n; ++i)
             s.dashes.push_back(stroke->dash_list[i] * scale);
         s.dash_phase = stroke->dash_phase * scale;
-        sink_->stroke_path(p, s, rgb_of(c));
+        sink_->stroke_path(p, s, colour(c));
         return true;
+    } catch (const ObjectError &e) {
+        return skip("a line", e.what());
     } catch (const std::exception &e) {
         return fail(e.what());
     }
@@ -889,10 +1089,16 @@ bool MupdfDocument::clip_path(const fz_path *path, int even_odd, fz_matrix ctm) 
         ++suppress_;
         return true;
     }
+    // Deeper than the printer keeps: what the clip holds becomes a region.
+    if (clips_.size() >= size_t(kMaxClipDepth))
+        return clip_other(bound_path(ctx_, path, nullptr, ctm));
     try {
         Path p;
-        if (!convert_path(path, ctm, p))
-            return fail("a clip path could not be read");
+        if (!convert_path(path, ctm, p)) {
+            // Unreadable: nothing inside is drawn.
+            clip_other(fz_empty_rect);
+            return skip("a clip and what it holds", "its path could not be read");
+        }
         clips_.push_back(intersect(clip_bounds(), to_rect(bound_path(ctx_, path, nullptr, ctm))));
         sink_->push_clip(p, even_odd != 0);
         return true;
@@ -978,6 +1184,8 @@ bool MupdfDocument::fallback_item(fz_rect bounds) noexcept {
         if (!r.empty())
             sink_->fallback(r);
         return true;
+    } catch (const ObjectError &e) {
+        return skip("a region", e.what());
     } catch (const std::exception &e) {
         return fail(e.what());
     }
@@ -1005,7 +1213,7 @@ bool MupdfDocument::fill_text(const fz_text *text, fz_matrix ctm, fz_colorspace 
     try {
         float c[3];
         if (!to_rgb(ctx_, cs, color, params, c))
-            return fail("a text colour could not be read");
+            return skip("text", "its colour could not be read");
         for (const fz_text_span *span = text->head; span; span = span->next) {
             GlyphRun run;
             run.font = font_id(span->font);
@@ -1026,7 +1234,7 @@ bool MupdfDocument::fill_text(const fz_text *text, fz_matrix ctm, fz_colorspace 
                 run.glyphs.push_back({item.gid, p.x, p.y});
             }
             if (!run.glyphs.empty() && !sink_->fill_text(run) &&
-                !fill_outlines(span, ctm, run.color)) {
+                !fill_outlines(span, ctm, run.color) && !fill_type3(span, ctm, run.color)) {
                 fz_text_span one = *span;
                 one.next = nullptr;
                 fz_text alone = {1, &one, &one};
@@ -1035,9 +1243,37 @@ bool MupdfDocument::fill_text(const fz_text *text, fz_matrix ctm, fz_colorspace 
             }
         }
         return true;
+    } catch (const ObjectError &e) {
+        return skip("text", e.what());
     } catch (const std::exception &e) {
         return fail(e.what());
     }
+}
+
+bool MupdfDocument::fill_type3(const fz_text_span *span, fz_matrix ctm, Rgb color) {
+    fz_font *font = span->font;
+    // A glyph may show text of its own font: a few levels at most.
+    if (!font->t3procs || !dev_ || type3_depth_ >= 3)
+        return false;
+    for (int i = 0; i < span->len; ++i) {
+        const fz_text_item &item = span->items[i];
+        if (item.gid < 0 || item.gid > 255)
+            continue;
+        fz_matrix trm = span->trm;
+        trm.e = item.x;
+        trm.f = item.y;
+        // A glyph that sets no colour of its own (d1) is a mask.
+        const Rgb *outer = glyph_colour_;
+        if (font->t3flags && (font->t3flags[item.gid] & FZ_DEVFLAG_MASK))
+            glyph_colour_ = &color;
+        ++type3_depth_;
+        const bool ok = run_t3_glyph(ctx_, font, item.gid, fz_concat(trm, ctm), dev_);
+        --type3_depth_;
+        glyph_colour_ = outer;
+        if (!ok || !failure_.empty())
+            return false;
+    }
+    return true;
 }
 
 bool MupdfDocument::fill_outlines(const fz_text_span *span, fz_matrix ctm, Rgb color) {
@@ -1065,8 +1301,15 @@ bool MupdfDocument::glyph_bitmap(int font, int glyph, const double m[4], GlyphBi
     if (font < 0 || font >= static_cast<int>(fonts_.size()))
         return false;
     const fz_matrix fm = {float(m[0]), float(m[1]), float(m[2]), float(m[3]), 0, 0};
-    fz_pixmap *pix = glyph_pixmap(ctx_, fonts_[font], glyph, fm);
     out = GlyphBitmap();
+    // Measured before it is rendered: its pixels grow with its area.
+    const fz_rect box = bound_glyph(ctx_, fonts_[font], glyph, fm);
+    if (!fz_is_empty_rect(box) &&
+        (!(box.x1 - box.x0 <= kMaxGlyphPixels) || !(box.y1 - box.y0 <= kMaxGlyphPixels))) {
+        out.too_large = true;
+        return true;
+    }
+    fz_pixmap *pix = glyph_pixmap(ctx_, fonts_[font], glyph, fm);
     if (!pix)
         return true; // nothing to paint
     bool ok = true;
@@ -1149,9 +1392,11 @@ bool MupdfDocument::fill_image(fz_image *image, fz_matrix ctm, float alpha) noex
             }
         }
         if (img.jpeg.empty() && !decode(img))
-            return false;
+            return skip("an image", decode_error_.c_str());
         sink_->draw_image(img);
         return true;
+    } catch (const ObjectError &e) {
+        return skip("an image", e.what());
     } catch (const std::exception &e) {
         return fail(e.what());
     }
@@ -1166,8 +1411,10 @@ bool MupdfDocument::decode(Image &image) {
     fz_pixmap *pix =
         image_pixmap(ctx_, fzimg, {float(m.a), float(m.b), float(m.c), float(m.d), 0, 0}, false,
                      msg, sizeof msg);
-    if (!pix)
-        return fail((std::string("an image could not be decoded: ") + msg).c_str());
+    if (!pix) {
+        decode_error_ = msg;
+        return false;
+    }
     bool ok = true;
     try {
         Pixels &p = image.pixels;
@@ -1184,7 +1431,8 @@ bool MupdfDocument::decode(Image &image) {
                     *dst++ = src[k];
         }
     } catch (const std::exception &e) {
-        ok = fail(e.what());
+        decode_error_ = e.what();
+        ok = false;
     }
     fz_drop_pixmap(ctx_, pix);
     return ok;
@@ -1202,15 +1450,10 @@ bool MupdfDocument::fill_image_mask(fz_image *image, fz_matrix ctm, fz_colorspac
     char msg[256] = "";
     float c[3];
     if (!to_rgb(ctx_, cs, color, params, c))
-        return fail("a mask colour could not be read");
+        return skip("an image mask", "its colour could not be read");
     fz_pixmap *pix = image_pixmap(ctx_, image, ctm, true, msg, sizeof msg);
-    if (!pix) {
-        try {
-            return fail((std::string("an image mask could not be decoded: ") + msg).c_str());
-        } catch (...) {
-            return false;
-        }
-    }
+    if (!pix)
+        return skip("an image mask", msg);
     bool ok = true;
     try {
         Pixels mask;
@@ -1222,7 +1465,9 @@ bool MupdfDocument::fill_image_mask(fz_image *image, fz_matrix ctm, fz_colorspac
             for (int x = 0; x < mask.width; ++x)
                 mask.data[size_t(y) * mask.width + x] =
                     pix->samples[size_t(y) * pix->stride + size_t(x) * pix->n + pix->n - 1];
-        sink_->draw_image_mask(mask, {ctm.a, ctm.b, ctm.c, ctm.d, ctm.e, ctm.f}, rgb_of(c));
+        sink_->draw_image_mask(mask, {ctm.a, ctm.b, ctm.c, ctm.d, ctm.e, ctm.f}, colour(c));
+    } catch (const ObjectError &e) {
+        ok = skip("an image mask", e.what());
     } catch (const std::exception &e) {
         ok = fail(e.what());
     }

@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -78,7 +79,15 @@ struct GlyphBitmap {
     int width = 0, height = 0;
     int left = 0, top = 0;
     std::vector<uint8_t> rows;
+    // Larger on the device than kMaxGlyphPixels either way: not rendered,
+    // the run is better drawn from outlines or as a region.
+    bool too_large = false;
 };
+
+// The largest glyph, in device pixels either way, rendered to a bitmap. It
+// is the glyph's own size that counts: a font's size says little when its
+// glyph space is unusual (a Type3 font with an identity FontMatrix).
+constexpr double kMaxGlyphPixels = 1000;
 
 // Decoded pixels: 1 (gray) or 3 (RGB) samples per pixel, rows packed. A
 // mask has 1 sample, 255 painted. `placement` maps the unit square (0,0
@@ -100,6 +109,16 @@ struct Image {
     // The engine's own image while the page plays, for decode().
     const void *handle = nullptr;
 };
+
+// Thrown by a sink for one object it cannot draw, before it wrote anything
+// of it: the engine leaves the object out, notes it, and goes on.
+struct ObjectError : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+// Clips a sink keeps nested (printers keep a few hundred graphics states);
+// the engine renders what deeper clips hold as a fallback region.
+constexpr int kMaxClipDepth = 200;
 
 // Receives a page's content in painting order.
 class PageSink {
@@ -147,6 +166,12 @@ class Document {
     virtual bool glyph_bitmap(int font, int glyph, const double m[4], GlyphBitmap &out) = 0;
     // Decodes an image that came with only its JPEG stream.
     virtual bool decode(Image &image) = 0;
+    // What was left out of the page loaded last (objects that could not
+    // be read or drawn), one line each; the list is emptied.
+    virtual std::vector<std::string> take_notes() { return {}; }
+    // True once the engine had to repair the document (a broken or missing
+    // cross-reference table, a file cut short).
+    virtual bool repaired() { return false; }
 };
 
 struct EngineLimits {

@@ -34,6 +34,10 @@ struct JobOptions : pclxl_host::Job {
     // Called once per message line (no newline); nullptr: nothing reported.
     void (*message)(const char *line, void *user) = nullptr;
     void *message_user = nullptr;
+    // Called once per warning line, with message_user: an object or a page
+    // left out, a damaged document the engine repaired, pages a cut file
+    // left nearly blank. Always reported; nullptr: they go to `message`.
+    void (*warning)(const char *line, void *user) = nullptr;
     bool verbose = false; // also report per-page statistics
     // When it becomes non-zero (a signal handler sets it), the current page
     // is finished and the job ended there.
@@ -51,9 +55,12 @@ struct JobStats {
 
 // Writes one complete job (PJL header, session, every selected page, PJL
 // trailer) through the library's writer in use on the calling thread.
-// Returns 0 on success. On failure returns 1 with one line in `error`; when
-// pages were already written the job is still ended cleanly after the last
-// good page, so what was written is always a complete job or nothing.
+// A bad object is left out of its page, and a page that cannot be drawn at
+// all is left out of the job, each with a warning; the job goes on.
+// Returns 0 when at least one page was written. Otherwise (or when the
+// document cannot be opened, or the job was set up wrong) returns 1 with
+// one line in `error`; what was written is always a complete job or
+// nothing.
 int write_job(const char *path, const JobOptions &options, JobStats *stats, std::string *error);
 int write_job_from_memory(const unsigned char *data, size_t size, const JobOptions &options,
                           JobStats *stats, std::string *error);

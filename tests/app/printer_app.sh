@@ -98,6 +98,15 @@ check_job "PWG raster" "$work/mono/pwg-job.pwg.prn" 2 3 "@PJL SET COPIES=3" "@PJ
 check_job "JPEG" "$work/color/jpeg-job.jpg.prn" 2 1 "@PJL SET COPIES=1" "@PJL SET QTY=1" \
   "@PJL SET BINDING=SHORTEDGE" "@PJL SET RENDERMODE=GRAYSCALE" "@PJL SET PAPER=LETTER" \
   "MediaSize=eLetterPaper" "DuplexPageMode=eDuplexHorizontalBinding" "ColorSpace=eGray"
+
+# A broken image in the middle of a three-page PDF: left out with a warning
+# in the job's log, and every page printed.
+cp "$here/../pdf/data/bad-jpx.pdf" "$docs/bad-image.pdf"
+bad_id=$(submit color "$docs/bad-image.pdf")
+wait_job color "$bad_id"
+check_job "PDF with a broken image" "$work/color/bad-image.pdf.prn" 3 1
+grep -q "page 2: an image left out" "$work/server.log" ||
+  fail "PDF with a broken image: no warning in the log"
 if grep -a -q "ColorSpace=eRGB" "$work/color/jpeg-job.jpg.prn.dump"; then
   fail "JPEG: monochrome job has colour images"
 fi

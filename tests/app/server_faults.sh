@@ -147,7 +147,8 @@ rows=("no-bus")
 if command -v dbus-daemon >/dev/null; then
   dbus-daemon --session --nofork --address="unix:path=$work/bus" >/dev/null 2>&1 &
   pids+=("$!")
-  rows+=("bus-without-avahi")
+  for _ in $(seq 100); do [ -S "$work/bus" ] && break; sleep 0.05; done
+  [ -S "$work/bus" ] && rows+=("bus-without-avahi") || fail "the private message bus did not start"
 fi
 for row in "${rows[@]}"; do
   bus=$DBUS_SYSTEM_BUS_ADDRESS

@@ -1,8 +1,9 @@
-// Every front end (the tool's commands, PDF through `pclxl convert` when built, dump, the filter)
-// in a faulty environment: a full disk, closed standard descriptors, odd outputs, little memory, a
-// reader that goes away, inputs that promise gigabytes or fail mid-job. Each row runs one command
-// in a fresh directory and states its exit status, its one message (the filter: its one ERROR:
-// line) and what the output holds afterwards.
+// Every front end (the tool's commands, PDF through `pclxl convert` and the PDF filter when built,
+// dump, the raster filter) in a faulty environment: a full disk, closed standard descriptors, odd
+// outputs, little memory, a reader that goes away, inputs that promise gigabytes or fail mid-job,
+// bad objects in a PDF. Each row runs one command in a fresh directory and states its exit status,
+// its one message (the filters: their one ERROR: or WARNING: line) and what the output holds
+// afterwards.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -174,12 +175,31 @@ TEST(Faults, EveryFrontEndGivesOneMessageAndAWholeJobOrNothing) {
          "' failed: No space left on device", Holds::Any, "", 0},
         {"convert PDF", "unreadable", "$P convert $D/hostile-broken-xref.pdf -o - >out", 1,
          "the PDF has no pages that can be read", Holds::Nothing, "out", 0},
-        {"convert PDF", "page fails mid-job, file",
-         "$P convert $D/hostile-huge-image.pdf -o old.pxl", 1, "page 2: image is too wide",
-         Holds::Old, "old.pxl", 0},
-        {"convert PDF", "page fails mid-job, stream",
-         "$P convert $D/hostile-huge-image.pdf -o - >out", 1, "page 2: image is too wide",
-         Holds::Job, "out", 1},
+        // A bad object in the middle of three pages: left out, with one
+        // warning, and every page printed.
+        {"convert PDF", "broken JPX image, file", "$P convert $D/bad-jpx.pdf -o old.pxl", 0,
+         "page 2: an image left out (Failed to read JPX header)", Holds::Job, "old.pxl", 3},
+        {"convert PDF", "image 100000 pixels wide, stream", "$P convert $D/bad-wide.pdf -o - >out",
+         0, "page 2: an image left out (image is too wide)", Holds::Job, "out", 3},
+        {"convert PDF", "image with 7 bits per component", "$P convert $D/bad-bits.pdf -o out", 0,
+         "page 2: an image left out", Holds::Job, "out", 3},
+        {"convert PDF", "500 nested forms", "$P convert $D/bad-forms.pdf -o out", 0,
+         "page 2: forms nested too deep left out", Holds::Job, "out", 3},
+        // Drawn as they can be: the engine's own repair, a region.
+        {"convert PDF", "broken JBIG2 image", "$P convert $D/bad-jbig2.pdf -o out", 0, "",
+         Holds::Job, "out", 3},
+        {"convert PDF", "300 nested clips", "$P convert $D/bad-clips.pdf -o out", 0, "", Holds::Job,
+         "out", 3},
+        {"convert PDF", "page that cannot be read", "$P convert $D/hostile-page-loop.pdf -o out", 0,
+         "page 2: left out, it cannot be read (cycle in page tree)", Holds::Job, "out", 1},
+        {"PDF filter", "broken JPX image", "$G 7 alice report 1 '' $D/bad-jpx.pdf >out", 0,
+         "WARNING: page 2: an image left out (Failed to read JPX header)", Holds::Job, "out", 3},
+        {"PDF filter", "500 nested forms, standard input",
+         "$G 7 alice report 1 '' <$D/bad-forms.pdf >out", 0,
+         "WARNING: page 2: forms nested too deep left out", Holds::Job, "out", 3},
+        {"PDF filter", "image 100000 pixels wide, raster route",
+         "$G 7 alice report 1 pclxlRender=Raster $D/bad-wide.pdf >out", 0,
+         "WARNING: page 2: an image left out", Holds::Job, "out", 3},
         {"text", "low ulimit -v",
          "head -c 16000000 /dev/zero | tr '\\0' x | fold -w 70 >big.txt && "
          "(ulimit -v 80000; $P text big.txt -o out)",
@@ -227,6 +247,7 @@ TEST(Faults, EveryFrontEndGivesOneMessageAndAWholeJobOrNothing) {
         else if (row.needs == Row::Plain && *PCLXL_SANITIZE)
             skip = "sanitizer build";
         else if ((row.command.find("$F ") != std::string::npos && !*PCLXL_FILTER_PROGRAM) ||
+                 (row.command.find("$G ") != std::string::npos && !*PCLXL_PDF_FILTER_PROGRAM) ||
                  (row.command.find("$D") != std::string::npos && !*PCLXL_PDF_DATA))
             skip = "not built";
         if (skip) {
@@ -239,19 +260,22 @@ TEST(Faults, EveryFrontEndGivesOneMessageAndAWholeJobOrNothing) {
         write_file(scratch / ".cmd", "FULL=/dev/full\nif [ \"$(id -u)\" = 0 ]; then rm -f full; "
                                      "mknod full c 1 7 && FULL=full; fi\n" +
                                          row.command + "\n");
-        const std::string line = "rm -rf '" + dir + "' && cp -r '" + inputs + "' '" + dir +
-                                 "' && cd '" + dir +
-                                 "' && P='" PCLXL_TOOL "' F='" PCLXL_FILTER_PROGRAM
-                                 "' D='" PCLXL_PDF_DATA "' bash ../.cmd 2>../.err </dev/null";
+        const std::string line =
+            "rm -rf '" + dir + "' && cp -r '" + inputs + "' '" + dir + "' && cd '" + dir +
+            "' && P='" PCLXL_TOOL "' F='" PCLXL_FILTER_PROGRAM "' G='" PCLXL_PDF_FILTER_PROGRAM
+            "' D='" PCLXL_PDF_DATA "' bash ../.cmd 2>../.err </dev/null";
         const int raw = std::system(line.c_str());
         const std::string err = slurp(scratch / ".err");
         EXPECT_EQ(WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, row.status) << err;
         // All lines count as messages for the tools, the ERROR: lines for
-        // the filter (its other lines are for the log).
+        // the filters and the PDF filter's WARNING: lines (their other
+        // lines are for the log).
         std::vector<std::string> lines;
         std::istringstream in(err);
+        const bool pdf_filter = !std::strcmp(row.front_end, "PDF filter");
         for (std::string l; std::getline(in, l);)
-            if (std::strcmp(row.front_end, "filter") || l.rfind("ERROR: ", 0) == 0)
+            if ((std::strcmp(row.front_end, "filter") && !pdf_filter) ||
+                l.rfind("ERROR: ", 0) == 0 || (pdf_filter && l.rfind("WARNING: ", 0) == 0))
                 lines.push_back(l);
         if (*row.message) {
             ASSERT_EQ(lines.size(), 1u) << err;

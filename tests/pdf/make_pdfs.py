@@ -222,6 +222,41 @@ def hostile():
     yield "broken-xref", whole.replace(b"xref\n0 ", b"xref\n9 ")
 
 
+def bad_objects():
+    """Three pages, the second with one bad object among good content."""
+    good = b"0 0 1 rg 100 100 200 200 re f"
+    image = b"/Type /XObject /Subtype /Image /Width %d /Height %d "
+    gray = b"/ColorSpace /DeviceGray /BitsPerComponent "
+
+    def three(bad, objects, resources=b"<< /XObject << /X 7 0 R >> >>"):
+        return pdf({3: page(4), 4: stream(good), 5: page(6, resources),
+                    6: stream(b"0 1 0 rg 50 500 100 100 re f\n" + bad + b"\n" + good),
+                    8: page(9), 9: stream(good), **dict(objects)}, [3, 5, 8])
+
+    drawn = b"q 200 0 0 200 300 500 cm /X Do Q"
+    yield "jpx", three(drawn, {7: stream(b"\x00\x00\x00\x0cjP  broken" * 8, image % (64, 64)
+                                         + b"/Filter /JPXDecode", compress=False)})
+    yield "jbig2", three(drawn, {7: stream(b"\x97JB2\x0d\x0a\x1a\x0a broken" * 8, image % (64, 64)
+                                           + gray + b"1 /Filter /JBIG2Decode", compress=False)})
+    yield "bits", three(drawn, {7: stream(b"\x55" * 512, image % (64, 64) + gray + b"7")})
+    yield "wide", three(drawn, {7: stream(b"\x80" * 100000, image % (100000, 1) + gray + b"8")})
+    # Clips nested deeper than a printer keeps, with content inside.
+    clips = b"".join(b"q %d %d %d %d re W n\n" % (i % 50, i % 50, 500 - i % 50, 700 - i % 50)
+                     for i in range(300))
+    yield "clips", three(clips + good + b" Q" * 300, {})
+    # Forms, each drawing the next, 500 deep.
+    form = b"/Type /XObject /Subtype /Form /BBox [0 0 600 800] "
+    forms = {1007 + i: stream(b"/X Do 1 0 0 rg 10 10 20 20 re f",
+                              form + b"/Resources << /XObject << /X %d 0 R >> >>" % (1008 + i))
+             for i in range(499)}
+    forms[1506] = stream(b"1 0 0 rg 10 10 20 20 re f", form)
+    yield "forms", pdf({3: page(4), 4: stream(good),
+                        5: page(6, b"<< /XObject << /X 1007 0 R >> >>"),
+                        6: stream(b"0 1 0 rg 50 500 100 100 re f\n/X Do\n" + good),
+                        1000: page(1001), 1001: stream(good),
+                        **forms}, [3, 5, 1000])
+
+
 # Colour that readers manage: CMYK patches (fills and a stroke), CMYK text,
 # a CMYK photo, Lab, Indexed over CMYK, a Separation and a DeviceN with
 # CMYK alternates, and a half-transparent CMYK square that becomes a region.
@@ -266,6 +301,46 @@ def cmyk_pdf():
                   b"/FunctionType 4 /Domain [0 1 0 1] /Range [0 1 0 1 0 1 0 1]")})
 
 
+# Annotations and form fields, one colour each, with the flags viewers print
+# by: (subtype, /F, colour). Printed: Print set, Hidden clear (NoView or
+# not). The widget's value differs from its appearance, which prints as it
+# is even though the form asks for new appearances.
+ANNOTATIONS = [(b"Widget", 0, b"1 0 0"), (b"Square", 4, b"0 1 0"), (b"Square", 6, b"1 0 1"),
+               (b"Square", 36, b"1 1 0"), (b"Widget", 4, b"0 0.5 0.5"), (b"Square", 0, b"0.5 0.5 0"),
+               (b"Square", 32, b"0.5 0 0.5")]
+
+
+def annotations_pdf():
+    objs = {1: b"<< /Type /Catalog /Pages 2 0 R /AcroForm << /Fields [%s] /NeedAppearances true "
+               b"/DA (/Helv 12 Tf 0 g) /DR << /Font << /Helv 5 0 R >> >> >> >>"
+               % b" ".join(b"%d 0 R" % (10 + i) for i, a in enumerate(ANNOTATIONS)
+                           if a[0] == b"Widget"),
+            3: b"<< /Type /Page /Parent 2 0 R /MediaBox [0 0 595 842] /Contents 4 0 R /Annots [%s] >>"
+               % b" ".join(b"%d 0 R" % (10 + i) for i in range(len(ANNOTATIONS))),
+            4: stream(b"0 0 1 rg 50 50 100 100 re f"), 5: HELVETICA}
+    for i, (subtype, flags, colour) in enumerate(ANNOTATIONS):
+        y = 760 - 80 * i
+        field = b"/FT /Tx /T (f%d) /V (typed text) /DA (/Helv 12 Tf 0 g) " % i
+        objs[10 + i] = (b"<< /Type /Annot /Subtype /%s %s/F %d /Rect [300 %d 400 %d] /AP << /N %d 0 R >> >>"
+                        % (subtype, field if subtype == b"Widget" else b"", flags, y, y + 40, 30 + i))
+        objs[30 + i] = stream(b"%s rg 0 0 100 40 re f" % colour,
+                              b"/Type /XObject /Subtype /Form /BBox [0 0 100 40]")
+    return pdf(objs, [3])
+
+
+# A Type3 font whose glyph space is its text space (an identity FontMatrix):
+# at 2 points its glyphs are 1500 points on the device. One is a mask that
+# takes the text's colour (red), one paints its own (green).
+def type3_pdf():
+    font = (b"<< /Type /Font /Subtype /Type3 /FontBBox [0 0 750 750] /FontMatrix [1 0 0 1 0 0] "
+            b"/CharProcs << /a 6 0 R /b 7 0 R >> "
+            b"/Encoding << /Type /Encoding /Differences [97 /a /b] >> "
+            b"/FirstChar 97 /LastChar 98 /Widths [800 800] /Resources << >> >>")
+    return one_page(b"1 0 0 rg BT /T3 2 Tf -700 -400 Td (ab) Tj ET", b"<< /Font << /T3 5 0 R >> >>",
+                    objects={5: font, 6: stream(b"750 0 0 0 750 750 d1 0 0 750 750 re f"),
+                             7: stream(b"750 0 d0 0 1 0 rg 0 0 m 750 0 l 375 750 l h f")})
+
+
 def documents():
     yield "vector", vector_pdf()
     yield "text", text_pdf()
@@ -279,9 +354,13 @@ def documents():
                               b"/ExtGState << /G << /ca 0.5 >> >> >>",
                               objects={5: HELVETICA, 6: SHADOW_GROUP})
     yield "cmyk", cmyk_pdf()
+    yield "annotations", annotations_pdf()
+    yield "type3-large", type3_pdf()
     yield "landscape", one_page(LINES, b"<< /Font << /F1 5 0 R >> >>", (842, 595), {5: HELVETICA})
     for name, data in hostile():
         yield "hostile-" + name, data
+    for name, data in bad_objects():
+        yield "bad-" + name, data
 
 
 if __name__ == "__main__":

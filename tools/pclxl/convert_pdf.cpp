@@ -73,6 +73,10 @@ void print_line(const char *line, void *) {
     std::fprintf(stderr, "pclxl convert: %s\n", pclxl_host::one_line(line).c_str());
 }
 
+void print_warning(const char *line, void *) {
+    std::fprintf(stderr, "pclxl convert: warning: %s\n", pclxl_host::one_line(line).c_str());
+}
+
 } // namespace
 
 int convert_pdf(const std::vector<std::string> &inputs, JobOptions &opts, const PdfOptions &pdf) {
@@ -91,6 +95,7 @@ int convert_pdf(const std::vector<std::string> &inputs, JobOptions &opts, const 
     job.verbose = opts.verbose;
     if (opts.verbose)
         job.message = print_line;
+    job.warning = print_warning;
 
     JobWriter out(kCommand, opts);
     if (!out.begin_whole_job())
