@@ -18,6 +18,7 @@
 #include "add_device_page.h"
 #include "dnssd_guard.h"
 #include "driver.h"
+#include "job_device.h"
 #include "pclxl.h"
 #include "pdf_filter.h"
 #include "spool_lock.h"
@@ -271,6 +272,7 @@ pappl_system_t *create_system(int count, cups_option_t *options) {
     papplSystemSetPrinterDrivers(system, kDriverCount, kDrivers, autoadd_callback, create_callback,
                                  driver_callback, nullptr);
     papplSystemAddMIMEFilter(system, "application/pdf", "image/pwg-raster", pdf_filter, nullptr);
+    papplSystemSetEventCallback(system, job_device_event, nullptr);
     dnssd_guard_log_to(system);
     add_device_page(system);
 

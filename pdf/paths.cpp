@@ -441,7 +441,9 @@ void Converter::fill_path(const Path &path, bool even_odd, Rgb color) {
 }
 
 void Converter::set_stroke(const StrokeStyle &style) {
-    const int width = std::clamp(static_cast<int>(std::lround(style.width)), 1, 65535);
+    // Whole pixels, up: a renderer paints every pixel a stroke touches, the
+    // printer a pen as wide as it is told (a hundredth is rounding noise).
+    const int width = std::clamp(static_cast<int>(std::ceil(style.width - 0.01)), 1, 65535);
     if (gs().pen_width != width) {
         pclxl_set_pen_width16(static_cast<uint16_t>(width));
         gs().pen_width = width;

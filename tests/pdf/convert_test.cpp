@@ -6,6 +6,7 @@
 
 #include <map>
 #include <set>
+#include <sys/resource.h>
 
 #include "capture.h"
 #include "pdf_job.h"
@@ -86,8 +87,10 @@ TEST(Samples, BecomeTheRightOperators) {
         // A multiply group, a half-transparent fill and a shading; the plain
         // squares stay vector.
         {"transparency.pdf", 1, 0, 3, 3, {{"PaintPath", 2}, {"clips", 1}}},
-        // 400 half-transparent squares apart: a region each, never the page.
-        {"regions.pdf", 1, 0, 400, 400, {{"PaintPath", 0}}},
+        // 400 half-transparent squares apart: more regions than a page
+        // renders, so one, their common box (never the whole page), in two
+        // bands at 600 dpi.
+        {"regions.pdf", 1, 0, 2, 1, {{"PaintPath", 0}}},
         // Only the rectangle survives clamping; the rest is one region as
         // large as the sheet, sent in bands, and its second part again over
         // the rectangle painted in between.
@@ -139,6 +142,62 @@ TEST(Samples, BecomeTheRightOperators) {
             }
         }
     }
+}
+
+// Annotations and form fields print as viewers print them: with their Print
+// flag, unless Hidden (NoView does not matter on paper), and in their own
+// appearance (no text typed into the field's value appears).
+TEST(Annotations, PrintByTheirFlagsInTheirOwnAppearance) {
+    const struct {
+        const char *what;
+        std::vector<double> rgb; // the annotation's colour (make_pdfs.py)
+        bool printed;
+    } kCases[] = {
+        {"form field, Print clear", {255, 0, 0}, false},
+        {"Print", {0, 255, 0}, true},
+        {"Print and Hidden", {255, 0, 255}, false},
+        {"Print and NoView", {255, 255, 0}, true},
+        {"form field, Print, value unlike its appearance", {0, 128, 128}, true},
+        {"no flags", {128, 128, 0}, false},
+        {"NoView only", {128, 0, 128}, false},
+    };
+    const Converted c = convert(doc("annotations.pdf"));
+    ASSERT_EQ(c.rc, 0) << c.error;
+    std::set<std::vector<double>> colours;
+    for (const rd::Command *b : c.job.ops("SetBrushSource"))
+        if (const rd::Value *v = b->find(rd::attr::RGBColor))
+            colours.insert(v->elements);
+    EXPECT_EQ(colours.count({0, 0, 255}), 1u) << "the page's own content";
+    for (const auto &k : kCases)
+        EXPECT_EQ(colours.count(k.rgb), k.printed ? 1u : 0u) << k.what;
+    EXPECT_EQ(c.stats.glyphs, 0);
+}
+
+// A glyph's size on the device decides how it goes, not its font's size: a
+// Type3 font with an identity FontMatrix at 2 points has glyphs 1500 points
+// tall (12500 pixels at 600 dpi). They go as paths in their colours (the
+// mask glyph in the text's), in a small job and little memory.
+TEST(Glyphs, LargeOnTheDeviceGoAsPathsInLittleMemory) {
+    const Converted c = convert(doc("type3-large.pdf"));
+    ASSERT_EQ(c.rc, 0) << c.error;
+    ASSERT_TRUE(c.job.ok) << c.job.error.message;
+    EXPECT_EQ(c.stats.glyphs, 0);
+    EXPECT_EQ(c.stats.fallback_regions, 0);
+    EXPECT_EQ(c.stats.paths, 2);
+    EXPECT_LT(c.job.bytes.size(), 4096u);
+    std::set<std::vector<double>> colours;
+    for (const rd::Command *b : c.job.ops("SetBrushSource"))
+        if (const rd::Value *v = b->find(rd::attr::RGBColor))
+            colours.insert(v->elements);
+    EXPECT_EQ(colours, (std::set<std::vector<double>>{{255, 0, 0}, {0, 255, 0}}));
+    // The whole test program's peak, this conversion included (one glyph
+    // bitmap of that size alone would be 150 MB); sanitizers' shadow memory
+    // does not count.
+#if !defined(__SANITIZE_ADDRESS__)
+    struct rusage usage {};
+    getrusage(RUSAGE_SELF, &usage);
+    EXPECT_LT(usage.ru_maxrss, 120 * 1024) << "KB";
+#endif
 }
 
 // Hostile documents and bad options. A bad object is left out of its page
