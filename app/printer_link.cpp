@@ -86,6 +86,7 @@ struct Link {
     int ended_job_id = 0; // the last job ended here, and how
     bool ended_ok = false;
     long pages_done = -1, job_pages = -1;
+    bool two_sided = false; // two pages a sheet
     std::string xl_error;
     std::string failure;    // why the last write failed
     bool closed = false;    // the printer hung up
@@ -835,6 +836,13 @@ bool link_job_start(pappl_job_t *job, pappl_device_t *device) {
     link->job_name = pjl_name(job);
     link->job_started = link->job_ended = false;
     link->pages_done = link->job_pages = -1;
+    const char *sides = ippGetString(papplJobGetAttribute(job, "sides"), 0, nullptr);
+    if (!sides) {
+        pappl_pr_driver_data_t data;
+        papplPrinterGetDriverData(link->printer, &data);
+        link->two_sided = data.sides_default != PAPPL_SIDES_ONE_SIDED;
+    } else
+        link->two_sided = std::strncmp(sides, "two-sided", 9) == 0;
     link->xl_error.clear();
     link->failure.clear();
     if (!ensure_connected(link, true))
@@ -912,8 +920,13 @@ bool end_job_on(Link *link, pappl_job_t *job, pappl_device_t *device, bool ok) {
                            link->times.end);
         return true;
     }
-    papplJobSetMessage(job, "The printer reports the job printed, %ld pages.",
-                       link->pages_done < 0 ? 0 : link->pages_done);
+    // PAPPL 1.3 has no job-media-sheets-completed: the sheets go into the
+    // message and the log.
+    const long pages = link->pages_done < 0 ? 0 : link->pages_done;
+    const long sheets = link->two_sided ? (pages + 1) / 2 : pages;
+    papplJobSetMessage(job, "The printer reports the job printed, %ld page%s on %ld sheet%s.",
+                       pages, pages == 1 ? "" : "s", sheets, sheets == 1 ? "" : "s");
+    papplLogJob(job, PAPPL_LOGLEVEL_INFO, "job-media-sheets-completed=%ld", sheets);
     return true;
 }
 
