@@ -231,6 +231,9 @@ TEST(PdfFaults, LeaveOutWhatIsBadAndKeepTheGoodPages) {
         // Repaired where it can be: the second page lost its content.
         {doc("hostile-truncated.pdf"), 0, 2, "", 3, "1 page is blank: the file is damaged or cut"},
         {doc("hostile-broken-xref.pdf"), 1, 0, "no pages that can be read", 1},
+        // A page tree error says what is wrong.
+        {doc("hostile-malformed-tree.pdf"), 1, 0, "page 1: malformed page tree", 2,
+         "page 1: left out, it cannot be read (malformed page tree)"},
         {"", 1, 0, "", 1},
         {"%PDF-1.4\n", 1, 0, "", 1},
         {"%PDF-1.7\n1 0 obj << >> endobj\n%%EOF", 1, 0, "", 2,
