@@ -190,7 +190,7 @@ void Converter::place_region(const Rect &r) {
         Pixels px;
         if (!doc_.render_region(b, scale, px))
             throw PageError("a region could not be rendered");
-        as_jpeg_ = photographic(px);
+        as_jpeg_ = opts_.jpeg && photographic(px);
         place_pixels(px, {b.x1 - b.x0, 0, 0, b.y1 - b.y0, b.x0, b.y0}, false, {});
         as_jpeg_ = false;
     }

@@ -161,7 +161,7 @@ for row in "${rows[@]}"; do
       fail "$row: Add Printer page $n answered $code"
   done
   # Adding a printer registers it with DNS-SD: PAPPL's lock must be free.
-  timeout 20 "$app" add -u "$(sys "$port")" -d net -m pclxl_mono -v socket://127.0.0.1:9 ||
+  timeout 20 "$app" add -u "$(sys "$port")" -d net -m pclxl_mono -v "file://$work/out" ||
     fail "$row: add after the Add Printer page"
   # A printer typed in by its device URI on the web page.
   jar=$work/$row.cookies
@@ -169,7 +169,7 @@ for row in "${rows[@]}"; do
     sed -n 's/.*name="session" value="\([^"]*\)".*/\1/p' | head -n 1)
   code=$(curl -s -c "$jar" -b "$jar" -o /dev/null -w '%{http_code}' \
     --data-urlencode "session=$token" --data-urlencode printer_name=typed \
-    --data-urlencode device_uri=socket://127.0.0.1:9100 --data-urlencode driver_name=pclxl_color \
+    --data-urlencode device_uri="file://$work/out" --data-urlencode driver_name=pclxl_color \
     "http://localhost:$port/adddevice")
   [ "$code" = 302 ] && timeout 20 "$app" printers -u "$(sys "$port")" | grep -q '^typed$' ||
     fail "$row: no printer added by its device URI on the web page (HTTP $code)"

@@ -10,6 +10,7 @@
 
 #include "capture.h"
 #include "pdf_job.h"
+#include "quirks.h"
 #include "tool_run.h"
 
 using namespace tool_test;
@@ -230,6 +231,9 @@ TEST(PdfFaults, LeaveOutWhatIsBadAndKeepTheGoodPages) {
         // Repaired where it can be: the second page lost its content.
         {doc("hostile-truncated.pdf"), 0, 2, "", 3, "1 page is blank: the file is damaged or cut"},
         {doc("hostile-broken-xref.pdf"), 1, 0, "no pages that can be read", 1},
+        // A page tree error says what is wrong.
+        {doc("hostile-malformed-tree.pdf"), 1, 0, "page 1: malformed page tree", 2,
+         "page 1: left out, it cannot be read (malformed page tree)"},
         {"", 1, 0, "", 1},
         {"%PDF-1.4\n", 1, 0, "", 1},
         {"%PDF-1.7\n1 0 obj << >> endobj\n%%EOF", 1, 0, "", 2,
@@ -261,6 +265,65 @@ TEST(PdfFaults, LeaveOutWhatIsBadAndKeepTheGoodPages) {
         EXPECT_EQ(c.job.summary.pages.size(), size_t(h.pages));
         EXPECT_EQ(c.job.ok, h.pages > 0) << c.job.error.message;
         EXPECT_EQ(c.job.bytes.empty(), h.pages == 0);
+    }
+}
+
+// One page of two dashed lines: 24 lengths, then 2.
+std::string dashed_pdf() {
+    const std::string content = "4 w [3 1 3 1 3 1 3 1 3 1 3 1 3 1 3 1 3 1 3 1 3 1 3 1] 0 d "
+                                "50 500 m 545 500 l S [12 6] 0 d 50 300 m 545 300 l S";
+    const std::string objects[] = {
+        "<< /Type /Catalog /Pages 2 0 R >>", "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+        "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 595 842] /Contents 4 0 R >>",
+        "<< /Length " + std::to_string(content.size()) + " >>\nstream\n" + content + "\nendstream"};
+    std::string pdf = "%PDF-1.4\n", xref = "xref\n0 5\n0000000000 65535 f \n";
+    for (size_t i = 0; i < 4; ++i) {
+        char entry[32];
+        std::snprintf(entry, sizeof entry, "%010zu 00000 n \n", pdf.size());
+        xref += entry;
+        pdf += std::to_string(i + 1) + " 0 obj\n" + objects[i] + "\nendobj\n";
+    }
+    return pdf + xref + "trailer\n<< /Size 5 /Root 1 0 R >>\nstartxref\n" +
+           std::to_string(pdf.size()) + "\n%%EOF\n";
+}
+
+// The row the printer's make and model picks in the quirks file decides what
+// the job holds: no JPEG (images and smooth regions go as plain pixels
+// instead), dash patterns cut to the row's length.
+TEST(ModelQuirks, ReachTheJobsBytes) {
+    const auto table = pclxl_host::parse_quirks("[*]\nmax-dash-entries = 20\n"
+                                                "[Acme Laser*]\njpeg = no\n"
+                                                "[Acme Laser 2*]\nmax-dash-entries = 7\n");
+    ASSERT_TRUE(table.errors.empty());
+    const struct {
+        const char *model, *file; // "": the dashed page
+        uint64_t jpeg_blocks;
+        size_t longest_dash;
+    } kCases[] = {
+        {"Other Printer", "image.pdf", 1, 0},
+        {"Acme Laser 1", "image.pdf", 0, 0},
+        {"Other Printer", "", 0, 20},
+        {"Acme Laser 2", "", 0, 6},
+    };
+    std::map<std::string, int> images; // per file, whatever the model
+    for (const auto &k : kCases) {
+        SCOPED_TRACE(std::string(k.model) + " printing " + (*k.file ? k.file : "dashes"));
+        Options o;
+        o.make_and_model = k.model;
+        pclxl_host::apply_quirks(pclxl_host::quirks_for(table, o.make_and_model), o);
+        const Converted c = convert(*k.file ? doc(k.file) : dashed_pdf(), o);
+        ASSERT_EQ(c.rc, 0) << c.error;
+        ASSERT_TRUE(c.job.ok) << c.job.error.message;
+        EXPECT_EQ(c.job.summary.jpeg_blocks, k.jpeg_blocks);
+        EXPECT_EQ(images.emplace(k.file, c.stats.images).first->second, c.stats.images);
+        size_t longest = 0, dashed = 0;
+        for (const rd::Command *d : c.job.ops("SetLineDash"))
+            if (const rd::Value *v = d->find(rd::attr::LineDashStyle)) {
+                longest = std::max<size_t>(longest, v->count);
+                ++dashed;
+            }
+        EXPECT_EQ(longest, k.longest_dash);
+        EXPECT_EQ(dashed, k.longest_dash ? 2u : 0u); // neither line drawn solid
     }
 }
 

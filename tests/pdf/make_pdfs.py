@@ -194,6 +194,9 @@ def hostile():
     yield "page-loop", pdf({3: page(4), 4: stream(good),
                             5: b"<< /Type /Pages /Parent 2 0 R /Kids [5 0 R] /Count 1 >>",
                             2: b"<< /Type /Pages /Kids [3 0 R 5 0 R] /Count 2 >>"}, [])
+    # A page tree node without its kids.
+    yield "malformed-tree", pdf({3: page(4), 4: stream(good),
+                                 2: b"<< /Type /Pages /Count 1 >>"}, [3])
     # A huge image: 100000 x 100000 pixels declared, a few bytes given.
     yield "huge-image", two(b"q 500 0 0 500 50 50 cm /Im Do Q", b"<< /XObject << /Im 7 0 R >> >>",
                             {7: stream(b"\x00" * 64, b"/Type /XObject /Subtype /Image "
