@@ -125,6 +125,8 @@ stall|aborted|-|offline|timed out
 close|aborted|-|-|closed
 refuse|completed|offline|none|printed
 xl-error|aborted|-|none|IllegalOperatorSequence
+ready-via-device|completed|-|none|printed, 2 pages on 2 sheets
+xl-error-via-device|aborted|-|none|IllegalOperatorSequence
 "
 scripts=$(echo "$expectations" | cut -d'|' -f1 | grep .)
 for s in $scripts; do
@@ -134,7 +136,7 @@ for s in $scripts; do
     # Back once the printer has been seen offline (or after 20 s).
     start_standin refuse refuse --back-when "$work/refuse.back" --back-after 20
   else
-    start_standin "$s"
+    start_standin "${s%-via-device}" "$s"
   fi
 done
 for s in $scripts; do
@@ -144,6 +146,8 @@ for s in $scripts; do
   case $s in
   ready) extra=",status-interval=1,snmp-port=$(cat "$work/ready.snmp")" ;;
   toner-low) extra=",status-interval=1,snmp-port=$(cat "$work/ready.port")" ;;
+  # The same dialogue through PAPPL's device read and write, as for USB.
+  *-via-device) extra=",back-channel=device" ;;
   esac
   "$app" add -u "$system" -d "$s" -m pclxl_mono \
     -v "socket://127.0.0.1:$(cat "$work/$s.port")/?$opts$extra" >/dev/null
@@ -175,7 +179,7 @@ watch_job() {
       return
       ;;
     esac
-    sleep 0.2
+    sleep 0.5
   done
 }
 watchers=()
