@@ -73,12 +73,17 @@ class Session {
             httpClose(http);
     }
     bool open() {
-        errno = 0;
-        http = httpConnect2(target.host.c_str(), target.port, nullptr, AF_UNSPEC, target.encryption,
-                            1, 10000, nullptr);
+        const std::string port = std::to_string(target.port);
+        http_addrlist_t *addresses = httpAddrGetList(target.host.c_str(), AF_UNSPEC, port.c_str());
+        if (!addresses) {
+            fail("cannot find the host " + target.host);
+            return false;
+        }
+        http = httpConnect2(target.host.c_str(), target.port, addresses, AF_UNSPEC,
+                            target.encryption, 1, 10000, nullptr);
+        httpAddrFreeList(addresses);
         if (!http) {
-            fail("no server answers at " + target.base() +
-                 (errno ? std::string(" (") + std::strerror(errno) + ")" : ""));
+            fail("no server answers at " + target.base());
             return false;
         }
         return true;

@@ -73,6 +73,8 @@ JobData *job_data(pappl_job_t *job) { return static_cast<JobData *>(papplJobGetD
 
 // A "raw" job: the file goes to the printer unchanged.
 bool print_file(pappl_job_t *job, pappl_pr_options_t *, pappl_device_t *given) {
+    if (job_printed_before(job))
+        return true;
     pappl_device_t *device = job_device(job, given);
     if (!device)
         return false;
@@ -80,7 +82,7 @@ bool print_file(pappl_job_t *job, pappl_pr_options_t *, pappl_device_t *given) {
     const int fd = name ? open(name, O_RDONLY) : -1;
     if (fd < 0) {
         papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "Unable to open the print file.");
-        job_device_done(job);
+        job_device_done(job, false);
         return false;
     }
     unsigned char buffer[16384];
@@ -90,7 +92,7 @@ bool print_file(pappl_job_t *job, pappl_pr_options_t *, pappl_device_t *given) {
         ok = papplDeviceWrite(device, buffer, static_cast<size_t>(n)) >= 0;
     close(fd);
     ok = link_job_end(job, device, ok);
-    job_device_done(job);
+    job_device_done(job, ok);
     return ok;
 }
 
@@ -224,7 +226,7 @@ bool start_job(pappl_job_t *job, pappl_pr_options_t *options, pappl_device_t *gi
     if (!device)
         return false;
     if (!link_job_start(job, device)) {
-        job_device_done(job);
+        job_device_done(job, false);
         return false;
     }
     JobData *data = nullptr;
@@ -234,7 +236,7 @@ bool start_job(pappl_job_t *job, pappl_pr_options_t *options, pappl_device_t *gi
         data->writer.start_job(data->setup);
     } catch (const std::exception &) {
         delete data;
-        job_device_done(job);
+        job_device_done(job, false);
         papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "Out of memory.");
         return false;
     }
@@ -304,7 +306,8 @@ bool end_job(pappl_job_t *job, pappl_pr_options_t *, pappl_device_t *given) {
                 (total - data->driver_cpu) / 1e6);
     papplJobSetData(job, nullptr);
     delete data;
-    job_device_done(job);
+    // A page that failed has already aborted the job.
+    job_device_done(job, ok && papplJobGetState(job) != IPP_JSTATE_ABORTED);
     return ok;
 }
 

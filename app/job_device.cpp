@@ -7,16 +7,23 @@
 #include <deque>
 #include <map>
 #include <mutex>
+#include <cstdio>
 #include <pthread.h>
+#include <set>
+#include <string>
 #include <utility>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace pclxl_app {
 namespace {
 
+using JobKey = std::pair<pappl_printer_t *, int>; // IDs are unique within a printer
+
 struct JobEntry {
     pappl_device_t *device; // what the job writes to
     bool own;               // opened by the job itself
+    std::string path;       // the file it makes in a folder, if it does
     pthread_t thread;       // the thread that prints it
 };
 
@@ -28,14 +35,60 @@ std::mutex mutex;
 std::condition_variable job_done;
 std::map<pappl_job_t *, JobEntry> jobs;
 std::map<pappl_printer_t *, PrinterEntry> printers;
-// The last jobs printed (IDs are unique within a printer). A second start of
-// a job comes within moments of the first.
-std::deque<std::pair<pappl_printer_t *, int>> printed;
+// The last jobs printed. A second start of a job comes within moments of the
+// first.
+std::deque<JobKey> printed;
 constexpr size_t kPrintedKept = 64;
 
+// What the PAPPL event callback needs, under a lock of its own: it runs with
+// PAPPL's printer and job locks held, which job_device() takes under `mutex`.
+std::mutex outputs_mutex;
+std::condition_variable started;
+// The files that finished jobs made in a folder, those set aside while PAPPL
+// starts the job again, and the jobs PAPPL has ended at least once.
+std::map<JobKey, std::string> outputs;
+std::set<JobKey> aside;
+std::set<JobKey> ended;
+std::deque<JobKey> outputs_order;
+// Jobs PAPPL is starting that have not reached the driver yet. PAPPL ends
+// such a start as "completed" without printing when the printer's device is
+// closed under it, which the end of a job does on a folder printer.
+std::set<JobKey> starting;
+
+const char kKeptSuffix[] = ".kept";
+
+// A start of a job has ended: its file, if set aside, comes back.
+void bring_back(const JobKey &key) {
+    if (!aside.erase(key))
+        return;
+    const std::string &path = outputs[key];
+    std::rename((path + kKeptSuffix).c_str(), path.c_str());
+}
+
+// Any start of a job that reaches the driver is no longer starting.
+void reached_driver(const JobKey &key) {
+    std::lock_guard<std::mutex> lock(outputs_mutex);
+    if (starting.erase(key))
+        started.notify_all();
+}
+
+// Before a job hands the printer back to PAPPL (which then closes the
+// device): waits until no other job of the printer is half-way through
+// PAPPL's start, at most a few seconds.
+void let_other_starts_pass(const JobKey &key) {
+    std::unique_lock<std::mutex> lock(outputs_mutex);
+    started.wait_for(lock, std::chrono::seconds(10), [&key] {
+        for (const JobKey &k : starting)
+            if (k.first == key.first && k != key)
+                return false;
+        return true;
+    });
+}
+
 // A file: device that writes to a file or into a folder (not a character
-// device, which may not take a second open).
-bool writes_to_file(const char *uri) {
+// device, which may not take a second open). For a folder, `path` is the
+// file a job named `name` makes there, as PAPPL names it.
+bool writes_to_file(const char *uri, const char *name, std::string *path) {
     if (!uri || std::strncmp(uri, "file:", 5) != 0)
         return false;
     char scheme[32], userpass[32], host[256], resource[1024];
@@ -43,11 +96,26 @@ bool writes_to_file(const char *uri) {
     if (httpSeparateURI(HTTP_URI_CODING_ALL, uri, scheme, sizeof scheme, userpass, sizeof userpass,
                         host, sizeof host, &port, resource, sizeof resource) < HTTP_URI_STATUS_OK)
         return false;
-    if (char *options = std::strchr(resource, '?'))
-        *options = '\0';
+    std::string ext = "prn";
+    if (char *options = std::strchr(resource, '?')) {
+        *options++ = '\0';
+        if (!std::strncmp(options, "ext=", 4) && !std::strchr(options, '/'))
+            ext = options + 4;
+    }
     struct stat info;
-    return stat(resource, &info) != 0 || !S_ISCHR(info.st_mode);
+    if (stat(resource, &info) == 0 && S_ISCHR(info.st_mode))
+        return false;
+    if (stat(resource, &info) == 0 && S_ISDIR(info.st_mode)) {
+        std::string file = name ? name : "";
+        for (char &c : file)
+            if (static_cast<unsigned char>(c) < ' ' || c == 0x7f || (c & 0x80) || c == '/')
+                c = '_';
+        *path = std::string(resource) + "/" + file + "." + ext;
+    }
+    return true;
 }
+
+JobKey key_of(pappl_job_t *job) { return JobKey(papplJobGetPrinter(job), papplJobGetID(job)); }
 
 } // namespace
 
@@ -56,29 +124,42 @@ pappl_device_t *job_device(pappl_job_t *job, pappl_device_t *given) {
     auto it = jobs.find(job);
     if (it != jobs.end() && pthread_equal(it->second.thread, pthread_self()))
         return it->second.device;
+    reached_driver(key_of(job));
     pappl_printer_t *printer = papplJobGetPrinter(job);
-    const std::pair<pappl_printer_t *, int> key(printer, papplJobGetID(job));
-    if (it != jobs.end() || std::find(printed.begin(), printed.end(), key) != printed.end()) {
-        // PAPPL started the job a second time, in this thread. Returning would
-        // print it twice and end it twice (freeing it twice), so the thread
-        // ends here once the first one is done with the job.
-        papplLogJob(job, PAPPL_LOGLEVEL_DEBUG, "Started twice; the second start ends.");
-        job_done.wait(lock, [job] { return jobs.find(job) == jobs.end(); });
-        lock.unlock();
-        pthread_exit(nullptr);
-    }
-    PrinterEntry &p = printers[printer];
-    if (p.writing) {
-        papplLogJob(job, PAPPL_LOGLEVEL_DEBUG, "Waiting for job %d to finish writing.",
-                    papplJobGetID(p.writing));
-        if (!job_done.wait_for(lock, std::chrono::minutes(30), [&p] { return !p.writing; })) {
+    const JobKey key = key_of(job);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(30);
+    bool logged = false;
+    // Both starts of a job can wait here for the printer's previous job: each
+    // time the printer comes free, this start may have become the second.
+    for (;;) {
+        if (jobs.count(job) || std::find(printed.begin(), printed.end(), key) != printed.end()) {
+            // PAPPL started the job a second time, in this thread. Returning
+            // would print it twice and end it twice (freeing it twice), so the
+            // thread ends here once the first one is done with the job.
+            papplLogJob(job, PAPPL_LOGLEVEL_DEBUG, "Started twice; the second start ends.");
+            job_done.wait(lock, [job] { return jobs.find(job) == jobs.end(); });
+            lock.unlock();
+            {
+                std::lock_guard<std::mutex> outputs_lock(outputs_mutex);
+                bring_back(key);
+            }
+            pthread_exit(nullptr);
+        }
+        PrinterEntry &p = printers[printer];
+        if (!p.writing)
+            break;
+        if (!logged)
+            papplLogJob(job, PAPPL_LOGLEVEL_DEBUG, "Waiting for job %d to finish writing.",
+                        papplJobGetID(p.writing));
+        logged = true;
+        if (job_done.wait_until(lock, deadline) == std::cv_status::timeout && p.writing) {
             papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "The printer's previous job did not end.");
             return nullptr;
         }
     }
-    JobEntry entry{given, false, pthread_self()};
+    JobEntry entry{given, false, std::string(), pthread_self()};
     const char *uri = papplPrinterGetDeviceURI(printer);
-    if (writes_to_file(uri)) {
+    if (writes_to_file(uri, papplJobGetName(job), &entry.path)) {
         entry.device = papplDeviceOpen(uri, papplJobGetName(job), papplLogDevice,
                                        papplPrinterGetSystem(printer));
         entry.own = true;
@@ -87,24 +168,84 @@ pappl_device_t *job_device(pappl_job_t *job, pappl_device_t *given) {
         papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "Unable to open the device \"%s\".", uri);
         return nullptr;
     }
-    p.writing = job;
+    printers[printer].writing = job;
     jobs.emplace(job, entry);
     return entry.device;
 }
 
-void job_device_done(pappl_job_t *job) {
+bool job_printed_before(pappl_job_t *job) {
+    const JobKey key = key_of(job);
+    reached_driver(key);
+    {
+        std::lock_guard<std::mutex> lock(outputs_mutex);
+        if (!ended.count(key))
+            return false;
+    }
+    // PAPPL closes the printer's device when this start ends, too.
+    let_other_starts_pass(key);
+    return true;
+}
+
+void job_device_done(pappl_job_t *job, bool ok) {
     std::lock_guard<std::mutex> lock(mutex);
     auto it = jobs.find(job);
     if (it == jobs.end() || !pthread_equal(it->second.thread, pthread_self()))
         return;
-    if (it->second.own)
+    const JobKey key = key_of(job);
+    if (it->second.own) {
         papplDeviceClose(it->second.device);
+        const std::string &path = it->second.path;
+        if (!ok && !papplJobIsCanceled(job) && !path.empty()) {
+            // Nothing of a job that failed stays to be taken for its output.
+            unlink(path.c_str());
+        } else if (!path.empty()) {
+            std::lock_guard<std::mutex> outputs_lock(outputs_mutex);
+            outputs[key] = path;
+            outputs_order.push_back(key);
+            if (outputs_order.size() > kPrintedKept) {
+                outputs.erase(outputs_order.front());
+                ended.erase(outputs_order.front());
+                outputs_order.pop_front();
+            }
+        }
+    }
+    if (it->second.own)
+        let_other_starts_pass(key);
     jobs.erase(it);
-    printed.emplace_back(papplJobGetPrinter(job), papplJobGetID(job));
+    printed.push_back(key);
     if (printed.size() > kPrintedKept)
         printed.pop_front();
-    printers[papplJobGetPrinter(job)].writing = nullptr;
+    printers[key.first].writing = nullptr;
     job_done.notify_all();
+}
+
+void job_device_event(pappl_system_t *, pappl_printer_t *, pappl_job_t *job, pappl_event_t event,
+                      void *) {
+    if (!job || !(event & (PAPPL_EVENT_JOB_STATE_CHANGED | PAPPL_EVENT_JOB_COMPLETED)))
+        return;
+    const JobKey key = key_of(job);
+    std::lock_guard<std::mutex> lock(outputs_mutex);
+    const bool completed = event & PAPPL_EVENT_JOB_COMPLETED;
+    const bool starts = !completed && papplJobGetState(job) == IPP_JSTATE_PROCESSING;
+    if (completed) {
+        ended.insert(key);
+        if (ended.size() > 4 * kPrintedKept)
+            ended.erase(ended.begin());
+        if (starting.erase(key))
+            started.notify_all();
+    } else if (starts) {
+        starting.insert(key);
+    }
+    auto it = outputs.find(key);
+    if (it == outputs.end())
+        return;
+    if (starts && aside.insert(key).second) {
+        // PAPPL starts a job that is already printed: it is about to open (and
+        // empty) the job's file. The output steps aside until a start ends.
+        std::rename(it->second.c_str(), (it->second + kKeptSuffix).c_str());
+    } else if (completed) {
+        bring_back(key);
+    }
 }
 
 } // namespace pclxl_app

@@ -19,6 +19,14 @@
 //   PAPPL's device.
 // - A second start of a job that is printing, or has just printed, ends its
 //   thread once the first is done, so the job is printed and ended once.
+//   Both starts may wait for the printer's previous job; whichever comes
+//   second ends, however they wake.
+// - A start that comes after PAPPL has ended the job prints nothing and
+//   reports the job done again. PAPPL opens (and empties) a folder printer's
+//   file for it before any driver code runs, so the finished file steps
+//   aside while that start runs (job_device_event) and comes back after.
+// - The file a failed job made in a folder is removed: no half-written
+//   output looks like a finished one.
 #ifndef PCLXL_APP_JOB_DEVICE_H
 #define PCLXL_APP_JOB_DEVICE_H
 
@@ -33,9 +41,20 @@ namespace pclxl_app {
 // is. In a thread that started a job a second time, it does not return.
 pappl_device_t *job_device(pappl_job_t *job, pappl_device_t *given);
 
-// At a job's last callback: closes the output the job opened itself and lets
-// the printer's next job go on. Does nothing for a job without a device.
-void job_device_done(pappl_job_t *job);
+// At a job's last callback: closes the output the job opened itself (and
+// removes the file it made in a folder when `ok` is false and the job was not
+// cancelled), and lets the printer's next job go on. Does nothing for a job
+// without a device.
+void job_device_done(pappl_job_t *job, bool ok);
+
+// True in a start of a job that PAPPL has already ended once: the filter
+// returns true at once, and the job stays as the first start left it.
+bool job_printed_before(pappl_job_t *job);
+
+// PAPPL's event callback (papplSystemSetEventCallback): keeps a folder
+// printer's finished file out of the way of a late second start.
+void job_device_event(pappl_system_t *system, pappl_printer_t *printer, pappl_job_t *job,
+                      pappl_event_t event, void *data);
 
 } // namespace pclxl_app
 

@@ -217,11 +217,11 @@ int main(int argc, char *argv[]) {
     pclxl_app::Command command;
     if (!parse(argc, argv, &command))
         return 1;
-    if (command.name == "server")
-        return pclxl_app::run_server(command.num_options, command.options);
-    if (command.name == "drivers")
-        return show_drivers(command);
-    if (command.name == "devices")
-        return show_devices(command);
-    return pclxl_app::run_client(command);
+    const int status = command.name == "server"
+                           ? pclxl_app::run_server(command.num_options, command.options)
+                       : command.name == "drivers" ? show_drivers(command)
+                       : command.name == "devices" ? show_devices(command)
+                                                   : pclxl_app::run_client(command);
+    cupsFreeOptions(command.num_options, command.options);
+    return status;
 }

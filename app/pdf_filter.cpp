@@ -199,6 +199,8 @@ bool convert_vector(pappl_job_t *job, pappl_device_t *device, pappl_pr_options_t
 } // namespace
 
 bool pdf_filter(pappl_job_t *job, pappl_device_t *given, void *) {
+    if (job_printed_before(job))
+        return true;
     // A job cancelled before it started has no file any more.
     if (!papplJobGetFilename(job) || papplJobIsCanceled(job))
         return papplJobIsCanceled(job);
@@ -206,7 +208,7 @@ bool pdf_filter(pappl_job_t *job, pappl_device_t *given, void *) {
     if (!device)
         return false;
     if (!link_job_start(job, device)) {
-        job_device_done(job);
+        job_device_done(job, false);
         return false;
     }
     pappl_printer_t *printer = papplJobGetPrinter(job);
@@ -214,7 +216,7 @@ bool pdf_filter(pappl_job_t *job, pappl_device_t *given, void *) {
     papplPrinterGetDriverData(printer, &driver);
     pappl_pr_options_t *options = papplJobCreatePrintOptions(job, 0, driver.ppm_color > 0);
     if (!options) {
-        job_device_done(job);
+        job_device_done(job, false);
         return false;
     }
     bool ok = false;
@@ -229,7 +231,7 @@ bool pdf_filter(pappl_job_t *job, pappl_device_t *given, void *) {
     }
     papplJobDeletePrintOptions(options);
     ok = link_job_end(job, device, ok);
-    job_device_done(job);
+    job_device_done(job, ok);
     return ok;
 }
 

@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <chrono>
+#include <condition_variable>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -70,9 +71,15 @@ struct PrinterFacts {
     pjl::Kind last_reply = pjl::Kind::Other;
 };
 
-// One open device.
+// One open device: a socket of ours (host set), or any PAPPL device that
+// reads back (USB), whose dialogue goes through PAPPL's read and write.
 struct Link {
     std::string host, port, uri;
+    // Where the PJL dialogue goes: null for our socket directly, else
+    // through this device's papplDeviceRead and papplDeviceWrite (a socket
+    // with back-channel=device does so too, to check that path).
+    pappl_device_t *via = nullptr;
+    bool via_device = false;
     Times times;
     int snmp_port = 161;
     std::string community = "public";
@@ -86,6 +93,7 @@ struct Link {
     int ended_job_id = 0; // the last job ended here, and how
     bool ended_ok = false;
     long pages_done = -1, job_pages = -1;
+    bool two_sided = false; // two pages a sheet
     std::string xl_error;
     std::string failure;    // why the last write failed
     bool closed = false;    // the printer hung up
@@ -94,7 +102,8 @@ struct Link {
 
 std::mutex mutex; // guards links and facts
 std::set<Link *> links;
-std::map<std::string, PrinterFacts> facts; // by device URI
+std::map<std::string, std::unique_ptr<Link>> device_links; // by device URI
+std::map<std::string, PrinterFacts> facts;                 // by device URI
 std::atomic<bool> terminating{false};
 void (*pappl_sigterm)(int) = nullptr;
 
@@ -491,7 +500,7 @@ bool connect_once(Link *link, std::string *error) {
 
 // Connects, retrying while `wait` until cancel or shutdown.
 bool ensure_connected(Link *link, bool wait) {
-    if (link->fd >= 0)
+    if (link->fd >= 0 || link->host.empty())
         return true;
     for (;;) {
         if (stopping(link))
@@ -522,8 +531,9 @@ bool needs_person(const Link *link) {
     return facts[link->uri].needs_person;
 }
 
-// Sends all of `data`, reading the back channel meanwhile.
-bool send_all(Link *link, const void *data, size_t length) {
+// Sends all of `data` on our socket, reading the back channel meanwhile
+// unless the dialogue goes through the device.
+bool send_socket(Link *link, const void *data, size_t length) {
     const char *p = static_cast<const char *>(data);
     auto progress = Clock::now();
     while (length > 0) {
@@ -533,7 +543,7 @@ bool send_all(Link *link, const void *data, size_t length) {
         }
         pollfd pfd{link->fd, POLLOUT | POLLIN, 0};
         const int ready = poll(&pfd, 1, kSliceMs);
-        if (ready > 0 && (pfd.revents & POLLIN) && !read_back(link)) {
+        if (ready > 0 && (pfd.revents & POLLIN) && !link->via && !read_back(link)) {
             link->failure = "The printer closed the connection in the middle of the job.";
             return false;
         }
@@ -575,8 +585,44 @@ bool send_all(Link *link, const void *data, size_t length) {
     return true;
 }
 
+// Sends the dialogue's `data`: on our socket, or through the device.
+bool send_all(Link *link, const void *data, size_t length) {
+    if (!link->via)
+        return send_socket(link, data, length);
+    if (papplDeviceWrite(link->via, data, length) < 0) {
+        if (link->failure.empty())
+            link->failure = "Sending to the printer failed.";
+        return false;
+    }
+    papplDeviceFlush(link->via);
+    return link->failure.empty();
+}
+
 bool send_text(Link *link, const std::string &text) {
     return send_all(link, text.data(), text.size());
+}
+
+// Reads what comes back within about a quarter of a second (through the
+// device: one read, as long as the device waits). False when the printer
+// closed the connection.
+bool read_some(Link *link) {
+    if (!link->via) {
+        pollfd pfd{link->fd, POLLIN, 0};
+        return poll(&pfd, 1, kSliceMs) <= 0 || read_back(link);
+    }
+    char buffer[4096];
+    const auto start = Clock::now();
+    const ssize_t n = papplDeviceRead(link->via, buffer, sizeof buffer);
+    if (n > 0) {
+        link->reader.feed(buffer, static_cast<size_t>(n));
+        pjl::Message m;
+        while (link->reader.next(&m))
+            handle(link, m);
+    } else if (Clock::now() - start < std::chrono::milliseconds(kSliceMs)) {
+        // Nothing (a device cannot tell a timeout from a hang-up): not busily.
+        std::this_thread::sleep_for(std::chrono::milliseconds(kSliceMs));
+    }
+    return true;
 }
 
 // Reads the back channel until `done` holds or `seconds` pass. The clock
@@ -591,8 +637,7 @@ template <typename Done> bool read_until(Link *link, double seconds, bool patien
                 return false;
             start = Clock::now();
         }
-        pollfd pfd{link->fd, POLLIN, 0};
-        if (poll(&pfd, 1, kSliceMs) > 0 && !read_back(link))
+        if (!read_some(link))
             return done();
     }
     return true;
@@ -686,6 +731,7 @@ bool link_open(pappl_device_t *device, const char *uri, const char *) {
     link->times.answer = seconds_option(query, "answer-timeout", link->times.answer);
     link->times.status = seconds_option(query, "status-interval", link->times.status);
     link->snmp_port = static_cast<int>(seconds_option(query, "snmp-port", link->snmp_port));
+    link->via_device = text_option(query, "back-channel") == "device";
     if (const std::string c = text_option(query, "snmp-community"); !c.empty())
         link->community = c;
     {
@@ -714,7 +760,7 @@ ssize_t link_write(pappl_device_t *device, const void *buffer, size_t bytes) {
         return -1;
     if (!link->failure.empty() || !ensure_connected(link, true))
         return -1;
-    if (!send_all(link, buffer, bytes)) {
+    if (!send_socket(link, buffer, bytes)) {
         papplDeviceError(device, "%s", link->failure.c_str());
         if (link->job)
             papplJobSetMessage(link->job, "%s", link->failure.c_str());
@@ -826,8 +872,34 @@ void link_printer_created(pappl_printer_t *printer) {
                         PAPPL_LOPTIONS_NAVIGATION | PAPPL_LOPTIONS_STATUS);
 }
 
+namespace {
+
+// The link of a job's device: our socket's, or, for a PAPPL device that
+// reads back (USB, and PAPPL's own network schemes), one kept per printer
+// from its first job on.
+Link *job_link(pappl_job_t *job, pappl_device_t *device) {
+    if (Link *link = link_of(device)) {
+        link->via = link->via_device ? device : nullptr;
+        return link;
+    }
+    const char *uri = device && job ? papplPrinterGetDeviceURI(papplJobGetPrinter(job)) : nullptr;
+    if (!uri || (std::strncmp(uri, "usb:", 4) != 0 && std::strncmp(uri, "dnssd:", 6) != 0 &&
+                 std::strncmp(uri, "snmp:", 5) != 0))
+        return nullptr;
+    std::lock_guard<std::mutex> lock(mutex);
+    std::unique_ptr<Link> &link = device_links[uri];
+    if (!link) {
+        link = std::make_unique<Link>();
+        link->uri = uri;
+    }
+    link->via = device;
+    return link.get();
+}
+
+} // namespace
+
 bool link_job_start(pappl_job_t *job, pappl_device_t *device) {
-    Link *link = link_of(device);
+    Link *link = job_link(job, device);
     if (!link || link->job == job || link->ended_job_id == papplJobGetID(job))
         return true;
     link->job = job;
@@ -835,6 +907,13 @@ bool link_job_start(pappl_job_t *job, pappl_device_t *device) {
     link->job_name = pjl_name(job);
     link->job_started = link->job_ended = false;
     link->pages_done = link->job_pages = -1;
+    const char *sides = ippGetString(papplJobGetAttribute(job, "sides"), 0, nullptr);
+    if (!sides) {
+        pappl_pr_driver_data_t data;
+        papplPrinterGetDriverData(link->printer, &data);
+        link->two_sided = data.sides_default != PAPPL_SIDES_ONE_SIDED;
+    } else
+        link->two_sided = std::strncmp(sides, "two-sided", 9) == 0;
     link->xl_error.clear();
     link->failure.clear();
     if (!ensure_connected(link, true))
@@ -869,7 +948,7 @@ bool end_job_on(Link *link, pappl_job_t *job, pappl_device_t *device, bool ok) {
         papplJobSetMessage(job, "%s", link->failure.c_str());
         ok = false;
     }
-    if (!ok || papplJobIsCanceled(job) || link->fd < 0)
+    if (!ok || papplJobIsCanceled(job) || (link->fd < 0 && !link->host.empty()))
         return false;
     if (pjl_state(link) != Pjl::Answers) {
         papplJobSetMessage(job, "Sent. The printer does not report status (no PJL answer), so the "
@@ -912,15 +991,33 @@ bool end_job_on(Link *link, pappl_job_t *job, pappl_device_t *device, bool ok) {
                            link->times.end);
         return true;
     }
-    papplJobSetMessage(job, "The printer reports the job printed, %ld pages.",
-                       link->pages_done < 0 ? 0 : link->pages_done);
+    // PAPPL 1.3 has no job-media-sheets-completed: the sheets go into the
+    // message and the log.
+    const long pages = link->pages_done < 0 ? 0 : link->pages_done;
+    const long sheets = link->two_sided ? (pages + 1) / 2 : pages;
+    papplJobSetMessage(job, "The printer reports the job printed, %ld page%s on %ld sheet%s.",
+                       pages, pages == 1 ? "" : "s", sheets, sheets == 1 ? "" : "s");
+    papplLogJob(job, PAPPL_LOGLEVEL_INFO, "job-media-sheets-completed=%ld", sheets);
     return true;
 }
 
+// Status threads still running: they use the system and its printers.
+std::mutex status_mutex;
+std::condition_variable status_done;
+int status_threads = 0;
+
 } // namespace
 
+void link_shutdown() {
+    // Their waits look at the shutdown every quarter second and SNMP gives
+    // up within seconds; the bound only keeps a stuck library from holding
+    // the exit for ever.
+    std::unique_lock<std::mutex> lock(status_mutex);
+    status_done.wait_for(lock, std::chrono::seconds(30), [] { return status_threads == 0; });
+}
+
 bool link_job_end(pappl_job_t *job, pappl_device_t *device, bool ok) {
-    Link *link = link_of(device);
+    Link *link = job_link(job, device);
     if (!link)
         return ok;
     if (link->ended_job_id == papplJobGetID(job))
@@ -929,8 +1026,10 @@ bool link_job_end(pappl_job_t *job, pappl_device_t *device, bool ok) {
         return ok;
     link->ended_ok = end_job_on(link, job, device, ok);
     link->ended_job_id = papplJobGetID(job);
-    // The job may be freed once it is done: nothing here looks at it again.
+    // The job may be freed once it is done, and the device closed: nothing
+    // here looks at them again.
     link->job = nullptr;
+    link->via = nullptr;
     return link->ended_ok;
 }
 
@@ -958,7 +1057,19 @@ void link_printer_status(pappl_printer_t *printer) {
     // the next one sees the result.
     pappl_system_t *system = papplPrinterGetSystem(printer);
     const int id = papplPrinterGetID(printer);
+    {
+        std::lock_guard<std::mutex> lock(status_mutex);
+        status_threads++;
+    }
     std::thread([system, id] {
+        // The server waits for this thread before it deletes the system.
+        struct Done {
+            ~Done() {
+                std::lock_guard<std::mutex> lock(status_mutex);
+                status_threads--;
+                status_done.notify_all();
+            }
+        } done;
         pappl_printer_t *p = papplSystemFindPrinter(system, nullptr, id, nullptr);
         pappl_device_t *device = p ? papplPrinterOpenDevice(p) : nullptr;
         if (!device)

@@ -21,6 +21,16 @@
 //       retry-interval=5,answer-timeout=3,status-interval=10
 // and where supply levels are asked over SNMP:
 //   snmp-port=161,snmp-community=public
+// With back-channel=device the PJL dialogue goes through PAPPL's device read
+// and write instead of the socket directly, as it does for USB printers.
+//
+// Printers on PAPPL's own devices that read back (usb:, and the network
+// schemes dnssd: and snmp:) have the same PJL dialogue and completion rule
+// through papplDeviceRead and papplDeviceWrite, with two differences: the
+// back channel is read before and after the job's data, not while it is
+// written (a condition in the middle shows at the job's end), and each read
+// waits as long as the device does (10 seconds for USB in PAPPL 1.3), so an
+// answer timeout may last that long.
 //
 // PJL: before each job the printer is asked for INFO ID, CONFIG, STATUS and
 // PAGECOUNT. A printer that answers nothing within answer-timeout at the
@@ -52,6 +62,9 @@ void link_printer_created(pappl_printer_t *printer);
 // and its supply levels, at most every status-interval seconds, in a thread
 // of its own.
 void link_printer_status(pappl_printer_t *printer);
+// After the server's main loop, before the system is deleted: waits (at most
+// 30 s) for the status threads to end.
+void link_shutdown();
 
 } // namespace pclxl_app
 

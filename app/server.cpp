@@ -18,8 +18,10 @@
 #include "add_device_page.h"
 #include "dnssd_guard.h"
 #include "driver.h"
+#include "job_device.h"
 #include "pclxl.h"
 #include "pdf_filter.h"
+#include "printer_link.h"
 #include "spool_lock.h"
 #include "state_file.h"
 #include "test_page.h"
@@ -271,6 +273,7 @@ pappl_system_t *create_system(int count, cups_option_t *options) {
     papplSystemSetPrinterDrivers(system, kDriverCount, kDrivers, autoadd_callback, create_callback,
                                  driver_callback, nullptr);
     papplSystemAddMIMEFilter(system, "application/pdf", "image/pwg-raster", pdf_filter, nullptr);
+    papplSystemSetEventCallback(system, job_device_event, nullptr);
     dnssd_guard_log_to(system);
     add_device_page(system);
 
@@ -309,6 +312,7 @@ int run_server(int num_options, cups_option_t *options) {
     if (!system)
         return 1;
     papplSystemRun(system);
+    link_shutdown();
     papplSystemDelete(system);
     return 0;
 }

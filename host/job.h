@@ -50,6 +50,10 @@ struct Job {
     // The printer's make and model as its PPD or the printer itself gives
     // it; empty for a generic printer. Per-model quirks are found by it.
     std::string make_and_model;
+    // What that model takes (its quirks, quirks.h): JPEG image data, and
+    // dash patterns of at most this many lengths (longer ones are cut).
+    bool jpeg = true;
+    int max_dash_entries = 20;
 
     // The library's job settings. Its texts point into this job and the
     // catalog: keep the job unchanged while they are used.

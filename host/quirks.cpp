@@ -1,5 +1,6 @@
 #include "quirks.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdlib>
 #include <fstream>
@@ -239,6 +240,9 @@ Quirks quirks_for(const QuirkTable &table, const std::string &make_and_model) {
 }
 
 void apply_quirks(const Quirks &quirks, Job &job) {
+    job.jpeg = job.jpeg && quirks.jpeg;
+    if (quirks.max_dash_entries > 0)
+        job.max_dash_entries = std::min(job.max_dash_entries, quirks.max_dash_entries);
     if (quirks.max_resolution > 0 && job.resolution > quirks.max_resolution) {
         // The finest of the library's resolutions the model takes.
         for (int r : {1200, 600, 300})

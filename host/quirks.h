@@ -12,6 +12,8 @@
 //   trays = auto:1 manual:2 tray-1:4  MediaSource number per tray name
 //   jpeg = no                         the model takes no JPEG image data
 //   rle-end-marker = no               no end marker after run-length data
+//                                     (what this system writes holds no
+//                                     run-length data, so it is always met)
 //   max-dash-entries = 20             longest dash pattern
 //   pjl-unsupported = USTATUS, INFO CONFIG   PJL commands it does not know
 // '#' starts a comment. Every row whose pattern matches applies, in file
@@ -64,7 +66,8 @@ QuirkTable load_quirks();
 // The quirks of one model.
 Quirks quirks_for(const QuirkTable &table, const std::string &make_and_model);
 // The job as the model can take it: resolution at most the model's, a media
-// type it does not know sent as the default.
+// type it does not know sent as the default, no JPEG where it takes none,
+// dash patterns no longer than its maximum (the job's own 20 when shorter).
 void apply_quirks(const Quirks &quirks, Job &job);
 
 } // namespace pclxl_host

@@ -20,6 +20,11 @@ constexpr size_t kRegionBandBytes = size_t(32) << 20;
 constexpr double kTouching = 2;
 // Two regions merge only when their common box wastes little.
 constexpr double kMergeWaste = 1.25;
+// Each region renders the page's content again: a page with more than this
+// many has them all in one, their common box.
+constexpr size_t kMaxRegions = 256;
+// Nor does a page render more parts than this again over its vectors.
+constexpr int kMaxPlacements = 1024;
 
 double area_of(const Rect &r) { return r.empty() ? 0 : (r.x1 - r.x0) * (r.y1 - r.y0); }
 
@@ -77,6 +82,11 @@ void Converter::end_survey() {
     std::vector<Rect> boxes;
     std::vector<std::vector<size_t>> members;
     for (size_t i = 0; i < surveyed_.size(); ++i) {
+        if (boxes.size() > kMaxRegions) { // the rest joins the common box
+            boxes.back() = unite(boxes.back(), surveyed_[i]);
+            members.back().push_back(i);
+            continue;
+        }
         Rect box = surveyed_[i];
         std::vector<size_t> in{i};
         for (bool merged = true; merged;) {
@@ -97,6 +107,15 @@ void Converter::end_survey() {
         }
         boxes.push_back(box);
         members.push_back(in);
+    }
+    if (boxes.size() > kMaxRegions) {
+        Rect all = boxes[0];
+        for (const Rect &b : boxes)
+            all = unite(all, b);
+        boxes.assign(1, all);
+        members.assign(1, {});
+        for (size_t i = 0; i < surveyed_.size(); ++i)
+            members[0].push_back(i);
     }
     for (size_t k = 0; k < boxes.size(); ++k) {
         regions_.push_back({boxes[k], {}, {}, false});
@@ -139,7 +158,8 @@ void Converter::fallback(const Rect &area) {
     Region &region = planned ? regions_[region_of_[call]] : alone;
     const bool showing = std::any_of(region.shown.begin(), region.shown.end(),
                                      [&](const Rect &s) { return inside(r, s); });
-    if (showing && !(region.dirty_any && !meet(region.dirty, r).empty()))
+    if (showing && (!(region.dirty_any && !meet(region.dirty, r).empty()) ||
+                    page_fallbacks_ >= kMaxPlacements))
         return;
     // As much of the region as the clip lets show now; once shown, only
     // the part asked for.
@@ -170,7 +190,7 @@ void Converter::place_region(const Rect &r) {
         Pixels px;
         if (!doc_.render_region(b, scale, px))
             throw PageError("a region could not be rendered");
-        as_jpeg_ = photographic(px);
+        as_jpeg_ = opts_.jpeg && photographic(px);
         place_pixels(px, {b.x1 - b.x0, 0, 0, b.y1 - b.y0, b.x0, b.y0}, false, {});
         as_jpeg_ = false;
     }

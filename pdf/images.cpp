@@ -268,11 +268,11 @@ void Converter::draw_image(Image &image) {
     if (!image.jpeg.empty()) {
         const Rect box = bounds_of(m);
         const int comps = image.jpeg_components;
-        const bool fits = axis_aligned(m) && m.a > 0 && m.d > 0 && box.x0 >= area_.x0 - 0.5 &&
-                          box.y0 >= area_.y0 - 0.5 && box.x1 <= area_.x1 + 0.5 &&
-                          box.y1 <= area_.y1 + 0.5 && image.jpeg_width <= m.a + 1 &&
-                          image.jpeg_height <= m.d + 1 && (opts_.color || comps == 1) &&
-                          image.jpeg.size() < 0xFFFFFFFFu;
+        const bool fits = opts_.jpeg && axis_aligned(m) && m.a > 0 && m.d > 0 &&
+                          box.x0 >= area_.x0 - 0.5 && box.y0 >= area_.y0 - 0.5 &&
+                          box.x1 <= area_.x1 + 0.5 && box.y1 <= area_.y1 + 0.5 &&
+                          image.jpeg_width <= m.a + 1 && image.jpeg_height <= m.d + 1 &&
+                          (opts_.color || comps == 1) && image.jpeg.size() < 0xFFFFFFFFu;
         if (fits) {
             const int x = static_cast<int>(std::lround(box.x0)),
                       y = static_cast<int>(std::lround(box.y0));
@@ -283,7 +283,7 @@ void Converter::draw_image(Image &image) {
         }
         if (!doc_.decode(image))
             throw ObjectError("an image could not be decoded");
-        as_jpeg_ = true;
+        as_jpeg_ = opts_.jpeg;
     }
     place_pixels(image.pixels, m, false, {});
     as_jpeg_ = false;

@@ -213,7 +213,13 @@ fz_display_list *record(fz_context *ctx, fz_page *page, fz_rect bounds, bool *st
     fz_try(ctx) {
         list = fz_new_display_list(ctx, bounds);
         dev = fz_new_list_device(ctx, list);
-        fz_run_page(ctx, page, dev, fz_identity, &cookie);
+        // As printed: annotations and form fields with their Print flag
+        // and not Hidden (NoView ones too), in their appearance streams as
+        // they are, and optional content as set for printing.
+        if (pdf_page *pdf = pdf_page_from_fz_page(ctx, page))
+            pdf_run_page_with_usage(ctx, pdf, dev, fz_identity, "Print", &cookie);
+        else
+            fz_run_page(ctx, page, dev, fz_identity, &cookie);
         fz_close_device(ctx, dev);
     }
     fz_always(ctx) { fz_drop_device(ctx, dev); }
@@ -439,6 +445,21 @@ fz_rect bound_shade(fz_context *ctx, fz_shade *shade, fz_matrix ctm) {
 // two-level rendering would hint TrueType glyphs, running the font's
 // programs again for every size, which costs most of a page of text at many
 // sizes; at printer resolutions hinting changes next to nothing.
+// Plays a Type3 glyph's own content into `dev`; false when it fails.
+bool run_t3_glyph(fz_context *ctx, fz_font *font, int gid, fz_matrix trm, fz_device *dev) {
+    fz_try(ctx) { fz_run_t3_glyph(ctx, font, gid, trm, dev); }
+    fz_catch(ctx) { return false; }
+    return true;
+}
+
+// A glyph's box on the device; infinite when it cannot be measured.
+fz_rect bound_glyph(fz_context *ctx, fz_font *font, int gid, fz_matrix m) {
+    fz_rect r = fz_empty_rect;
+    fz_try(ctx) { r = fz_bound_glyph(ctx, font, gid, m); }
+    fz_catch(ctx) { r = fz_infinite_rect; }
+    return r;
+}
+
 fz_pixmap *glyph_pixmap(fz_context *ctx, fz_font *font, int gid, fz_matrix m) {
     fz_pixmap *pix = nullptr;
     fz_irect scissor = {-1000000, -1000000, 1000000, 1000000};
@@ -614,6 +635,13 @@ class MupdfDocument final : public Document {
     // A span's glyphs filled as one path of their outlines (large text);
     // false when a glyph has no outline.
     bool fill_outlines(const fz_text_span *span, fz_matrix ctm, Rgb color);
+    // A span of a Type3 font played glyph by glyph from the glyphs' own
+    // content (paths stay paths); false when the font is not Type3 or a
+    // glyph fails.
+    bool fill_type3(const fz_text_span *span, fz_matrix ctm, Rgb color);
+    // A colour as painted: a Type3 glyph without colours of its own takes
+    // its text's.
+    Rgb colour(const float c[3]) const { return glyph_colour_ ? *glyph_colour_ : rgb_of(c); }
     bool fill_image(fz_image *image, fz_matrix ctm, float alpha) noexcept;
     bool fill_image_mask(fz_image *image, fz_matrix ctm, fz_colorspace *cs, const float *color,
                          float alpha, fz_color_params params) noexcept;
@@ -664,7 +692,10 @@ class MupdfDocument final : public Document {
     bool scope_tight_ = true, scope_drawn_ = false;
     std::string failure_;
     std::vector<std::string> notes_; // objects left out of the current page
-    std::string decode_error_;       // why decode() failed
+    fz_device *dev_ = nullptr;       // the device the page plays into
+    const Rgb *glyph_colour_ = nullptr;
+    int type3_depth_ = 0;
+    std::string decode_error_; // why decode() failed
 
     std::vector<fz_font *> fonts_; // kept for the document's life: ids stay unique
     std::unordered_map<fz_font *, int> font_ids_;
@@ -946,12 +977,14 @@ bool MupdfDocument::run_page(int index, const Matrix &ctm, const Rect &device_ar
     dev->end_group = dev_end_group;
     dev->begin_tile = dev_begin_tile;
     dev->end_tile = dev_end_tile;
+    dev_ = dev;
     const fz_rect scissor = {float(device_area.x0), float(device_area.y0), float(device_area.x1),
                              float(device_area.y1)};
     // MuPDF stops a display list quietly on an abort: failure_ tells.
     const bool ok =
         run_list(ctx_, list_, dev, to_fz(ctm), scissor, msg, sizeof msg) && failure_.empty();
     fz_drop_device(ctx_, dev);
+    dev_ = nullptr;
     // The list stays for the page's next run, until another page loads.
     sink_ = nullptr;
     if (!ok)
@@ -1002,7 +1035,7 @@ bool MupdfDocument::fill_path(const fz_path *path, int even_odd, fz_matrix ctm, 
         float c[3];
         if (!convert_path(path, ctm, p) || !to_rgb(ctx_, cs, color, params, c))
             return skip("a path", "it could not be read");
-        sink_->fill_path(p, even_odd != 0, rgb_of(c));
+        sink_->fill_path(p, even_odd != 0, colour(c));
         return true;
     } catch (const ObjectError &e) {
         return skip("a path", e.what());
@@ -1042,7 +1075,7 @@ bool MupdfDocument::stroke_path(const fz_path *path, const fz_stroke_state *stro
         for (int i = 0; i < n; ++i)
             s.dashes.push_back(stroke->dash_list[i] * scale);
         s.dash_phase = stroke->dash_phase * scale;
-        sink_->stroke_path(p, s, rgb_of(c));
+        sink_->stroke_path(p, s, colour(c));
         return true;
     } catch (const ObjectError &e) {
         return skip("a line", e.what());
@@ -1201,7 +1234,7 @@ bool MupdfDocument::fill_text(const fz_text *text, fz_matrix ctm, fz_colorspace 
                 run.glyphs.push_back({item.gid, p.x, p.y});
             }
             if (!run.glyphs.empty() && !sink_->fill_text(run) &&
-                !fill_outlines(span, ctm, run.color)) {
+                !fill_outlines(span, ctm, run.color) && !fill_type3(span, ctm, run.color)) {
                 fz_text_span one = *span;
                 one.next = nullptr;
                 fz_text alone = {1, &one, &one};
@@ -1215,6 +1248,32 @@ bool MupdfDocument::fill_text(const fz_text *text, fz_matrix ctm, fz_colorspace 
     } catch (const std::exception &e) {
         return fail(e.what());
     }
+}
+
+bool MupdfDocument::fill_type3(const fz_text_span *span, fz_matrix ctm, Rgb color) {
+    fz_font *font = span->font;
+    // A glyph may show text of its own font: a few levels at most.
+    if (!font->t3procs || !dev_ || type3_depth_ >= 3)
+        return false;
+    for (int i = 0; i < span->len; ++i) {
+        const fz_text_item &item = span->items[i];
+        if (item.gid < 0 || item.gid > 255)
+            continue;
+        fz_matrix trm = span->trm;
+        trm.e = item.x;
+        trm.f = item.y;
+        // A glyph that sets no colour of its own (d1) is a mask.
+        const Rgb *outer = glyph_colour_;
+        if (font->t3flags && (font->t3flags[item.gid] & FZ_DEVFLAG_MASK))
+            glyph_colour_ = &color;
+        ++type3_depth_;
+        const bool ok = run_t3_glyph(ctx_, font, item.gid, fz_concat(trm, ctm), dev_);
+        --type3_depth_;
+        glyph_colour_ = outer;
+        if (!ok || !failure_.empty())
+            return false;
+    }
+    return true;
 }
 
 bool MupdfDocument::fill_outlines(const fz_text_span *span, fz_matrix ctm, Rgb color) {
@@ -1242,8 +1301,15 @@ bool MupdfDocument::glyph_bitmap(int font, int glyph, const double m[4], GlyphBi
     if (font < 0 || font >= static_cast<int>(fonts_.size()))
         return false;
     const fz_matrix fm = {float(m[0]), float(m[1]), float(m[2]), float(m[3]), 0, 0};
-    fz_pixmap *pix = glyph_pixmap(ctx_, fonts_[font], glyph, fm);
     out = GlyphBitmap();
+    // Measured before it is rendered: its pixels grow with its area.
+    const fz_rect box = bound_glyph(ctx_, fonts_[font], glyph, fm);
+    if (!fz_is_empty_rect(box) &&
+        (!(box.x1 - box.x0 <= kMaxGlyphPixels) || !(box.y1 - box.y0 <= kMaxGlyphPixels))) {
+        out.too_large = true;
+        return true;
+    }
+    fz_pixmap *pix = glyph_pixmap(ctx_, fonts_[font], glyph, fm);
     if (!pix)
         return true; // nothing to paint
     bool ok = true;
@@ -1399,7 +1465,7 @@ bool MupdfDocument::fill_image_mask(fz_image *image, fz_matrix ctm, fz_colorspac
             for (int x = 0; x < mask.width; ++x)
                 mask.data[size_t(y) * mask.width + x] =
                     pix->samples[size_t(y) * pix->stride + size_t(x) * pix->n + pix->n - 1];
-        sink_->draw_image_mask(mask, {ctm.a, ctm.b, ctm.c, ctm.d, ctm.e, ctm.f}, rgb_of(c));
+        sink_->draw_image_mask(mask, {ctm.a, ctm.b, ctm.c, ctm.d, ctm.e, ctm.f}, colour(c));
     } catch (const ObjectError &e) {
         ok = skip("an image mask", e.what());
     } catch (const std::exception &e) {

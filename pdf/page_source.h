@@ -79,7 +79,15 @@ struct GlyphBitmap {
     int width = 0, height = 0;
     int left = 0, top = 0;
     std::vector<uint8_t> rows;
+    // Larger on the device than kMaxGlyphPixels either way: not rendered,
+    // the run is better drawn from outlines or as a region.
+    bool too_large = false;
 };
+
+// The largest glyph, in device pixels either way, rendered to a bitmap. It
+// is the glyph's own size that counts: a font's size says little when its
+// glyph space is unusual (a Type3 font with an identity FontMatrix).
+constexpr double kMaxGlyphPixels = 1000;
 
 // Decoded pixels: 1 (gray) or 3 (RGB) samples per pixel, rows packed. A
 // mask has 1 sample, 255 painted. `placement` maps the unit square (0,0

@@ -225,7 +225,7 @@ bool has_thin_part(const Path &path, const Rect &box, double limit) {
 
 } // namespace
 
-std::vector<short> dash_pattern(const std::vector<double> &dashes, double phase) {
+std::vector<short> dash_pattern(const std::vector<double> &dashes, double phase, int max_entries) {
     std::vector<double> d;
     for (double v : dashes)
         d.push_back(std::max(v, 0.0)); // NaN and negative lengths count as 0
@@ -236,7 +236,7 @@ std::vector<short> dash_pattern(const std::vector<double> &dashes, double phase)
     double period = 0;
     for (double v : d)
         period += v;
-    if (d.empty() || !(period >= 1) || d.size() > 20)
+    if (d.empty() || !(period >= 1))
         return {};
     phase = std::fmod(phase, period);
     if (!(phase >= 0))
@@ -261,8 +261,9 @@ std::vector<short> dash_pattern(const std::vector<double> &dashes, double phase)
         r.push_back(phase);
     if (r.size() % 2)
         r.push_back(0);
-    if (r.size() > 20)
-        return {};
+    // A printer that takes fewer lengths gets the pattern's start.
+    if (r.size() > size_t(std::max(max_entries, 0)))
+        r.resize(size_t(std::max(max_entries, 0)) & ~size_t(1));
     std::vector<short> out;
     bool any = false;
     for (double v : r) {
@@ -441,7 +442,9 @@ void Converter::fill_path(const Path &path, bool even_odd, Rgb color) {
 }
 
 void Converter::set_stroke(const StrokeStyle &style) {
-    const int width = std::clamp(static_cast<int>(std::lround(style.width)), 1, 65535);
+    // Whole pixels, up: a renderer paints every pixel a stroke touches, the
+    // printer a pen as wide as it is told (a hundredth is rounding noise).
+    const int width = std::clamp(static_cast<int>(std::ceil(style.width - 0.01)), 1, 65535);
     if (gs().pen_width != width) {
         pclxl_set_pen_width16(static_cast<uint16_t>(width));
         gs().pen_width = width;
@@ -460,7 +463,8 @@ void Converter::set_stroke(const StrokeStyle &style) {
         pclxl_set_miter_length(static_cast<uint16_t>(miter));
         gs().miter = miter;
     }
-    const std::vector<short> dash = dash_pattern(style.dashes, style.dash_phase);
+    const std::vector<short> dash =
+        dash_pattern(style.dashes, style.dash_phase, opts_.max_dash_entries);
     if (!gs().dash_known || gs().dash != dash) {
         if (dash.empty())
             pclxl_set_solid_line();

@@ -8,9 +8,10 @@ namespace pclxl::pdf {
 
 // A dash pattern in whole device pixels with the phase folded in (the
 // pattern starts where the phase says), as the printer takes it: an even
-// number of at most 20 lengths. Empty (solid) when there is nothing to dash
-// or the pattern would be longer.
-std::vector<short> dash_pattern(const std::vector<double> &dashes, double phase);
+// number of at most `max_entries` lengths (a longer pattern is cut after
+// them). Empty (solid) when there is nothing to dash.
+std::vector<short> dash_pattern(const std::vector<double> &dashes, double phase,
+                                int max_entries = 20);
 
 } // namespace pclxl::pdf
 

@@ -15,6 +15,8 @@ namespace {
 // Glyphs larger than this (pixels per em) are drawn from their outlines:
 // bitmaps would grow with the square of the size.
 constexpr double kMaxGlyphEm = 250;
+// code_for(): the glyph is too large for a bitmap.
+constexpr int kTooLarge = -2;
 
 } // namespace
 
@@ -42,6 +44,10 @@ int Converter::code_for(PclFont &font, const GlyphRun &run, int glyph) {
     GlyphBitmap bm;
     if (!doc_.glyph_bitmap(run.font, glyph, run.m, bm))
         throw ObjectError("a glyph could not be rendered");
+    if (bm.too_large) {
+        font.codes.emplace(glyph, kTooLarge);
+        return kTooLarge;
+    }
     int code = -1;
     if (bm.width > 0 && bm.height > 0 && bm.width <= 16384 && bm.height <= 16384 &&
         std::abs(bm.left) <= 16384 && std::abs(bm.top) <= 16384) {
@@ -72,6 +78,8 @@ bool Converter::fill_text(const GlyphRun &run) {
     glyphs.reserve(run.glyphs.size());
     for (const PlacedGlyph &g : run.glyphs) {
         const int code = code_for(font, run, g.glyph);
+        if (code == kTooLarge)
+            return false; // nothing of the run is painted yet
         if (code < 0)
             continue;
         const int x = clamp_coordinate(g.x), y = clamp_coordinate(g.y);

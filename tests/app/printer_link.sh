@@ -113,7 +113,7 @@ opts="connect-timeout=2,write-timeout=3,end-timeout=15,retry-interval=1,answer-t
 # script | job state at the end | a reason seen on the way | printer reasons at the end |
 # words in the job-state-message
 expectations="
-ready|completed|-|none|printed
+ready|completed|-|none|printed, 2 pages on 2 sheets
 paper-out|completed|media-empty|none|printed
 jam|completed|media-jam|none|printed
 door-open|completed|cover-open|none|printed
@@ -125,6 +125,8 @@ stall|aborted|-|offline|timed out
 close|aborted|-|-|closed
 refuse|completed|offline|none|printed
 xl-error|aborted|-|none|IllegalOperatorSequence
+ready-via-device|completed|-|none|printed, 2 pages on 2 sheets
+xl-error-via-device|aborted|-|none|IllegalOperatorSequence
 "
 scripts=$(echo "$expectations" | cut -d'|' -f1 | grep .)
 for s in $scripts; do
@@ -134,7 +136,7 @@ for s in $scripts; do
     # Back once the printer has been seen offline (or after 20 s).
     start_standin refuse refuse --back-when "$work/refuse.back" --back-after 20
   else
-    start_standin "$s"
+    start_standin "${s%-via-device}" "$s"
   fi
 done
 for s in $scripts; do
@@ -144,6 +146,8 @@ for s in $scripts; do
   case $s in
   ready) extra=",status-interval=1,snmp-port=$(cat "$work/ready.snmp")" ;;
   toner-low) extra=",status-interval=1,snmp-port=$(cat "$work/ready.port")" ;;
+  # The same dialogue through PAPPL's device read and write, as for USB.
+  *-via-device) extra=",back-channel=device" ;;
   esac
   "$app" add -u "$system" -d "$s" -m pclxl_mono \
     -v "socket://127.0.0.1:$(cat "$work/$s.port")/?$opts$extra" >/dev/null
@@ -175,7 +179,7 @@ watch_job() {
       return
       ;;
     esac
-    sleep 0.2
+    sleep 0.5
   done
 }
 watchers=()
@@ -236,14 +240,17 @@ impressions=$(value printer-impressions-completed <"$work/ready.printer")
 [ "${impressions:-0}" -ge 1000 ] || fail "printer-impressions-completed $impressions is not the printer's page count"
 
 # The model's quirks reach its next job: at most 300 dpi however fine the
-# job asks, and the multipurpose tray as MediaSource 9.
+# job asks, and the multipurpose tray as MediaSource 9. Two-sided, its two
+# pages are one sheet.
 "$app" submit -u "$(printer_uri ready)" -o print-quality=high -o media-source=by-pass-tray \
-  "$work/docs/two.pwg" >/dev/null
+  -o sides=two-sided-long-edge "$work/docs/two.pwg" >/dev/null
 for _ in $(seq 100); do
   [ "$(attrs ready 2 | value job-state)" = completed ] && break
   sleep 0.2
 done
 summary=$("$tool" dump --summary "$work/jobs/ready-job2.prn" 2>&1 || true)
+attrs ready 2 | value job-state-message | grep -q "2 pages on 1 sheet\." ||
+  fail "two-sided: $(attrs ready 2 | value job-state-message)"
 if grep -a -q "@PJL SET RESOLUTION=R300X300" "$work/jobs/ready-job2.prn" &&
   echo "$summary" | grep -q "page 1: .*source 9" &&
   grep -a -q 'Quirks for "Stand-in Laser 4000": rows \[\*\] \[Stand-in Laser 4\*\]' "$work/server.log"; then

@@ -28,7 +28,7 @@ a waste toner box of unknown level, a drum at 85 %.
 
 The chosen port goes into --port-file once the stand-in is ready. It ends by
 itself after --lifetime seconds; tests stop it earlier by its PID. Events go to
-standard error, one line each, and the job files into --save.
+standard error, one line each, and the job files into --save, named after --port-file.
 """
 import argparse
 import os
@@ -151,7 +151,8 @@ class Connection:
         with lock:
             job_count += 1
             n = job_count
-        path = os.path.join(args.save, f"{args.script}-job{n}.prn")
+        name = os.path.basename(args.port_file).rsplit(".", 1)[0]
+        path = os.path.join(args.save, f"{name}-job{n}.prn")
         with open(path, "wb") as f:
             f.write(job)
         pages = count_pages(path)

@@ -147,7 +147,8 @@ rows=("no-bus")
 if command -v dbus-daemon >/dev/null; then
   dbus-daemon --session --nofork --address="unix:path=$work/bus" >/dev/null 2>&1 &
   pids+=("$!")
-  rows+=("bus-without-avahi")
+  for _ in $(seq 100); do [ -S "$work/bus" ] && break; sleep 0.05; done
+  [ -S "$work/bus" ] && rows+=("bus-without-avahi") || fail "the private message bus did not start"
 fi
 for row in "${rows[@]}"; do
   bus=$DBUS_SYSTEM_BUS_ADDRESS
@@ -160,7 +161,7 @@ for row in "${rows[@]}"; do
       fail "$row: Add Printer page $n answered $code"
   done
   # Adding a printer registers it with DNS-SD: PAPPL's lock must be free.
-  timeout 20 "$app" add -u "$(sys "$port")" -d net -m pclxl_mono -v socket://127.0.0.1:9 ||
+  timeout 20 "$app" add -u "$(sys "$port")" -d net -m pclxl_mono -v "file://$work/out" ||
     fail "$row: add after the Add Printer page"
   # A printer typed in by its device URI on the web page.
   jar=$work/$row.cookies
@@ -168,7 +169,7 @@ for row in "${rows[@]}"; do
     sed -n 's/.*name="session" value="\([^"]*\)".*/\1/p' | head -n 1)
   code=$(curl -s -c "$jar" -b "$jar" -o /dev/null -w '%{http_code}' \
     --data-urlencode "session=$token" --data-urlencode printer_name=typed \
-    --data-urlencode device_uri=socket://127.0.0.1:9100 --data-urlencode driver_name=pclxl_color \
+    --data-urlencode device_uri="file://$work/out" --data-urlencode driver_name=pclxl_color \
     "http://localhost:$port/adddevice")
   [ "$code" = 302 ] && timeout 20 "$app" printers -u "$(sys "$port")" | grep -q '^typed$' ||
     fail "$row: no printer added by its device URI on the web page (HTTP $code)"

@@ -6,9 +6,11 @@
 
 #include <map>
 #include <set>
+#include <sys/resource.h>
 
 #include "capture.h"
 #include "pdf_job.h"
+#include "quirks.h"
 #include "tool_run.h"
 
 using namespace tool_test;
@@ -86,8 +88,10 @@ TEST(Samples, BecomeTheRightOperators) {
         // A multiply group, a half-transparent fill and a shading; the plain
         // squares stay vector.
         {"transparency.pdf", 1, 0, 3, 3, {{"PaintPath", 2}, {"clips", 1}}},
-        // 400 half-transparent squares apart: a region each, never the page.
-        {"regions.pdf", 1, 0, 400, 400, {{"PaintPath", 0}}},
+        // 400 half-transparent squares apart: more regions than a page
+        // renders, so one, their common box (never the whole page), in two
+        // bands at 600 dpi.
+        {"regions.pdf", 1, 0, 2, 1, {{"PaintPath", 0}}},
         // Only the rectangle survives clamping; the rest is one region as
         // large as the sheet, sent in bands, and its second part again over
         // the rectangle painted in between.
@@ -141,6 +145,62 @@ TEST(Samples, BecomeTheRightOperators) {
     }
 }
 
+// Annotations and form fields print as viewers print them: with their Print
+// flag, unless Hidden (NoView does not matter on paper), and in their own
+// appearance (no text typed into the field's value appears).
+TEST(Annotations, PrintByTheirFlagsInTheirOwnAppearance) {
+    const struct {
+        const char *what;
+        std::vector<double> rgb; // the annotation's colour (make_pdfs.py)
+        bool printed;
+    } kCases[] = {
+        {"form field, Print clear", {255, 0, 0}, false},
+        {"Print", {0, 255, 0}, true},
+        {"Print and Hidden", {255, 0, 255}, false},
+        {"Print and NoView", {255, 255, 0}, true},
+        {"form field, Print, value unlike its appearance", {0, 128, 128}, true},
+        {"no flags", {128, 128, 0}, false},
+        {"NoView only", {128, 0, 128}, false},
+    };
+    const Converted c = convert(doc("annotations.pdf"));
+    ASSERT_EQ(c.rc, 0) << c.error;
+    std::set<std::vector<double>> colours;
+    for (const rd::Command *b : c.job.ops("SetBrushSource"))
+        if (const rd::Value *v = b->find(rd::attr::RGBColor))
+            colours.insert(v->elements);
+    EXPECT_EQ(colours.count({0, 0, 255}), 1u) << "the page's own content";
+    for (const auto &k : kCases)
+        EXPECT_EQ(colours.count(k.rgb), k.printed ? 1u : 0u) << k.what;
+    EXPECT_EQ(c.stats.glyphs, 0);
+}
+
+// A glyph's size on the device decides how it goes, not its font's size: a
+// Type3 font with an identity FontMatrix at 2 points has glyphs 1500 points
+// tall (12500 pixels at 600 dpi). They go as paths in their colours (the
+// mask glyph in the text's), in a small job and little memory.
+TEST(Glyphs, LargeOnTheDeviceGoAsPathsInLittleMemory) {
+    const Converted c = convert(doc("type3-large.pdf"));
+    ASSERT_EQ(c.rc, 0) << c.error;
+    ASSERT_TRUE(c.job.ok) << c.job.error.message;
+    EXPECT_EQ(c.stats.glyphs, 0);
+    EXPECT_EQ(c.stats.fallback_regions, 0);
+    EXPECT_EQ(c.stats.paths, 2);
+    EXPECT_LT(c.job.bytes.size(), 4096u);
+    std::set<std::vector<double>> colours;
+    for (const rd::Command *b : c.job.ops("SetBrushSource"))
+        if (const rd::Value *v = b->find(rd::attr::RGBColor))
+            colours.insert(v->elements);
+    EXPECT_EQ(colours, (std::set<std::vector<double>>{{255, 0, 0}, {0, 255, 0}}));
+    // The whole test program's peak, this conversion included (one glyph
+    // bitmap of that size alone would be 150 MB); sanitizers' shadow memory
+    // does not count.
+#if !defined(__SANITIZE_ADDRESS__)
+    struct rusage usage {};
+    getrusage(RUSAGE_SELF, &usage);
+    EXPECT_LT(usage.ru_maxrss, 120 * 1024) << "KB";
+#endif
+}
+
 // Hostile documents and bad options. A bad object is left out of its page
 // and a page that cannot be read out of the job, each with a warning that
 // names the page; an error only when no page is left, with a well-formed
@@ -171,6 +231,9 @@ TEST(PdfFaults, LeaveOutWhatIsBadAndKeepTheGoodPages) {
         // Repaired where it can be: the second page lost its content.
         {doc("hostile-truncated.pdf"), 0, 2, "", 3, "1 page is blank: the file is damaged or cut"},
         {doc("hostile-broken-xref.pdf"), 1, 0, "no pages that can be read", 1},
+        // A page tree error says what is wrong.
+        {doc("hostile-malformed-tree.pdf"), 1, 0, "page 1: malformed page tree", 2,
+         "page 1: left out, it cannot be read (malformed page tree)"},
         {"", 1, 0, "", 1},
         {"%PDF-1.4\n", 1, 0, "", 1},
         {"%PDF-1.7\n1 0 obj << >> endobj\n%%EOF", 1, 0, "", 2,
@@ -202,6 +265,65 @@ TEST(PdfFaults, LeaveOutWhatIsBadAndKeepTheGoodPages) {
         EXPECT_EQ(c.job.summary.pages.size(), size_t(h.pages));
         EXPECT_EQ(c.job.ok, h.pages > 0) << c.job.error.message;
         EXPECT_EQ(c.job.bytes.empty(), h.pages == 0);
+    }
+}
+
+// One page of two dashed lines: 24 lengths, then 2.
+std::string dashed_pdf() {
+    const std::string content = "4 w [3 1 3 1 3 1 3 1 3 1 3 1 3 1 3 1 3 1 3 1 3 1 3 1] 0 d "
+                                "50 500 m 545 500 l S [12 6] 0 d 50 300 m 545 300 l S";
+    const std::string objects[] = {
+        "<< /Type /Catalog /Pages 2 0 R >>", "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+        "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 595 842] /Contents 4 0 R >>",
+        "<< /Length " + std::to_string(content.size()) + " >>\nstream\n" + content + "\nendstream"};
+    std::string pdf = "%PDF-1.4\n", xref = "xref\n0 5\n0000000000 65535 f \n";
+    for (size_t i = 0; i < 4; ++i) {
+        char entry[32];
+        std::snprintf(entry, sizeof entry, "%010zu 00000 n \n", pdf.size());
+        xref += entry;
+        pdf += std::to_string(i + 1) + " 0 obj\n" + objects[i] + "\nendobj\n";
+    }
+    return pdf + xref + "trailer\n<< /Size 5 /Root 1 0 R >>\nstartxref\n" +
+           std::to_string(pdf.size()) + "\n%%EOF\n";
+}
+
+// The row the printer's make and model picks in the quirks file decides what
+// the job holds: no JPEG (images and smooth regions go as plain pixels
+// instead), dash patterns cut to the row's length.
+TEST(ModelQuirks, ReachTheJobsBytes) {
+    const auto table = pclxl_host::parse_quirks("[*]\nmax-dash-entries = 20\n"
+                                                "[Acme Laser*]\njpeg = no\n"
+                                                "[Acme Laser 2*]\nmax-dash-entries = 7\n");
+    ASSERT_TRUE(table.errors.empty());
+    const struct {
+        const char *model, *file; // "": the dashed page
+        uint64_t jpeg_blocks;
+        size_t longest_dash;
+    } kCases[] = {
+        {"Other Printer", "image.pdf", 1, 0},
+        {"Acme Laser 1", "image.pdf", 0, 0},
+        {"Other Printer", "", 0, 20},
+        {"Acme Laser 2", "", 0, 6},
+    };
+    std::map<std::string, int> images; // per file, whatever the model
+    for (const auto &k : kCases) {
+        SCOPED_TRACE(std::string(k.model) + " printing " + (*k.file ? k.file : "dashes"));
+        Options o;
+        o.make_and_model = k.model;
+        pclxl_host::apply_quirks(pclxl_host::quirks_for(table, o.make_and_model), o);
+        const Converted c = convert(*k.file ? doc(k.file) : dashed_pdf(), o);
+        ASSERT_EQ(c.rc, 0) << c.error;
+        ASSERT_TRUE(c.job.ok) << c.job.error.message;
+        EXPECT_EQ(c.job.summary.jpeg_blocks, k.jpeg_blocks);
+        EXPECT_EQ(images.emplace(k.file, c.stats.images).first->second, c.stats.images);
+        size_t longest = 0, dashed = 0;
+        for (const rd::Command *d : c.job.ops("SetLineDash"))
+            if (const rd::Value *v = d->find(rd::attr::LineDashStyle)) {
+                longest = std::max<size_t>(longest, v->count);
+                ++dashed;
+            }
+        EXPECT_EQ(longest, k.longest_dash);
+        EXPECT_EQ(dashed, k.longest_dash ? 2u : 0u); // neither line drawn solid
     }
 }
 

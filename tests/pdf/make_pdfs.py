@@ -194,6 +194,9 @@ def hostile():
     yield "page-loop", pdf({3: page(4), 4: stream(good),
                             5: b"<< /Type /Pages /Parent 2 0 R /Kids [5 0 R] /Count 1 >>",
                             2: b"<< /Type /Pages /Kids [3 0 R 5 0 R] /Count 2 >>"}, [])
+    # A page tree node without its kids.
+    yield "malformed-tree", pdf({3: page(4), 4: stream(good),
+                                 2: b"<< /Type /Pages /Count 1 >>"}, [3])
     # A huge image: 100000 x 100000 pixels declared, a few bytes given.
     yield "huge-image", two(b"q 500 0 0 500 50 50 cm /Im Do Q", b"<< /XObject << /Im 7 0 R >> >>",
                             {7: stream(b"\x00" * 64, b"/Type /XObject /Subtype /Image "
@@ -301,6 +304,46 @@ def cmyk_pdf():
                   b"/FunctionType 4 /Domain [0 1 0 1] /Range [0 1 0 1 0 1 0 1]")})
 
 
+# Annotations and form fields, one colour each, with the flags viewers print
+# by: (subtype, /F, colour). Printed: Print set, Hidden clear (NoView or
+# not). The widget's value differs from its appearance, which prints as it
+# is even though the form asks for new appearances.
+ANNOTATIONS = [(b"Widget", 0, b"1 0 0"), (b"Square", 4, b"0 1 0"), (b"Square", 6, b"1 0 1"),
+               (b"Square", 36, b"1 1 0"), (b"Widget", 4, b"0 0.5 0.5"), (b"Square", 0, b"0.5 0.5 0"),
+               (b"Square", 32, b"0.5 0 0.5")]
+
+
+def annotations_pdf():
+    objs = {1: b"<< /Type /Catalog /Pages 2 0 R /AcroForm << /Fields [%s] /NeedAppearances true "
+               b"/DA (/Helv 12 Tf 0 g) /DR << /Font << /Helv 5 0 R >> >> >> >>"
+               % b" ".join(b"%d 0 R" % (10 + i) for i, a in enumerate(ANNOTATIONS)
+                           if a[0] == b"Widget"),
+            3: b"<< /Type /Page /Parent 2 0 R /MediaBox [0 0 595 842] /Contents 4 0 R /Annots [%s] >>"
+               % b" ".join(b"%d 0 R" % (10 + i) for i in range(len(ANNOTATIONS))),
+            4: stream(b"0 0 1 rg 50 50 100 100 re f"), 5: HELVETICA}
+    for i, (subtype, flags, colour) in enumerate(ANNOTATIONS):
+        y = 760 - 80 * i
+        field = b"/FT /Tx /T (f%d) /V (typed text) /DA (/Helv 12 Tf 0 g) " % i
+        objs[10 + i] = (b"<< /Type /Annot /Subtype /%s %s/F %d /Rect [300 %d 400 %d] /AP << /N %d 0 R >> >>"
+                        % (subtype, field if subtype == b"Widget" else b"", flags, y, y + 40, 30 + i))
+        objs[30 + i] = stream(b"%s rg 0 0 100 40 re f" % colour,
+                              b"/Type /XObject /Subtype /Form /BBox [0 0 100 40]")
+    return pdf(objs, [3])
+
+
+# A Type3 font whose glyph space is its text space (an identity FontMatrix):
+# at 2 points its glyphs are 1500 points on the device. One is a mask that
+# takes the text's colour (red), one paints its own (green).
+def type3_pdf():
+    font = (b"<< /Type /Font /Subtype /Type3 /FontBBox [0 0 750 750] /FontMatrix [1 0 0 1 0 0] "
+            b"/CharProcs << /a 6 0 R /b 7 0 R >> "
+            b"/Encoding << /Type /Encoding /Differences [97 /a /b] >> "
+            b"/FirstChar 97 /LastChar 98 /Widths [800 800] /Resources << >> >>")
+    return one_page(b"1 0 0 rg BT /T3 2 Tf -700 -400 Td (ab) Tj ET", b"<< /Font << /T3 5 0 R >> >>",
+                    objects={5: font, 6: stream(b"750 0 0 0 750 750 d1 0 0 750 750 re f"),
+                             7: stream(b"750 0 d0 0 1 0 rg 0 0 m 750 0 l 375 750 l h f")})
+
+
 def documents():
     yield "vector", vector_pdf()
     yield "text", text_pdf()
@@ -314,6 +357,8 @@ def documents():
                               b"/ExtGState << /G << /ca 0.5 >> >> >>",
                               objects={5: HELVETICA, 6: SHADOW_GROUP})
     yield "cmyk", cmyk_pdf()
+    yield "annotations", annotations_pdf()
+    yield "type3-large", type3_pdf()
     yield "landscape", one_page(LINES, b"<< /Font << /F1 5 0 R >> >>", (842, 595), {5: HELVETICA})
     for name, data in hostile():
         yield "hostile-" + name, data

@@ -3,6 +3,7 @@
 // ellipse), the printer must trace the same whole pixels.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <sstream>
 
 #include "capture.h"
@@ -20,19 +21,22 @@ TEST(Dashes, PhaseFoldedIntoAnEvenPatternOfWholePixels) {
         std::vector<double> dashes;
         double phase;
         std::vector<short> want;
+        int max = 20;
     } kCases[] = {
-        {{3}, 0, {3, 3}},                    // odd: repeated
-        {{10, 5}, 3, {7, 5, 3, 0}},          // inside the dash
-        {{10, 5}, 12, {0, 3, 10, 2}},        // inside the gap
-        {{10, 5}, 15, {10, 5}},              // a whole period
-        {{10, 5}, -3, {0, 3, 10, 2}},        // negative phase
-        {{0, 4}, 0, {0, 4}},                 // dots
-        {{0.2, 0.3}, 0, {}},                 // under a pixel: nothing to dash
-        {{2.6, 1.4}, 0, {3, 1}},             // rounded
-        {std::vector<double>(11, 2), 0, {}}, // 22 lengths: too many
+        {{3}, 0, {3, 3}},             // odd: repeated
+        {{10, 5}, 3, {7, 5, 3, 0}},   // inside the dash
+        {{10, 5}, 12, {0, 3, 10, 2}}, // inside the gap
+        {{10, 5}, 15, {10, 5}},       // a whole period
+        {{10, 5}, -3, {0, 3, 10, 2}}, // negative phase
+        {{0, 4}, 0, {0, 4}},          // dots
+        {{0.2, 0.3}, 0, {}},          // under a pixel: nothing to dash
+        {{2.6, 1.4}, 0, {3, 1}},      // rounded
+        {std::vector<double>(11, 2), 0, std::vector<short>(20, 2)}, // 22 lengths: the first 20
+        {{10, 5}, 3, {7, 5}, 3},                                    // cut to an even count
+        {{10, 5}, 3, {}, 1},                                        // too short for a dash
     };
     for (const auto &k : kCases)
-        EXPECT_EQ(pdf::dash_pattern(k.dashes, k.phase), k.want)
+        EXPECT_EQ(pdf::dash_pattern(k.dashes, k.phase, k.max), k.want)
             << k.dashes.size() << " lengths, phase " << k.phase;
 }
 
@@ -133,6 +137,36 @@ Traced trace(const tool_test::Job &job) {
     return t;
 }
 
+// A one-page job at 600 dpi of what `draw` gives a converter, read back.
+tool_test::Job play(const std::function<void(pdf::Converter &)> &draw) {
+    NoDocument doc;
+    pdf::JobOptions options;
+    pdf::JobStats stats;
+    pclxl_test::Capture out;
+    pclxl_set_message_handler([](const char *, void *) {}, nullptr);
+    pclxl_job_settings job_settings{};
+    job_settings.size = sizeof job_settings;
+    job_settings.paper_name = "A4";
+    job_settings.resolution = 600;
+    pclxl_start_job_with(&job_settings);
+    pclxl_begin_session(600, 600);
+    pclxl_open_datasource();
+    pclxl_begin_page(0, 0, "simplex", "A4", 2, "Plain", 1, 0, 0, 0.0f, 0.0f);
+    {
+        pdf::Converter conv(doc, options, stats);
+        conv.begin_page();
+        conv.set_page_area({-40000, -40000, 40000, 40000});
+        draw(conv);
+    }
+    pclxl_end_page(false, 1);
+    pclxl_close_datasource();
+    pclxl_end_session();
+    pclxl_end_job();
+    pclxl_set_message_handler(nullptr, nullptr);
+    const pclxl_test::Bytes bytes = out.all();
+    return tool_test::parse_job({bytes.begin(), bytes.end()});
+}
+
 // Both fill rules close subpaths themselves, so a fill may drop a close
 // that only ends a subpath; a close before a line from the start point
 // stays, and so does every close of a stroke.
@@ -184,23 +218,7 @@ TEST(Paths, TraceTheSamePixelsInTheFewestBytes) {
     };
     for (const auto &k : kCases) {
         SCOPED_TRACE(k.name);
-        NoDocument doc;
-        pdf::JobOptions options;
-        pdf::JobStats stats;
-        pclxl_test::Capture out;
-        pclxl_set_message_handler([](const char *, void *) {}, nullptr);
-        pclxl_job_settings job_settings{};
-        job_settings.size = sizeof job_settings;
-        job_settings.paper_name = "A4";
-        job_settings.resolution = 600;
-        pclxl_start_job_with(&job_settings);
-        pclxl_begin_session(600, 600);
-        pclxl_open_datasource();
-        pclxl_begin_page(0, 0, "simplex", "A4", 2, "Plain", 1, 0, 0, 0.0f, 0.0f);
-        {
-            pdf::Converter conv(doc, options, stats);
-            conv.begin_page();
-            conv.set_page_area({-40000, -40000, 40000, 40000});
+        const tool_test::Job job = play([&](pdf::Converter &conv) {
             pdf::StrokeStyle style;
             style.width = 3;
             if (k.dashed)
@@ -209,18 +227,32 @@ TEST(Paths, TraceTheSamePixelsInTheFewestBytes) {
                 conv.fill_path(path_of(k.path), false, {});
             else
                 conv.stroke_path(path_of(k.path), style, {});
-        }
-        pclxl_end_page(false, 1);
-        pclxl_close_datasource();
-        pclxl_end_session();
-        pclxl_end_job();
-        pclxl_set_message_handler(nullptr, nullptr);
-        const pclxl_test::Bytes bytes = out.all();
-        const tool_test::Job job = tool_test::parse_job({bytes.begin(), bytes.end()});
+        });
         ASSERT_EQ(job.error.message, "");
         const Traced t = trace(job);
         EXPECT_EQ(t.points, k.want.empty() ? k.path : k.want);
         EXPECT_EQ(t.ops, k.ops);
+    }
+}
+
+// A renderer paints every pixel a stroke touches; the printer's pen is as
+// wide as it is told, so widths round up to whole pixels (noise of a
+// hundredth aside).
+TEST(Paths, StrokeWidthsRoundUp) {
+    const struct {
+        double width;
+        int pen;
+    } kCases[] = {{0.3, 1},   {1, 1},          {2.5, 3},    {2.995, 3},
+                  {3.004, 3}, {75.000001, 75}, {300.2, 301}};
+    for (const auto &k : kCases) {
+        const tool_test::Job job = play([&](pdf::Converter &conv) {
+            pdf::StrokeStyle style;
+            style.width = k.width;
+            conv.stroke_path(path_of("M 0 0 L 100 100"), style, {});
+        });
+        const auto pens = job.ops("SetPenWidth");
+        ASSERT_EQ(pens.size(), 1u) << k.width;
+        EXPECT_EQ(pens[0]->find(rd::attr::PenWidth)->integer(), k.pen) << k.width;
     }
 }
 

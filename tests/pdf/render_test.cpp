@@ -15,8 +15,9 @@ TEST(Rendered, MatchesTheDocument) {
     const std::string tools = PCLXL_SHARED_TOOLS;
     if (!exists(tools + "/gpcl6") || !exists(tools + "/pxl-compare"))
         GTEST_SKIP() << "no interpreter in " << tools;
-    for (const char *pdf : {"vector.pdf", "text.pdf", "image.pdf", "turns.pdf", "transparency.pdf",
-                            "far.pdf", "embedded.pdf", "rules.pdf", "cmyk.pdf", "shadows.pdf"}) {
+    for (const char *pdf :
+         {"vector.pdf", "text.pdf", "image.pdf", "turns.pdf", "transparency.pdf", "far.pdf",
+          "embedded.pdf", "rules.pdf", "cmyk.pdf", "shadows.pdf", "annotations.pdf"}) {
         SCOPED_TRACE(pdf);
         TempDir dir;
         const Outcome made = run(dir, {"convert", data(pdf), "-o", "job.pxl"});
