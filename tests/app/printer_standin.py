@@ -63,6 +63,7 @@ def count_pages(path):
     return int(m.group(1)) if m else 0
 
 
+MID_JOB = {"paper-out": (41102, "LOAD TRAY 2 PLAIN A4"), "jam": (40022, "PAPER JAM")}
 STATUS = {
     "ready": (10001, "READY"),
     "toner-low": (10006, "TONER LOW"),
@@ -81,7 +82,7 @@ class Connection:
         self.job_name = None
         self.job_start = 0
         self.xl_bytes = 0
-        self.events_done = set()
+        self.mid_done = False
 
     def send(self, text):
         if args.script == "silence":
@@ -173,22 +174,14 @@ class Connection:
             self.send(f'@PJL USTATUS JOB\r\nEND\r\nNAME="{self.job_name}"\r\nPAGES={pages}\r\n\f')
 
     def mid_job(self):
-        """Conditions that strike once the job's pages are coming."""
-        if self.xl_bytes < 4096 or "mid" in self.events_done:
+        """A condition that strikes for 6 s once the job's pages are coming."""
+        if self.xl_bytes < 4096 or self.mid_done or args.script not in MID_JOB:
             return
-        self.events_done.add("mid")
-        if args.script == "paper-out":
-            self.device_status(41102, "LOAD TRAY 2 PLAIN A4")
-            log("paper out")
-            time.sleep(6)
-            self.device_status(10023, "PRINTING")
-            log("paper loaded")
-        elif args.script == "jam":
-            self.device_status(40022, "PAPER JAM")
-            log("jam")
-            time.sleep(6)
-            self.device_status(10023, "PRINTING")
-            log("jam cleared")
+        self.mid_done = True
+        self.device_status(*MID_JOB[args.script])
+        log(f"{args.script} for 6 s")
+        time.sleep(6)
+        self.device_status(10023, "PRINTING")
 
     def parse(self):
         while True:
@@ -237,18 +230,14 @@ class Connection:
 
 # SNMP: just enough BER for GET and GETNEXT of a fixed table.
 SUPPLIES = "1.3.6.1.2.1.43.11.1.1"
-MIB = {
-    f"{SUPPLIES}.3.1.1": 1, f"{SUPPLIES}.4.1.1": 3, f"{SUPPLIES}.5.1.1": 3,
-    f"{SUPPLIES}.6.1.1": b"Black Toner Cartridge", f"{SUPPLIES}.8.1.1": 2000,
-    f"{SUPPLIES}.9.1.1": 800,
-    f"{SUPPLIES}.3.1.2": 0, f"{SUPPLIES}.4.1.2": 4, f"{SUPPLIES}.5.1.2": 4,
-    f"{SUPPLIES}.6.1.2": b"Waste Toner Box", f"{SUPPLIES}.8.1.2": -2,
-    f"{SUPPLIES}.9.1.2": -3,
-    f"{SUPPLIES}.3.1.3": 0, f"{SUPPLIES}.4.1.3": 3, f"{SUPPLIES}.5.1.3": 9,
-    f"{SUPPLIES}.6.1.3": b"Imaging Drum", f"{SUPPLIES}.8.1.3": 100,
-    f"{SUPPLIES}.9.1.3": 85,
-    "1.3.6.1.2.1.43.12.1.1.4.1.1": b"black",
-}
+# Columns 3 (colorant), 4 (class), 5 (type), 6 (name), 8 (capacity) and 9
+# (level) of each supply row.
+MIB = {f"{SUPPLIES}.{column}.1.{row}": value
+       for row, values in enumerate([(1, 3, 3, b"Black Toner Cartridge", 2000, 800),
+                                     (0, 4, 4, b"Waste Toner Box", -2, -3),
+                                     (0, 3, 9, b"Imaging Drum", 100, 85)], 1)
+       for column, value in zip((3, 4, 5, 6, 8, 9), values)}
+MIB["1.3.6.1.2.1.43.12.1.1.4.1.1"] = b"black"
 
 
 def oid_key(text):
