@@ -306,38 +306,30 @@ start_standin stall stall2
 for _ in $(seq 100); do [ -s "$work/stall2.port" ] && break; sleep 0.05; done
 "$app" add -u "$system" -d stall2 -m pclxl_mono \
   -v "socket://127.0.0.1:$(cat "$work/stall2.port")/?write-timeout=100" >/dev/null
-id=$("$app" submit -u "$(printer_uri stall2)" "$work/docs/noise.png" | tail -n 1)
-for _ in $(seq 100); do
-  grep -q "stops reading" "$work/stall2.log" && break
-  sleep 0.1
-done
+# stall N: a job on stall2, once the stand-in stopped reading (its Nth time).
+stall() {
+  id=$("$app" submit -u "$(printer_uri stall2)" "$work/docs/noise.png" | tail -n 1)
+  for _ in $(seq 100); do
+    [ "$(grep -c "stops reading" "$work/stall2.log")" -ge "$1" ] && break
+    sleep 0.1
+  done
+}
+# within WHAT CONDITION: passes when the condition holds within 5 s.
+within() {
+  local t0 t
+  t0=$(date +%s%N)
+  for _ in $(seq 50); do eval "$2" && break; sleep 0.1; done
+  t=$((($(date +%s%N) - t0) / 1000000))
+  if eval "$2"; then pass "$1 after $t ms"; else fail "$1: not after $t ms"; fi
+}
+stall 1
 sleep 0.5
 "$app" cancel -u "$(printer_uri stall2)" -j "$id" || fail "cancel refused"
-t0=$(date +%s%N)
-for _ in $(seq 50); do
-  [ "$(attrs stall2 "$id" | value job-state)" = canceled ] && break
-  sleep 0.1
-done
-t=$((($(date +%s%N) - t0) / 1000000))
-[ "$(attrs stall2 "$id" | value job-state)" = canceled ] &&
-  pass "cancel in a stalled write: canceled after $t ms" ||
-  fail "cancel in a stalled write: $(attrs stall2 "$id" | value job-state) after $t ms"
-
+within "cancel in a stalled write: canceled" '[ "$(attrs stall2 "$id" | value job-state)" = canceled ]'
 # SIGTERM in the middle of a stalled write: the server ends within seconds.
-id=$("$app" submit -u "$(printer_uri stall2)" "$work/docs/noise.png" | tail -n 1)
-for _ in $(seq 100); do
-  [ "$(grep -c "stops reading" "$work/stall2.log")" -ge 2 ] && break
-  sleep 0.1
-done
-t0=$(date +%s%N)
+stall 2
 kill -TERM "$server"
-for _ in $(seq 100); do kill -0 "$server" 2>/dev/null || break; sleep 0.1; done
-t=$((($(date +%s%N) - t0) / 1000000))
-if kill -0 "$server" 2>/dev/null; then
-  fail "SIGTERM in a stalled write: the server still runs after $t ms"
-else
-  pass "SIGTERM in a stalled write: the server ended after $t ms"
-fi
+within "SIGTERM in a stalled write: the server ended" '! kill -0 "$server" 2>/dev/null'
 if grep -a -q -e "ERROR: AddressSanitizer" -e "runtime error:" "$work/server.out"; then
   fail "sanitizer report from the server: $(grep -a -m 1 -e ERROR: -e "runtime error:" "$work/server.out")"
 fi

@@ -1,34 +1,19 @@
 #!/usr/bin/env python3
 """A network printer stand-in on loopback (AppSocket, one port).
 
-It takes jobs, counts their pages with the project's reader
-(`pclxl dump --summary`), and answers PJL as its script says:
+It takes jobs, counts their pages with the project's reader (`pclxl dump
+--summary`) and answers PJL as its --script says: ready; paper-out or jam
+(for 6 s once the job's pages come); door-open (5 s from the first
+connection); toner-low; unknown (code 12345); noise (random bytes around
+every answer); silence (no PJL); stall (stops reading after 64 KB); close
+(closes each connection at once); refuse (refuses connections for
+--back-after seconds or until the file --back-when exists); xl-error (a PCL
+XL error report at the job's end). With --snmp-port-file it also serves a
+Printer MIB supplies table over SNMP v1/v2c on a UDP port of its own.
 
-  ready       answers everything, prints every job
-  paper-out   in the middle of a job: tray 2 empty, stops reading for 6 s,
-              then paper loaded
-  jam         in the middle of a job: a jam for 6 s, then cleared
-  door-open   a door is open from the first connection for 5 s
-  toner-low   toner low all along; prints
-  unknown     reports status code 12345, which no table knows; prints
-  noise       random bytes around every answer; prints
-  silence     never answers PJL; prints
-  stall       reads 64 KB of the job, then nothing more
-  close       closes each connection at once
-  refuse      refuses connections for --back-after seconds (or until the
-              file --back-when names exists), then is ready
-  xl-error    reports a PCL XL error at the job's end
-
-  printer_standin.py --script NAME --port-file FILE --reader PCLXL
-                     [--lifetime 60] [--save DIR] [--back-after 4]
-
-With --snmp-port-file it also answers SNMP (v1 and v2c GET and GETNEXT) on a
-UDP port of its own with a Printer MIB supplies table: black toner at 40 %,
-a waste toner box of unknown level, a drum at 85 %.
-
-The chosen port goes into --port-file once the stand-in is ready. It ends by
-itself after --lifetime seconds; tests stop it earlier by its PID. Events go to
-standard error, one line each, and the job files into --save, named after --port-file.
+Its port goes into --port-file once it is ready; it ends by itself after
+--lifetime seconds. Events go to standard error, jobs into --save, named
+after --port-file.
 """
 import argparse
 import os
