@@ -43,13 +43,47 @@ constexpr size_t kPrintedKept = 64;
 // What the PAPPL event callback needs, under a lock of its own: it runs with
 // PAPPL's printer and job locks held, which job_device() takes under `mutex`.
 std::mutex outputs_mutex;
-// The files that finished jobs made in a folder, and the jobs PAPPL has
-// ended at least once.
+std::condition_variable started;
+// The files that finished jobs made in a folder, those set aside while PAPPL
+// starts the job again, and the jobs PAPPL has ended at least once.
 std::map<JobKey, std::string> outputs;
+std::set<JobKey> aside;
 std::set<JobKey> ended;
 std::deque<JobKey> outputs_order;
+// Jobs PAPPL is starting that have not reached the driver yet. PAPPL ends
+// such a start as "completed" without printing when the printer's device is
+// closed under it, which the end of a job does on a folder printer.
+std::set<JobKey> starting;
 
 const char kKeptSuffix[] = ".kept";
+
+// A start of a job has ended: its file, if set aside, comes back.
+void bring_back(const JobKey &key) {
+    if (!aside.erase(key))
+        return;
+    const std::string &path = outputs[key];
+    std::rename((path + kKeptSuffix).c_str(), path.c_str());
+}
+
+// Any start of a job that reaches the driver is no longer starting.
+void reached_driver(const JobKey &key) {
+    std::lock_guard<std::mutex> lock(outputs_mutex);
+    if (starting.erase(key))
+        started.notify_all();
+}
+
+// Before a job hands the printer back to PAPPL (which then closes the
+// device): waits until no other job of the printer is half-way through
+// PAPPL's start, at most a few seconds.
+void let_other_starts_pass(const JobKey &key) {
+    std::unique_lock<std::mutex> lock(outputs_mutex);
+    started.wait_for(lock, std::chrono::seconds(10), [&key] {
+        for (const JobKey &k : starting)
+            if (k.first == key.first && k != key)
+                return false;
+        return true;
+    });
+}
 
 // A file: device that writes to a file or into a folder (not a character
 // device, which may not take a second open). For a folder, `path` is the
@@ -90,6 +124,7 @@ pappl_device_t *job_device(pappl_job_t *job, pappl_device_t *given) {
     auto it = jobs.find(job);
     if (it != jobs.end() && pthread_equal(it->second.thread, pthread_self()))
         return it->second.device;
+    reached_driver(key_of(job));
     pappl_printer_t *printer = papplJobGetPrinter(job);
     const JobKey key = key_of(job);
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(30);
@@ -104,6 +139,10 @@ pappl_device_t *job_device(pappl_job_t *job, pappl_device_t *given) {
             papplLogJob(job, PAPPL_LOGLEVEL_DEBUG, "Started twice; the second start ends.");
             job_done.wait(lock, [job] { return jobs.find(job) == jobs.end(); });
             lock.unlock();
+            {
+                std::lock_guard<std::mutex> outputs_lock(outputs_mutex);
+                bring_back(key);
+            }
             pthread_exit(nullptr);
         }
         PrinterEntry &p = printers[printer];
@@ -135,8 +174,16 @@ pappl_device_t *job_device(pappl_job_t *job, pappl_device_t *given) {
 }
 
 bool job_printed_before(pappl_job_t *job) {
-    std::lock_guard<std::mutex> lock(outputs_mutex);
-    return ended.count(key_of(job)) != 0;
+    const JobKey key = key_of(job);
+    reached_driver(key);
+    {
+        std::lock_guard<std::mutex> lock(outputs_mutex);
+        if (!ended.count(key))
+            return false;
+    }
+    // PAPPL closes the printer's device when this start ends, too.
+    let_other_starts_pass(key);
+    return true;
 }
 
 void job_device_done(pappl_job_t *job, bool ok) {
@@ -162,6 +209,8 @@ void job_device_done(pappl_job_t *job, bool ok) {
             }
         }
     }
+    if (it->second.own)
+        let_other_starts_pass(key);
     jobs.erase(it);
     printed.push_back(key);
     if (printed.size() > kPrintedKept)
@@ -176,23 +225,26 @@ void job_device_event(pappl_system_t *, pappl_printer_t *, pappl_job_t *job, pap
         return;
     const JobKey key = key_of(job);
     std::lock_guard<std::mutex> lock(outputs_mutex);
-    if (event & PAPPL_EVENT_JOB_COMPLETED) {
+    const bool completed = event & PAPPL_EVENT_JOB_COMPLETED;
+    const bool starts = !completed && papplJobGetState(job) == IPP_JSTATE_PROCESSING;
+    if (completed) {
         ended.insert(key);
         if (ended.size() > 4 * kPrintedKept)
             ended.erase(ended.begin());
+        if (starting.erase(key))
+            started.notify_all();
+    } else if (starts) {
+        starting.insert(key);
     }
     auto it = outputs.find(key);
     if (it == outputs.end())
         return;
-    const std::string kept = it->second + kKeptSuffix;
-    if (event & PAPPL_EVENT_JOB_COMPLETED) {
-        // The job's output back in its place, once PAPPL has ended the start
-        // that would have emptied it.
-        std::rename(kept.c_str(), it->second.c_str());
-    } else if (papplJobGetState(job) == IPP_JSTATE_PROCESSING) {
+    if (starts && aside.insert(key).second) {
         // PAPPL starts a job that is already printed: it is about to open (and
-        // empty) the job's file. The output steps aside until that start ends.
-        std::rename(it->second.c_str(), kept.c_str());
+        // empty) the job's file. The output steps aside until a start ends.
+        std::rename(it->second.c_str(), (it->second + kKeptSuffix).c_str());
+    } else if (completed) {
+        bring_back(key);
     }
 }
 

@@ -21,6 +21,7 @@
 #include "job_device.h"
 #include "pclxl.h"
 #include "pdf_filter.h"
+#include "printer_link.h"
 #include "spool_lock.h"
 #include "state_file.h"
 #include "test_page.h"
@@ -311,6 +312,7 @@ int run_server(int num_options, cups_option_t *options) {
     if (!system)
         return 1;
     papplSystemRun(system);
+    link_shutdown();
     papplSystemDelete(system);
     return 0;
 }
