@@ -286,10 +286,11 @@ TEST(Paths, HatchingUnderAClipJoinsOutsideIt) {
         ASSERT_FALSE(paints.empty());
         EXPECT_LE(paints.back()->offset - pens[0]->offset, k.max_bytes);
         const Traced t = trace(job);
-        if (k.ops && k.ops[0] == 'M')
+        if (k.ops && k.ops[0] == 'M') {
             EXPECT_EQ(t.points, k.ops);
-        else if (k.ops)
+        } else if (k.ops) {
             EXPECT_EQ(t.ops, k.ops) << t.points;
+        }
         if (!k.ops || k.ops[0] == 'M')
             continue;
         // Every line drawn lies outside the grown box or crosses the clip as
