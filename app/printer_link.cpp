@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <chrono>
+#include <condition_variable>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -1000,7 +1001,20 @@ bool end_job_on(Link *link, pappl_job_t *job, pappl_device_t *device, bool ok) {
     return true;
 }
 
+// Status threads still running: they use the system and its printers.
+std::mutex status_mutex;
+std::condition_variable status_done;
+int status_threads = 0;
+
 } // namespace
+
+void link_shutdown() {
+    // Their waits look at the shutdown every quarter second and SNMP gives
+    // up within seconds; the bound only keeps a stuck library from holding
+    // the exit for ever.
+    std::unique_lock<std::mutex> lock(status_mutex);
+    status_done.wait_for(lock, std::chrono::seconds(30), [] { return status_threads == 0; });
+}
 
 bool link_job_end(pappl_job_t *job, pappl_device_t *device, bool ok) {
     Link *link = job_link(job, device);
@@ -1043,7 +1057,19 @@ void link_printer_status(pappl_printer_t *printer) {
     // the next one sees the result.
     pappl_system_t *system = papplPrinterGetSystem(printer);
     const int id = papplPrinterGetID(printer);
+    {
+        std::lock_guard<std::mutex> lock(status_mutex);
+        status_threads++;
+    }
     std::thread([system, id] {
+        // The server waits for this thread before it deletes the system.
+        struct Done {
+            ~Done() {
+                std::lock_guard<std::mutex> lock(status_mutex);
+                status_threads--;
+                status_done.notify_all();
+            }
+        } done;
         pappl_printer_t *p = papplSystemFindPrinter(system, nullptr, id, nullptr);
         pappl_device_t *device = p ? papplPrinterOpenDevice(p) : nullptr;
         if (!device)

@@ -62,6 +62,9 @@ void link_printer_created(pappl_printer_t *printer);
 // and its supply levels, at most every status-interval seconds, in a thread
 // of its own.
 void link_printer_status(pappl_printer_t *printer);
+// After the server's main loop, before the system is deleted: waits (at most
+// 30 s) for the status threads to end.
+void link_shutdown();
 
 } // namespace pclxl_app
 

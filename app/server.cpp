@@ -21,6 +21,7 @@
 #include "job_device.h"
 #include "pclxl.h"
 #include "pdf_filter.h"
+#include "printer_link.h"
 #include "save_guard.h"
 #include "spool_lock.h"
 #include "state_file.h"
@@ -318,6 +319,7 @@ int run_server(int num_options, cups_option_t *options) {
         return 1;
     start_watchdog(system);
     papplSystemRun(system);
+    link_shutdown();
     papplSystemDelete(system);
     return 0;
 }

@@ -103,6 +103,13 @@ pclxl_deb_package(devel libpclxl-dev libdevel
 CMake package and a pkg-config file for building hosts of libpclxl."
   DEPENDS "libpclxl${PROJECT_VERSION_MAJOR} (= ${_version})")
 
+# The PDF converter turns CMYK into sRGB through Ghostscript's default CMYK
+# profile (PCLXL_CMYK_PROFILE), which libgs-common ships.
+set(_pdf_deps)
+if(_pdf)
+  set(_pdf_deps libgs-common)
+endif()
+
 if(TARGET pclxl_tool)
   if(_pdf)
     set(_tool_agpl AGPL /usr/bin/pclxl)
@@ -111,7 +118,7 @@ if(TARGET pclxl_tool)
     "PCL XL job writer and reader (command-line tool)"
     "pclxl prints PNG, PNM and PDF files and plain UTF-8 text to PJL + PCL XL
 jobs, writes a test page, and dumps what a PCL XL job holds."
-    DEPENDS ${_lib_dep} fonts-dejavu-core ${_tool_agpl})
+    DEPENDS ${_lib_dep} fonts-dejavu-core ${_pdf_deps} ${_tool_agpl})
 endif()
 
 if(TARGET rastertopclxl)
@@ -123,7 +130,7 @@ if(TARGET rastertopclxl)
     "The CUPS filters rastertopclxl (raster pages) and pdftopclxl (PDF as
 vectors, text and images, when built with MuPDF) and a generic PPD, for page
 printers that take PJL + PCL XL over the network or USB."
-    DEPENDS ${_lib_dep} cups-filters RECOMMENDS cups ${_filter_agpl})
+    DEPENDS ${_lib_dep} cups-filters ${_pdf_deps} RECOMMENDS cups ${_filter_agpl})
 endif()
 
 if(TARGET pclxl-printer-app)
@@ -135,7 +142,7 @@ if(TARGET pclxl-printer-app)
     "A small server that shows clients (CUPS, phones, other systems) an IPP
 Everywhere printer and turns its jobs into PJL + PCL XL for the printer behind
 it. It runs as the service pclxl-printer-app under its own system user."
-    DEPENDS ${_lib_dep} adduser ghostscript RECOMMENDS avahi-daemon SUGGESTS cups
+    DEPENDS ${_lib_dep} adduser ghostscript ${_pdf_deps} RECOMMENDS avahi-daemon SUGGESTS cups
     ${_app_agpl})
   foreach(_script postinst prerm postrm)
     configure_file(${_deb_dir}/pclxl-printer-app.${_script}.in ${_deb_out}/app/${_script} @ONLY

@@ -1,34 +1,19 @@
 #!/usr/bin/env python3
 """A network printer stand-in on loopback (AppSocket, one port).
 
-It takes jobs, counts their pages with the project's reader
-(`pclxl dump --summary`), and answers PJL as its script says:
+It takes jobs, counts their pages with the project's reader (`pclxl dump
+--summary`) and answers PJL as its --script says: ready; paper-out or jam
+(for 6 s once the job's pages come); door-open (5 s from the first
+connection); toner-low; unknown (code 12345); noise (random bytes around
+every answer); silence (no PJL); stall (stops reading after 64 KB); close
+(closes each connection at once); refuse (refuses connections for
+--back-after seconds or until the file --back-when exists); xl-error (a PCL
+XL error report at the job's end). With --snmp-port-file it also serves a
+Printer MIB supplies table over SNMP v1/v2c on a UDP port of its own.
 
-  ready       answers everything, prints every job
-  paper-out   in the middle of a job: tray 2 empty, stops reading for 6 s,
-              then paper loaded
-  jam         in the middle of a job: a jam for 6 s, then cleared
-  door-open   a door is open from the first connection for 5 s
-  toner-low   toner low all along; prints
-  unknown     reports status code 12345, which no table knows; prints
-  noise       random bytes around every answer; prints
-  silence     never answers PJL; prints
-  stall       reads 64 KB of the job, then nothing more
-  close       closes each connection at once
-  refuse      refuses connections for --back-after seconds (or until the
-              file --back-when names exists), then is ready
-  xl-error    reports a PCL XL error at the job's end
-
-  printer_standin.py --script NAME --port-file FILE --reader PCLXL
-                     [--lifetime 60] [--save DIR] [--back-after 4]
-
-With --snmp-port-file it also answers SNMP (v1 and v2c GET and GETNEXT) on a
-UDP port of its own with a Printer MIB supplies table: black toner at 40 %,
-a waste toner box of unknown level, a drum at 85 %.
-
-The chosen port goes into --port-file once the stand-in is ready. It ends by
-itself after --lifetime seconds; tests stop it earlier by its PID. Events go to
-standard error, one line each, and the job files into --save, named after --port-file.
+Its port goes into --port-file once it is ready; it ends by itself after
+--lifetime seconds. Events go to standard error, jobs into --save, named
+after --port-file.
 """
 import argparse
 import os
@@ -63,6 +48,7 @@ def count_pages(path):
     return int(m.group(1)) if m else 0
 
 
+MID_JOB = {"paper-out": (41102, "LOAD TRAY 2 PLAIN A4"), "jam": (40022, "PAPER JAM")}
 STATUS = {
     "ready": (10001, "READY"),
     "toner-low": (10006, "TONER LOW"),
@@ -81,7 +67,7 @@ class Connection:
         self.job_name = None
         self.job_start = 0
         self.xl_bytes = 0
-        self.events_done = set()
+        self.mid_done = False
 
     def send(self, text):
         if args.script == "silence":
@@ -173,22 +159,14 @@ class Connection:
             self.send(f'@PJL USTATUS JOB\r\nEND\r\nNAME="{self.job_name}"\r\nPAGES={pages}\r\n\f')
 
     def mid_job(self):
-        """Conditions that strike once the job's pages are coming."""
-        if self.xl_bytes < 4096 or "mid" in self.events_done:
+        """A condition that strikes for 6 s once the job's pages are coming."""
+        if self.xl_bytes < 4096 or self.mid_done or args.script not in MID_JOB:
             return
-        self.events_done.add("mid")
-        if args.script == "paper-out":
-            self.device_status(41102, "LOAD TRAY 2 PLAIN A4")
-            log("paper out")
-            time.sleep(6)
-            self.device_status(10023, "PRINTING")
-            log("paper loaded")
-        elif args.script == "jam":
-            self.device_status(40022, "PAPER JAM")
-            log("jam")
-            time.sleep(6)
-            self.device_status(10023, "PRINTING")
-            log("jam cleared")
+        self.mid_done = True
+        self.device_status(*MID_JOB[args.script])
+        log(f"{args.script} for 6 s")
+        time.sleep(6)
+        self.device_status(10023, "PRINTING")
 
     def parse(self):
         while True:
@@ -237,18 +215,14 @@ class Connection:
 
 # SNMP: just enough BER for GET and GETNEXT of a fixed table.
 SUPPLIES = "1.3.6.1.2.1.43.11.1.1"
-MIB = {
-    f"{SUPPLIES}.3.1.1": 1, f"{SUPPLIES}.4.1.1": 3, f"{SUPPLIES}.5.1.1": 3,
-    f"{SUPPLIES}.6.1.1": b"Black Toner Cartridge", f"{SUPPLIES}.8.1.1": 2000,
-    f"{SUPPLIES}.9.1.1": 800,
-    f"{SUPPLIES}.3.1.2": 0, f"{SUPPLIES}.4.1.2": 4, f"{SUPPLIES}.5.1.2": 4,
-    f"{SUPPLIES}.6.1.2": b"Waste Toner Box", f"{SUPPLIES}.8.1.2": -2,
-    f"{SUPPLIES}.9.1.2": -3,
-    f"{SUPPLIES}.3.1.3": 0, f"{SUPPLIES}.4.1.3": 3, f"{SUPPLIES}.5.1.3": 9,
-    f"{SUPPLIES}.6.1.3": b"Imaging Drum", f"{SUPPLIES}.8.1.3": 100,
-    f"{SUPPLIES}.9.1.3": 85,
-    "1.3.6.1.2.1.43.12.1.1.4.1.1": b"black",
-}
+# Columns 3 (colorant), 4 (class), 5 (type), 6 (name), 8 (capacity) and 9
+# (level) of each supply row.
+MIB = {f"{SUPPLIES}.{column}.1.{row}": value
+       for row, values in enumerate([(1, 3, 3, b"Black Toner Cartridge", 2000, 800),
+                                     (0, 4, 4, b"Waste Toner Box", -2, -3),
+                                     (0, 3, 9, b"Imaging Drum", 100, 85)], 1)
+       for column, value in zip((3, 4, 5, 6, 8, 9), values)}
+MIB["1.3.6.1.2.1.43.12.1.1.4.1.1"] = b"black"
 
 
 def oid_key(text):

@@ -188,4 +188,55 @@ TEST(ConverterWire, ColoursAsColourManagedRenderersShowThem) {
     }
 }
 
+// A document's own CMYK profile converts its colours (here one far brighter
+// than the default, as an independent renderer shows them, within 2); one
+// that cannot be read leaves the default in its place, with one warning
+// for the document however many pages name it.
+TEST(ConverterWire, EmbeddedProfilesConvertTheirOwnColours) {
+    const bool managed = pclxl::pdf::ColorTransforms::get().cmyk_managed();
+    const struct {
+        const char *file;
+        std::vector<std::vector<int>> rgb; // the first fills' colours
+        int warnings;
+        bool needs_default;
+    } kCases[] = {
+        {"icc.pdf", {{0, 203, 0}, {0, 88, 206}, {255, 88, 124}, {241, 249, 69}}, 0, false},
+        {"bad-profile.pdf", {{83, 134, 74}, {83, 134, 74}}, 1, true},
+    };
+    for (const auto &k : kCases) {
+        SCOPED_TRACE(k.file);
+        if (k.needs_default && !managed)
+            continue;
+        pclxl::pdf::JobOptions o;
+        o.verbose = true;
+        std::vector<std::string> lines;
+        o.message = [](const char *line, void *user) {
+            static_cast<std::vector<std::string> *>(user)->push_back(line);
+        };
+        o.message_user = &lines;
+        pclxl_test::Capture out;
+        std::string error;
+        const std::string pdf = slurp(std::string(PCLXL_PDF_DATA "/") + k.file);
+        ASSERT_EQ(
+            pclxl::pdf::write_job_from_memory(reinterpret_cast<const unsigned char *>(pdf.data()),
+                                              pdf.size(), o, nullptr, &error),
+            0)
+            << error;
+        const pclxl_test::Bytes bytes = out.all();
+        const Job job = parse_job({bytes.begin(), bytes.end()});
+        std::vector<std::string> colours;
+        for (const auto &c : job.commands)
+            if (const auto *v = c.find(pclxl_reader::attr::RGBColor))
+                colours.push_back(v->bytes());
+        ASSERT_GE(colours.size(), k.rgb.size());
+        for (size_t i = 0; i < k.rgb.size(); ++i)
+            for (int c = 0; c < 3; ++c)
+                EXPECT_NEAR(static_cast<unsigned char>(colours[i][c]), k.rgb[i][c], 2) << i;
+        int warnings = 0;
+        for (const std::string &l : lines)
+            warnings += l.find("colour profile") != std::string::npos;
+        EXPECT_EQ(warnings, k.warnings);
+    }
+}
+
 } // namespace

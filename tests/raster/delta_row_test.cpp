@@ -8,6 +8,7 @@
 
 #include "capture.h"
 #include "delta_row_reference.h"
+#include "raster/delta_row_encoder.h"
 #include "raster/full_pairs.h"
 #include "raster/pixels.h"
 
@@ -110,6 +111,67 @@ TEST(DeltaOneLine, MatchesPlainEncoderOnRandomRows) {
                     }
                 }
             }
+}
+
+// Every form of the encoder, whichever this processor would pick: the window
+// walk that other processors use, and the 512-bit form where it runs. Rows
+// change byte by byte at random, as photographs and scans do, with now and
+// then an unchanged stretch across windows (offsets past 30) and runs that
+// go on over window ends; each row is encoded against the last, both with
+// the seed updated and against a previous row only read.
+TEST(DeltaRowForms, MatchPlainEncoderOnBusyRows) {
+    using Encode = int (*)(unsigned char *, const unsigned char *, size_t, unsigned char *);
+    using AgainstFn =
+        int (*)(unsigned char *, const unsigned char *, size_t, const unsigned char *);
+    namespace raster = pclxl::raster;
+    const struct {
+        const char *name;
+        bool runs;
+        Encode update;
+        AgainstFn against;
+    } forms[] = {
+        {"window walk", true, raster::encode_delta_row<true, false, unsigned char>,
+         raster::encode_delta_row<false, false, const unsigned char>},
+        {"512-bit", raster::have_avx512_vbmi2(),
+         raster::encode_delta_row<true, true, unsigned char>,
+         raster::encode_delta_row<false, true, const unsigned char>},
+    };
+    std::mt19937 rng(2024);
+    for (const auto &f : forms) {
+        if (!f.runs)
+            continue;
+        for (size_t n : {64, 65, 71, 72, 127, 128, 200, 1000, 14880})
+            for (unsigned changed_in_16 : {15, 14, 12, 8, 4}) {
+                SCOPED_TRACE(std::string(f.name) + ", length " + std::to_string(n) + ", " +
+                             std::to_string(changed_in_16) + "/16 changed");
+                Bytes prev(n), plain_seed(n);
+                for (auto &b : prev)
+                    b = static_cast<unsigned char>(rng());
+                Bytes fast_seed = plain_seed = prev;
+                for (int r = 0; r < 4; ++r) {
+                    Bytes row = prev;
+                    for (size_t i = 0; i < n; ++i) {
+                        if (rng() % 200 == 0)
+                            i += rng() % 2 ? 40 : 300;
+                        else if (rng() % 16 < changed_in_16)
+                            row[i] = static_cast<unsigned char>(row[i] + 1 + rng() % 255);
+                        if (i >= n)
+                            break;
+                    }
+                    Bytes plain(worst_case(n)), fast(worst_case(n)), against(worst_case(n));
+                    plain.resize(static_cast<size_t>(pclxl_ref::delta_row_plain(
+                        plain.data(), row.data(), n, plain_seed.data())));
+                    fast.resize(static_cast<size_t>(
+                        f.update(fast.data(), row.data(), n, fast_seed.data())));
+                    against.resize(
+                        static_cast<size_t>(f.against(against.data(), row.data(), n, prev.data())));
+                    ASSERT_EQ(fast, plain) << "row " << r;
+                    ASSERT_EQ(against, plain) << "row " << r;
+                    ASSERT_EQ(fast_seed, row);
+                    prev = row;
+                }
+            }
+    }
 }
 
 #if defined(__SSE2__)

@@ -1,0 +1,475 @@
+// Delta-row compression (PCL XL CompressMode 3) of one scan line against the
+// previous one, the seed row.
+//
+// Encoded row: a uint16 byte count (low byte first), then replacement
+// commands. A command byte holds (count - 1) in bits 7-5 and an offset in
+// bits 4-0; offset 31 means extension bytes follow (any number of 255s, then
+// one byte 0..254, all added to 31). The offset counts the unchanged bytes
+// since the end of the previous command; up to 8 replacement bytes follow.
+//
+// A run of changed bytes is cut into commands of 8; the first carries the
+// gap before the run, the others offset 0. Instead of testing byte by byte,
+// the encoder compares 64-byte windows at once (diff_mask.h), skips windows
+// without changes, and finds run boundaries with count-trailing-zeros. The
+// seed row is updated one window at a time by copying the whole window: the
+// unchanged bytes are equal anyway. Long runs are written window by window,
+// while their bytes are in cache. The output is byte for byte that of the
+// plain one-byte-at-a-time algorithm.
+#ifndef PCLXL_RASTER_DELTA_ROW_ENCODER_H
+#define PCLXL_RASTER_DELTA_ROW_ENCODER_H
+
+#include <cstdint>
+#include <cstring>
+
+#include "core.h"
+#include "raster/cpu.h"
+#include "raster/diff_mask.h"
+#include "raster/full_pairs.h"
+
+#if PCLXL_HAVE_WIDE_KERNELS
+#include <immintrin.h>
+#endif
+
+namespace pclxl::raster {
+
+constexpr size_t kWindow = 64;
+constexpr size_t kMaxRun = 8;     // replacement bytes per command
+constexpr size_t kInlineMax = 30; // largest offset held in the command byte
+constexpr size_t kPrefetchAhead = 2048;
+
+// The command byte and any offset extension. The offset is taken in full,
+// so gaps beyond 65535 bytes are encoded correctly too.
+inline unsigned char *put_command(unsigned char *p, size_t count, size_t offset) {
+    const unsigned head = static_cast<unsigned>((count - 1) << 5) & 0xE0u;
+    if (offset <= kInlineMax) {
+        *p++ = static_cast<unsigned char>(head | offset);
+        return p;
+    }
+    *p++ = static_cast<unsigned char>(head | 31u);
+    const size_t rest = offset - 31;
+    const size_t full = rest / 255;
+    std::memset(p, 255, full);
+    p += full;
+    *p++ = static_cast<unsigned char>(rest % 255);
+    return p;
+}
+
+// put_command out of the busy loop, whose long gaps are rare.
+__attribute__((noinline)) inline unsigned char *put_command_outlined(unsigned char *p, size_t count,
+                                                                     size_t offset) {
+    return put_command(p, count, offset);
+}
+
+// The commands for `len` changed bytes at `src`, `gap` unchanged bytes
+// after the previous command. Short copies move 8 bytes at once whenever
+// both the source and the output area have room (the output area is sized
+// for the worst case, so the spare bytes are overwritten later or unused).
+inline unsigned char *put_run(unsigned char *p, const unsigned char *src, size_t len, size_t gap,
+                              const unsigned char *src_end, const unsigned char *out_end) {
+    size_t count = len < kMaxRun ? len : kMaxRun;
+    p = put_command(p, count, gap);
+    for (;;) {
+        if (src + kMaxRun <= src_end && p + kMaxRun <= out_end)
+            std::memcpy(p, src, kMaxRun);
+        else
+            std::memcpy(p, src, count);
+        p += count;
+        src += count;
+        len -= count;
+        if (len == 0)
+            return p;
+        count = len < kMaxRun ? len : kMaxRun;
+        *p++ = static_cast<unsigned char>((count - 1) << 5);
+    }
+}
+
+#if PCLXL_HAVE_WIDE_KERNELS
+// Lane tables of the 512-bit busy form.
+struct WideTables {
+    unsigned char iota[64], next[64], previous[64], interleave_low[64], interleave_high[64];
+};
+constexpr WideTables make_wide_tables() {
+    WideTables t{};
+    for (int i = 0; i < 64; ++i) {
+        t.iota[i] = static_cast<unsigned char>(i);
+        t.next[i] = static_cast<unsigned char>(i < 63 ? i + 1 : 63);
+        t.previous[i] = static_cast<unsigned char>(i > 0 ? i - 1 : 0);
+        // Lane 2i takes byte i of the first vector, lane 2i + 1 byte i of
+        // the second (index 64 + i).
+        t.interleave_low[i] = static_cast<unsigned char>((i & 1) * 64 + i / 2);
+        t.interleave_high[i] = static_cast<unsigned char>((i & 1) * 64 + 32 + i / 2);
+    }
+    return t;
+}
+alignas(64) inline constexpr WideTables kWide = make_wide_tables();
+#endif
+
+struct Encoder {
+    const unsigned char *row;
+    const unsigned char *row_end;
+    const unsigned char *out_end;
+    unsigned char *p;
+    size_t gap_start = 0; // first byte after the last command's bytes
+    size_t run_start = 0; // first changed byte not yet written
+    bool run_open = false;
+
+    // A run that goes on into the next window: its complete commands up to
+    // `end` are written now, while the bytes are in cache. The cut points
+    // are those of the whole run, every 8 bytes from its start.
+    void flush_full(size_t end) {
+        size_t full = (end - run_start) / kMaxRun;
+        if (full == 0)
+            return;
+        const unsigned char *src = row + run_start;
+        p = put_command(p, kMaxRun, run_start - gap_start);
+        std::memcpy(p, src, kMaxRun);
+        p += kMaxRun;
+        src += kMaxRun;
+        --full;
+        p = pclxl::raster::put_full_pairs(p, src, full / 2);
+        src += (full & ~size_t{1}) * kMaxRun;
+        if (full & 1) {
+            *p++ = 0xE0;
+            std::memcpy(p, src, kMaxRun);
+            p += kMaxRun;
+            src += kMaxRun;
+        }
+        gap_start = run_start = static_cast<size_t>(src - row);
+    }
+
+    void close_run(size_t end) {
+        run_open = false;
+        const size_t len = end - run_start, gap = run_start - gap_start;
+        const unsigned char *src = row + run_start;
+        gap_start = end;
+        if (len == 0)
+            return; // all of it went out with flush_full
+        // Most runs in busy rows are short with short gaps: one command,
+        // written without branching on the offset form.
+        if (len <= kMaxRun && gap < 31 + 255 && src + kMaxRun <= row_end &&
+            p + 2 + kMaxRun <= out_end) {
+            const bool extended = gap > kInlineMax;
+            p[0] = static_cast<unsigned char>(((len - 1) << 5) | (extended ? 31 : gap));
+            p[1] = static_cast<unsigned char>(gap - 31); // overwritten unless extended
+            p += 1 + extended;
+            std::memcpy(p, src, kMaxRun);
+            p += len;
+            return;
+        }
+        p = put_run(p, src, len, gap, row_end, out_end);
+    }
+
+    // A busy window (most bytes changed, as in photographs and scans):
+    // instead of walking run by run, it finds every command's first byte at
+    // once (each run's first byte, then every 8 bytes while the run goes on)
+    // and writes the commands in one loop without a branch on the data. A
+    // run left open at the window's end keeps its last, possibly short,
+    // command for the next window. The row must go on for 8 bytes after the
+    // window, and the output have room for the window's worst case.
+    void busy(uint64_t diff, size_t base) {
+        if (run_open) { // finish the run from the window before
+            const uint64_t same = ~diff;
+            if (same == 0) {
+                flush_full(base + kWindow);
+                return;
+            }
+            const unsigned j = static_cast<unsigned>(__builtin_ctzll(same));
+            close_run(base + j);
+            diff &= ~uint64_t{0} << j;
+        }
+        // Commands start at each run's first byte and every 8 bytes after it
+        // while the run goes on; `go` marks the bytes that end 9 changed
+        // bytes in a row.
+        uint64_t go = diff;
+        for (unsigned k = 1; k <= 8; ++k)
+            go &= diff << k;
+        uint64_t starts = diff & ~(diff << 1), next = starts;
+        for (int k = 0; k < 7; ++k) {
+            next = (next << 8) & go;
+            starts |= next;
+        }
+        // A run that reaches the window's end leaves its last command (when
+        // shorter than 8 within the window) to the next one.
+        size_t open_at = 0;
+        if (diff >> 63) {
+            const unsigned last = 63u - static_cast<unsigned>(__builtin_clzll(starts));
+            open_at = base + (last + kMaxRun > kWindow ? last : kWindow);
+            if (last + kMaxRun > kWindow)
+                starts &= ~(uint64_t{1} << last);
+        }
+        // Locals only: the byte stores below may alias the encoder's members.
+        unsigned char *q = p;
+        const unsigned char *const src = row + base;
+        size_t end = gap_start - base; // may be "negative": wraps, and wraps back
+        while (starts != 0) {
+            const size_t k = static_cast<size_t>(__builtin_ctzll(starts));
+            starts &= starts - 1;
+            const size_t len = static_cast<size_t>(__builtin_ctzll(~(diff >> k) | 0x100u));
+            const size_t gap = k - end;
+            if (__builtin_expect(gap <= kInlineMax, 1))
+                *q++ = static_cast<unsigned char>(((len - 1) << 5) | gap);
+            else
+                q = put_command_outlined(q, len, gap);
+            std::memcpy(q, src + k, kMaxRun);
+            q += len;
+            end = k + len;
+        }
+        end += base;
+        p = q;
+        gap_start = end;
+        run_open = open_at != 0;
+        if (run_open)
+            run_start = open_at;
+    }
+
+#if PCLXL_HAVE_WIDE_KERNELS
+    // The busy form with 512-bit byte compress and expand, branch-free over
+    // the commands. A window's output is, byte by byte, each command's byte
+    // where a command starts, then the byte itself where it changed: the
+    // command bytes and the row's bytes are interleaved and compressed by
+    // the interleaved masks. A command's count and offset come from
+    // positions packed in command order: the changed bytes before each
+    // start (cd) and the unchanged ones (k - cd). Its count is the next
+    // command's cd less its own, its offset its own k - cd less the
+    // previous command's. It reads the window only and writes exactly its
+    // output. A window where an offset would need extension bytes is
+    // walked instead.
+    __attribute__((target("avx512f,avx512bw,avx512vbmi,avx512vbmi2,popcnt"))) void
+    busy_wide(uint64_t diff, size_t base) {
+        // A run open from the window before has its next command start at
+        // run_start, at most 7 bytes back: that command is written here
+        // (the 8 bytes from run_start are in the window). The run's next
+        // command, if the run goes on, starts 8 bytes after run_start.
+        uint64_t seed = 0, carried = 0, no_start = 0;
+        if (run_open) {
+            if (run_start + kMaxRun <= base) {
+                walk(diff, base); // not left so by the encoder's own forms
+                return;
+            }
+            const size_t lead = ~diff == 0 ? kWindow : static_cast<size_t>(__builtin_ctzll(~diff));
+            const size_t behind = base - run_start;
+            size_t next_at = 0;
+            if (behind != 0) {
+                next_at = kMaxRun - behind;
+                const size_t len = behind + (lead < next_at ? lead : next_at);
+                p = put_command(p, len, run_start - gap_start);
+                std::memcpy(p, row + run_start, len);
+                p += len;
+                gap_start = run_start + len;
+                carried = (uint64_t{1} << (len - behind)) - 1;
+            }
+            if (lead > next_at)
+                seed = uint64_t{1} << next_at;
+            no_start = 1; // the byte before the window changed
+            run_open = false;
+        }
+        // Fallbacks walk what is left, as new runs (the run's next command
+        // has offset 0 either way).
+        if (gap_start + kInlineMax < base) { // a long gap ends here
+            walk(diff & ~carried, base);
+            return;
+        }
+        // Commands start at each run's first byte and every 8 bytes after it
+        // while the run goes on: doubling the reach, 8, 16, then 32 bytes on,
+        // where that many bytes and one more changed in a row.
+        uint64_t go = diff & diff << 1;
+        go &= go << 2;
+        go &= go << 4;
+        go &= diff << 8;
+        const uint64_t go16 = go & go << 8, go32 = go16 & go16 << 16;
+        uint64_t starts = (diff & ~(diff << 1) & ~no_start) | seed;
+        starts |= (starts << 8) & go;
+        starts |= (starts << 16) & go16;
+        starts |= (starts << 32) & go32;
+        // A run that reaches the window's end leaves its last command (when
+        // shorter than 8 within the window) to the next window.
+        uint64_t out_starts = starts, out_diff = diff & ~carried;
+        size_t open_at = 0;
+        if (diff >> 63) {
+            const unsigned last = 63u - static_cast<unsigned>(__builtin_clzll(starts));
+            if (last + kMaxRun > kWindow) {
+                open_at = base + last;
+                out_starts &= ~(uint64_t{1} << last);
+                out_diff &= (uint64_t{1} << last) - 1;
+            } else {
+                open_at = base + kWindow;
+            }
+        }
+        const unsigned n = static_cast<unsigned>(__builtin_popcountll(starts));
+        const unsigned n_out = static_cast<unsigned>(__builtin_popcountll(out_starts));
+        const __m512i iota = _mm512_loadu_si512(kWide.iota);
+        const __m512i cd_at = _mm512_maskz_expand_epi8(diff, iota); // rank among changed bytes
+        const __m512i k = _mm512_maskz_compress_epi8(starts, iota);
+        const __m512i cd = _mm512_maskz_compress_epi8(starts, cd_at);
+        // After the last start: all changed bytes of the window.
+        const __m512i cd_end = _mm512_mask_mov_epi8(
+            cd, uint64_t{1} << n, _mm512_set1_epi8(static_cast<char>(__builtin_popcountll(diff))));
+        const __m512i len = _mm512_sub_epi8(
+            _mm512_maskz_permutexvar_epi8(~uint64_t{0}, _mm512_loadu_si512(kWide.next), cd_end),
+            cd);
+        const __m512i cu = _mm512_sub_epi8(k, cd);
+        // Before the first start: the unchanged bytes since the last command,
+        // counted back from the window's start (gap_start - base).
+        const __m512i cu_before = _mm512_mask_mov_epi8(
+            _mm512_maskz_permutexvar_epi8(~uint64_t{0}, _mm512_loadu_si512(kWide.previous), cu), 1,
+            _mm512_set1_epi8(static_cast<char>(gap_start > base ? 0 : gap_start - base)));
+        const __m512i gap = _mm512_sub_epi8(cu, cu_before);
+        const uint64_t valid = (uint64_t{1} << n_out) - 1; // n_out <= 32
+        if (_mm512_mask_cmpgt_epu8_mask(valid, gap, _mm512_set1_epi8(kInlineMax)) != 0) {
+            walk(diff & ~carried, base);
+            return;
+        }
+        const __m512i head =
+            _mm512_and_si512(_mm512_slli_epi16(_mm512_sub_epi8(len, _mm512_set1_epi8(1)), 5),
+                             _mm512_set1_epi8(static_cast<char>(0xE0)));
+        const __m512i commands = _mm512_maskz_expand_epi8(out_starts, _mm512_or_si512(head, gap));
+        const __m512i src = _mm512_loadu_si512(row + base);
+        const __m512i low = _mm512_loadu_si512(kWide.interleave_low);
+        const __m512i high = _mm512_loadu_si512(kWide.interleave_high);
+        const __m512i start_bytes = _mm512_movm_epi8(out_starts);
+        const __m512i diff_bytes = _mm512_movm_epi8(out_diff);
+        const uint64_t keep0 =
+            _mm512_movepi8_mask(_mm512_permutex2var_epi8(start_bytes, low, diff_bytes));
+        const uint64_t keep1 =
+            _mm512_movepi8_mask(_mm512_permutex2var_epi8(start_bytes, high, diff_bytes));
+        const __m512i out0 =
+            _mm512_maskz_compress_epi8(keep0, _mm512_permutex2var_epi8(commands, low, src));
+        const __m512i out1 =
+            _mm512_maskz_compress_epi8(keep1, _mm512_permutex2var_epi8(commands, high, src));
+        const unsigned n0 = static_cast<unsigned>(__builtin_popcountll(keep0));
+        const unsigned n1 = static_cast<unsigned>(__builtin_popcountll(keep1));
+        auto first = [](unsigned count) {
+            return count >= 64 ? ~uint64_t{0} : (uint64_t{1} << count) - 1;
+        };
+        _mm512_mask_storeu_epi8(p, first(n0), out0);
+        _mm512_mask_storeu_epi8(p + n0, first(n1), out1);
+        p += n0 + n1;
+        if (out_diff != 0)
+            gap_start = base + kWindow - static_cast<size_t>(__builtin_clzll(out_diff));
+        run_open = open_at != 0;
+        if (run_open)
+            run_start = open_at;
+    }
+#endif
+
+    // Walks the change mask `diff` of the window at `base`: bits past the end
+    // of the row must be clear (they then read as unchanged and close a run).
+    void walk(uint64_t diff, size_t base) {
+        const uint64_t same = ~diff;
+        if (run_open) { // a run from the window before
+            if (same == 0) {
+                flush_full(base + kWindow);
+                return;
+            }
+            const unsigned j = static_cast<unsigned>(__builtin_ctzll(same));
+            close_run(base + j);
+            diff &= ~uint64_t{0} << j;
+        }
+        while (diff != 0) {
+            const unsigned k = static_cast<unsigned>(__builtin_ctzll(diff));
+            run_start = base + k;
+            const uint64_t after = same & (~uint64_t{0} << k);
+            if (after == 0) { // the run goes on into the next window
+                run_open = true;
+                flush_full(base + kWindow);
+                return;
+            }
+            const unsigned j = static_cast<unsigned>(__builtin_ctzll(after));
+            close_run(base + j);
+            diff &= ~uint64_t{0} << j;
+        }
+    }
+};
+
+// One row against `seed`. With kUpdate the seed becomes the row as it is
+// compared (window by window); without, the seed is the previous row of a
+// caller who keeps it, and is only read: a const image is encoded without
+// copying a byte of it.
+//
+// kWideWindows: busy windows take the 512-bit form (the caller has checked
+// have_avx512_vbmi2()).
+template <bool kUpdate, bool kWideWindows, class Seed>
+size_t encode_row(unsigned char *out, const unsigned char *row, size_t n, Seed *seed) {
+    Encoder enc{row, row + n, out + pclxl::core::delta_row_bound(n), out + 2};
+
+    size_t pos = 0;
+    for (; pos + kWindow <= n; pos += kWindow) {
+        // An unchanged window outside a run needs no mask at all.
+        if (!enc.run_open && !any_diff64(row + pos, seed + pos))
+            continue;
+        // Rows of a page come from memory, not cache. Where rows change, the
+        // encoder does enough work per window that the processor's own
+        // prefetching falls behind: asking for the bytes 32 windows ahead
+        // keeps enough loads in flight (the row before, the seed, is in
+        // cache). Unchanged stretches are compared fast enough without. A
+        // prefetch past the end of the row (usually into the next row) never
+        // faults; its address is an integer, as a pointer may not go there.
+        __builtin_prefetch(reinterpret_cast<const void *>(reinterpret_cast<uintptr_t>(row) + pos +
+                                                          kPrefetchAhead));
+        uint64_t diff;
+        if constexpr (kUpdate)
+            diff = diff_mask64_update(row + pos, seed + pos);
+        else
+            diff = diff_mask64(row + pos, seed + pos);
+        if (diff == ~uint64_t{0} && enc.run_open && enc.run_start == enc.gap_start) {
+            // A long run (a photo) goes on through the whole window, with its
+            // first command already out: the up to 7 bytes left over from
+            // the last window and these 64 make exactly 8 more commands of
+            // offset 0, and the same number of bytes is left over again.
+            enc.p =
+                pclxl::raster::put_full_pairs(enc.p, row + enc.run_start, kWindow / (2 * kMaxRun));
+            enc.gap_start = enc.run_start += kWindow;
+            continue;
+        }
+        // Windows where about half the bytes or more change take the busy
+        // form (judged from every 8th byte). Its 8-byte copies may read up
+        // to 8 bytes past the window, which must still be in the row, and it
+        // needs room for a window's worst case: 32 commands of one byte,
+        // each with its 8-byte copy.
+        const unsigned sampled =
+            static_cast<unsigned>(((diff & 0x0101010101010101ull) * 0x0101010101010101ull) >> 56);
+#if PCLXL_HAVE_WIDE_KERNELS
+        if (kWideWindows && sampled >= 4) {
+            enc.busy_wide(diff, pos);
+            continue;
+        }
+#endif
+        if (sampled >= 4 && pos + kWindow + kMaxRun <= n &&
+            static_cast<size_t>(enc.out_end - enc.p) >= 2 * kWindow + kMaxRun)
+            enc.busy(diff, pos);
+        else
+            enc.walk(diff, pos);
+    }
+    if (const size_t rest = n - pos; rest != 0) {
+        // The last, partial window is compared through zero-padded copies,
+        // so the padding reads as unchanged and ends any open run.
+        unsigned char r[kWindow] = {}, s[kWindow] = {};
+        std::memcpy(r, row + pos, rest);
+        std::memcpy(s, seed + pos, rest);
+        const uint64_t diff = diff_mask64(r, s);
+        if constexpr (kUpdate)
+            if (diff != 0)
+                std::memcpy(seed + pos, row + pos, rest);
+        enc.walk(diff, pos);
+    } else if (enc.run_open) {
+        enc.close_run(n);
+    }
+    return static_cast<size_t>(enc.p - (out + 2));
+}
+
+// One encoded row, count field included, by the chosen form: what the
+// library's entry points return.
+template <bool kUpdate, bool kWideWindows, class Seed>
+int encode_delta_row(unsigned char *out, const unsigned char *row, size_t n, Seed *seed) {
+    const size_t count = encode_row<kUpdate, kWideWindows>(out, row, n, seed);
+    // The count field is 16 bits. Rows of up to 58253 bytes always fit; a
+    // longer row whose commands exceed 65535 bytes cannot be carried, and
+    // its field keeps the low 16 bits (no caller produces such rows).
+    out[0] = static_cast<unsigned char>(count);
+    out[1] = static_cast<unsigned char>(count >> 8);
+    return static_cast<int>(count + 2);
+}
+
+} // namespace pclxl::raster
+
+#endif
