@@ -282,8 +282,12 @@ bool end_page(pappl_job_t *job, pappl_pr_options_t *, pappl_device_t *given, uns
     if (!data)
         return false;
     DriverTime timer(data);
-    const bool ok = data->writer.end_page(papplJobIsCanceled(job));
+    const bool canceled = papplJobIsCanceled(job);
+    const bool ok = data->writer.end_page(canceled);
     papplDeviceFlush(job_device(job, given));
+    // PAPPL counts each page once; the printer prints it once per copy.
+    if (ok && !canceled && data->setup.copies > 1)
+        papplJobSetImpressionsCompleted(job, static_cast<int>(data->setup.copies) - 1);
     return ok;
 }
 
@@ -379,10 +383,14 @@ bool driver_callback(pappl_system_t *, const char *driver_name, const char *, co
     d->num_media = static_cast<int>(kPwgPaperCount);
     for (size_t i = 0; i < kPwgPaperCount; i++)
         d->media[i] = kPwgPapers[i].pwg;
-    d->num_source = static_cast<int>(kPwgSourceCount);
+    // PAPPL adds "auto" to the trays itself (a second one would show twice):
+    // the default media comes from it, the others name real trays.
+    d->num_source = 0;
     for (size_t i = 0; i < kPwgSourceCount; i++) {
-        d->source[i] = kPwgSources[i].pwg;
-        pappl_media_col_t &m = d->media_ready[i];
+        if (!std::strcmp(kPwgSources[i].pwg, "auto"))
+            continue;
+        d->source[d->num_source] = kPwgSources[i].pwg;
+        pappl_media_col_t &m = d->media_ready[d->num_source++];
         std::snprintf(m.size_name, sizeof m.size_name, "%s", kPwgPapers[0].pwg);
         pwg_media_t *pwg = pwgMediaForPWG(kPwgPapers[0].pwg);
         m.size_width = pwg->width;
@@ -392,6 +400,7 @@ bool driver_callback(pappl_system_t *, const char *driver_name, const char *, co
         std::snprintf(m.type, sizeof m.type, "%s", kPwgMediaTypes[0].pwg);
     }
     d->media_default = d->media_ready[0];
+    std::snprintf(d->media_default.source, sizeof d->media_default.source, "auto");
     d->num_type = static_cast<int>(kPwgMediaTypeCount);
     for (size_t i = 0; i < kPwgMediaTypeCount; i++)
         d->type[i] = kPwgMediaTypes[i].pwg;

@@ -2,6 +2,7 @@
 // rasterized by Ghostscript into a pipe and fed to the raster callbacks.
 #include "pdf_filter.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <csignal>
@@ -188,8 +189,10 @@ bool convert_vector(pappl_job_t *job, pappl_device_t *device, pappl_pr_options_t
     }
     if (!ok)
         papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "PDF: %s", pclxl_host::one_line(call.error).c_str());
-    papplJobSetImpressions(job, call.stats.pages);
-    papplJobSetImpressionsCompleted(job, call.stats.pages);
+    // Impressions count every copy the printer prints.
+    const int impressions = call.stats.pages * static_cast<int>(std::max(1u, o.copies));
+    papplJobSetImpressions(job, impressions);
+    papplJobSetImpressionsCompleted(job, impressions);
     papplLogJob(job, PAPPL_LOGLEVEL_INFO, "PDF: %d pages, %d paths, %d images, %d glyphs.",
                 call.stats.pages, call.stats.paths, call.stats.images, call.stats.glyphs);
     return ok;

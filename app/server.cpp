@@ -22,9 +22,11 @@
 #include "pclxl.h"
 #include "pdf_filter.h"
 #include "printer_link.h"
+#include "save_guard.h"
 #include "spool_lock.h"
 #include "state_file.h"
 #include "test_page.h"
+#include "watchdog.h"
 
 namespace pclxl_app {
 
@@ -137,12 +139,16 @@ int printer_count(pappl_system_t *system) {
     return count;
 }
 
+bool write_state(pappl_system_t *system, void *file) {
+    return papplSystemSaveState(system, static_cast<const char *>(file));
+}
+
 bool save_state(pappl_system_t *system, void *) {
     std::lock_guard<std::mutex> hold(state.saving);
     const std::string fresh = state.path + ".new";
     const int before = printer_count(system);
     std::string why;
-    if (!papplSystemSaveState(system, fresh.c_str())) {
+    if (!save_with_printers_held(system, write_state, const_cast<char *>(fresh.c_str()))) {
         why = "cannot create " + fresh;
     } else {
         const int after = printer_count(system);
@@ -311,6 +317,7 @@ int run_server(int num_options, cups_option_t *options) {
     pappl_system_t *system = create_system(num_options, options);
     if (!system)
         return 1;
+    start_watchdog(system);
     papplSystemRun(system);
     link_shutdown();
     papplSystemDelete(system);

@@ -56,6 +56,8 @@ ipp_test() {
 }
 ipp_test Get-Job-Attributes 'ATTR integer job-id $job' job-state job-state
 ipp_test Get-Printer-Attributes '' sides-default sides-default
+ipp_test Get-Job-Attributes 'ATTR integer job-id $job' job-impressions-completed \
+  job-impressions-completed
 printer_uri() { echo "ipp://localhost:$port/ipp/print/$1"; }
 # submit PRINTER FILE OPTION...: prints the job id. The document's file
 # name is the job name.
@@ -110,6 +112,17 @@ grep -q "page 2: an image left out" "$work/server.log" ||
 if grep -a -q "ColorSpace=eRGB" "$work/color/jpeg-job.jpg.prn.dump"; then
   fail "JPEG: monochrome job has colour images"
 fi
+
+# Impressions count every copy; each tray is offered once.
+for job in "color $pdf_id 6" "mono $pwg_id 6"; do
+  set -- $job
+  ipptool -q -d job="$2" -d value="$3" "$(printer_uri "$1")" "$work/job-impressions-completed.test" ||
+    fail "job $2 on $1: job-impressions-completed is not $3"
+done
+sources=$(ipptool -t -v "$(printer_uri color)" get-printer-attributes.test |
+  sed -n 's/^ *media-source-supported (1setOf keyword) = //p')
+[ "$(tr ',' '\n' <<<"$sources" | sort | uniq -d)" = "" ] && [ -n "$sources" ] ||
+  fail "media-source-supported has a tray twice: $sources"
 
 # Jobs that arrive together, each as the one before ends, on one printer:
 # each is printed whole, once, into its own file.
