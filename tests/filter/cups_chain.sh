@@ -48,6 +48,24 @@ chain a5-collated 1 "-n 3 -o PageSize=A5 -o ColorModel=RGB -o Collate=True \
 if [ -x "$pdffilter" ]; then
   # pclxlRender=Raster sends each page as one image instead of vectors.
   chain pdf-raster 1 "-o PageSize=A4 -o pclxlRender=Raster" "@PJL SET PAPER=A4" BeginImage
+  # pclxlRegionResolution: transparent regions at that resolution (the
+  # first region image's source against its size on the 600 dpi page),
+  # else at the job's; as a PPD default and as a job option.
+  regions=$(dirname "$0")/../pdf/data/regions.pdf
+  while read -r name scale ppd_default options; do
+    sed "s/^\*DefaultpclxlRegionResolution: .*/*DefaultpclxlRegionResolution: $ppd_default/" \
+      "$ppd" >"$work/$name.ppd"
+    PPD=$work/$name.ppd "$pdffilter" 1 user title 1 "${options#-}" "$regions" \
+      >"$work/$name.pxl" 2>"$work/$name.log" || fail "$name: exit status $?"
+    got=$("$tool" dump "$work/$name.pxl" | awk -F'[ =(,]+' '/BeginImage/ {
+      for (i = 1; i < NF; i++) { if ($i == "SourceWidth") s = $(i + 1); if ($i == "DestinationSize") d = $(i + 1) }
+      printf "%.0f", d / s; exit }')
+    [ "$got" = "$scale" ] && pass "$name" || fail "$name: regions at 1/$got of the job's resolution, not 1/$scale"
+  done <<'ROWS'
+regions-auto 1 Auto -
+regions-ppd 4 150dpi -
+regions-option 2 150dpi pclxlRegionResolution=300dpi
+ROWS
   # Noise for a PDF: exit status 1, one ERROR line, and no job or a whole one.
   head -c 20000 /dev/urandom >"$work/noise.pdf"
   status=0

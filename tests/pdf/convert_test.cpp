@@ -327,4 +327,39 @@ TEST(ModelQuirks, ReachTheJobsBytes) {
     }
 }
 
+// --region-dpi reaches the converter: the first region's image against its
+// size on the 600 dpi page; never finer than the job; out of range refused.
+TEST(RegionResolution, FromTheCommandLine) {
+    const struct {
+        std::vector<std::string> args;
+        int status;
+        double scale; // destination pixels per source pixel
+    } kCases[] = {
+        {{}, 0, 1},
+        {{"--region-dpi", "150"}, 0, 4},
+        {{"--region-dpi", "300"}, 0, 2},
+        {{"--region-dpi", "1200"}, 0, 1},
+        {{"--region-dpi", "5"}, 2, 0},
+        {{"--region-dpi"}, 2, 0},
+    };
+    for (const auto &k : kCases) {
+        SCOPED_TRACE(k.args.empty() ? "default" : k.args.back());
+        TempDir dir;
+        std::vector<std::string> args = {"convert", "--dpi",  "600", PCLXL_PDF_DATA "/regions.pdf",
+                                         "-o",      "job.pxl"};
+        args.insert(args.begin() + 3, k.args.begin(), k.args.end());
+        const Outcome out = run(dir, args);
+        ASSERT_EQ(out.status, k.status) << out.err;
+        if (k.status)
+            continue;
+        const Job job = read_job(dir.path + "/job.pxl");
+        const auto images = job.ops("BeginImage");
+        ASSERT_FALSE(images.empty());
+        const rd::Command &b = *images.front();
+        EXPECT_NEAR(b.find(rd::attr::DestinationSize)->number(0) /
+                        b.find(rd::attr::SourceWidth)->number(),
+                    k.scale, 0.01);
+    }
+}
+
 } // namespace
