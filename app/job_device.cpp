@@ -11,6 +11,7 @@
 #include <pthread.h>
 #include <set>
 #include <string>
+#include <thread>
 #include <utility>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -116,6 +117,38 @@ bool writes_to_file(const char *uri, const char *name, std::string *path) {
 }
 
 JobKey key_of(pappl_job_t *job) { return JobKey(papplJobGetPrinter(job), papplJobGetID(job)); }
+
+// Says why a job ended before the driver saw it: PAPPL found no page in it
+// (a raster stream that is not one), or has no way to print its format. Runs
+// in a thread of its own, as the job's lock is PAPPL's until the event ends.
+void say_why(pappl_job_t *job) {
+    if (papplJobGetMessage(job))
+        return;
+    const char *format = papplJobGetFormat(job);
+    if (format && !std::strcmp(format, "text/plain"))
+        papplJobSetMessage(job, "Plain text (text/plain) is not a format this printer takes; "
+                                "nothing was printed. Send it as PDF.");
+    else
+        papplJobSetMessage(job,
+                           "The document's content is not %s, the format it was sent as, or "
+                           "holds no page; nothing was printed.",
+                           format ? format : "what it was sent as");
+    papplJobSetReasons(job, PAPPL_JREASON_DOCUMENT_FORMAT_ERROR, PAPPL_JREASON_NONE);
+}
+
+// A job PAPPL aborted before it reached the driver: the empty file PAPPL
+// made for it in a folder goes (no other job of the printer can start while
+// PAPPL's event runs), and the job says why.
+void aborted_before_driver(pappl_job_t *job) {
+    std::string path;
+    struct stat info;
+    if (writes_to_file(papplPrinterGetDeviceURI(papplJobGetPrinter(job)), papplJobGetName(job),
+                       &path) &&
+        !path.empty() && stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
+        info.st_size == 0)
+        unlink(path.c_str());
+    std::thread(say_why, job).detach();
+}
 
 } // namespace
 
@@ -231,8 +264,11 @@ void job_device_event(pappl_system_t *, pappl_printer_t *, pappl_job_t *job, pap
         ended.insert(key);
         if (ended.size() > 4 * kPrintedKept)
             ended.erase(ended.begin());
-        if (starting.erase(key))
+        if (starting.erase(key)) {
             started.notify_all();
+            if (papplJobGetState(job) == IPP_JSTATE_ABORTED)
+                aborted_before_driver(job);
+        }
     } else if (starts) {
         starting.insert(key);
     }

@@ -10,11 +10,13 @@
 #include <cstring>
 #include <exception>
 #include <string>
+#include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
+#include "document_format.h"
 #include "driver.h"
 #include "job_device.h"
 #include "printer_link.h"
@@ -199,6 +201,16 @@ bool convert_vector(pappl_job_t *job, pappl_device_t *device, pappl_pr_options_t
 }
 #endif
 
+bool is_pdf_file(const char *name) {
+    unsigned char head[1024];
+    const int fd = name ? open(name, O_RDONLY) : -1;
+    if (fd < 0)
+        return false;
+    const ssize_t n = read(fd, head, sizeof head);
+    close(fd);
+    return n > 0 && looks_like_pdf(head, static_cast<size_t>(n));
+}
+
 } // namespace
 
 bool pdf_filter(pappl_job_t *job, pappl_device_t *given, void *) {
@@ -210,6 +222,14 @@ bool pdf_filter(pappl_job_t *job, pappl_device_t *given, void *) {
     pappl_device_t *device = job_device(job, given);
     if (!device)
         return false;
+    if (!is_pdf_file(papplJobGetFilename(job))) {
+        papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "The document is not a PDF file.");
+        papplJobSetMessage(job, "The document's content is not PDF, the format it was sent as "
+                                "(application/pdf); nothing was printed.");
+        papplJobSetReasons(job, PAPPL_JREASON_DOCUMENT_FORMAT_ERROR, PAPPL_JREASON_NONE);
+        job_device_done(job, false);
+        return false;
+    }
     if (!link_job_start(job, device)) {
         job_device_done(job, false);
         return false;

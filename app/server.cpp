@@ -17,6 +17,7 @@
 
 #include "add_device_page.h"
 #include "dnssd_guard.h"
+#include "document_format.h"
 #include "driver.h"
 #include "job_device.h"
 #include "pclxl.h"
@@ -137,6 +138,15 @@ int printer_count(pappl_system_t *system) {
     int count = 0;
     papplSystemIteratePrinters(system, count_printer, &count);
     return count;
+}
+
+// A document sent without a format whose content is plain text is named
+// text/plain instead of going to the printer raw, without PJL, paper or
+// duplex: PAPPL 1.3 takes it without checking the format, and the job ends
+// aborted, saying why (job_device.cpp). Anything else unknown still goes raw
+// (PJL, printer languages).
+const char *name_plain_text(const unsigned char *header, size_t size, void *) {
+    return looks_like_text(header, size) ? "text/plain" : nullptr;
 }
 
 bool write_state(pappl_system_t *system, void *file) {
@@ -280,6 +290,7 @@ pappl_system_t *create_system(int count, cups_option_t *options) {
                                  driver_callback, nullptr);
     papplSystemAddMIMEFilter(system, "application/pdf", "image/pwg-raster", pdf_filter, nullptr);
     papplSystemSetEventCallback(system, job_device_event, nullptr);
+    papplSystemSetMIMECallback(system, name_plain_text, nullptr);
     dnssd_guard_log_to(system);
     add_device_page(system);
 

@@ -58,6 +58,7 @@ ipp_test Get-Job-Attributes 'ATTR integer job-id $job' job-state job-state
 ipp_test Get-Printer-Attributes '' sides-default sides-default
 ipp_test Get-Job-Attributes 'ATTR integer job-id $job' job-impressions-completed \
   job-impressions-completed
+ipp_test Get-Job-Attributes 'ATTR integer job-id $job' job-state-message job-state-message
 printer_uri() { echo "ipp://localhost:$port/ipp/print/$1"; }
 # submit PRINTER FILE OPTION...: prints the job id. The document's file
 # name is the job name.
@@ -112,6 +113,22 @@ grep -q "page 2: an image left out" "$work/server.log" ||
 if grep -a -q "ColorSpace=eRGB" "$work/color/jpeg-job.jpg.prn.dump"; then
   fail "JPEG: monochrome job has colour images"
 fi
+
+# Documents that are not what they say: plain text sent without a format (it
+# goes as text/plain, which PAPPL 1.3 takes without checking) and a PNG sent
+# as PDF end aborted, say why, and leave no file.
+printf 'Plain notes\nsecond line\n' >"$docs/notes.txt"
+text_id=$(submit color "$docs/notes.txt")
+wait_job color "$text_id" 8
+ipptool -q -d job="$text_id" -d value=/not.a.format.this.printer.takes/ "$(printer_uri color)" \
+  "$work/job-state-message.test" || fail "plain text: job-state-message does not say why"
+[ ! -e "$work/color/notes.txt.prn" ] || fail "plain text left a file"
+gs_doc png16m "$docs/picture.png" "$docs/three.ps" -r20 -dLastPage=1
+lie_id=$(submit color "$docs/picture.png" -o document-format=application/pdf)
+wait_job color "$lie_id" 8
+ipptool -q -d job="$lie_id" -d value=/content.is.not.PDF/ "$(printer_uri color)" \
+  "$work/job-state-message.test" || fail "PNG sent as PDF: job-state-message does not say why"
+[ ! -e "$work/color/picture.png.prn" ] || fail "PNG sent as PDF left a file"
 
 # Impressions count every copy; each tray is offered once.
 for job in "color $pdf_id 6" "mono $pwg_id 6"; do
