@@ -2,7 +2,7 @@
 # with a watchdog that ends it after $lifetime seconds (60 unless set), all
 # stopped by their PIDs when the script ends. Needs $app and $work.
 pids=()
-trap 'for p in "${pids[@]}"; do kill -KILL "$p" 2>/dev/null; done; wait 2>/dev/null' EXIT
+trap 'for p in "${pids[@]}"; do kill -KILL "$p" 2>/dev/null || true; done; wait 2>/dev/null || true' EXIT
 free_port() {
   local port
   for _ in $(seq 50); do
