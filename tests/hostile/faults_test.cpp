@@ -176,22 +176,11 @@ TEST(Faults, EveryFrontEndGivesOneMessageAndAWholeJobOrNothing) {
         {"convert PDF", "unreadable", "$P convert $D/hostile-broken-xref.pdf -o - >out", 1,
          "the PDF has no pages that can be read", Holds::Nothing, "out", 0},
         // A bad object in the middle of three pages: left out, with one
-        // warning, and every page printed.
+        // warning, and every page printed (the other bad objects: test_pdf).
         {"convert PDF", "broken JPX image, file", "$P convert $D/bad-jpx.pdf -o old.pxl", 0,
          "page 2: an image left out (Failed to read JPX header)", Holds::Job, "old.pxl", 3},
         {"convert PDF", "image 100000 pixels wide, stream", "$P convert $D/bad-wide.pdf -o - >out",
          0, "page 2: an image left out (image is too wide)", Holds::Job, "out", 3},
-        {"convert PDF", "image with 7 bits per component", "$P convert $D/bad-bits.pdf -o out", 0,
-         "page 2: an image left out", Holds::Job, "out", 3},
-        {"convert PDF", "500 nested forms", "$P convert $D/bad-forms.pdf -o out", 0,
-         "page 2: forms nested too deep left out", Holds::Job, "out", 3},
-        // Drawn as they can be: the engine's own repair, a region.
-        {"convert PDF", "broken JBIG2 image", "$P convert $D/bad-jbig2.pdf -o out", 0, "",
-         Holds::Job, "out", 3},
-        {"convert PDF", "300 nested clips", "$P convert $D/bad-clips.pdf -o out", 0, "", Holds::Job,
-         "out", 3},
-        {"convert PDF", "page that cannot be read", "$P convert $D/hostile-page-loop.pdf -o out", 0,
-         "page 2: left out, it cannot be read (cycle in page tree)", Holds::Job, "out", 1},
         {"PDF filter", "broken JPX image", "$G 7 alice report 1 '' $D/bad-jpx.pdf >out", 0,
          "WARNING: page 2: an image left out (Failed to read JPX header)", Holds::Job, "out", 3},
         {"PDF filter", "500 nested forms, standard input",
