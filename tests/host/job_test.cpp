@@ -137,34 +137,19 @@ TEST(JobMedia, EveryMediaTypeAndTrayName) {
     EXPECT_EQ(find_tray(nullptr), nullptr);
 }
 
-TEST(JobMedia, EveryPwgSourceGoesToItsTray) {
-    const struct {
-        const char *pwg, *tray, *pjl;
-        int media_source;
-    } kSources[] = {
-        {"auto", "auto", "AUTOSELECT", 1},
-        {"by-pass-tray", "mpf_tray", "MULTIPLE", 3},
-        {"tray-1", "tray_1", "OPTIONAL1", 5},
-        {"tray-2", "tray_2", "OPTIONAL2", 7},
+// The printer application's sources and media types, down to what the
+// printer receives.
+TEST(JobMedia, EveryPwgSourceAndTypeGoesToItsRow) {
+    struct Row {
+        const char *pwg, *name, *pjl, *page; // page: the media source or type on the page
     };
-    ASSERT_EQ(kPwgSourceCount, std::size(kSources));
-    for (size_t i = 0; i < kPwgSourceCount; i++) {
-        SCOPED_TRACE(kSources[i].pwg);
-        EXPECT_STREQ(kPwgSources[i].pwg, kSources[i].pwg);
-        const Tray *t = tray_for_pwg(kSources[i].pwg);
-        ASSERT_NE(t, nullptr);
-        EXPECT_STREQ(t->name, kSources[i].tray);
-        EXPECT_STREQ(t->pjl, kSources[i].pjl);
-        EXPECT_EQ(t->media_source, kSources[i].media_source);
-    }
-    EXPECT_EQ(tray_for_pwg("tray-3"), nullptr);
-    EXPECT_EQ(tray_for_pwg(nullptr), nullptr);
-}
-
-TEST(JobMedia, EveryPwgMediaTypeGoesToItsType) {
-    const struct {
-        const char *pwg, *type, *pjl, *page;
-    } kTypes[] = {
+    const Row kSources[] = {
+        {"auto", "auto", "AUTOSELECT", "1"},
+        {"by-pass-tray", "mpf_tray", "MULTIPLE", "3"},
+        {"tray-1", "tray_1", "OPTIONAL1", "5"},
+        {"tray-2", "tray_2", "OPTIONAL2", "7"},
+    };
+    const Row kTypes[] = {
         {"stationery", "plain", "PLAIN", "Plain"},
         {"stationery-lightweight", "tissue", "TAB", "Light"},
         {"stationery-heavyweight", "tough_1", "THICK1", "Heavy"},
@@ -173,16 +158,26 @@ TEST(JobMedia, EveryPwgMediaTypeGoesToItsType) {
         {"envelope", "envelope", "ENVELOPE", "Envelope"},
         {"transparency", "film", "FILM", "Transparency"},
     };
+    ASSERT_EQ(kPwgSourceCount, std::size(kSources));
+    for (size_t i = 0; i < kPwgSourceCount; i++) {
+        SCOPED_TRACE(kSources[i].pwg);
+        EXPECT_STREQ(kPwgSources[i].pwg, kSources[i].pwg);
+        const Tray *t = tray_for_pwg(kSources[i].pwg);
+        ASSERT_NE(t, nullptr);
+        EXPECT_EQ(std::string(t->name) + " " + t->pjl + " " + std::to_string(t->media_source),
+                  std::string(kSources[i].name) + " " + kSources[i].pjl + " " + kSources[i].page);
+    }
     ASSERT_EQ(kPwgMediaTypeCount, std::size(kTypes));
     for (size_t i = 0; i < kPwgMediaTypeCount; i++) {
         SCOPED_TRACE(kTypes[i].pwg);
         EXPECT_STREQ(kPwgMediaTypes[i].pwg, kTypes[i].pwg);
         const MediaType *m = media_type_for_pwg(kTypes[i].pwg);
         ASSERT_NE(m, nullptr);
-        EXPECT_STREQ(m->name, kTypes[i].type);
-        EXPECT_STREQ(m->pjl, kTypes[i].pjl);
-        EXPECT_STREQ(m->pclxl_name, kTypes[i].page);
+        EXPECT_EQ(std::string(m->name) + " " + m->pjl + " " + m->pclxl_name,
+                  std::string(kTypes[i].name) + " " + kTypes[i].pjl + " " + kTypes[i].page);
     }
+    EXPECT_EQ(tray_for_pwg("tray-3"), nullptr);
+    EXPECT_EQ(tray_for_pwg(nullptr), nullptr);
     EXPECT_EQ(media_type_for_pwg("photographic"), nullptr);
 }
 

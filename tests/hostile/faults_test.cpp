@@ -137,6 +137,25 @@ std::string into_short_pipe(const std::string &command) {
     return command + " | head -c 10 >/dev/null; exit ${PIPESTATUS[0]}";
 }
 
+// A front end that is not built leaves its rows out.
+bool not_built(const std::string &command) {
+    return (command.find("$F ") != std::string::npos && !*PCLXL_FILTER_PROGRAM) ||
+           (command.find("$G ") != std::string::npos && !*PCLXL_PDF_FILTER_PROGRAM) ||
+           (command.find("$D") != std::string::npos && !*PCLXL_PDF_DATA);
+}
+
+// Runs `command` with bash in `dir`, its stderr into `err`: the raw status.
+int run_in(const std::string &dir, const std::string &command, std::string &err) {
+    write_file(dir + "/../.cmd", command + "\n");
+    const int raw = std::system(("cd '" + dir +
+                                 "' && P='" PCLXL_TOOL "' F='" PCLXL_FILTER_PROGRAM
+                                 "' G='" PCLXL_PDF_FILTER_PROGRAM "' D='" PCLXL_PDF_DATA
+                                 "' bash ../.cmd >/dev/null 2>../.err </dev/null")
+                                    .c_str());
+    err = slurp(dir + "/../.err");
+    return raw;
+}
+
 const std::string kFilter = "$F 7 alice report 1 ''";
 const std::string kNobody = "setpriv --reuid=65534 --regid=65534 --clear-groups ";
 
@@ -235,9 +254,7 @@ TEST(Faults, EveryFrontEndGivesOneMessageAndAWholeJobOrNothing) {
             skip = "needs root";
         else if (row.needs == Row::Plain && *PCLXL_SANITIZE)
             skip = "sanitizer build";
-        else if ((row.command.find("$F ") != std::string::npos && !*PCLXL_FILTER_PROGRAM) ||
-                 (row.command.find("$G ") != std::string::npos && !*PCLXL_PDF_FILTER_PROGRAM) ||
-                 (row.command.find("$D") != std::string::npos && !*PCLXL_PDF_DATA))
+        else if (not_built(row.command))
             skip = "not built";
         if (skip) {
             std::printf("skipped (%s): %s, %s\n", skip, row.front_end, row.fault);
@@ -246,15 +263,15 @@ TEST(Faults, EveryFrontEndGivesOneMessageAndAWholeJobOrNothing) {
         // As root the full device is a private node, so that a tool which
         // wrongly replaced its output file could not replace /dev/full.
         const std::string dir = scratch / "row";
-        write_file(scratch / ".cmd", "FULL=/dev/full\nif [ \"$(id -u)\" = 0 ]; then rm -f full; "
-                                     "mknod full c 1 7 && FULL=full; fi\n" +
-                                         row.command + "\n");
-        const std::string line =
-            "rm -rf '" + dir + "' && cp -r '" + inputs + "' '" + dir + "' && cd '" + dir +
-            "' && P='" PCLXL_TOOL "' F='" PCLXL_FILTER_PROGRAM "' G='" PCLXL_PDF_FILTER_PROGRAM
-            "' D='" PCLXL_PDF_DATA "' bash ../.cmd 2>../.err </dev/null";
-        const int raw = std::system(line.c_str());
-        const std::string err = slurp(scratch / ".err");
+        ASSERT_EQ(
+            std::system(("rm -rf '" + dir + "' && cp -r '" + inputs + "' '" + dir + "'").c_str()),
+            0);
+        std::string err;
+        const int raw = run_in(dir,
+                               "FULL=/dev/full\nif [ \"$(id -u)\" = 0 ]; then rm -f full; "
+                               "mknod full c 1 7 && FULL=full; fi\n" +
+                                   row.command,
+                               err);
         EXPECT_EQ(WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, row.status) << err;
         // All lines count as messages for the tools, the ERROR: lines for
         // the filters and the PDF filter's WARNING: lines (their other
@@ -308,20 +325,12 @@ TEST(Faults, OutsideTextNeverStartsALineOfItsOwn) {
     make_inputs(dir);
     for (const Case &c : kCases) {
         SCOPED_TRACE(std::string(c.front_end) + ", " + c.text + ": " + c.command);
-        if ((c.command.find("$G ") != std::string::npos && !*PCLXL_PDF_FILTER_PROGRAM) ||
-            (c.command.find("$F ") != std::string::npos && !*PCLXL_FILTER_PROGRAM) ||
-            (c.command.find("$D") != std::string::npos && !*PCLXL_PDF_DATA)) {
+        if (not_built(c.command)) {
             std::printf("skipped (not built): %s, %s\n", c.front_end, c.text);
             continue;
         }
-        write_file(scratch / ".cmd", c.command + "\n");
-        const std::string line = "cd '" + dir +
-                                 "' && P='" PCLXL_TOOL "' F='" PCLXL_FILTER_PROGRAM
-                                 "' G='" PCLXL_PDF_FILTER_PROGRAM "' D='" PCLXL_PDF_DATA
-                                 "' bash ../.cmd >/dev/null 2>../.err </dev/null";
-        const int status = std::system(line.c_str());
-        (void)status; // some of the commands fail, as they should
-        const std::string err = slurp(scratch / ".err");
+        std::string err;
+        run_in(dir, c.command, err); // some of the commands fail, as they should
         // The text got through (so the line that carries it was printed)...
         EXPECT_NE(err.find("STATE: +media-empty-error"), std::string::npos) << err;
         // ...inside a line of the front end's own.

@@ -3,7 +3,6 @@
 // glyph's bitmap sits against its origin.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -23,16 +22,6 @@ Job convert(const std::string &content) {
     return c.job;
 }
 
-std::string hex(const std::string &bytes) {
-    std::string s;
-    char b[4];
-    for (unsigned char c : bytes) {
-        std::snprintf(b, sizeof b, s.empty() ? "%02X" : " %02X", c);
-        s += b;
-    }
-    return s;
-}
-
 using Strings = std::vector<std::string>;
 
 // The bytes up to and including each `op` command, as many as the expected
@@ -42,7 +31,8 @@ Strings commands(const Job &job, const char *op, const Strings &expected) {
     const auto ops = job.ops(op);
     for (size_t i = 0; i < ops.size(); i++) {
         const size_t n = i < expected.size() ? (expected[i].size() + 1) / 3 : 1;
-        out.push_back(hex(job.bytes.substr(ops[i]->offset + 1 - n, n)));
+        out.push_back(
+            pclxl_test::to_hex(pclxl_test::bytes_of(job.bytes.substr(ops[i]->offset + 1 - n, n))));
     }
     return out;
 }
