@@ -1,19 +1,13 @@
 #!/usr/bin/env python3
-"""A network printer stand-in on loopback (AppSocket, one port).
-
-It takes jobs, counts their pages with the project's reader (`pclxl dump
---summary`) and answers PJL as its --script says: ready; paper-out or jam
-(for 6 s once the job's pages come); door-open (5 s from the first
-connection); toner-low; unknown (code 12345); noise (random bytes around
-every answer); silence (no PJL); stall (stops reading after 64 KB); close
-(closes each connection at once); refuse (refuses connections for
---back-after seconds or until the file --back-when exists); xl-error (a PCL
-XL error report at the job's end). With --snmp-port-file it also serves a
-Printer MIB supplies table over SNMP v1/v2c on a UDP port of its own.
-
-Its port goes into --port-file once it is ready; it ends by itself after
---lifetime seconds. Events go to standard error, jobs into --save, named
-after --port-file.
+"""A network printer stand-in on loopback (AppSocket, one port) that answers
+PJL as its --script says and counts each job's pages with the project's
+reader. Scripts: ready, toner-low, unknown (code 12345), paper-out and jam
+(6 s once pages come), door-open (5 s from the first connection), noise
+around answers, silence, stall (stops reading after 64 KB), close (at once),
+refuse (until --back-when exists or --back-after s), xl-error. With
+--snmp-port-file it also serves a supplies table over SNMP v1/v2c. Its port
+goes into --port-file once it is ready; it ends by itself after --lifetime
+seconds. Events go to standard error, jobs into --save.
 """
 import argparse
 import os
