@@ -25,6 +25,7 @@ struct JobEntry {
     pappl_device_t *device; // what the job writes to
     bool own;               // opened by the job itself
     std::string path;       // the file it makes in a folder, if it does
+    std::string partial;    // where that file is written until the job ends
     pthread_t thread;       // the thread that prints it
 };
 
@@ -190,11 +191,19 @@ pappl_device_t *job_device(pappl_job_t *job, pappl_device_t *given) {
             return nullptr;
         }
     }
-    JobEntry entry{given, false, std::string(), pthread_self()};
+    JobEntry entry{given, false, std::string(), std::string(), pthread_self()};
     const char *uri = papplPrinterGetDeviceURI(printer);
     if (writes_to_file(uri, papplJobGetName(job), &entry.path)) {
-        entry.device = papplDeviceOpen(uri, papplJobGetName(job), papplLogDevice,
-                                       papplPrinterGetSystem(printer));
+        // In a folder the job writes a hidden file, which becomes its output
+        // only when the job has ended well: a server killed in the middle
+        // leaves no half-written output under the job's name.
+        const std::string name = entry.path.empty()
+                                     ? std::string(papplJobGetName(job))
+                                     : "." + std::string(papplJobGetName(job)) + ".partial";
+        if (!entry.path.empty())
+            writes_to_file(uri, name.c_str(), &entry.partial);
+        entry.device =
+            papplDeviceOpen(uri, name.c_str(), papplLogDevice, papplPrinterGetSystem(printer));
         entry.own = true;
     }
     if (!entry.device) {
@@ -229,9 +238,14 @@ void job_device_done(pappl_job_t *job, bool ok) {
         papplDeviceClose(it->second.device);
         const std::string &path = it->second.path;
         if (!ok && !papplJobIsCanceled(job) && !path.empty()) {
-            // Nothing of a job that failed stays to be taken for its output.
-            unlink(path.c_str());
+            // Nothing of a job that failed stays to be taken for its output
+            // (PAPPL made the file under the job's name empty).
+            unlink(it->second.partial.c_str());
+            struct stat info;
+            if (stat(path.c_str(), &info) == 0 && info.st_size == 0)
+                unlink(path.c_str());
         } else if (!path.empty()) {
+            std::rename(it->second.partial.c_str(), path.c_str());
             std::lock_guard<std::mutex> outputs_lock(outputs_mutex);
             outputs[key] = path;
             outputs_order.push_back(key);

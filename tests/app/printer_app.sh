@@ -39,7 +39,7 @@ pid=$!
 timeout "${PCLXL_APP_TEST_SECONDS:-240}" tail --pid="$pid" -f /dev/null </dev/null >/dev/null 2>&1 ||
   kill -KILL "$pid" 2>/dev/null &
 trap 'kill -TERM $pid 2>/dev/null; wait $pid 2>/dev/null || true' EXIT
-for _ in $(seq 250); do
+for _ in $(seq 750); do # a loaded machine may take seconds
   curl -sf -o /dev/null "$base/" && break
   sleep 0.02
 done
@@ -175,7 +175,8 @@ cancel_id=$((pwg_id + 1)) out=$work/mono/cancelled.pwg.prn
 # Cancel once the first page is out (its EndPage with 2 copies is in the
 # file), however slow the build.
 for _ in $(seq 600); do
-  [ -s "$out" ] && grep -q -a -P '\xC1\x02\x00\xF8\x31\x44' "$out" && break
+  partial=$work/mono/.cancelled.pwg.partial.prn # the job's file until it ends
+  [ -s "$partial" ] && grep -q -a -P '\xC1\x02\x00\xF8\x31\x44' "$partial" && break
   sleep 0.05
 done
 "$app" cancel -u "$(printer_uri mono)" -j "$cancel_id" || fail "cancel refused"
