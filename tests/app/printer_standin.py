@@ -229,15 +229,11 @@ def oid_key(text):
     return tuple(int(x) for x in text.split("."))
 
 
-def ber_length(n):
-    if n < 128:
-        return bytes([n])
-    b = n.to_bytes((n.bit_length() + 7) // 8, "big")
-    return bytes([0x80 | len(b)]) + b
-
-
 def tlv(tag, body):
-    return bytes([tag]) + ber_length(len(body)) + body
+    n = len(body)
+    size = bytes([n]) if n < 128 else bytes([0x81, n]) if n < 256 else \
+        bytes([0x82]) + n.to_bytes(2, "big")
+    return bytes([tag]) + size + body
 
 
 def ber_int(v, tag=0x02):
@@ -311,12 +307,21 @@ def snmp_answer(packet):
     return tlv(0x30, tlv(0x02, version) + tlv(0x04, community) + tlv(0xA2, body))
 
 
-def serve_snmp(port_file):
-    udp = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
-    udp.bind(("127.0.0.1", 0))
+def bind(kind, port_file):
+    """A socket on a free loopback port, named in port_file once bound."""
+    sock = socket.socket(socket.AF_INET, kind)
+    sock.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+    # A small receive buffer, so that a printer that stops reading is felt.
+    sock.setsockopt(socket.SOL_SOCKET, socket.SO_RCVBUF, 16384)
+    sock.bind(("127.0.0.1", 0))
     with open(port_file + ".tmp", "w") as f:
-        f.write(f"{udp.getsockname()[1]}\n")
+        f.write(f"{sock.getsockname()[1]}\n")
     os.rename(port_file + ".tmp", port_file)
+    return sock
+
+
+def serve_snmp(port_file):
+    udp = bind(socket.SOCK_DGRAM, port_file)
     while True:
         packet, peer = udp.recvfrom(4096)
         try:
@@ -341,15 +346,8 @@ def main():
         threading.Thread(target=serve_snmp, args=(args.snmp_port_file,), daemon=True).start()
     threading.Timer(args.lifetime, lambda: os._exit(0)).start()
 
-    server = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
-    server.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
-    # A small receive buffer, so that a printer that stops reading is felt.
-    server.setsockopt(socket.SOL_SOCKET, socket.SO_RCVBUF, 16384)
-    server.bind(("127.0.0.1", 0))
+    server = bind(socket.SOCK_STREAM, args.port_file)
     port = server.getsockname()[1]
-    with open(args.port_file + ".tmp", "w") as f:
-        f.write(f"{port}\n")
-    os.rename(args.port_file + ".tmp", args.port_file)
     if args.script == "refuse":
         # Bound but not listening: connections are refused.
         log("refusing connections")
