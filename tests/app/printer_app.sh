@@ -150,6 +150,10 @@ sources=$(ipptool -t -v "$(printer_uri color)" get-printer-attributes.test |
   sed -n 's/^ *media-source-supported (1setOf keyword) = //p')
 [ "$(tr ',' '\n' <<<"$sources" | sort | uniq -d)" = "" ] && [ -n "$sources" ] ||
   fail "media-source-supported has a tray twice: $sources"
+options=$("$app" options -u "$(printer_uri color)" 2>&1)
+grep -q -- "-o sides=two-sided-long-edge" <<<"$options" || fail "options does not list duplex"
+[ "$(grep -c -- "-o media-source=auto" <<<"$options")" = 1 ] ||
+  fail "options does not list the auto tray once"
 
 # Jobs that arrive together, each as the one before ends, on one printer:
 # each is printed whole, once, into its own file.
