@@ -1,5 +1,6 @@
 #include "driver.h"
 
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -89,11 +90,10 @@ bool print_file(pappl_job_t *job, pappl_pr_options_t *, pappl_device_t *given) {
     ssize_t n;
     bool ok = link_job_start(job, device);
     while (ok && (n = read(fd, buffer, sizeof buffer)) > 0)
-        ok = papplDeviceWrite(device, buffer, static_cast<size_t>(n)) >= 0;
+        ok = device_sink(buffer, static_cast<size_t>(n), device);
     close(fd);
     ok = link_job_end(job, device, ok);
-    job_device_done(job, ok);
-    return ok;
+    return job_device_done(job, ok);
 }
 
 // Identify-Printer: the printer shows the message on its panel.
@@ -138,8 +138,16 @@ const char *test_page(pappl_printer_t *printer, char *buffer, size_t size) {
 
 } // namespace
 
+thread_local int device_error = 0;
+thread_local uint64_t device_bytes = 0;
+
 bool device_sink(const void *data, size_t length, void *device) {
-    return papplDeviceWrite(static_cast<pappl_device_t *>(device), data, length) >= 0;
+    errno = 0;
+    device_bytes += length;
+    if (papplDeviceWrite(static_cast<pappl_device_t *>(device), data, length) >= 0)
+        return true;
+    device_error = errno ? errno : EIO;
+    return false;
 }
 
 // The lines quote the document (names, the PDF engine's messages): cleaned
@@ -311,8 +319,7 @@ bool end_job(pappl_job_t *job, pappl_pr_options_t *, pappl_device_t *given) {
     papplJobSetData(job, nullptr);
     delete data;
     // A page that failed has already aborted the job.
-    job_device_done(job, ok && papplJobGetState(job) != IPP_JSTATE_ABORTED);
-    return ok;
+    return job_device_done(job, ok && papplJobGetState(job) != IPP_JSTATE_ABORTED) && ok;
 }
 
 bool driver_callback(pappl_system_t *, const char *driver_name, const char *, const char *,

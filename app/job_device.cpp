@@ -1,6 +1,9 @@
 #include "job_device.h"
 
+#include "driver.h"
+
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <condition_variable>
 #include <cstring>
@@ -26,6 +29,7 @@ struct JobEntry {
     bool own;               // opened by the job itself
     std::string path;       // the file it makes in a folder, if it does
     std::string partial;    // where that file is written until the job ends
+    size_t written_before;  // the device's count of bytes written at the start
     pthread_t thread;       // the thread that prints it
 };
 
@@ -191,7 +195,7 @@ pappl_device_t *job_device(pappl_job_t *job, pappl_device_t *given) {
             return nullptr;
         }
     }
-    JobEntry entry{given, false, std::string(), std::string(), pthread_self()};
+    JobEntry entry{given, false, std::string(), std::string(), 0, pthread_self()};
     const char *uri = papplPrinterGetDeviceURI(printer);
     if (writes_to_file(uri, papplJobGetName(job), &entry.path)) {
         // In a folder the job writes a hidden file, which becomes its output
@@ -208,9 +212,16 @@ pappl_device_t *job_device(pappl_job_t *job, pappl_device_t *given) {
     }
     if (!entry.device) {
         papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "Unable to open the device \"%s\".", uri);
+        papplJobSetMessage(job, "Unable to open the printer's device (%s): %s.", uri,
+                           std::strerror(errno ? errno : EIO));
         return nullptr;
     }
     printers[printer].writing = job;
+    device_error = 0;
+    device_bytes = 0;
+    pappl_devmetrics_t metrics;
+    papplDeviceGetMetrics(entry.device, &metrics);
+    entry.written_before = metrics.write_bytes;
     jobs.emplace(job, entry);
     return entry.device;
 }
@@ -228,11 +239,32 @@ bool job_printed_before(pappl_job_t *job) {
     return true;
 }
 
-void job_device_done(pappl_job_t *job, bool ok) {
+bool job_device_done(pappl_job_t *job, bool ok) {
+    {
+        // PAPPL's device buffers writes and drops the error of a write it
+        // makes later: what it wrote is compared with what it was given.
+        std::lock_guard<std::mutex> lock(mutex);
+        auto it = jobs.find(job);
+        if (it != jobs.end() && pthread_equal(it->second.thread, pthread_self())) {
+            papplDeviceFlush(it->second.device);
+            pappl_devmetrics_t metrics;
+            papplDeviceGetMetrics(it->second.device, &metrics);
+            if (metrics.write_bytes - it->second.written_before < device_bytes) {
+                ok = false;
+                if (!device_error)
+                    device_error = errno ? errno : EIO;
+            }
+        }
+    }
+    // A job the device failed says so, with the device's own words.
+    if (!ok && device_error && !papplJobIsCanceled(job) && !papplJobGetMessage(job))
+        papplJobSetMessage(job, "The printer's device failed: %s. The job was not printed whole.",
+                           std::strerror(device_error));
+    device_error = 0;
     std::lock_guard<std::mutex> lock(mutex);
     auto it = jobs.find(job);
     if (it == jobs.end() || !pthread_equal(it->second.thread, pthread_self()))
-        return;
+        return ok;
     const JobKey key = key_of(job);
     if (it->second.own) {
         papplDeviceClose(it->second.device);
@@ -264,6 +296,7 @@ void job_device_done(pappl_job_t *job, bool ok) {
         printed.pop_front();
     printers[key.first].writing = nullptr;
     job_done.notify_all();
+    return ok;
 }
 
 void job_device_event(pappl_system_t *, pappl_printer_t *, pappl_job_t *job, pappl_event_t event,

@@ -254,8 +254,7 @@ bool pdf_filter(pappl_job_t *job, pappl_device_t *given, void *) {
     }
     papplJobDeletePrintOptions(options);
     ok = link_job_end(job, device, ok);
-    job_device_done(job, ok);
-    return ok;
+    return job_device_done(job, ok);
 }
 
 } // namespace pclxl_app

@@ -130,6 +130,16 @@ ipptool -q -d job="$lie_id" -d value=/content.is.not.PDF/ "$(printer_uri color)"
   "$work/job-state-message.test" || fail "PNG sent as PDF: job-state-message does not say why"
 [ ! -e "$work/color/picture.png.prn" ] || fail "PNG sent as PDF left a file"
 
+# A device that fails every write (a full disk): the job ends aborted with
+# the device's error in its job-state-message, never completed.
+if [ -w /dev/full ]; then
+  "$app" add -u "$system" -d full -m pclxl_mono -v "file:///dev/full"
+  full_id=$(submit full "$docs/pdf-job.pdf")
+  wait_job full "$full_id" 8
+  ipptool -q -d job="$full_id" -d value=/No.space.left/ "$(printer_uri full)" \
+    "$work/job-state-message.test" || fail "a failing device: its error is not in job-state-message"
+fi
+
 # Impressions count every copy; each tray is offered once.
 for job in "color $pdf_id 6" "mono $pwg_id 6"; do
   set -- $job
@@ -140,6 +150,10 @@ sources=$(ipptool -t -v "$(printer_uri color)" get-printer-attributes.test |
   sed -n 's/^ *media-source-supported (1setOf keyword) = //p')
 [ "$(tr ',' '\n' <<<"$sources" | sort | uniq -d)" = "" ] && [ -n "$sources" ] ||
   fail "media-source-supported has a tray twice: $sources"
+options=$("$app" options -u "$(printer_uri color)" 2>&1)
+grep -q -- "-o sides=two-sided-long-edge" <<<"$options" || fail "options does not list duplex"
+[ "$(grep -c -- "-o media-source=auto" <<<"$options")" = 1 ] ||
+  fail "options does not list the auto tray once"
 
 # Jobs that arrive together, each as the one before ends, on one printer:
 # each is printed whole, once, into its own file.

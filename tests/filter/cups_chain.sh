@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The CUPS driver end to end, without a cupsd: a PDF through cupsfilter with
 # the generated PPD and its options (to pdftopclxl when the build has it,
-# else to raster and rastertopclxl); noise into pdftopclxl; SIGTERM to
+# else to raster and rastertopclxl); the regions' resolution; SIGTERM to
 # rastertopclxl in the middle of a page.
 #   tests/filter/cups_chain.sh BUILD_DIR
 # Needs cups, cups-filters and ghostscript; works in BUILD_DIR/cups-chain.
@@ -66,15 +66,6 @@ regions-auto 1 Auto -
 regions-ppd 4 150dpi -
 regions-option 2 150dpi pclxlRegionResolution=300dpi
 ROWS
-  # Noise for a PDF: exit status 1, one ERROR line, and no job or a whole one.
-  head -c 20000 /dev/urandom >"$work/noise.pdf"
-  status=0
-  PPD=$ppd "$pdffilter" 1 user title 1 "" "$work/noise.pdf" >"$work/noise.pxl" \
-    2>"$work/noise.log" || status=$?
-  [ "$status:$(grep -c '^ERROR: ' "$work/noise.log")" = 1:1 ] ||
-    fail "noise PDF: exit status $status, not one ERROR line"
-  [ ! -s "$work/noise.pxl" ] || "$tool" dump "$work/noise.pxl" >/dev/null 2>&1 ||
-    fail "noise PDF: the job written is not whole"
 fi
 
 # SIGTERM while the second page is read: that page is finished, the job

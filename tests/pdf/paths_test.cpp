@@ -6,8 +6,8 @@
 #include <functional>
 #include <sstream>
 
-#include "capture.h"
 #include "converter.h"
+#include "job_builder.h"
 #include "paths.h"
 #include "tool_run.h"
 
@@ -142,28 +142,12 @@ tool_test::Job play(const std::function<void(pdf::Converter &)> &draw) {
     NoDocument doc;
     pdf::JobOptions options;
     pdf::JobStats stats;
-    pclxl_test::Capture out;
-    pclxl_set_message_handler([](const char *, void *) {}, nullptr);
-    pclxl_job_settings job_settings{};
-    job_settings.size = sizeof job_settings;
-    job_settings.paper_name = "A4";
-    job_settings.resolution = 600;
-    pclxl_start_job_with(&job_settings);
-    pclxl_begin_session(600, 600);
-    pclxl_open_datasource();
-    pclxl_begin_page(0, 0, "simplex", "A4", 2, "Plain", 1, 0, 0, 0.0f, 0.0f);
-    {
+    const pclxl_test::Bytes bytes = hostile::build_job([&] {
         pdf::Converter conv(doc, options, stats);
         conv.begin_page();
         conv.set_page_area({-40000, -40000, 40000, 40000});
         draw(conv);
-    }
-    pclxl_end_page(false, 1);
-    pclxl_close_datasource();
-    pclxl_end_session();
-    pclxl_end_job();
-    pclxl_set_message_handler(nullptr, nullptr);
-    const pclxl_test::Bytes bytes = out.all();
+    });
     return tool_test::parse_job({bytes.begin(), bytes.end()});
 }
 
