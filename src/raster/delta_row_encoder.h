@@ -240,29 +240,32 @@ struct Encoder {
         // run_start, at most 7 bytes back: that command is written here
         // (the 8 bytes from run_start are in the window). The run's next
         // command, if the run goes on, starts 8 bytes after run_start.
-        uint64_t seed = 0, carried = 0, no_start = 0;
-        if (run_open) {
-            if (run_start + kMaxRun <= base) {
-                walk(diff, base); // not left so by the encoder's own forms
-                return;
-            }
-            const size_t lead = ~diff == 0 ? kWindow : static_cast<size_t>(__builtin_ctzll(~diff));
-            const size_t behind = base - run_start;
-            size_t next_at = 0;
-            if (behind != 0) {
-                next_at = kMaxRun - behind;
-                const size_t len = behind + (lead < next_at ? lead : next_at);
-                p = put_command(p, len, run_start - gap_start);
-                std::memcpy(p, row + run_start, len);
-                p += len;
-                gap_start = run_start + len;
-                carried = (uint64_t{1} << (len - behind)) - 1;
-            }
-            if (lead > next_at)
-                seed = uint64_t{1} << next_at;
-            no_start = 1; // the byte before the window changed
-            run_open = false;
+        // Without a branch on the data where the output has room.
+        const uint64_t no_start = run_open; // the byte before the window changed
+        if (run_open && run_start + kMaxRun <= base) {
+            walk(diff, base); // not left so by the encoder's own forms
+            return;
         }
+        const size_t lead = ~diff == 0 ? kWindow : static_cast<size_t>(__builtin_ctzll(~diff));
+        const size_t behind = run_open ? base - run_start : 0;
+        const size_t next_at = behind != 0 ? kMaxRun - behind : 0;
+        const size_t head_len = behind + (lead < next_at ? lead : next_at); // 0 without
+        const size_t offset = run_start - gap_start;
+        if (static_cast<size_t>(out_end - p) >= 2 * kWindow + 2 * kMaxRun &&
+            (behind == 0 || offset <= kInlineMax)) {
+            // Spare bytes are overwritten below.
+            *p = static_cast<unsigned char>(((head_len - 1) << 5) | offset);
+            std::memcpy(p + 1, row + (behind != 0 ? run_start : base), kMaxRun);
+            p += behind != 0 ? 1 + head_len : 0;
+        } else if (behind != 0) {
+            p = put_command(p, head_len, offset);
+            std::memcpy(p, row + run_start, head_len);
+            p += head_len;
+        }
+        gap_start = behind != 0 ? run_start + head_len : gap_start;
+        const uint64_t carried = (uint64_t{1} << (head_len - behind)) - 1;
+        const uint64_t seed = run_open && lead > next_at ? uint64_t{1} << next_at : 0;
+        run_open = false;
         // Fallbacks walk what is left, as new runs (the run's next command
         // has offset 0 either way).
         if (gap_start + kInlineMax < base) { // a long gap ends here
@@ -283,18 +286,12 @@ struct Encoder {
         starts |= (starts << 32) & go32;
         // A run that reaches the window's end leaves its last command (when
         // shorter than 8 within the window) to the next window.
-        uint64_t out_starts = starts, out_diff = diff & ~carried;
-        size_t open_at = 0;
-        if (diff >> 63) {
-            const unsigned last = 63u - static_cast<unsigned>(__builtin_clzll(starts));
-            if (last + kMaxRun > kWindow) {
-                open_at = base + last;
-                out_starts &= ~(uint64_t{1} << last);
-                out_diff &= (uint64_t{1} << last) - 1;
-            } else {
-                open_at = base + kWindow;
-            }
-        }
+        const uint64_t top = diff >> 63;
+        const unsigned last = 63u - static_cast<unsigned>(__builtin_clzll(starts | 1));
+        const uint64_t defer = top & (last + kMaxRun > kWindow);
+        const uint64_t out_starts = starts & ~(defer << last);
+        const uint64_t out_diff = diff & ~carried & (((uint64_t{1} << last) - 1) | (defer - 1));
+        const size_t open_at = defer ? base + last : base + kWindow;
         const unsigned n = static_cast<unsigned>(__builtin_popcountll(starts));
         const unsigned n_out = static_cast<unsigned>(__builtin_popcountll(out_starts));
         const __m512i iota = _mm512_loadu_si512(kWide.iota);
@@ -341,14 +338,19 @@ struct Encoder {
         auto first = [](unsigned count) {
             return count >= 64 ? ~uint64_t{0} : (uint64_t{1} << count) - 1;
         };
-        _mm512_mask_storeu_epi8(p, first(n0), out0);
-        _mm512_mask_storeu_epi8(p + n0, first(n1), out1);
+        if (out_end - p >= static_cast<ptrdiff_t>(n0 + kWindow)) {
+            _mm512_storeu_si512(p, out0);
+            _mm512_storeu_si512(p + n0, out1);
+        } else {
+            _mm512_mask_storeu_epi8(p, first(n0), out0);
+            _mm512_mask_storeu_epi8(p + n0, first(n1), out1);
+        }
         p += n0 + n1;
-        if (out_diff != 0)
-            gap_start = base + kWindow - static_cast<size_t>(__builtin_clzll(out_diff));
-        run_open = open_at != 0;
-        if (run_open)
-            run_start = open_at;
+        gap_start = out_diff != 0
+                        ? base + kWindow - static_cast<size_t>(__builtin_clzll(out_diff | 1))
+                        : gap_start;
+        run_open = top != 0;
+        run_start = top != 0 ? open_at : run_start;
     }
 #endif
 
