@@ -86,13 +86,12 @@ inline unsigned char *put_run(unsigned char *p, const unsigned char *src, size_t
 #if PCLXL_HAVE_WIDE_KERNELS
 // Lane tables of the 512-bit busy form.
 struct WideTables {
-    unsigned char iota[64], next[64], previous[64], interleave_low[64], interleave_high[64];
+    unsigned char iota[64], previous[64], interleave_low[64], interleave_high[64];
 };
 constexpr WideTables make_wide_tables() {
     WideTables t{};
     for (int i = 0; i < 64; ++i) {
         t.iota[i] = static_cast<unsigned char>(i);
-        t.next[i] = static_cast<unsigned char>(i < 63 ? i + 1 : 63);
         t.previous[i] = static_cast<unsigned char>(i > 0 ? i - 1 : 0);
         // Lane 2i takes byte i of the first vector, lane 2i + 1 byte i of
         // the second (index 64 + i).
@@ -234,7 +233,7 @@ struct Encoder {
     // previous command's. It reads the window only and writes exactly its
     // output. A window where an offset would need extension bytes is
     // walked instead.
-    __attribute__((target("avx512f,avx512bw,avx512vbmi,avx512vbmi2,popcnt"))) void
+    __attribute__((target("avx512f,avx512bw,avx512vbmi,avx512vbmi2,popcnt,bmi2"))) void
     busy_wide(uint64_t diff, size_t base) {
         // A run open from the window before has its next command start at
         // run_start, at most 7 bytes back: that command is written here
@@ -292,58 +291,54 @@ struct Encoder {
         const uint64_t out_starts = starts & ~(defer << last);
         const uint64_t out_diff = diff & ~carried & (((uint64_t{1} << last) - 1) | (defer - 1));
         const size_t open_at = defer ? base + last : base + kWindow;
-        const unsigned n = static_cast<unsigned>(__builtin_popcountll(starts));
+        // Each command written here ends at a changed byte followed by an
+        // unchanged one, by another command's start, or by the window's end.
+        const uint64_t ends = out_diff & ((~diff >> 1) | (starts >> 1) | uint64_t{1} << 63);
         const unsigned n_out = static_cast<unsigned>(__builtin_popcountll(out_starts));
         const __m512i iota = _mm512_loadu_si512(kWide.iota);
-        const __m512i cd_at = _mm512_maskz_expand_epi8(diff, iota); // rank among changed bytes
-        const __m512i k = _mm512_maskz_compress_epi8(starts, iota);
-        const __m512i cd = _mm512_maskz_compress_epi8(starts, cd_at);
-        // After the last start: all changed bytes of the window.
-        const __m512i cd_end = _mm512_mask_mov_epi8(
-            cd, uint64_t{1} << n, _mm512_set1_epi8(static_cast<char>(__builtin_popcountll(diff))));
-        const __m512i len = _mm512_sub_epi8(
-            _mm512_maskz_permutexvar_epi8(~uint64_t{0}, _mm512_loadu_si512(kWide.next), cd_end),
-            cd);
-        const __m512i cu = _mm512_sub_epi8(k, cd);
-        // Before the first start: the unchanged bytes since the last command,
-        // counted back from the window's start (gap_start - base).
-        const __m512i cu_before = _mm512_mask_mov_epi8(
-            _mm512_maskz_permutexvar_epi8(~uint64_t{0}, _mm512_loadu_si512(kWide.previous), cu), 1,
-            _mm512_set1_epi8(static_cast<char>(gap_start > base ? 0 : gap_start - base)));
-        const __m512i gap = _mm512_sub_epi8(cu, cu_before);
+        const __m512i first = _mm512_maskz_compress_epi8(out_starts, iota);
+        const __m512i after = _mm512_maskz_compress_epi8(
+            ends, _mm512_add_epi8(iota, _mm512_set1_epi8(1))); // one past each end
+        // The previous command's end, for the first one the last command's
+        // (gap_start - base, negative when before the window).
+        const __m512i after_previous = _mm512_mask_mov_epi8(
+            _mm512_maskz_permutexvar_epi8(~uint64_t{0}, _mm512_loadu_si512(kWide.previous), after),
+            1, _mm512_set1_epi8(static_cast<char>(gap_start - base)));
+        const __m512i gap = _mm512_sub_epi8(first, after_previous);
         const uint64_t valid = (uint64_t{1} << n_out) - 1; // n_out <= 32
         if (_mm512_mask_cmpgt_epu8_mask(valid, gap, _mm512_set1_epi8(kInlineMax)) != 0) {
             walk(diff & ~carried, base);
             return;
         }
-        const __m512i head =
-            _mm512_and_si512(_mm512_slli_epi16(_mm512_sub_epi8(len, _mm512_set1_epi8(1)), 5),
-                             _mm512_set1_epi8(static_cast<char>(0xE0)));
+        const __m512i len_less_1 =
+            _mm512_sub_epi8(_mm512_sub_epi8(after, first), _mm512_set1_epi8(1));
+        const __m512i head = _mm512_and_si512(_mm512_slli_epi16(len_less_1, 5),
+                                              _mm512_set1_epi8(static_cast<char>(0xE0)));
         const __m512i commands = _mm512_maskz_expand_epi8(out_starts, _mm512_or_si512(head, gap));
         const __m512i src = _mm512_loadu_si512(row + base);
-        const __m512i low = _mm512_loadu_si512(kWide.interleave_low);
-        const __m512i high = _mm512_loadu_si512(kWide.interleave_high);
-        const __m512i start_bytes = _mm512_movm_epi8(out_starts);
-        const __m512i diff_bytes = _mm512_movm_epi8(out_diff);
+        // Lane 2i takes the command byte of byte i, lane 2i + 1 byte i.
+        constexpr uint64_t kEven = 0x5555555555555555ull;
         const uint64_t keep0 =
-            _mm512_movepi8_mask(_mm512_permutex2var_epi8(start_bytes, low, diff_bytes));
+            _pdep_u64(out_starts & 0xFFFFFFFFu, kEven) | _pdep_u64(out_diff & 0xFFFFFFFFu, ~kEven);
         const uint64_t keep1 =
-            _mm512_movepi8_mask(_mm512_permutex2var_epi8(start_bytes, high, diff_bytes));
-        const __m512i out0 =
-            _mm512_maskz_compress_epi8(keep0, _mm512_permutex2var_epi8(commands, low, src));
-        const __m512i out1 =
-            _mm512_maskz_compress_epi8(keep1, _mm512_permutex2var_epi8(commands, high, src));
+            _pdep_u64(out_starts >> 32, kEven) | _pdep_u64(out_diff >> 32, ~kEven);
+        const __m512i out0 = _mm512_maskz_compress_epi8(
+            keep0,
+            _mm512_permutex2var_epi8(commands, _mm512_loadu_si512(kWide.interleave_low), src));
+        const __m512i out1 = _mm512_maskz_compress_epi8(
+            keep1,
+            _mm512_permutex2var_epi8(commands, _mm512_loadu_si512(kWide.interleave_high), src));
         const unsigned n0 = static_cast<unsigned>(__builtin_popcountll(keep0));
         const unsigned n1 = static_cast<unsigned>(__builtin_popcountll(keep1));
-        auto first = [](unsigned count) {
+        auto lanes = [](unsigned count) {
             return count >= 64 ? ~uint64_t{0} : (uint64_t{1} << count) - 1;
         };
         if (out_end - p >= static_cast<ptrdiff_t>(n0 + kWindow)) {
             _mm512_storeu_si512(p, out0);
             _mm512_storeu_si512(p + n0, out1);
         } else {
-            _mm512_mask_storeu_epi8(p, first(n0), out0);
-            _mm512_mask_storeu_epi8(p + n0, first(n1), out1);
+            _mm512_mask_storeu_epi8(p, lanes(n0), out0);
+            _mm512_mask_storeu_epi8(p + n0, lanes(n1), out1);
         }
         p += n0 + n1;
         gap_start = out_diff != 0
