@@ -233,7 +233,8 @@ struct Encoder {
     // previous command's. It reads the window only and writes exactly its
     // output. A window where an offset would need extension bytes is
     // walked instead.
-    __attribute__((target("avx512f,avx512bw,avx512vbmi,avx512vbmi2,popcnt,bmi2"))) void
+    __attribute__((always_inline,
+                   target("avx512f,avx512bw,avx512vbmi,avx512vbmi2,popcnt,bmi2"))) void
     busy_wide(uint64_t diff, size_t base) {
         // A run open from the window before has its next command start at
         // run_start, at most 7 bytes back: that command is written here
@@ -378,14 +379,31 @@ struct Encoder {
     }
 };
 
+// The last, partial window, compared through zero-padded copies so that the
+// padding reads as unchanged and ends any open run. @return the bytes of the
+// row's commands.
+template <bool kUpdate, class Seed>
+size_t finish_row(Encoder &enc, unsigned char *out, size_t n, size_t pos, Seed *seed) {
+    if (const size_t rest = n - pos; rest != 0) {
+        unsigned char r[kWindow] = {}, s[kWindow] = {};
+        std::memcpy(r, enc.row + pos, rest);
+        std::memcpy(s, seed + pos, rest);
+        const uint64_t diff = diff_mask64(r, s);
+        if constexpr (kUpdate)
+            if (diff != 0)
+                std::memcpy(seed + pos, enc.row + pos, rest);
+        enc.walk(diff, pos);
+    } else if (enc.run_open) {
+        enc.close_run(n);
+    }
+    return static_cast<size_t>(enc.p - (out + 2));
+}
+
 // One row against `seed`. With kUpdate the seed becomes the row as it is
 // compared (window by window); without, the seed is the previous row of a
 // caller who keeps it, and is only read: a const image is encoded without
 // copying a byte of it.
-//
-// kWideWindows: busy windows take the 512-bit form (the caller has checked
-// have_avx512_vbmi2()).
-template <bool kUpdate, bool kWideWindows, class Seed>
+template <bool kUpdate, class Seed>
 size_t encode_row(unsigned char *out, const unsigned char *row, size_t n, Seed *seed) {
     Encoder enc{row, row + n, out + pclxl::core::delta_row_bound(n), out + 2};
 
@@ -425,40 +443,60 @@ size_t encode_row(unsigned char *out, const unsigned char *row, size_t n, Seed *
         // each with its 8-byte copy.
         const unsigned sampled =
             static_cast<unsigned>(((diff & 0x0101010101010101ull) * 0x0101010101010101ull) >> 56);
-#if PCLXL_HAVE_WIDE_KERNELS
-        if (kWideWindows && sampled >= 4) {
-            enc.busy_wide(diff, pos);
-            continue;
-        }
-#endif
         if (sampled >= 4 && pos + kWindow + kMaxRun <= n &&
             static_cast<size_t>(enc.out_end - enc.p) >= 2 * kWindow + kMaxRun)
             enc.busy(diff, pos);
         else
             enc.walk(diff, pos);
     }
-    if (const size_t rest = n - pos; rest != 0) {
-        // The last, partial window is compared through zero-padded copies,
-        // so the padding reads as unchanged and ends any open run.
-        unsigned char r[kWindow] = {}, s[kWindow] = {};
-        std::memcpy(r, row + pos, rest);
-        std::memcpy(s, seed + pos, rest);
-        const uint64_t diff = diff_mask64(r, s);
+    return finish_row<kUpdate>(enc, out, n, pos, seed);
+}
+
+#if PCLXL_HAVE_WIDE_KERNELS
+// encode_row with the busy windows in the wide form and the change masks
+// from 512-bit compares (the caller has checked have_avx512_vbmi2()).
+template <bool kUpdate, class Seed>
+__attribute__((target("avx512f,avx512bw,avx512vbmi,avx512vbmi2,popcnt,bmi2"))) size_t
+encode_row_wide(unsigned char *out, const unsigned char *row, size_t n, Seed *seed) {
+    Encoder enc{row, row + n, out + pclxl::core::delta_row_bound(n), out + 2};
+    size_t pos = 0;
+    for (; pos + kWindow <= n; pos += kWindow) {
+        const __m512i r = _mm512_loadu_si512(row + pos);
+        const uint64_t diff = _mm512_cmpneq_epi8_mask(r, _mm512_loadu_si512(seed + pos));
+        if (diff == 0 && !enc.run_open)
+            continue;
+        __builtin_prefetch(reinterpret_cast<const void *>(reinterpret_cast<uintptr_t>(row) + pos +
+                                                          kPrefetchAhead));
         if constexpr (kUpdate)
             if (diff != 0)
-                std::memcpy(seed + pos, row + pos, rest);
-        enc.walk(diff, pos);
-    } else if (enc.run_open) {
-        enc.close_run(n);
+                _mm512_storeu_si512(seed + pos, r);
+        if (diff == ~uint64_t{0} && enc.run_open && enc.run_start == enc.gap_start) {
+            enc.p = put_full_pairs(enc.p, row + enc.run_start, kWindow / (2 * kMaxRun));
+            enc.gap_start = enc.run_start += kWindow;
+            continue;
+        }
+        const unsigned sampled =
+            static_cast<unsigned>(((diff & 0x0101010101010101ull) * 0x0101010101010101ull) >> 56);
+        if (sampled >= 4)
+            enc.busy_wide(diff, pos);
+        else
+            enc.walk(diff, pos);
     }
-    return static_cast<size_t>(enc.p - (out + 2));
+    return finish_row<kUpdate>(enc, out, n, pos, seed);
 }
+#endif
 
 // One encoded row, count field included, by the chosen form: what the
 // library's entry points return.
 template <bool kUpdate, bool kWideWindows, class Seed>
 int encode_delta_row(unsigned char *out, const unsigned char *row, size_t n, Seed *seed) {
-    const size_t count = encode_row<kUpdate, kWideWindows>(out, row, n, seed);
+    size_t count;
+#if PCLXL_HAVE_WIDE_KERNELS
+    if constexpr (kWideWindows)
+        count = encode_row_wide<kUpdate>(out, row, n, seed);
+    else
+#endif
+        count = encode_row<kUpdate>(out, row, n, seed);
     // The count field is 16 bits. Rows of up to 58253 bytes always fit; a
     // longer row whose commands exceed 65535 bytes cannot be carried, and
     // its field keeps the low 16 bits (no caller produces such rows).
