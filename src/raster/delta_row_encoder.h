@@ -268,7 +268,17 @@ struct Encoder {
         run_open = false;
         // Fallbacks walk what is left, as new runs (the run's next command
         // has offset 0 either way).
-        if (gap_start + kInlineMax < base) { // a long gap ends here
+        // Offsets past 30 take extension bytes: windows that could need one
+        // (31 unchanged bytes in a row, here or from before) are walked.
+        uint64_t long_gap = ~diff & ~diff >> 1;
+        long_gap &= long_gap >> 2;
+        long_gap &= long_gap >> 4;
+        long_gap &= long_gap >> 8;
+        long_gap &= long_gap >> 15;
+        if (long_gap != 0 ||
+            (gap_start <= base &&
+             base - gap_start + static_cast<size_t>(__builtin_ctzll(diff | uint64_t{1} << 63)) >
+                 kInlineMax)) {
             walk(diff & ~carried, base);
             return;
         }
@@ -295,7 +305,6 @@ struct Encoder {
         // Each command written here ends at a changed byte followed by an
         // unchanged one, by another command's start, or by the window's end.
         const uint64_t ends = out_diff & ((~diff >> 1) | (starts >> 1) | uint64_t{1} << 63);
-        const unsigned n_out = static_cast<unsigned>(__builtin_popcountll(out_starts));
         const __m512i iota = _mm512_loadu_si512(kWide.iota);
         const __m512i first = _mm512_maskz_compress_epi8(out_starts, iota);
         const __m512i after = _mm512_maskz_compress_epi8(
@@ -306,11 +315,6 @@ struct Encoder {
             _mm512_maskz_permutexvar_epi8(~uint64_t{0}, _mm512_loadu_si512(kWide.previous), after),
             1, _mm512_set1_epi8(static_cast<char>(gap_start - base)));
         const __m512i gap = _mm512_sub_epi8(first, after_previous);
-        const uint64_t valid = (uint64_t{1} << n_out) - 1; // n_out <= 32
-        if (_mm512_mask_cmpgt_epu8_mask(valid, gap, _mm512_set1_epi8(kInlineMax)) != 0) {
-            walk(diff & ~carried, base);
-            return;
-        }
         const __m512i len_less_1 =
             _mm512_sub_epi8(_mm512_sub_epi8(after, first), _mm512_set1_epi8(1));
         const __m512i head = _mm512_and_si512(_mm512_slli_epi16(len_less_1, 5),
