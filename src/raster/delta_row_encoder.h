@@ -13,8 +13,11 @@
 // without changes, and finds run boundaries with count-trailing-zeros. The
 // seed row is updated one window at a time by copying the whole window: the
 // unchanged bytes are equal anyway. Long runs are written window by window,
-// while their bytes are in cache. The output is byte for byte that of the
-// plain one-byte-at-a-time algorithm.
+// while their bytes are in cache. Where most bytes of a window change, its
+// commands are written without walking them one by one: with 512-bit byte
+// compress and expand where the processor has them (busy_wide), with 8-byte
+// copies otherwise (busy). The output is byte for byte that of the plain
+// one-byte-at-a-time algorithm, whichever form runs; the tests run each.
 #ifndef PCLXL_RASTER_DELTA_ROW_ENCODER_H
 #define PCLXL_RASTER_DELTA_ROW_ENCODER_H
 
@@ -226,12 +229,12 @@ struct Encoder {
     // the commands. A window's output is, byte by byte, each command's byte
     // where a command starts, then the byte itself where it changed: the
     // command bytes and the row's bytes are interleaved and compressed by
-    // the interleaved masks. A command's count and offset come from
-    // positions packed in command order: the changed bytes before each
-    // start (cd) and the unchanged ones (k - cd). Its count is the next
-    // command's cd less its own, its offset its own k - cd less the
-    // previous command's. It reads the window only and writes exactly its
-    // output. A window where an offset would need extension bytes is
+    // the interleaved masks. Each command's count and offset come from two
+    // lists of positions packed in command order, its first byte and one
+    // past its last: the count is the difference of the two, the offset its
+    // first byte less the previous command's end. It reads the window only
+    // and writes its output and, where the output has room, spare bytes
+    // after it. Windows where an offset could need extension bytes are
     // walked instead.
     __attribute__((always_inline,
                    target("avx512f,avx512bw,avx512vbmi,avx512vbmi2,popcnt,bmi2"))) void
