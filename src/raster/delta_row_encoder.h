@@ -460,23 +460,24 @@ size_t encode_row(unsigned char *out, const unsigned char *row, size_t n, Seed *
 }
 
 #if PCLXL_HAVE_WIDE_KERNELS
-// encode_row with the busy windows in the wide form and the change masks
-// from 512-bit compares (the caller has checked have_avx512_vbmi2()).
+// encode_row with the busy windows in the wide form, all in one function so
+// that the form's constants stay in registers (the caller has checked
+// have_avx512_vbmi2()).
 template <bool kUpdate, class Seed>
 __attribute__((target("avx512f,avx512bw,avx512vbmi,avx512vbmi2,popcnt,bmi2"))) size_t
 encode_row_wide(unsigned char *out, const unsigned char *row, size_t n, Seed *seed) {
     Encoder enc{row, row + n, out + pclxl::core::delta_row_bound(n), out + 2};
     size_t pos = 0;
     for (; pos + kWindow <= n; pos += kWindow) {
-        const __m512i r = _mm512_loadu_si512(row + pos);
-        const uint64_t diff = _mm512_cmpneq_epi8_mask(r, _mm512_loadu_si512(seed + pos));
-        if (diff == 0 && !enc.run_open)
+        if (!enc.run_open && !any_diff64(row + pos, seed + pos))
             continue;
         __builtin_prefetch(reinterpret_cast<const void *>(reinterpret_cast<uintptr_t>(row) + pos +
                                                           kPrefetchAhead));
+        uint64_t diff;
         if constexpr (kUpdate)
-            if (diff != 0)
-                _mm512_storeu_si512(seed + pos, r);
+            diff = diff_mask64_update(row + pos, seed + pos);
+        else
+            diff = diff_mask64(row + pos, seed + pos);
         if (diff == ~uint64_t{0} && enc.run_open && enc.run_start == enc.gap_start) {
             enc.p = put_full_pairs(enc.p, row + enc.run_start, kWindow / (2 * kMaxRun));
             enc.gap_start = enc.run_start += kWindow;
