@@ -1,5 +1,6 @@
 #include "driver.h"
 
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -89,11 +90,10 @@ bool print_file(pappl_job_t *job, pappl_pr_options_t *, pappl_device_t *given) {
     ssize_t n;
     bool ok = link_job_start(job, device);
     while (ok && (n = read(fd, buffer, sizeof buffer)) > 0)
-        ok = papplDeviceWrite(device, buffer, static_cast<size_t>(n)) >= 0;
+        ok = device_sink(buffer, static_cast<size_t>(n), device);
     close(fd);
     ok = link_job_end(job, device, ok);
-    job_device_done(job, ok);
-    return ok;
+    return job_device_done(job, ok);
 }
 
 // Identify-Printer: the printer shows the message on its panel.
@@ -138,8 +138,16 @@ const char *test_page(pappl_printer_t *printer, char *buffer, size_t size) {
 
 } // namespace
 
+thread_local int device_error = 0;
+thread_local uint64_t device_bytes = 0;
+
 bool device_sink(const void *data, size_t length, void *device) {
-    return papplDeviceWrite(static_cast<pappl_device_t *>(device), data, length) >= 0;
+    errno = 0;
+    device_bytes += length;
+    if (papplDeviceWrite(static_cast<pappl_device_t *>(device), data, length) >= 0)
+        return true;
+    device_error = errno ? errno : EIO;
+    return false;
 }
 
 // The lines quote the document (names, the PDF engine's messages): cleaned
@@ -282,8 +290,12 @@ bool end_page(pappl_job_t *job, pappl_pr_options_t *, pappl_device_t *given, uns
     if (!data)
         return false;
     DriverTime timer(data);
-    const bool ok = data->writer.end_page(papplJobIsCanceled(job));
+    const bool canceled = papplJobIsCanceled(job);
+    const bool ok = data->writer.end_page(canceled);
     papplDeviceFlush(job_device(job, given));
+    // PAPPL counts each page once; the printer prints it once per copy.
+    if (ok && !canceled && data->setup.copies > 1)
+        papplJobSetImpressionsCompleted(job, static_cast<int>(data->setup.copies) - 1);
     return ok;
 }
 
@@ -307,8 +319,7 @@ bool end_job(pappl_job_t *job, pappl_pr_options_t *, pappl_device_t *given) {
     papplJobSetData(job, nullptr);
     delete data;
     // A page that failed has already aborted the job.
-    job_device_done(job, ok && papplJobGetState(job) != IPP_JSTATE_ABORTED);
-    return ok;
+    return job_device_done(job, ok && papplJobGetState(job) != IPP_JSTATE_ABORTED) && ok;
 }
 
 bool driver_callback(pappl_system_t *, const char *driver_name, const char *, const char *,
@@ -379,10 +390,14 @@ bool driver_callback(pappl_system_t *, const char *driver_name, const char *, co
     d->num_media = static_cast<int>(kPwgPaperCount);
     for (size_t i = 0; i < kPwgPaperCount; i++)
         d->media[i] = kPwgPapers[i].pwg;
-    d->num_source = static_cast<int>(kPwgSourceCount);
+    // PAPPL adds "auto" to the trays itself (a second one would show twice):
+    // the default media comes from it, the others name real trays.
+    d->num_source = 0;
     for (size_t i = 0; i < kPwgSourceCount; i++) {
-        d->source[i] = kPwgSources[i].pwg;
-        pappl_media_col_t &m = d->media_ready[i];
+        if (!std::strcmp(kPwgSources[i].pwg, "auto"))
+            continue;
+        d->source[d->num_source] = kPwgSources[i].pwg;
+        pappl_media_col_t &m = d->media_ready[d->num_source++];
         std::snprintf(m.size_name, sizeof m.size_name, "%s", kPwgPapers[0].pwg);
         pwg_media_t *pwg = pwgMediaForPWG(kPwgPapers[0].pwg);
         m.size_width = pwg->width;
@@ -392,6 +407,7 @@ bool driver_callback(pappl_system_t *, const char *driver_name, const char *, co
         std::snprintf(m.type, sizeof m.type, "%s", kPwgMediaTypes[0].pwg);
     }
     d->media_default = d->media_ready[0];
+    std::snprintf(d->media_default.source, sizeof d->media_default.source, "auto");
     d->num_type = static_cast<int>(kPwgMediaTypeCount);
     for (size_t i = 0; i < kPwgMediaTypeCount; i++)
         d->type[i] = kPwgMediaTypes[i].pwg;

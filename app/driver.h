@@ -3,6 +3,7 @@
 #ifndef PCLXL_APP_DRIVER_H
 #define PCLXL_APP_DRIVER_H
 
+#include <cstdint>
 #include <pappl/pappl.h>
 
 #include "page_writer.h"
@@ -38,6 +39,11 @@ bool end_job(pappl_job_t *job, pappl_pr_options_t *options, pappl_device_t *devi
 
 // The device as the library's sink, and the job's log as its messages.
 bool device_sink(const void *data, size_t length, void *device);
+// Why the last write through device_sink() in this thread failed (an errno
+// value), 0 when none has since the thread's job began.
+extern thread_local int device_error;
+// The bytes handed to device_sink() in this thread since its job began.
+extern thread_local uint64_t device_bytes;
 void job_message(const char *line, void *job);
 
 } // namespace pclxl_app

@@ -1,6 +1,9 @@
 #include "job_device.h"
 
+#include "driver.h"
+
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <condition_variable>
 #include <cstring>
@@ -11,6 +14,7 @@
 #include <pthread.h>
 #include <set>
 #include <string>
+#include <thread>
 #include <utility>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -24,6 +28,8 @@ struct JobEntry {
     pappl_device_t *device; // what the job writes to
     bool own;               // opened by the job itself
     std::string path;       // the file it makes in a folder, if it does
+    std::string partial;    // where that file is written until the job ends
+    size_t written_before;  // the device's count of bytes written at the start
     pthread_t thread;       // the thread that prints it
 };
 
@@ -117,6 +123,38 @@ bool writes_to_file(const char *uri, const char *name, std::string *path) {
 
 JobKey key_of(pappl_job_t *job) { return JobKey(papplJobGetPrinter(job), papplJobGetID(job)); }
 
+// Says why a job ended before the driver saw it: PAPPL found no page in it
+// (a raster stream that is not one), or has no way to print its format. Runs
+// in a thread of its own, as the job's lock is PAPPL's until the event ends.
+void say_why(pappl_job_t *job) {
+    if (papplJobGetMessage(job))
+        return;
+    const char *format = papplJobGetFormat(job);
+    if (format && !std::strcmp(format, "text/plain"))
+        papplJobSetMessage(job, "Plain text (text/plain) is not a format this printer takes; "
+                                "nothing was printed. Send it as PDF.");
+    else
+        papplJobSetMessage(job,
+                           "The document's content is not %s, the format it was sent as, or "
+                           "holds no page; nothing was printed.",
+                           format ? format : "what it was sent as");
+    papplJobSetReasons(job, PAPPL_JREASON_DOCUMENT_FORMAT_ERROR, PAPPL_JREASON_NONE);
+}
+
+// A job PAPPL aborted before it reached the driver: the empty file PAPPL
+// made for it in a folder goes (no other job of the printer can start while
+// PAPPL's event runs), and the job says why.
+void aborted_before_driver(pappl_job_t *job) {
+    std::string path;
+    struct stat info;
+    if (writes_to_file(papplPrinterGetDeviceURI(papplJobGetPrinter(job)), papplJobGetName(job),
+                       &path) &&
+        !path.empty() && stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
+        info.st_size == 0)
+        unlink(path.c_str());
+    std::thread(say_why, job).detach();
+}
+
 } // namespace
 
 pappl_device_t *job_device(pappl_job_t *job, pappl_device_t *given) {
@@ -157,18 +195,33 @@ pappl_device_t *job_device(pappl_job_t *job, pappl_device_t *given) {
             return nullptr;
         }
     }
-    JobEntry entry{given, false, std::string(), pthread_self()};
+    JobEntry entry{given, false, std::string(), std::string(), 0, pthread_self()};
     const char *uri = papplPrinterGetDeviceURI(printer);
     if (writes_to_file(uri, papplJobGetName(job), &entry.path)) {
-        entry.device = papplDeviceOpen(uri, papplJobGetName(job), papplLogDevice,
-                                       papplPrinterGetSystem(printer));
+        // In a folder the job writes a hidden file, which becomes its output
+        // only when the job has ended well: a server killed in the middle
+        // leaves no half-written output under the job's name.
+        const std::string name = entry.path.empty()
+                                     ? std::string(papplJobGetName(job))
+                                     : "." + std::string(papplJobGetName(job)) + ".partial";
+        if (!entry.path.empty())
+            writes_to_file(uri, name.c_str(), &entry.partial);
+        entry.device =
+            papplDeviceOpen(uri, name.c_str(), papplLogDevice, papplPrinterGetSystem(printer));
         entry.own = true;
     }
     if (!entry.device) {
         papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "Unable to open the device \"%s\".", uri);
+        papplJobSetMessage(job, "Unable to open the printer's device (%s): %s.", uri,
+                           std::strerror(errno ? errno : EIO));
         return nullptr;
     }
     printers[printer].writing = job;
+    device_error = 0;
+    device_bytes = 0;
+    pappl_devmetrics_t metrics;
+    papplDeviceGetMetrics(entry.device, &metrics);
+    entry.written_before = metrics.write_bytes;
     jobs.emplace(job, entry);
     return entry.device;
 }
@@ -186,19 +239,45 @@ bool job_printed_before(pappl_job_t *job) {
     return true;
 }
 
-void job_device_done(pappl_job_t *job, bool ok) {
+bool job_device_done(pappl_job_t *job, bool ok) {
+    {
+        // PAPPL's device buffers writes and drops the error of a write it
+        // makes later: what it wrote is compared with what it was given.
+        std::lock_guard<std::mutex> lock(mutex);
+        auto it = jobs.find(job);
+        if (it != jobs.end() && pthread_equal(it->second.thread, pthread_self())) {
+            papplDeviceFlush(it->second.device);
+            pappl_devmetrics_t metrics;
+            papplDeviceGetMetrics(it->second.device, &metrics);
+            if (metrics.write_bytes - it->second.written_before < device_bytes) {
+                ok = false;
+                if (!device_error)
+                    device_error = errno ? errno : EIO;
+            }
+        }
+    }
+    // A job the device failed says so, with the device's own words.
+    if (!ok && device_error && !papplJobIsCanceled(job) && !papplJobGetMessage(job))
+        papplJobSetMessage(job, "The printer's device failed: %s. The job was not printed whole.",
+                           std::strerror(device_error));
+    device_error = 0;
     std::lock_guard<std::mutex> lock(mutex);
     auto it = jobs.find(job);
     if (it == jobs.end() || !pthread_equal(it->second.thread, pthread_self()))
-        return;
+        return ok;
     const JobKey key = key_of(job);
     if (it->second.own) {
         papplDeviceClose(it->second.device);
         const std::string &path = it->second.path;
         if (!ok && !papplJobIsCanceled(job) && !path.empty()) {
-            // Nothing of a job that failed stays to be taken for its output.
-            unlink(path.c_str());
+            // Nothing of a job that failed stays to be taken for its output
+            // (PAPPL made the file under the job's name empty).
+            unlink(it->second.partial.c_str());
+            struct stat info;
+            if (stat(path.c_str(), &info) == 0 && info.st_size == 0)
+                unlink(path.c_str());
         } else if (!path.empty()) {
+            std::rename(it->second.partial.c_str(), path.c_str());
             std::lock_guard<std::mutex> outputs_lock(outputs_mutex);
             outputs[key] = path;
             outputs_order.push_back(key);
@@ -217,6 +296,7 @@ void job_device_done(pappl_job_t *job, bool ok) {
         printed.pop_front();
     printers[key.first].writing = nullptr;
     job_done.notify_all();
+    return ok;
 }
 
 void job_device_event(pappl_system_t *, pappl_printer_t *, pappl_job_t *job, pappl_event_t event,
@@ -231,8 +311,11 @@ void job_device_event(pappl_system_t *, pappl_printer_t *, pappl_job_t *job, pap
         ended.insert(key);
         if (ended.size() > 4 * kPrintedKept)
             ended.erase(ended.begin());
-        if (starting.erase(key))
+        if (starting.erase(key)) {
             started.notify_all();
+            if (papplJobGetState(job) == IPP_JSTATE_ABORTED)
+                aborted_before_driver(job);
+        }
     } else if (starts) {
         starting.insert(key);
     }

@@ -45,7 +45,9 @@ pappl_device_t *job_device(pappl_job_t *job, pappl_device_t *given);
 // removes the file it made in a folder when `ok` is false and the job was not
 // cancelled), and lets the printer's next job go on. Does nothing for a job
 // without a device.
-void job_device_done(pappl_job_t *job, bool ok);
+// Returns `ok`, or false when the device did not take everything the job
+// wrote (its job-state-message then names the device's error).
+bool job_device_done(pappl_job_t *job, bool ok);
 
 // True in a start of a job that PAPPL has already ended once: the filter
 // returns true at once, and the job stays as the first start left it.

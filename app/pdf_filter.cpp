@@ -2,6 +2,7 @@
 // rasterized by Ghostscript into a pipe and fed to the raster callbacks.
 #include "pdf_filter.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <csignal>
@@ -9,11 +10,13 @@
 #include <cstring>
 #include <exception>
 #include <string>
+#include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
+#include "document_format.h"
 #include "driver.h"
 #include "job_device.h"
 #include "printer_link.h"
@@ -188,13 +191,25 @@ bool convert_vector(pappl_job_t *job, pappl_device_t *device, pappl_pr_options_t
     }
     if (!ok)
         papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "PDF: %s", pclxl_host::one_line(call.error).c_str());
-    papplJobSetImpressions(job, call.stats.pages);
-    papplJobSetImpressionsCompleted(job, call.stats.pages);
+    // Impressions count every copy the printer prints.
+    const int impressions = call.stats.pages * static_cast<int>(std::max(1u, o.copies));
+    papplJobSetImpressions(job, impressions);
+    papplJobSetImpressionsCompleted(job, impressions);
     papplLogJob(job, PAPPL_LOGLEVEL_INFO, "PDF: %d pages, %d paths, %d images, %d glyphs.",
                 call.stats.pages, call.stats.paths, call.stats.images, call.stats.glyphs);
     return ok;
 }
 #endif
+
+bool is_pdf_file(const char *name) {
+    unsigned char head[1024];
+    const int fd = name ? open(name, O_RDONLY) : -1;
+    if (fd < 0)
+        return false;
+    const ssize_t n = read(fd, head, sizeof head);
+    close(fd);
+    return n > 0 && looks_like_pdf(head, static_cast<size_t>(n));
+}
 
 } // namespace
 
@@ -207,6 +222,14 @@ bool pdf_filter(pappl_job_t *job, pappl_device_t *given, void *) {
     pappl_device_t *device = job_device(job, given);
     if (!device)
         return false;
+    if (!is_pdf_file(papplJobGetFilename(job))) {
+        papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "The document is not a PDF file.");
+        papplJobSetMessage(job, "The document's content is not PDF, the format it was sent as "
+                                "(application/pdf); nothing was printed.");
+        papplJobSetReasons(job, PAPPL_JREASON_DOCUMENT_FORMAT_ERROR, PAPPL_JREASON_NONE);
+        job_device_done(job, false);
+        return false;
+    }
     if (!link_job_start(job, device)) {
         job_device_done(job, false);
         return false;
@@ -231,8 +254,7 @@ bool pdf_filter(pappl_job_t *job, pappl_device_t *given, void *) {
     }
     papplJobDeletePrintOptions(options);
     ok = link_job_end(job, device, ok);
-    job_device_done(job, ok);
-    return ok;
+    return job_device_done(job, ok);
 }
 
 } // namespace pclxl_app

@@ -17,14 +17,17 @@
 
 #include "add_device_page.h"
 #include "dnssd_guard.h"
+#include "document_format.h"
 #include "driver.h"
 #include "job_device.h"
 #include "pclxl.h"
 #include "pdf_filter.h"
 #include "printer_link.h"
+#include "save_guard.h"
 #include "spool_lock.h"
 #include "state_file.h"
 #include "test_page.h"
+#include "watchdog.h"
 
 namespace pclxl_app {
 
@@ -137,12 +140,25 @@ int printer_count(pappl_system_t *system) {
     return count;
 }
 
+// A document sent without a format whose content is plain text is named
+// text/plain instead of going to the printer raw, without PJL, paper or
+// duplex: PAPPL 1.3 takes it without checking the format, and the job ends
+// aborted, saying why (job_device.cpp). Anything else unknown still goes raw
+// (PJL, printer languages).
+const char *name_plain_text(const unsigned char *header, size_t size, void *) {
+    return looks_like_text(header, size) ? "text/plain" : nullptr;
+}
+
+bool write_state(pappl_system_t *system, void *file) {
+    return papplSystemSaveState(system, static_cast<const char *>(file));
+}
+
 bool save_state(pappl_system_t *system, void *) {
     std::lock_guard<std::mutex> hold(state.saving);
     const std::string fresh = state.path + ".new";
     const int before = printer_count(system);
     std::string why;
-    if (!papplSystemSaveState(system, fresh.c_str())) {
+    if (!save_with_printers_held(system, write_state, const_cast<char *>(fresh.c_str()))) {
         why = "cannot create " + fresh;
     } else {
         const int after = printer_count(system);
@@ -274,6 +290,7 @@ pappl_system_t *create_system(int count, cups_option_t *options) {
                                  driver_callback, nullptr);
     papplSystemAddMIMEFilter(system, "application/pdf", "image/pwg-raster", pdf_filter, nullptr);
     papplSystemSetEventCallback(system, job_device_event, nullptr);
+    papplSystemSetMIMECallback(system, name_plain_text, nullptr);
     dnssd_guard_log_to(system);
     add_device_page(system);
 
@@ -311,6 +328,7 @@ int run_server(int num_options, cups_option_t *options) {
     pappl_system_t *system = create_system(num_options, options);
     if (!system)
         return 1;
+    start_watchdog(system);
     papplSystemRun(system);
     link_shutdown();
     papplSystemDelete(system);

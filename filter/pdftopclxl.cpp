@@ -6,7 +6,9 @@
 // Reads the PDF from `file` or standard input and writes the job to standard
 // output. The job's options come from the PPD's marked choices (its defaults
 // and the job's options); the printer makes the copies. With the PPD option
-// pclxlRender=Raster each page is sent as one image instead.
+// pclxlRender=Raster each page is sent as one image instead; with
+// pclxlRegionResolution=150dpi (300dpi, 600dpi) what the printer cannot draw
+// is rendered at that resolution rather than the job's.
 #include <cups/cups.h>
 #include <cups/ppd.h>
 
@@ -101,6 +103,13 @@ pclxl::pdf::JobOptions job_options(char **argv, ppd_file_t *ppd, int num_options
     if (const char *option = cupsGetOption("pclxlRender", num_options, options))
         render = option;
     o.vector = !(render && !strcasecmp(render, "Raster"));
+    // Regions the printer cannot draw: "150dpi" and the like, or the job's
+    // resolution (Auto, or anything else).
+    const char *regions = marked("pclxlRegionResolution", ppd);
+    if (const char *option = cupsGetOption("pclxlRegionResolution", num_options, options))
+        regions = option;
+    const int region_dpi = regions ? std::atoi(regions) : 0;
+    o.region_dpi = region_dpi >= 18 && region_dpi <= 1200 ? region_dpi : 0;
     o.cancel = &g_cancel;
     o.message = on_message;
     o.warning = on_warning;

@@ -90,4 +90,44 @@ void ColorTransforms::cmyk_pixels(const uint8_t *in, uint8_t *out, size_t pixels
     }
 }
 
+std::unique_ptr<ProfileTransform> ProfileTransform::from(const unsigned char *data, size_t size,
+                                                         int components) {
+    if (!data || size < 128 || size > 0xFFFFFFFFu)
+        return nullptr;
+    cmsHPROFILE profile = cmsOpenProfileFromMem(data, static_cast<cmsUInt32Number>(size));
+    if (!profile)
+        return nullptr;
+    const cmsColorSpaceSignature space = cmsGetColorSpace(profile);
+    cmsUInt32Number format = 0;
+    if (components == 4 && space == cmsSigCmykData)
+        format = TYPE_CMYK_FLT;
+    else if (components == 3 && space == cmsSigRgbData)
+        format = TYPE_RGB_FLT;
+    else if (components == 1 && space == cmsSigGrayData)
+        format = TYPE_GRAY_FLT;
+    void *t = nullptr;
+    if (format) {
+        cmsHPROFILE srgb = cmsCreate_sRGBProfile();
+        t = transform(profile, format, srgb, TYPE_RGB_FLT);
+        if (srgb)
+            cmsCloseProfile(srgb);
+    }
+    cmsCloseProfile(profile);
+    if (!t)
+        return nullptr;
+    return std::unique_ptr<ProfileTransform>(new ProfileTransform(t, components));
+}
+
+ProfileTransform::~ProfileTransform() { cmsDeleteTransform(transform_); }
+
+void ProfileTransform::rgb(const float *in, float out[3]) const {
+    // CMYK runs 0..100 in the transform, gray and RGB 0..1.
+    const float scale = components_ == 4 ? 100 : 1;
+    float v[4];
+    for (int i = 0; i < components_; ++i)
+        v[i] = std::clamp(in[i], 0.0f, 1.0f) * scale;
+    cmsDoTransform(transform_, v, out, 1);
+    clamp(out);
+}
+
 } // namespace pclxl::pdf

@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 
 namespace pclxl::pdf {
 
@@ -31,6 +32,29 @@ class ColorTransforms {
     ColorTransforms();
     ~ColorTransforms();
     void *cmyk_ = nullptr, *cmyk8_ = nullptr, *cmyka8_ = nullptr, *lab_ = nullptr;
+};
+
+// The transform of a profile embedded in a document: its gray, RGB or
+// CMYK colours into sRGB, as ColorTransforms does with the default ones.
+class ProfileTransform {
+  public:
+    // Null when the bytes are no profile of a space with `components`
+    // components (1, 3 or 4) that converts to sRGB.
+    static std::unique_ptr<ProfileTransform> from(const unsigned char *data, size_t size,
+                                                  int components);
+    ~ProfileTransform();
+    int components() const { return components_; }
+    // Components 0..1 in, 0..1 out.
+    void rgb(const float *in, float out[3]) const;
+
+    ProfileTransform(const ProfileTransform &) = delete;
+    ProfileTransform &operator=(const ProfileTransform &) = delete;
+
+  private:
+    ProfileTransform(void *transform, int components)
+        : transform_(transform), components_(components) {}
+    void *transform_;
+    int components_;
 };
 
 } // namespace pclxl::pdf

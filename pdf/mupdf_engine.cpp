@@ -246,13 +246,121 @@ bool prune_page(fz_context *ctx, fz_page *page, Pruned &out) {
     return !out.left_out.empty();
 }
 
+// Embedded ICC profiles: the engine reads none of its own and takes an
+// ICCBased space for the device space of as many components. Each one a
+// page's resources name (its colour spaces, its images' and those of its
+// forms) goes into the engine's store as a space that converts through
+// its own profile, under the objects by which the engine looks it up;
+// `unreadable` is set when a profile cannot be used, and the device space
+// (CMYK through the default profile) stands in for it.
+void profile_eval(fz_context *, void *tint, const float *s, int, float *d, int) {
+    static_cast<const ProfileTransform *>(tint)->rgb(s, d);
+}
+
+void profile_drop(fz_context *, void *tint) { delete static_cast<ProfileTransform *>(tint); }
+
+void use_profile(fz_context *ctx, pdf_obj *key, bool &unreadable) {
+    pdf_obj *space = pdf_resolve_indirect(ctx, key);
+    if (!pdf_is_array(ctx, space) ||
+        !pdf_name_eq(ctx, pdf_array_get(ctx, space, 0), PDF_NAME(ICCBased)))
+        return;
+    if (auto *known =
+            static_cast<fz_colorspace *>(pdf_find_item(ctx, fz_drop_colorspace_imp, key))) {
+        fz_drop_colorspace(ctx, known);
+        return;
+    }
+    pdf_obj *profile = pdf_array_get(ctx, space, 1);
+    const int n = pdf_dict_get_int(ctx, profile, PDF_NAME(N));
+    if (n != 1 && n != 3 && n != 4)
+        return;
+    fz_buffer *bytes = nullptr;
+    fz_colorspace *cs = nullptr;
+    std::unique_ptr<ProfileTransform> transform;
+    fz_var(bytes);
+    fz_var(cs);
+    fz_try(ctx) {
+        bytes = pdf_load_stream(ctx, profile);
+        unsigned char *data = nullptr;
+        const size_t size = fz_buffer_storage(ctx, bytes, &data);
+        try {
+            transform = ProfileTransform::from(data, size, n);
+        } catch (...) {
+        }
+        if (transform) {
+            cs = fz_new_colorspace(ctx, FZ_COLORSPACE_SEPARATION, 0, n, "EmbeddedProfile");
+            cs->u.separation.base = fz_keep_colorspace(ctx, fz_device_rgb(ctx));
+            cs->u.separation.eval = profile_eval;
+            cs->u.separation.drop = profile_drop;
+            cs->u.separation.tint = transform.release();
+            pdf_store_item(ctx, key, cs, 1000);
+            if (pdf_is_indirect(ctx, profile))
+                pdf_store_item(ctx, profile, cs, 1000);
+        }
+    }
+    fz_always(ctx) {
+        fz_drop_buffer(ctx, bytes);
+        fz_drop_colorspace(ctx, cs);
+    }
+    fz_catch(ctx) {
+        if (fz_caught(ctx) == FZ_ERROR_MEMORY)
+            fz_rethrow(ctx);
+    }
+    if (!transform && !cs)
+        unreadable = true;
+}
+
+// Each form once, and at most kMaxVisits forms and resource dictionaries
+// in all, however the document nests them.
+void use_profiles(fz_context *ctx, pdf_obj *resources, int depth, std::vector<int> &seen,
+                  bool &unreadable) {
+    constexpr size_t kMaxVisits = 4096;
+    auto first_visit = [&seen](pdf_obj *obj, fz_context *c) {
+        if (seen.size() >= kMaxVisits)
+            return false;
+        const int num = pdf_to_num(c, obj);
+        if (num && std::find(seen.begin(), seen.end(), num) != seen.end())
+            return false;
+        seen.push_back(num);
+        return true;
+    };
+    if (depth > kMaxFormDepth || !pdf_is_dict(ctx, resources) || !first_visit(resources, ctx))
+        return;
+    pdf_obj *spaces = pdf_dict_get(ctx, resources, PDF_NAME(ColorSpace));
+    for (int i = 0; i < pdf_dict_len(ctx, spaces); ++i)
+        use_profile(ctx, pdf_dict_get_val(ctx, spaces, i), unreadable);
+    pdf_obj *xobjects = pdf_dict_get(ctx, resources, PDF_NAME(XObject));
+    for (int i = 0; i < pdf_dict_len(ctx, xobjects); ++i) {
+        pdf_obj *xobject = pdf_dict_get_val(ctx, xobjects, i);
+        if (pdf_name_eq(ctx, pdf_dict_get(ctx, xobject, PDF_NAME(Subtype)), PDF_NAME(Image)))
+            use_profile(ctx, pdf_dict_get(ctx, xobject, PDF_NAME(ColorSpace)), unreadable);
+        else if (first_visit(xobject, ctx))
+            use_profiles(ctx, pdf_dict_get(ctx, xobject, PDF_NAME(Resources)), depth + 1, seen,
+                         unreadable);
+    }
+}
+
+void use_page_profiles(fz_context *ctx, fz_page *page, bool &unreadable) {
+    pdf_page *pdf = pdf_page_from_fz_page(ctx, page);
+    if (!pdf)
+        return;
+    fz_try(ctx) {
+        std::vector<int> seen;
+        try {
+            use_profiles(ctx, pdf_page_resources(ctx, pdf), 0, seen, unreadable);
+        } catch (...) {
+        }
+    }
+    fz_catch(ctx) {}
+}
+
 // Loads page `index` into a display list and stores its bounds. When its
 // content stops on an error, the images that cannot be loaded and forms
 // nested too deep are taken out and the page is read again; `pruned` says
 // what went, and `stopped` (with `msg`) whether the content still stops
 // early.
 fz_display_list *load_list(fz_context *ctx, fz_document *doc, int index, fz_rect *bounds,
-                           Pruned &pruned, bool *stopped, char *msg, size_t n) {
+                           Pruned &pruned, bool *stopped, char *msg, size_t n,
+                           bool &unreadable_profile) {
     fz_page *page = nullptr;
     fz_var(page);
     *stopped = false;
@@ -265,6 +373,7 @@ fz_display_list *load_list(fz_context *ctx, fz_document *doc, int index, fz_rect
         copy_message(ctx, msg, n);
         return nullptr;
     }
+    use_page_profiles(ctx, page, unreadable_profile);
     fz_display_list *list = record(ctx, page, *bounds, stopped, msg, n);
     if (list && *stopped && prune_page(ctx, page, pruned)) {
         fz_drop_display_list(ctx, list);
@@ -679,6 +788,7 @@ class MupdfDocument final : public Document {
     fz_document *doc_ = nullptr;
     int pages_ = 0;
     fz_colorspace *managed_cmyk_ = nullptr; // DeviceCMYK in rendered pixels
+    bool profile_warned_ = false;           // an unreadable profile was reported
 
     // While a page plays.
     fz_display_list *list_ = nullptr;
@@ -921,7 +1031,13 @@ bool MupdfDocument::page_size(int index, double &width, double &height, std::str
     bool stopped = false;
     notes_.clear();
     warn_sink_.last[0] = 0;
-    list_ = load_list(ctx_, doc_, index, &bounds, pruned, &stopped, msg, sizeof msg);
+    bool unreadable_profile = false;
+    list_ = load_list(ctx_, doc_, index, &bounds, pruned, &stopped, msg, sizeof msg,
+                      unreadable_profile);
+    if (unreadable_profile && !profile_warned_ && warn_) {
+        profile_warned_ = true;
+        warn_("an embedded colour profile cannot be read: the default one stands in", warn_user_);
+    }
     list_index_ = index;
     if (!list_) {
         error = *msg ? msg : "the page could not be loaded";

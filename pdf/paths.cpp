@@ -15,6 +15,9 @@ namespace {
 // Filled shapes thinner than this (pixels) are outlined too.
 constexpr double kThinShape = 2;
 
+// How far (pixels) a point may lie off a line that stands for it.
+constexpr double kNeedless = 0.5;
+
 // The corners of a path that is one axis-aligned rectangle (a move, three
 // or four lines along the axes, perhaps a close), in whole pixels.
 bool as_rectangle(const Path &path, _point16 r[2]) {
@@ -223,7 +226,176 @@ bool has_thin_part(const Path &path, const Rect &box, double limit) {
     return thin();
 }
 
+// Distance from p to the segment a-b.
+double distance_to_segment(const Point &p, const Point &a, const Point &b) {
+    const double dx = b.x - a.x, dy = b.y - a.y, l = dx * dx + dy * dy;
+    const double t = l > 0 ? std::clamp(((p.x - a.x) * dx + (p.y - a.y) * dy) / l, 0.0, 1.0) : 0;
+    return std::hypot(a.x + t * dx - p.x, a.y + t * dy - p.y);
+}
+
+Point whole(const Point &p) {
+    return {double(clamp_coordinate(p.x)), double(clamp_coordinate(p.y))};
+}
+
 } // namespace
+
+Path without_needless_points(const Path &path, double tolerance) {
+    constexpr size_t kWindow = 64; // points one line may stand for, at most
+    const auto &seg = path.segments;
+    Path out;
+    out.segments.reserve(seg.size());
+    Point anchor{}, start{}; // where the printer's pen is, in whole pixels
+    for (size_t i = 0; i < seg.size();) {
+        const PathSegment &s = seg[i];
+        if (s.kind != PathSegment::Line || out.segments.empty()) {
+            out.segments.push_back(s);
+            if (s.kind == PathSegment::Move)
+                start = anchor = whole(s.p[0]);
+            else if (s.kind == PathSegment::Close)
+                anchor = start;
+            else if (s.kind != PathSegment::Line)
+                anchor = whole(s.p[2]);
+            else
+                anchor = whole(s.p[0]);
+            ++i;
+            continue;
+        }
+        // The farthest line end such that every point passed on the way
+        // lies within the tolerance of the one line from the anchor.
+        size_t end = i;
+        while (end + 1 < seg.size() && seg[end + 1].kind == PathSegment::Line &&
+               end + 1 - i < kWindow) {
+            const Point to = whole(seg[end + 1].p[0]);
+            bool fits = true;
+            for (size_t k = i; k <= end && fits; ++k)
+                fits = distance_to_segment(seg[k].p[0], anchor, to) <= tolerance;
+            if (!fits)
+                break;
+            ++end;
+        }
+        out.segments.push_back(seg[end]);
+        anchor = whole(seg[end].p[0]);
+        i = end + 1;
+    }
+    return out;
+}
+
+bool chain_outside_clip(const Path &path, const Rect &box, Path &out) {
+    const auto &seg = path.segments;
+    struct Line {
+        Point a, b;
+    };
+    std::vector<Line> lines;
+    for (size_t i = 0; i < seg.size(); ++i) {
+        if (seg[i].kind != PathSegment::Move)
+            return false;
+        if (i + 1 < seg.size() && seg[i + 1].kind == PathSegment::Line) {
+            lines.push_back({seg[i].p[0], seg[i + 1].p[0]});
+            ++i;
+        }
+    }
+    if (lines.size() < 2 || box.empty())
+        return false;
+    // Each line cut to the box (parametric clipping).
+    auto cut = [&box](Line &l) {
+        double t0 = 0, t1 = 1;
+        const double d[2] = {l.b.x - l.a.x, l.b.y - l.a.y};
+        const double from[2] = {l.a.x, l.a.y}, lo[2] = {box.x0, box.y0}, hi[2] = {box.x1, box.y1};
+        for (int axis = 0; axis < 2; ++axis) {
+            if (d[axis] == 0) {
+                if (from[axis] < lo[axis] || from[axis] > hi[axis])
+                    return false;
+                continue;
+            }
+            double ta = (lo[axis] - from[axis]) / d[axis], tb = (hi[axis] - from[axis]) / d[axis];
+            if (ta > tb)
+                std::swap(ta, tb);
+            t0 = std::max(t0, ta), t1 = std::min(t1, tb);
+        }
+        if (!(t0 < t1))
+            return false;
+        const Line whole_line = l;
+        l.a = {whole_line.a.x + t0 * d[0], whole_line.a.y + t0 * d[1]};
+        l.b = {whole_line.a.x + t1 * d[0], whole_line.a.y + t1 * d[1]};
+        return true;
+    };
+    const double w = box.x1 - box.x0, h = box.y1 - box.y0, perimeter = 2 * (w + h);
+    constexpr double kEdge = 1e-6;
+    // Position along the box's edge, clockwise from its first corner; -1
+    // off the edge.
+    auto along = [&](const Point &p) {
+        if (std::fabs(p.y - box.y0) < kEdge)
+            return p.x - box.x0;
+        if (std::fabs(p.x - box.x1) < kEdge)
+            return w + (p.y - box.y0);
+        if (std::fabs(p.y - box.y1) < kEdge)
+            return w + h + (box.x1 - p.x);
+        if (std::fabs(p.x - box.x0) < kEdge)
+            return 2 * w + h + (box.y1 - p.y);
+        return -1.0;
+    };
+    const double corner_at[4] = {0, w, w + h, 2 * w + h};
+    const Point corner[4] = {
+        {box.x0, box.y0}, {box.x1, box.y0}, {box.x1, box.y1}, {box.x0, box.y1}};
+    auto segment = [](PathSegment::Kind kind, const Point &p) {
+        PathSegment s{};
+        s.kind = kind;
+        s.p[0] = p;
+        return s;
+    };
+    // Along the edge from one position to another, the shorter way round.
+    auto walk = [&](double from, double to) {
+        double ahead = std::fmod(to - from + perimeter, perimeter);
+        const bool clockwise = ahead <= perimeter / 2;
+        const double length = clockwise ? ahead : perimeter - ahead;
+        std::vector<std::pair<double, int>> passed;
+        for (int c = 0; c < 4; ++c) {
+            const double d = clockwise ? std::fmod(corner_at[c] - from + perimeter, perimeter)
+                                       : std::fmod(from - corner_at[c] + perimeter, perimeter);
+            if (d > 0 && d < length)
+                passed.push_back({d, c});
+        }
+        std::sort(passed.begin(), passed.end());
+        for (const auto &c : passed)
+            out.segments.push_back(segment(PathSegment::Line, corner[c.second]));
+    };
+    out.segments.clear();
+    std::vector<Line> inside; // lines with an end inside the box go as they are
+    bool chained = false;
+    double at = 0;
+    for (Line l : lines) {
+        if (!cut(l))
+            continue;
+        double pa = along(l.a), pb = along(l.b);
+        if (pa < 0 || pb < 0) {
+            inside.push_back(l);
+            continue;
+        }
+        if (!chained) {
+            out.segments.push_back(segment(PathSegment::Move, l.a));
+            chained = true;
+        } else {
+            // Start from the end nearer along the edge.
+            auto gap = [&](double p) {
+                const double d = std::fmod(p - at + perimeter, perimeter);
+                return std::min(d, perimeter - d);
+            };
+            if (gap(pb) < gap(pa)) {
+                std::swap(l.a, l.b);
+                std::swap(pa, pb);
+            }
+            walk(at, pa);
+            out.segments.push_back(segment(PathSegment::Line, l.a));
+        }
+        out.segments.push_back(segment(PathSegment::Line, l.b));
+        at = pb;
+    }
+    for (const Line &l : inside) {
+        out.segments.push_back(segment(PathSegment::Move, l.a));
+        out.segments.push_back(segment(PathSegment::Line, l.b));
+    }
+    return true;
+}
 
 std::vector<short> dash_pattern(const std::vector<double> &dashes, double phase, int max_entries) {
     std::vector<double> d;
@@ -315,7 +487,8 @@ bool Converter::emit_path(const Path &path, bool area, bool dashed) {
         return true;
     }
     pclxl_new_path();
-    emit_segments(path, area);
+    // Dashes are laid along the length, which leaving out points shortens.
+    emit_segments(dashed ? path : without_needless_points(path, kNeedless), area);
     return true;
 }
 
@@ -492,7 +665,28 @@ void Converter::stroke_path(const Path &path, const StrokeStyle &style, Rgb colo
     set_pen(color_paint(color));
     set_brush({Paint::None, {}});
     set_stroke(style);
-    if (!emit_path(path, false, !style.dashes.empty()))
+    const bool dashed = !style.dashes.empty();
+    if (!dashed && !clip_boxes_.empty()) {
+        // Beyond this margin around the clip the pen paints nothing that
+        // shows: half a pen, times the miter limit for miter joins, plus
+        // a pen and rounding.
+        const double pen = gs().pen_width,
+                     m = pen * (style.join == Join::Miter ? std::max(style.miter_limit, 1.0) : 1) /
+                             2 +
+                         pen + 2;
+        const Rect &c = clip_boxes_.back();
+        Path chained;
+        if (!c.empty() &&
+            chain_outside_clip(path, {c.x0 - m, c.y0 - m, c.x1 + m, c.y1 + m}, chained)) {
+            if (!emit_path(chained, false, false))
+                return;
+            pclxl_paint_path();
+            ++page_paths_;
+            ++stats_.paths;
+            return;
+        }
+    }
+    if (!emit_path(path, false, dashed))
         return;
     pclxl_paint_path();
     ++page_paths_;

@@ -39,7 +39,7 @@ pid=$!
 timeout "${PCLXL_APP_TEST_SECONDS:-240}" tail --pid="$pid" -f /dev/null </dev/null >/dev/null 2>&1 ||
   kill -KILL "$pid" 2>/dev/null &
 trap 'kill -TERM $pid 2>/dev/null; wait $pid 2>/dev/null || true' EXIT
-for _ in $(seq 250); do
+for _ in $(seq 750); do # a loaded machine may take seconds
   curl -sf -o /dev/null "$base/" && break
   sleep 0.02
 done
@@ -56,6 +56,9 @@ ipp_test() {
 }
 ipp_test Get-Job-Attributes 'ATTR integer job-id $job' job-state job-state
 ipp_test Get-Printer-Attributes '' sides-default sides-default
+ipp_test Get-Job-Attributes 'ATTR integer job-id $job' job-impressions-completed \
+  job-impressions-completed
+ipp_test Get-Job-Attributes 'ATTR integer job-id $job' job-state-message job-state-message
 printer_uri() { echo "ipp://localhost:$port/ipp/print/$1"; }
 # submit PRINTER FILE OPTION...: prints the job id. The document's file
 # name is the job name.
@@ -111,6 +114,47 @@ if grep -a -q "ColorSpace=eRGB" "$work/color/jpeg-job.jpg.prn.dump"; then
   fail "JPEG: monochrome job has colour images"
 fi
 
+# Documents that are not what they say: plain text sent without a format (it
+# goes as text/plain, which PAPPL 1.3 takes without checking) and a PNG sent
+# as PDF end aborted, say why, and leave no file.
+printf 'Plain notes\nsecond line\n' >"$docs/notes.txt"
+text_id=$(submit color "$docs/notes.txt")
+wait_job color "$text_id" 8
+ipptool -q -d job="$text_id" -d value=/not.a.format.this.printer.takes/ "$(printer_uri color)" \
+  "$work/job-state-message.test" || fail "plain text: job-state-message does not say why"
+[ ! -e "$work/color/notes.txt.prn" ] || fail "plain text left a file"
+gs_doc png16m "$docs/picture.png" "$docs/three.ps" -r20 -dLastPage=1
+lie_id=$(submit color "$docs/picture.png" -o document-format=application/pdf)
+wait_job color "$lie_id" 8
+ipptool -q -d job="$lie_id" -d value=/content.is.not.PDF/ "$(printer_uri color)" \
+  "$work/job-state-message.test" || fail "PNG sent as PDF: job-state-message does not say why"
+[ ! -e "$work/color/picture.png.prn" ] || fail "PNG sent as PDF left a file"
+
+# A device that fails every write (a full disk): the job ends aborted with
+# the device's error in its job-state-message, never completed.
+if [ -w /dev/full ]; then
+  "$app" add -u "$system" -d full -m pclxl_mono -v "file:///dev/full"
+  full_id=$(submit full "$docs/pdf-job.pdf")
+  wait_job full "$full_id" 8
+  ipptool -q -d job="$full_id" -d value=/No.space.left/ "$(printer_uri full)" \
+    "$work/job-state-message.test" || fail "a failing device: its error is not in job-state-message"
+fi
+
+# Impressions count every copy; each tray is offered once.
+for job in "color $pdf_id 6" "mono $pwg_id 6"; do
+  set -- $job
+  ipptool -q -d job="$2" -d value="$3" "$(printer_uri "$1")" "$work/job-impressions-completed.test" ||
+    fail "job $2 on $1: job-impressions-completed is not $3"
+done
+sources=$(ipptool -t -v "$(printer_uri color)" get-printer-attributes.test |
+  sed -n 's/^ *media-source-supported (1setOf keyword) = //p')
+[ "$(tr ',' '\n' <<<"$sources" | sort | uniq -d)" = "" ] && [ -n "$sources" ] ||
+  fail "media-source-supported has a tray twice: $sources"
+options=$("$app" options -u "$(printer_uri color)" 2>&1)
+grep -q -- "-o sides=two-sided-long-edge" <<<"$options" || fail "options does not list duplex"
+[ "$(grep -c -- "-o media-source=auto" <<<"$options")" = 1 ] ||
+  fail "options does not list the auto tray once"
+
 # Jobs that arrive together, each as the one before ends, on one printer:
 # each is printed whole, once, into its own file.
 burst=()
@@ -145,7 +189,8 @@ cancel_id=$((pwg_id + 1)) out=$work/mono/cancelled.pwg.prn
 # Cancel once the first page is out (its EndPage with 2 copies is in the
 # file), however slow the build.
 for _ in $(seq 600); do
-  [ -s "$out" ] && grep -q -a -P '\xC1\x02\x00\xF8\x31\x44' "$out" && break
+  partial=$work/mono/.cancelled.pwg.partial.prn # the job's file until it ends
+  [ -s "$partial" ] && grep -q -a -P '\xC1\x02\x00\xF8\x31\x44' "$partial" && break
   sleep 0.05
 done
 "$app" cancel -u "$(printer_uri mono)" -j "$cancel_id" || fail "cancel refused"

@@ -1,19 +1,13 @@
 #!/usr/bin/env python3
-"""A network printer stand-in on loopback (AppSocket, one port).
-
-It takes jobs, counts their pages with the project's reader (`pclxl dump
---summary`) and answers PJL as its --script says: ready; paper-out or jam
-(for 6 s once the job's pages come); door-open (5 s from the first
-connection); toner-low; unknown (code 12345); noise (random bytes around
-every answer); silence (no PJL); stall (stops reading after 64 KB); close
-(closes each connection at once); refuse (refuses connections for
---back-after seconds or until the file --back-when exists); xl-error (a PCL
-XL error report at the job's end). With --snmp-port-file it also serves a
-Printer MIB supplies table over SNMP v1/v2c on a UDP port of its own.
-
-Its port goes into --port-file once it is ready; it ends by itself after
---lifetime seconds. Events go to standard error, jobs into --save, named
-after --port-file.
+"""A network printer stand-in on loopback (AppSocket, one port) that answers
+PJL as its --script says and counts each job's pages with the project's
+reader. Scripts: ready, toner-low, unknown (code 12345), paper-out and jam
+(6 s once pages come), door-open (5 s from the first connection), noise
+around answers, silence, stall (stops reading after 64 KB), close (at once),
+refuse (until --back-when exists or --back-after s), xl-error. With
+--snmp-port-file it also serves a supplies table over SNMP v1/v2c. Its port
+goes into --port-file once it is ready; it ends by itself after --lifetime
+seconds. Events go to standard error, jobs into --save.
 """
 import argparse
 import os
@@ -229,15 +223,11 @@ def oid_key(text):
     return tuple(int(x) for x in text.split("."))
 
 
-def ber_length(n):
-    if n < 128:
-        return bytes([n])
-    b = n.to_bytes((n.bit_length() + 7) // 8, "big")
-    return bytes([0x80 | len(b)]) + b
-
-
 def tlv(tag, body):
-    return bytes([tag]) + ber_length(len(body)) + body
+    n = len(body)
+    size = bytes([n]) if n < 128 else bytes([0x81, n]) if n < 256 else \
+        bytes([0x82]) + n.to_bytes(2, "big")
+    return bytes([tag]) + size + body
 
 
 def ber_int(v, tag=0x02):
@@ -311,12 +301,21 @@ def snmp_answer(packet):
     return tlv(0x30, tlv(0x02, version) + tlv(0x04, community) + tlv(0xA2, body))
 
 
-def serve_snmp(port_file):
-    udp = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
-    udp.bind(("127.0.0.1", 0))
+def bind(kind, port_file):
+    """A socket on a free loopback port, named in port_file once bound."""
+    sock = socket.socket(socket.AF_INET, kind)
+    sock.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+    # A small receive buffer, so that a printer that stops reading is felt.
+    sock.setsockopt(socket.SOL_SOCKET, socket.SO_RCVBUF, 16384)
+    sock.bind(("127.0.0.1", 0))
     with open(port_file + ".tmp", "w") as f:
-        f.write(f"{udp.getsockname()[1]}\n")
+        f.write(f"{sock.getsockname()[1]}\n")
     os.rename(port_file + ".tmp", port_file)
+    return sock
+
+
+def serve_snmp(port_file):
+    udp = bind(socket.SOCK_DGRAM, port_file)
     while True:
         packet, peer = udp.recvfrom(4096)
         try:
@@ -341,15 +340,8 @@ def main():
         threading.Thread(target=serve_snmp, args=(args.snmp_port_file,), daemon=True).start()
     threading.Timer(args.lifetime, lambda: os._exit(0)).start()
 
-    server = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
-    server.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
-    # A small receive buffer, so that a printer that stops reading is felt.
-    server.setsockopt(socket.SOL_SOCKET, socket.SO_RCVBUF, 16384)
-    server.bind(("127.0.0.1", 0))
+    server = bind(socket.SOCK_STREAM, args.port_file)
     port = server.getsockname()[1]
-    with open(args.port_file + ".tmp", "w") as f:
-        f.write(f"{port}\n")
-    os.rename(args.port_file + ".tmp", args.port_file)
     if args.script == "refuse":
         # Bound but not listening: connections are refused.
         log("refusing connections")

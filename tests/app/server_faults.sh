@@ -5,63 +5,19 @@
 # harmful thing, and checks that the server is still up, or refused with
 # one clear line, or restarts with its configuration.
 #   tests/app/server_faults.sh BUILD_DIR KILL_ON_SAVE_LIBRARY
-set -uo pipefail
-export LC_ALL=C
-build=$(cd "${1:?usage: $0 BUILD_DIR KILL_ON_SAVE_LIBRARY}" && pwd)
+here=$(cd "$(dirname "$0")" && pwd)
+source "$here/../filter/scenario.sh"
+set +e
 shim=${2:?usage: $0 BUILD_DIR KILL_ON_SAVE_LIBRARY}
-app=$build/app/pclxl-printer-app work=$build/app-faults
+app=$build/app/pclxl-printer-app work=$build/app-faults lifetime=${PCLXL_APP_TEST_SECONDS:-60}
 export ASAN_OPTIONS="${ASAN_OPTIONS:-}${ASAN_OPTIONS:+:}detect_leaks=0:verify_asan_link_order=0"
 # No system bus, hence no avahi-daemon, unless a row provides one.
-export DBUS_SYSTEM_BUS_ADDRESS=unix:path=$build/app-faults/no-bus
-failures=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-pass() { echo "ok: $*"; }
-for x in "$app" "$shim" curl timeout; do
-  [ -e "$x" ] || command -v "$x" >/dev/null || { echo "missing $x"; exit 1; }
-done
+export DBUS_SYSTEM_BUS_ADDRESS=unix:path=$work/no-bus
+need "$app" "$shim" curl timeout
 rm -rf "$work"
 mkdir -p "$work/home"
 export HOME=$work/home # a hidden server would make its spool directory here
-
-pids=()
-trap 'for p in "${pids[@]}"; do kill -KILL "$p" 2>/dev/null; done; wait 2>/dev/null' EXIT
-free_port() {
-  local port
-  for _ in $(seq 50); do
-    port=$((20000 + RANDOM % 40000))
-    (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null || { echo "$port"; return; }
-  done
-}
-# serve NAME PORT [PREFIX...]: a server with the spool directory
-# $work/NAME, in the background ($pid), with a watchdog.
-serve() {
-  local name=$1 port=$2
-  shift 2
-  mkdir -p "$work/$name"
-  "$@" "$app" server -o server-port="$port" -o spool-directory="$work/$name" \
-    -o log-file="$work/$name.log" -o log-level=info >>"$work/$name.out" 2>&1 &
-  pid=$!
-  pids+=("$pid")
-  timeout "${PCLXL_APP_TEST_SECONDS:-60}" tail --pid="$pid" -f /dev/null </dev/null \
-    >/dev/null 2>&1 || kill -KILL "$pid" 2>/dev/null &
-  for _ in $(seq 250); do
-    curl -sf -o /dev/null "http://localhost:$port/" && return 0
-    kill -0 "$pid" 2>/dev/null || return 1
-    sleep 0.02
-  done
-  return 1
-}
-up() { kill -0 "$1" 2>/dev/null && curl -sf -o /dev/null "http://localhost:$2/"; }
-stop() { kill -TERM "$1" 2>/dev/null; wait "$1" 2>/dev/null; }
-sys() { echo "ipp://localhost:$1/ipp/system"; }
-# until_in FILE TEXT: waits (10 s at most) until FILE holds TEXT.
-until_in() {
-  for _ in $(seq 200); do
-    grep -q -a -F -- "$2" "$1" 2>/dev/null && return 0
-    sleep 0.05
-  done
-  return 1
-}
+source "$here/serve.sh"
 
 # --- Every client sub-command talks to the server -u names, or says in
 # one line that none answers; none starts a server of its own.
@@ -310,8 +266,8 @@ mkdir -p "$work/closed"
 "$app" server -o server-port="$port" -o spool-directory="$work/closed" -o log-file=- \
   -o log-level=debug >&- 2>&- &
 pid=$!
-pids+=("$pid")
-for _ in $(seq 250); do curl -sf -o /dev/null "http://localhost:$port/" && break; sleep 0.02; done
+watchdog "$pid"
+answers "$port" "$pid" || fail "closed: no server"
 "$app" add -u "$(sys "$port")" -d c1 -m pclxl_mono -v "file://$work/out" || fail "closed: add"
 until_in "$work/closed/pclxl-printer-app.state" 'name="c1"' || fail "closed: c1 never saved"
 grep -a -q -E '^[DIWEF] \[' "$work/closed/pclxl-printer-app.state" &&
@@ -321,10 +277,5 @@ up "$pid" "$port" && pass "closed stdout and stderr: the server runs" || fail "c
 stop "$pid"
 
 stop "$a"
-for out in "$work"/*.out; do
-  if grep -a -q -e "ERROR: AddressSanitizer" -e "runtime error:" "$out"; then
-    fail "sanitizer report in ${out##*/}: $(grep -a -m 1 -e ERROR: -e "runtime error:" "$out")"
-  fi
-done
-echo "server faults: $failures failure(s)"
-[ "$failures" = 0 ]
+no_sanitizer_reports
+finish "server faults"

@@ -1,5 +1,6 @@
 // The server's state file: which texts count as a whole state, and a new
-// copy that replaces the old one only when it is whole.
+// copy that replaces the old one only when it is whole. (Setting an
+// unreadable file aside and the spool directory lock: server_faults.sh.)
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -7,7 +8,6 @@
 #include <string>
 #include <unistd.h>
 
-#include "spool_lock.h"
 #include "state_file.h"
 
 namespace {
@@ -94,31 +94,6 @@ TEST_F(StateFiles, OnlyAWholeCopyReplacesTheOld) {
         EXPECT_EQ(slurp(path), c.replaces ? c.written : kSystem) << c.name;
         EXPECT_NE(access(fresh.c_str(), F_OK), 0) << c.name << ": the new copy is left behind";
     }
-}
-
-TEST_F(StateFiles, AnUnreadableFileIsKeptAsideNotLost) {
-    put(path, "garbage");
-    const std::string first = pclxl_app::set_state_aside(path);
-    put(path, "more garbage");
-    const std::string second = pclxl_app::set_state_aside(path);
-    ASSERT_FALSE(first.empty());
-    ASSERT_FALSE(second.empty());
-    EXPECT_NE(first, second);
-    EXPECT_EQ(slurp(first), "garbage");
-    EXPECT_EQ(slurp(second), "more garbage");
-    EXPECT_NE(access(path.c_str(), F_OK), 0);
-}
-
-TEST_F(StateFiles, OneServerPerSpoolDirectory) {
-    std::string why;
-    const int held = pclxl_app::lock_spool_directory(dir, "app.lock", &why);
-    ASSERT_GE(held, 0) << why;
-    EXPECT_LT(pclxl_app::lock_spool_directory(dir, "app.lock", &why), 0);
-    EXPECT_NE(why.find("process " + std::to_string(getpid())), std::string::npos) << why;
-    close(held);
-    const int again = pclxl_app::lock_spool_directory(dir, "app.lock", &why);
-    EXPECT_GE(again, 0) << "the lock outlived its holder: " << why;
-    close(again);
 }
 
 } // namespace

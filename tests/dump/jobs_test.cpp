@@ -1,62 +1,20 @@
-// Whole jobs: written through the library (their images decode to the
-// host's pixels), written by Debian's ghostscript package (pxlmono and
+// Whole jobs: written by Debian's ghostscript package (pxlmono and
 // pxlcolor: run-length, JPEG and delta-row images, bitmap text, point data
 // and real32 values; skipped where gs is not installed), and read by
 // `pclxl dump` (exit status and messages).
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <random>
 #include <string>
 #include <vector>
 
 #include "dump_support.h"
 #include "image_io.h"
-#include "job_builder.h"
-#include "pclxl.h"
 #include "tool_run.h"
 
 namespace {
 
 using namespace dump_test;
-
-// Random rows of runs and changes, like real ones, at each depth: 1-bit
-// images are indexed, 24- and 32-bit ones come as B,G,R(,x) and decode as
-// R,G,B. (That any sequence of calls passes the reader is the API fuzz
-// target's part.)
-TEST(LibraryJobs, ImagesDecodeToTheHostsPixels) {
-    const struct {
-        int bits, width, height;
-    } cases[] = {{8, 37, 20}, {24, 13, 9}, {32, 11, 5}, {1, 21, 7}, {8, 4000, 40}};
-    std::mt19937 rng(1);
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.bits);
-        const int stride = c.bits == 1 ? (c.width + 7) / 8 : c.width * c.bits / 8;
-        Bytes pixels(size_t(stride) * c.height), expected, rows;
-        for (auto &x : pixels)
-            x = uint8_t(rng() % 4 == 0 ? rng() : 0x80);
-        if (c.bits < 24)
-            expected = pixels;
-        for (size_t i = 0; c.bits >= 24 && i < pixels.size(); i += size_t(c.bits / 8))
-            expected.insert(expected.end(), {pixels[i + 2], pixels[i + 1], pixels[i]});
-        const Result r = read_bytes(hostile::build_job([&] {
-            if (c.bits == 1)
-                pclxl_set_color_space_with_palette(1, 0x000000, 0xFFFFFF);
-            else
-                pclxl_set_color_space(c.bits == 8 ? 1 : 2);
-            EXPECT_EQ(pclxl_write_bitmap_data(c.bits == 1, pixels.data(), c.width, c.height, stride,
-                                              c.bits, 100, 200, c.width, c.height),
-                      1);
-        }));
-        ASSERT_TRUE(r.ok) << "offset " << r.error.offset << ": " << r.error.message;
-        ASSERT_EQ(r.summary.images.size(), 1u);
-        EXPECT_EQ(r.summary.images[0].rows, uint32_t(c.height));
-        EXPECT_EQ(r.summary.images[0].blocks > 1, c.width == 4000); // rows of 4000 bytes
-        for (const Bytes &row : r.recorder.rows.at(0))
-            rows.insert(rows.end(), row.begin(), row.end());
-        EXPECT_EQ(rows, expected);
-    }
-}
 
 // Text, vectors, a gray image big enough to compress and a small RGB image;
 // then a page of text.

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The CUPS driver end to end, without a cupsd: a PDF through cupsfilter with
 # the generated PPD and its options (to pdftopclxl when the build has it,
-# else to raster and rastertopclxl); noise into pdftopclxl; SIGTERM to
+# else to raster and rastertopclxl); the regions' resolution; SIGTERM to
 # rastertopclxl in the middle of a page.
 #   tests/filter/cups_chain.sh BUILD_DIR
 # Needs cups, cups-filters and ghostscript; works in BUILD_DIR/cups-chain.
@@ -48,15 +48,24 @@ chain a5-collated 1 "-n 3 -o PageSize=A5 -o ColorModel=RGB -o Collate=True \
 if [ -x "$pdffilter" ]; then
   # pclxlRender=Raster sends each page as one image instead of vectors.
   chain pdf-raster 1 "-o PageSize=A4 -o pclxlRender=Raster" "@PJL SET PAPER=A4" BeginImage
-  # Noise for a PDF: exit status 1, one ERROR line, and no job or a whole one.
-  head -c 20000 /dev/urandom >"$work/noise.pdf"
-  status=0
-  PPD=$ppd "$pdffilter" 1 user title 1 "" "$work/noise.pdf" >"$work/noise.pxl" \
-    2>"$work/noise.log" || status=$?
-  [ "$status:$(grep -c '^ERROR: ' "$work/noise.log")" = 1:1 ] ||
-    fail "noise PDF: exit status $status, not one ERROR line"
-  [ ! -s "$work/noise.pxl" ] || "$tool" dump "$work/noise.pxl" >/dev/null 2>&1 ||
-    fail "noise PDF: the job written is not whole"
+  # pclxlRegionResolution: transparent regions at that resolution (the
+  # first region image's source against its size on the 600 dpi page),
+  # else at the job's; as a PPD default and as a job option.
+  regions=$(dirname "$0")/../pdf/data/regions.pdf
+  while read -r name scale ppd_default options; do
+    sed "s/^\*DefaultpclxlRegionResolution: .*/*DefaultpclxlRegionResolution: $ppd_default/" \
+      "$ppd" >"$work/$name.ppd"
+    PPD=$work/$name.ppd "$pdffilter" 1 user title 1 "${options#-}" "$regions" \
+      >"$work/$name.pxl" 2>"$work/$name.log" || fail "$name: exit status $?"
+    got=$("$tool" dump "$work/$name.pxl" | awk -F'[ =(,]+' '/BeginImage/ {
+      for (i = 1; i < NF; i++) { if ($i == "SourceWidth") s = $(i + 1); if ($i == "DestinationSize") d = $(i + 1) }
+      printf "%.0f", d / s; exit }')
+    [ "$got" = "$scale" ] && pass "$name" || fail "$name: regions at 1/$got of the job's resolution, not 1/$scale"
+  done <<'ROWS'
+regions-auto 1 Auto -
+regions-ppd 4 150dpi -
+regions-option 2 150dpi pclxlRegionResolution=300dpi
+ROWS
 fi
 
 # SIGTERM while the second page is read: that page is finished, the job

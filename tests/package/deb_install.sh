@@ -191,8 +191,9 @@ if command -v cupsd lpadmin lp >/dev/null; then
   cupsd -f -c "$c/cupsd.conf" -s "$c/cups-files.conf" >"$c/cupsd.out" 2>&1 &
   cupsd_pid=$!
   export CUPS_SERVER=$c/cups.sock
-  for _ in $(seq 250); do
-    lpstat -r >/dev/null 2>&1 && break
+  # lpstat -r exits 0 either way: its words tell.
+  for _ in $(seq 500); do
+    [ "$(lpstat -r 2>/dev/null)" = "scheduler is running" ] && break
     sleep 0.02
   done
   cp "$pdf" "$work/from-cups.pdf"

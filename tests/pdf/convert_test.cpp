@@ -8,39 +8,22 @@
 #include <set>
 #include <sys/resource.h>
 
-#include "capture.h"
-#include "pdf_job.h"
+#include "pdf_run.h"
 #include "quirks.h"
-#include "tool_run.h"
 
 using namespace tool_test;
 namespace rd = pclxl_reader;
-using Options = pclxl::pdf::JobOptions;
+using namespace pdf_test;
 
 namespace {
 
-std::string doc(const std::string &name) { return slurp(PCLXL_PDF_DATA "/" + name); }
-
-struct Converted {
-    int rc = -1;
-    std::string error;
-    pclxl::pdf::JobStats stats;
-    Job job;
-    std::vector<std::string> messages;
-};
-
-Converted convert(const std::string &pdf, Options o = {}) {
-    Converted c;
-    o.message = [](const char *line, void *user) {
-        static_cast<std::vector<std::string> *>(user)->push_back(line);
-    };
-    o.message_user = &c.messages;
-    pclxl_test::Capture out;
-    c.rc = pclxl::pdf::write_job_from_memory(reinterpret_cast<const unsigned char *>(pdf.data()),
-                                             pdf.size(), o, &c.stats, &c.error);
-    const pclxl_test::Bytes bytes = out.all();
-    c.job = parse_job({bytes.begin(), bytes.end()});
-    return c;
+// The colours the job's brushes take.
+std::set<std::vector<double>> brush_colours(const Job &job) {
+    std::set<std::vector<double>> colours;
+    for (const rd::Command *b : job.ops("SetBrushSource"))
+        if (const rd::Value *v = b->find(rd::attr::RGBColor))
+            colours.insert(v->elements);
+    return colours;
 }
 
 // Operator counts, and a few derived ones.
@@ -164,10 +147,7 @@ TEST(Annotations, PrintByTheirFlagsInTheirOwnAppearance) {
     };
     const Converted c = convert(doc("annotations.pdf"));
     ASSERT_EQ(c.rc, 0) << c.error;
-    std::set<std::vector<double>> colours;
-    for (const rd::Command *b : c.job.ops("SetBrushSource"))
-        if (const rd::Value *v = b->find(rd::attr::RGBColor))
-            colours.insert(v->elements);
+    const std::set<std::vector<double>> colours = brush_colours(c.job);
     EXPECT_EQ(colours.count({0, 0, 255}), 1u) << "the page's own content";
     for (const auto &k : kCases)
         EXPECT_EQ(colours.count(k.rgb), k.printed ? 1u : 0u) << k.what;
@@ -186,11 +166,7 @@ TEST(Glyphs, LargeOnTheDeviceGoAsPathsInLittleMemory) {
     EXPECT_EQ(c.stats.fallback_regions, 0);
     EXPECT_EQ(c.stats.paths, 2);
     EXPECT_LT(c.job.bytes.size(), 4096u);
-    std::set<std::vector<double>> colours;
-    for (const rd::Command *b : c.job.ops("SetBrushSource"))
-        if (const rd::Value *v = b->find(rd::attr::RGBColor))
-            colours.insert(v->elements);
-    EXPECT_EQ(colours, (std::set<std::vector<double>>{{255, 0, 0}, {0, 255, 0}}));
+    EXPECT_EQ(brush_colours(c.job), (std::set<std::vector<double>>{{255, 0, 0}, {0, 255, 0}}));
     // The whole test program's peak, this conversion included (one glyph
     // bitmap of that size alone would be 150 MB); sanitizers' shadow memory
     // does not count.
@@ -269,23 +245,10 @@ TEST(PdfFaults, LeaveOutWhatIsBadAndKeepTheGoodPages) {
 }
 
 // One page of two dashed lines: 24 lengths, then 2.
-std::string dashed_pdf() {
-    const std::string content = "4 w [3 1 3 1 3 1 3 1 3 1 3 1 3 1 3 1 3 1 3 1 3 1 3 1] 0 d "
-                                "50 500 m 545 500 l S [12 6] 0 d 50 300 m 545 300 l S";
-    const std::string objects[] = {
-        "<< /Type /Catalog /Pages 2 0 R >>", "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
-        "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 595 842] /Contents 4 0 R >>",
-        "<< /Length " + std::to_string(content.size()) + " >>\nstream\n" + content + "\nendstream"};
-    std::string pdf = "%PDF-1.4\n", xref = "xref\n0 5\n0000000000 65535 f \n";
-    for (size_t i = 0; i < 4; ++i) {
-        char entry[32];
-        std::snprintf(entry, sizeof entry, "%010zu 00000 n \n", pdf.size());
-        xref += entry;
-        pdf += std::to_string(i + 1) + " 0 obj\n" + objects[i] + "\nendobj\n";
-    }
-    return pdf + xref + "trailer\n<< /Size 5 /Root 1 0 R >>\nstartxref\n" +
-           std::to_string(pdf.size()) + "\n%%EOF\n";
-}
+const std::string kDashed =
+    one_page_pdf("4 w [3 1 3 1 3 1 3 1 3 1 3 1 3 1 3 1 3 1 3 1 3 1 3 1] 0 d "
+                 "50 500 m 545 500 l S [12 6] 0 d 50 300 m 545 300 l S",
+                 595, 842);
 
 // The row the printer's make and model picks in the quirks file decides what
 // the job holds: no JPEG (images and smooth regions go as plain pixels
@@ -311,7 +274,7 @@ TEST(ModelQuirks, ReachTheJobsBytes) {
         Options o;
         o.make_and_model = k.model;
         pclxl_host::apply_quirks(pclxl_host::quirks_for(table, o.make_and_model), o);
-        const Converted c = convert(*k.file ? doc(k.file) : dashed_pdf(), o);
+        const Converted c = convert(*k.file ? doc(k.file) : kDashed, o);
         ASSERT_EQ(c.rc, 0) << c.error;
         ASSERT_TRUE(c.job.ok) << c.job.error.message;
         EXPECT_EQ(c.job.summary.jpeg_blocks, k.jpeg_blocks);
@@ -324,6 +287,41 @@ TEST(ModelQuirks, ReachTheJobsBytes) {
             }
         EXPECT_EQ(longest, k.longest_dash);
         EXPECT_EQ(dashed, k.longest_dash ? 2u : 0u); // neither line drawn solid
+    }
+}
+
+// --region-dpi reaches the converter: the first region's image against its
+// size on the 600 dpi page; never finer than the job; out of range refused.
+TEST(RegionResolution, FromTheCommandLine) {
+    const struct {
+        std::vector<std::string> args;
+        int status;
+        double scale; // destination pixels per source pixel
+    } kCases[] = {
+        {{}, 0, 1},
+        {{"--region-dpi", "150"}, 0, 4},
+        {{"--region-dpi", "300"}, 0, 2},
+        {{"--region-dpi", "1200"}, 0, 1},
+        {{"--region-dpi", "5"}, 2, 0},
+        {{"--region-dpi"}, 2, 0},
+    };
+    for (const auto &k : kCases) {
+        SCOPED_TRACE(k.args.empty() ? "default" : k.args.back());
+        TempDir dir;
+        std::vector<std::string> args = {"convert", "--dpi",  "600", PCLXL_PDF_DATA "/regions.pdf",
+                                         "-o",      "job.pxl"};
+        args.insert(args.begin() + 3, k.args.begin(), k.args.end());
+        const Outcome out = run(dir, args);
+        ASSERT_EQ(out.status, k.status) << out.err;
+        if (k.status)
+            continue;
+        const Job job = read_job(dir.path + "/job.pxl");
+        const auto images = job.ops("BeginImage");
+        ASSERT_FALSE(images.empty());
+        const rd::Command &b = *images.front();
+        EXPECT_NEAR(b.find(rd::attr::DestinationSize)->number(0) /
+                        b.find(rd::attr::SourceWidth)->number(),
+                    k.scale, 0.01);
     }
 }
 

@@ -304,6 +304,34 @@ def cmyk_pdf():
                   b"/FunctionType 4 /Domain [0 1 0 1] /Range [0 1 0 1 0 1 0 1]")})
 
 
+# CMYK in an embedded profile that is not the default one (Ghostscript's
+# plain PostScript conversion, much brighter): patches, text and an image.
+# The page's space is a direct array, the image's an indirect one.
+ICC_PROFILE = "/usr/share/color/icc/ghostscript/ps_cmyk.icc"
+ICC = (b"".join(b"/P cs %g %g %g %g sc %d 700 60 60 re f\n" % (c, m, y, k, 40 + 65 * i)
+                for i, (c, m, y, k) in enumerate(CMYK_PATCHES))
+       + b"BT /P cs 0.8 0.5 0 0.2 sc /F1 28 Tf 40 610 Td (CMYK in its own profile) Tj ET\n"
+       + b"q 300 0 0 200 40 380 cm /Photo Do Q\n")
+
+
+def icc_pdf():
+    with open(ICC_PROFILE, "rb") as f:
+        profile = f.read()
+    photo = cmyk_photo().replace(b"/ColorSpace /DeviceCMYK", b"/ColorSpace 10 0 R")
+    resources = b"<< /Font << /F1 5 0 R >> /XObject << /Photo 6 0 R >> /ColorSpace << /P [/ICCBased 9 0 R] >> >>"
+    return pdf({3: page(4, resources), 4: stream(ICC), 5: HELVETICA, 6: photo,
+                9: stream(profile, b"/N 4", compress=False), 10: b"[/ICCBased 9 0 R]"}, [3])
+
+
+# Two pages whose CMYK profile cannot be read: the default stands in, with
+# one warning for the document.
+def unreadable_profile_pdf():
+    content = stream(b"/P cs 0.6 0.1 0.8 0.3 sc 40 700 60 60 re f")
+    resources = b"<< /ColorSpace << /P [/ICCBased 9 0 R] >> >>"
+    return pdf({3: page(4, resources), 4: content, 5: page(4, resources),
+                9: stream(b"not a profile", b"/N 4", compress=False)}, [3, 5])
+
+
 # Annotations and form fields, one colour each, with the flags viewers print
 # by: (subtype, /F, colour). Printed: Print set, Hidden clear (NoView or
 # not). The widget's value differs from its appearance, which prints as it
@@ -357,6 +385,8 @@ def documents():
                               b"/ExtGState << /G << /ca 0.5 >> >> >>",
                               objects={5: HELVETICA, 6: SHADOW_GROUP})
     yield "cmyk", cmyk_pdf()
+    yield "icc", icc_pdf()
+    yield "bad-profile", unreadable_profile_pdf()
     yield "annotations", annotations_pdf()
     yield "type3-large", type3_pdf()
     yield "landscape", one_page(LINES, b"<< /Font << /F1 5 0 R >> >>", (842, 595), {5: HELVETICA})

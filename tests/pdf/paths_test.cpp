@@ -6,8 +6,8 @@
 #include <functional>
 #include <sstream>
 
-#include "capture.h"
 #include "converter.h"
+#include "job_builder.h"
 #include "paths.h"
 #include "tool_run.h"
 
@@ -142,28 +142,12 @@ tool_test::Job play(const std::function<void(pdf::Converter &)> &draw) {
     NoDocument doc;
     pdf::JobOptions options;
     pdf::JobStats stats;
-    pclxl_test::Capture out;
-    pclxl_set_message_handler([](const char *, void *) {}, nullptr);
-    pclxl_job_settings job_settings{};
-    job_settings.size = sizeof job_settings;
-    job_settings.paper_name = "A4";
-    job_settings.resolution = 600;
-    pclxl_start_job_with(&job_settings);
-    pclxl_begin_session(600, 600);
-    pclxl_open_datasource();
-    pclxl_begin_page(0, 0, "simplex", "A4", 2, "Plain", 1, 0, 0, 0.0f, 0.0f);
-    {
+    const pclxl_test::Bytes bytes = hostile::build_job([&] {
         pdf::Converter conv(doc, options, stats);
         conv.begin_page();
         conv.set_page_area({-40000, -40000, 40000, 40000});
         draw(conv);
-    }
-    pclxl_end_page(false, 1);
-    pclxl_close_datasource();
-    pclxl_end_session();
-    pclxl_end_job();
-    pclxl_set_message_handler(nullptr, nullptr);
-    const pclxl_test::Bytes bytes = out.all();
+    });
     return tool_test::parse_job({bytes.begin(), bytes.end()});
 }
 
@@ -185,14 +169,21 @@ TEST(Paths, TraceTheSamePixelsInTheFewestBytes) {
         {"steps up to a signed byte", "M 100 100 L 227 100 L 99 -27 L 100 -28", false, false, "",
          "LineRelPath"},
         {"a longer step splits the block",
-         "M 100 100 L 110 110 L 120 120 L 248 120 L 258 130 L 268 140", false, false, "",
+         "M 100 100 L 110 112 L 120 120 L 248 120 L 258 132 L 268 140", false, false, "",
          "LineRelPath LinePath LineRelPath"},
+        {"points within half a pixel of a line go",
+         "M 0 0 L 10 0.4 L 20 0 L 30 -0.3 L 40 0 L 50 5 L 60 10.5 L 70 15", false, false,
+         "M 0 0 L 40 0 L 70 15", "LineRelPath"},
+        {"a point off by more stays", "M 0 0 L 10 0.6 L 20 0", true, false, "M 0 0 L 10 1 L 20 0",
+         "LineRelPath"},
+        {"not when dashed: the dashes would move", "M 0 0 L 10 0.4 L 20 0", false, true,
+         "M 0 0 L 10 0 L 20 0", "LineRelPath"},
         {"fractions round to the pixels", "M 0.4 0.6 L 10.5 -3.5 L 20.49 1", false, false,
          "M 0 1 L 11 -4 L 20 1", "LineRelPath"},
         {"each curve relative to its own start",
          "M 1000 1000 C 1010 1000 1020 1010 1020 1020 C 1020 1030 1010 1040 1000 1040", false,
          false, "", "BezierRelPath"},
-        {"curves far apart", "M 0 0 C 300 0 300 300 0 300 L 10 310 L 20 320", false, false, "",
+        {"curves far apart", "M 0 0 C 300 0 300 300 0 300 L 10 312 L 20 320", false, false, "",
          "BezierPath LineRelPath"},
         {"a close before a line stays", "M 0 0 L 10 0 L 10 10 Z L 20 20 L 30 20", true, false, "",
          "LineRelPath CloseSubPath LineRelPath"},
@@ -232,6 +223,78 @@ TEST(Paths, TraceTheSamePixelsInTheFewestBytes) {
         const Traced t = trace(job);
         EXPECT_EQ(t.points, k.want.empty() ? k.path : k.want);
         EXPECT_EQ(t.ops, k.ops);
+    }
+}
+
+// Separate lines under a clip (hatching) join into one line along the
+// edge of the clip's bounds grown by more than the pen reaches: what the
+// clip shows is the same, in a fraction of the bytes.
+TEST(Paths, HatchingUnderAClipJoinsOutsideIt) {
+    std::string hatch; // 30 lines at 45 degrees across a box 50 pixels high
+    for (int k = 0; k < 30; ++k)
+        hatch += "M " + std::to_string(1100 + 25 * k) + " 1150 L " + std::to_string(-400 + 25 * k) +
+                 " -350 ";
+    const std::string clip = "M 1000 1000 L 1600 1000 L 1600 1050 L 1000 1050 Z";
+    const struct {
+        const char *name;
+        std::string lines;
+        bool clipped, dashed;
+        const char *ops;  // or the points, when they start with M
+        size_t max_bytes; // of the stroke, from its pen width to its paint
+    } kCases[] = {
+        {"hatching", hatch, true, false, "LineRelPath", 200},
+        {"without a clip each line stays whole", hatch, false, false, nullptr, 520},
+        {"dashed lines keep their starts", hatch, true, true, nullptr, 520},
+        // Cut to the grown box (986..1614, 986..1064), the second line
+        // apart, the third turned to start at the end nearer the first's.
+        {"a line that ends inside stays apart",
+         "M 900 1100 L 1100 900 M 1200 1100 L 1300 1025 M 1300 1100 L 1400 900", true, false,
+         "M 986 1014 L 1014 986 L 1357 986 L 1318 1064 M 1248 1064 L 1300 1025", 70},
+    };
+    for (const auto &k : kCases) {
+        SCOPED_TRACE(k.name);
+        const tool_test::Job job = play([&](pdf::Converter &conv) {
+            if (k.clipped)
+                conv.push_clip(path_of(clip), false);
+            pdf::StrokeStyle style;
+            style.width = 2;
+            if (k.dashed)
+                style.dashes = {6, 3};
+            conv.stroke_path(path_of(k.lines), style, {});
+            if (k.clipped)
+                conv.pop_clip();
+        });
+        ASSERT_EQ(job.error.message, "");
+        const auto pens = job.ops("SetPenWidth"), paints = job.ops("PaintPath");
+        ASSERT_EQ(pens.size(), 1u);
+        ASSERT_FALSE(paints.empty());
+        EXPECT_LE(paints.back()->offset - pens[0]->offset, k.max_bytes);
+        const Traced t = trace(job);
+        if (k.ops && k.ops[0] == 'M') {
+            EXPECT_EQ(t.points, k.ops);
+        } else if (k.ops) {
+            EXPECT_EQ(t.ops, k.ops) << t.points;
+        }
+        if (!k.ops || k.ops[0] == 'M')
+            continue;
+        // Every line drawn lies outside the grown box or crosses the clip as
+        // a line of the input did.
+        std::istringstream in(t.points);
+        std::string op;
+        int x = 0, y = 0, px = 0, py = 0;
+        while (in >> op) {
+            if (op == "Z" || op == "E")
+                continue;
+            in >> x >> y;
+            if (op == "L") {
+                const bool outside = (x <= 990 && px <= 990) || (x >= 1610 && px >= 1610) ||
+                                     (y <= 990 && py <= 990) || (y >= 1060 && py >= 1060);
+                const bool diagonal =
+                    std::abs((x - px) - (y - py)) <= 2 || std::abs((x - px) + (y - py)) <= 2;
+                EXPECT_TRUE(outside || diagonal) << px << "," << py << " to " << x << "," << y;
+            }
+            px = x, py = y;
+        }
     }
 }
 

@@ -17,7 +17,7 @@ TEST(Rendered, MatchesTheDocument) {
         GTEST_SKIP() << "no interpreter in " << tools;
     for (const char *pdf :
          {"vector.pdf", "text.pdf", "image.pdf", "turns.pdf", "transparency.pdf", "far.pdf",
-          "embedded.pdf", "rules.pdf", "cmyk.pdf", "shadows.pdf", "annotations.pdf"}) {
+          "embedded.pdf", "rules.pdf", "cmyk.pdf", "icc.pdf", "shadows.pdf", "annotations.pdf"}) {
         SCOPED_TRACE(pdf);
         TempDir dir;
         const Outcome made = run(dir, {"convert", data(pdf), "-o", "job.pxl"});

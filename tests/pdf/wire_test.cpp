@@ -3,70 +3,23 @@
 // glyph's bitmap sits against its origin.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <string>
 #include <vector>
 
-#include "capture.h"
 #include "color_management.h"
-#include "pdf_job.h"
-#include "tool_run.h"
+#include "pdf_run.h"
 
 using namespace tool_test;
 
 namespace {
 
-// A one-page PDF of `width` x `height` points drawing `content`, with
-// Helvetica as /F1; the cross-reference table is exact.
-std::string make_pdf(const std::string &content, int width = 200, int height = 200) {
-    const std::vector<std::string> objects = {
-        "<< /Type /Catalog /Pages 2 0 R >>",
-        "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
-        "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 " + std::to_string(width) + " " +
-            std::to_string(height) + "] /Resources << /Font << /F1 5 0 R >> >> /Contents 4 0 R >>",
-        "<< /Length " + std::to_string(content.size()) + " >>\nstream\n" + content + "\nendstream",
-        "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>",
-    };
-    std::string pdf = "%PDF-1.4\n";
-    std::vector<size_t> offsets;
-    for (size_t i = 0; i < objects.size(); i++) {
-        offsets.push_back(pdf.size());
-        pdf += std::to_string(i + 1) + " 0 obj\n" + objects[i] + "\nendobj\n";
-    }
-    const size_t xref = pdf.size();
-    pdf += "xref\n0 " + std::to_string(objects.size() + 1) + "\n0000000000 65535 f \n";
-    for (size_t o : offsets) {
-        char line[24];
-        std::snprintf(line, sizeof line, "%010zu 00000 n \n", o);
-        pdf += line;
-    }
-    pdf += "trailer\n<< /Size " + std::to_string(objects.size() + 1) +
-           " /Root 1 0 R >>\nstartxref\n" + std::to_string(xref) + "\n%%EOF\n";
-    return pdf;
-}
-
 // The job for `pdf` at 600 dpi, each point 600/72 pixels.
-Job convert(const std::string &pdf) {
-    pclxl::pdf::JobOptions o;
+Job convert(const std::string &content) {
+    pdf_test::Options o;
     o.fit_to_paper = false;
-    pclxl_test::Capture out;
-    std::string error;
-    EXPECT_EQ(pclxl::pdf::write_job_from_memory(reinterpret_cast<const unsigned char *>(pdf.data()),
-                                                pdf.size(), o, nullptr, &error),
-              0)
-        << error;
-    const pclxl_test::Bytes bytes = out.all();
-    return parse_job({bytes.begin(), bytes.end()});
-}
-
-std::string hex(const std::string &bytes) {
-    std::string s;
-    char b[4];
-    for (unsigned char c : bytes) {
-        std::snprintf(b, sizeof b, s.empty() ? "%02X" : " %02X", c);
-        s += b;
-    }
-    return s;
+    const pdf_test::Converted c = pdf_test::convert(pdf_test::one_page_pdf(content), o);
+    EXPECT_EQ(c.rc, 0) << c.error;
+    return c.job;
 }
 
 using Strings = std::vector<std::string>;
@@ -78,7 +31,8 @@ Strings commands(const Job &job, const char *op, const Strings &expected) {
     const auto ops = job.ops(op);
     for (size_t i = 0; i < ops.size(); i++) {
         const size_t n = i < expected.size() ? (expected[i].size() + 1) / 3 : 1;
-        out.push_back(hex(job.bytes.substr(ops[i]->offset + 1 - n, n)));
+        out.push_back(
+            pclxl_test::to_hex(pclxl_test::bytes_of(job.bytes.substr(ops[i]->offset + 1 - n, n))));
     }
     return out;
 }
@@ -93,9 +47,9 @@ Strings commands(const Job &job, const char *op, const Strings &expected) {
 // dashes; a width above 255 pixels goes as a 16-bit value, the miter limit
 // unsigned (interpreters refuse a signed one), as a byte when it fits.
 TEST(ConverterWire, StrokeSettersWriteExactBytes) {
-    const Job job = convert(make_pdf("1 J 1 j 9 w 10 10 m 190 190 l S\n"
-                                     "2 J 2 j 36 w 10 190 m 190 10 l S\n"
-                                     "0 J 0 j 7 M 12 w [6 3] 0 d 10 100 m 190 100 l S\n"));
+    const Job job = convert(("1 J 1 j 9 w 10 10 m 190 190 l S\n"
+                             "2 J 2 j 36 w 10 190 m 190 10 l S\n"
+                             "0 J 0 j 7 M 12 w [6 3] 0 d 10 100 m 190 100 l S\n"));
     ASSERT_TRUE(job.ok) << job.error.message;
     // 9, 36 and 12 points at 600 dpi: 75, 300 and 100 pixels.
     EXPECT_COMMANDS(job, "SetPenWidth", "C0 4B F8 4B 7A", "C1 2C 01 F8 4B 7A", "C0 64 F8 4B 7A");
@@ -108,7 +62,7 @@ TEST(ConverterWire, StrokeSettersWriteExactBytes) {
 
 // Text sets the source and paint transparency modes.
 TEST(ConverterWire, TextSetsTransparencyModes) {
-    const Job job = convert(make_pdf("BT /F1 12 Tf 20 50 Td (H) Tj ET\n"));
+    const Job job = convert(("BT /F1 12 Tf 20 50 Td (H) Tj ET\n"));
     ASSERT_TRUE(job.ok) << job.error.message;
     // Opaque when the page starts, transparent for the glyphs.
     EXPECT_COMMANDS(job, "SetSourceTxMode", "C0 00 F8 2D 7C", "C0 01 F8 2D 7C");
@@ -119,7 +73,7 @@ TEST(ConverterWire, TextSetsTransparencyModes) {
 // the origin as the bitmap is high, and it starts a little right of the
 // origin (Helvetica's side bearing, about 0.08 em).
 TEST(ConverterWire, KnownGlyphSitsOnItsBaseline) {
-    const Job job = convert(make_pdf("BT /F1 12 Tf 20 50 Td (H) Tj ET\n"));
+    const Job job = convert(("BT /F1 12 Tf 20 50 Td (H) Tj ET\n"));
     ASSERT_TRUE(job.ok) << job.error.message;
     const auto chars = job.ops("ReadChar");
     ASSERT_EQ(chars.size(), 1u);
@@ -164,20 +118,9 @@ TEST(ConverterWire, ColoursAsColourManagedRenderersShowThem) {
         // Just outside sRGB: renderers clip red differently.
         {"DeviceN", {9, 144, 167}, 10},
     };
-    pclxl::pdf::JobOptions o;
-    pclxl_test::Capture out;
-    std::string error;
-    const std::string pdf = slurp(PCLXL_PDF_DATA "/cmyk.pdf");
-    ASSERT_EQ(pclxl::pdf::write_job_from_memory(reinterpret_cast<const unsigned char *>(pdf.data()),
-                                                pdf.size(), o, nullptr, &error),
-              0)
-        << error;
-    const pclxl_test::Bytes bytes = out.all();
-    const Job job = parse_job({bytes.begin(), bytes.end()});
-    std::vector<std::string> colours;
-    for (const auto &c : job.commands)
-        if (const auto *v = c.find(pclxl_reader::attr::RGBColor))
-            colours.push_back(v->bytes());
+    const pdf_test::Converted c = pdf_test::convert(pdf_test::doc("cmyk.pdf"));
+    ASSERT_EQ(c.rc, 0) << c.error;
+    const std::vector<std::string> colours = pdf_test::rgb_colours(c.job);
     ASSERT_EQ(colours.size(), std::size(kColours));
     for (size_t i = 0; i < colours.size(); ++i) {
         SCOPED_TRACE(kColours[i].what);
@@ -185,6 +128,41 @@ TEST(ConverterWire, ColoursAsColourManagedRenderersShowThem) {
         for (int k = 0; k < 3; ++k)
             EXPECT_NEAR(static_cast<unsigned char>(colours[i][k]), kColours[i].rgb[k],
                         kColours[i].within);
+    }
+}
+
+// A document's own CMYK profile converts its colours (here one far brighter
+// than the default, as an independent renderer shows them, within 2); one
+// that cannot be read leaves the default in its place, with one warning
+// for the document however many pages name it.
+TEST(ConverterWire, EmbeddedProfilesConvertTheirOwnColours) {
+    const bool managed = pclxl::pdf::ColorTransforms::get().cmyk_managed();
+    const struct {
+        const char *file;
+        std::vector<std::vector<int>> rgb; // the first fills' colours
+        int warnings;
+        bool needs_default;
+    } kCases[] = {
+        {"icc.pdf", {{0, 203, 0}, {0, 88, 206}, {255, 88, 124}, {241, 249, 69}}, 0, false},
+        {"bad-profile.pdf", {{83, 134, 74}, {83, 134, 74}}, 1, true},
+    };
+    for (const auto &k : kCases) {
+        SCOPED_TRACE(k.file);
+        if (k.needs_default && !managed)
+            continue;
+        pdf_test::Options o;
+        o.verbose = true;
+        const pdf_test::Converted conv = pdf_test::convert(pdf_test::doc(k.file), o);
+        ASSERT_EQ(conv.rc, 0) << conv.error;
+        const std::vector<std::string> colours = pdf_test::rgb_colours(conv.job);
+        ASSERT_GE(colours.size(), k.rgb.size());
+        for (size_t i = 0; i < k.rgb.size(); ++i)
+            for (int c = 0; c < 3; ++c)
+                EXPECT_NEAR(static_cast<unsigned char>(colours[i][c]), k.rgb[i][c], 2) << i;
+        int warnings = 0;
+        for (const std::string &l : conv.messages)
+            warnings += l.find("colour profile") != std::string::npos;
+        EXPECT_EQ(warnings, k.warnings);
     }
 }
 

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <unistd.h>
 
+#include "capture.h"
 #include "rastertopclxl.h"
 
 namespace filter_test {
@@ -37,16 +38,6 @@ ssize_t append(void *context, unsigned char *data, size_t length) {
     static_cast<std::string *>(context)->append(reinterpret_cast<char *>(data), length);
     return static_cast<ssize_t>(length);
 }
-
-std::string read_all(FILE *f) {
-    std::string s;
-    std::rewind(f);
-    char buf[65536];
-    for (size_t n; (n = std::fread(buf, 1, sizeof buf, f)) > 0;)
-        s.append(buf, n);
-    std::fclose(f);
-    return s;
-}
 } // namespace
 
 std::string make_raster(const std::vector<Page> &pages) {
@@ -67,20 +58,21 @@ std::string make_raster(const std::vector<Page> &pages) {
 
 Result run_filter(const std::string &input, const char *options, const char *job_name,
                   const char *user) {
-    FILE *in = std::tmpfile(), *out = std::tmpfile(), *err = std::tmpfile();
+    FILE *in = std::tmpfile(), *out = std::tmpfile();
     std::fwrite(input.data(), 1, input.size(), in);
     std::fflush(in);
     lseek(fileno(in), 0, SEEK_SET);
-    std::fflush(stderr);
-    const int saved_stderr = dup(2);
-    dup2(fileno(err), 2);
-    const int status =
-        rastertopclxl_run_job(fileno(in), fileno(out), options, job_name, user, nullptr);
-    std::fflush(stderr);
-    dup2(saved_stderr, 2);
-    close(saved_stderr);
+    Result r{};
+    r.messages = pclxl_test::capture_stderr([&] {
+        r.status = rastertopclxl_run_job(fileno(in), fileno(out), options, job_name, user, nullptr);
+    });
     std::fclose(in);
-    return {status, read_all(out), read_all(err)};
+    std::rewind(out);
+    char buf[65536];
+    for (size_t n; (n = std::fread(buf, 1, sizeof buf, out)) > 0;)
+        r.output.append(buf, n);
+    std::fclose(out);
+    return r;
 }
 
 size_t count(const std::string &haystack, const std::string &needle) {

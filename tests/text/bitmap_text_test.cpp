@@ -105,29 +105,24 @@ TEST(BitmapText, CommandsWriteExactPieces) {
 TEST(BitmapText, OverlongFontNameWritesNothing) {
     const std::string too_long(72, 'n'), no_prefix(76, 'n');
     const char *n = too_long.c_str();
-    const char *operations[] = {"pclxl_set_font_header_for_bitmap",
-                                "pclxl_set_char_for_bitmap",
-                                "pclxl_set_font_for_bitmap",
-                                "pclxl_remove_font_for_bitmap",
-                                "_pclxl_addFontName",
-                                "_pclxl_addFontName"};
-    for (int op = 0; op < 6; ++op) {
+    const struct {
+        const char *op;
+        std::function<void()> call;
+    } cases[] = {
+        {"pclxl_set_font_header_for_bitmap",
+         [&] { pclxl_set_font_header_for_bitmap(n, 112, 600, 600); }},
+        {"pclxl_set_char_for_bitmap",
+         [&] { EXPECT_EQ(pclxl_set_char_for_bitmap(n, 112, 1, kGlyph, 2, 0, 0, 8, 2), 1); }},
+        {"pclxl_set_font_for_bitmap", [&] { pclxl_set_font_for_bitmap(n, 112, 1); }},
+        {"pclxl_remove_font_for_bitmap", [&] { pclxl_remove_font_for_bitmap(n, 112); }},
+        {"_pclxl_addFontName", [&] { EXPECT_EQ(_pclxl_addFontName(n, 112, 3), -1); }},
+        {"_pclxl_addFontName", [&] { EXPECT_EQ(_pclxl_addFontName(no_prefix.c_str(), 1, 0), -1); }},
+    };
+    for (const auto &c : cases) {
         Capture cap;
-        std::string err = capture_stderr([&] {
-            switch (op) {
-            case 0: pclxl_set_font_header_for_bitmap(n, 112, 600, 600); break;
-            case 1:
-                EXPECT_EQ(pclxl_set_char_for_bitmap(n, 112, 1, kGlyph, 2, 0, 0, 8, 2), 1);
-                break;
-            case 2: pclxl_set_font_for_bitmap(n, 112, 1); break;
-            case 3: pclxl_remove_font_for_bitmap(n, 112); break;
-            case 4: EXPECT_EQ(_pclxl_addFontName(n, 112, 3), -1); break;
-            case 5: EXPECT_EQ(_pclxl_addFontName(no_prefix.c_str(), 1, 0), -1); break;
-            }
-        });
-        EXPECT_TRUE(cap.pieces().empty()) << operations[op];
-        EXPECT_EQ(err, std::string(operations[op]) +
-                           "(): Fatal Error: FontName text is longer than 75 bytes.\n");
+        EXPECT_EQ(capture_stderr(c.call),
+                  std::string(c.op) + "(): Fatal Error: FontName text is longer than 75 bytes.\n");
+        EXPECT_TRUE(cap.pieces().empty()) << c.op;
     }
 }
 

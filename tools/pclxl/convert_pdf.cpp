@@ -23,6 +23,9 @@ const char kPdfOptionsHelp[] =
     "  --pages RANGES       pages to print, e.g. 1-3,7,10- (default: all)\n"
     "  --no-fit             centre each page at its own size (default: fit the paper)\n"
     "  --raster             send each page as one image instead of vectors\n"
+    "  --region-dpi N       render what the printer cannot draw (transparency, soft\n"
+    "                       masks, shadings) at N pixels per inch, 18 to 1200\n"
+    "                       (default: the job's resolution; never above it)\n"
     "  without --paper, each page goes on the known paper nearest its size\n";
 
 OptionResult take_pdf_option(const char *command, int argc, char **argv, int &i, PdfOptions &pdf) {
@@ -31,7 +34,7 @@ OptionResult take_pdf_option(const char *command, int argc, char **argv, int &i,
         pdf.paper_given = true;
         return OptionResult::NotMine;
     }
-    const bool wants_value = !std::strcmp(arg, "--pages");
+    const bool wants_value = !std::strcmp(arg, "--pages") || !std::strcmp(arg, "--region-dpi");
     if (wants_value && i + 1 >= argc) {
         std::fprintf(stderr, "pclxl %s: %s needs a value\n", command, arg);
         return OptionResult::Error;
@@ -42,6 +45,9 @@ OptionResult take_pdf_option(const char *command, int argc, char **argv, int &i,
         pdf.fit = false;
     } else if (!std::strcmp(arg, "--raster")) {
         pdf.raster = true;
+    } else if (!std::strcmp(arg, "--region-dpi")) {
+        if (!parse_number(command, "region-dpi", argv[i + 1], 18, 1200, pdf.region_dpi))
+            return OptionResult::Error;
     } else {
         return OptionResult::NotMine;
     }
@@ -92,6 +98,7 @@ int convert_pdf(const std::vector<std::string> &inputs, JobOptions &opts, const 
     job.fit_to_paper = pdf.fit;
     job.page_ranges = pdf.pages;
     job.vector = !pdf.raster;
+    job.region_dpi = static_cast<int>(pdf.region_dpi);
     job.verbose = opts.verbose;
     if (opts.verbose)
         job.message = print_line;

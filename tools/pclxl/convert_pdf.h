@@ -15,6 +15,7 @@ struct PdfOptions {
     std::string pages;        // --pages RANGES
     bool fit = true;          // --no-fit: centre pages at their own size
     bool raster = false;      // --raster: each page as one image
+    long region_dpi = 0;      // --region-dpi N: 0 for the job's resolution
 };
 
 extern const char kPdfOptionsHelp[];

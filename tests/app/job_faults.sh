@@ -1,0 +1,161 @@
+#!/usr/bin/env bash
+# pclxl-printer-app's fault table for jobs: each row starts a server on a
+# loopback port with a private spool directory under BUILD_DIR/app-job-faults
+# (it lives at most PCLXL_APP_TEST_SECONDS, 90, and is stopped by its PID),
+# does one harmful thing, and checks that the server is still up, that every
+# job ends in a state that says what happened, and that no output is
+# half-written and called complete.
+#   tests/app/job_faults.sh BUILD_DIR
+here=$(cd "$(dirname "$0")" && pwd)
+source "$here/../filter/scenario.sh"
+export ASAN_OPTIONS="${ASAN_OPTIONS:-}${ASAN_OPTIONS:+:}detect_leaks=0"
+app=$build/app/pclxl-printer-app work=$build/app-job-faults
+need "$app" ipptool curl timeout python3
+rm -rf "$work"
+mkdir -p "$work/out" "$work/docs"
+page_ps 3 >"$work/docs/three.ps"
+gs_doc pdfwrite "$work/docs/job.pdf" "$work/docs/three.ps"
+
+pids=()
+trap 'status=$?; for p in "${pids[@]}"; do kill -KILL "$p" 2>/dev/null || true; done; wait 2>/dev/null || true; exit $status' EXIT
+for _ in $(seq 50); do
+  port=$((20000 + RANDOM % 40000))
+  (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null || break
+done
+uri=ipp://localhost:$port/ipp/print/p
+# serve: the server on $port and $work/spool, in the background ($pid).
+serve() {
+  "$app" server -o server-port="$port" -o spool-directory="$work/spool" \
+    -o log-file="$work/server.log" -o log-level=info >>"$work/server.out" 2>&1 &
+  pid=$!
+  pids+=("$pid")
+  timeout "${PCLXL_APP_TEST_SECONDS:-90}" tail --pid="$pid" -f /dev/null </dev/null \
+    >/dev/null 2>&1 || kill -KILL "$pid" 2>/dev/null &
+  for _ in $(seq 500); do
+    curl -sf -o /dev/null "http://localhost:$port/" && return 0
+    sleep 0.02
+  done
+  return 1
+}
+up() { kill -0 "$pid" 2>/dev/null && curl -sf -o /dev/null "http://localhost:$port/"; }
+printf '{ OPERATION Get-Job-Attributes GROUP operation-attributes-tag
+  ATTR charset attributes-charset utf-8 ATTR naturalLanguage attributes-natural-language en
+  ATTR uri printer-uri $uri ATTR integer job-id $job ATTR keyword requested-attributes job-state
+  STATUS successful-ok EXPECT job-state WITH-VALUE $value }\n' >"$work/state.test"
+printf '{ OPERATION Get-Jobs GROUP operation-attributes-tag
+  ATTR charset attributes-charset utf-8 ATTR naturalLanguage attributes-natural-language en
+  ATTR uri printer-uri $uri ATTR keyword which-jobs all
+  ATTR keyword requested-attributes job-id,job-name STATUS successful-ok }\n' >"$work/jobs.test"
+# job_id NAME: the id of the job named NAME, if there is one.
+job_id() {
+  ipptool -t -v "$uri" "$work/jobs.test" 2>/dev/null |
+    awk -v name="$1" '/job-name \(/ {job = $NF} /job-id \(integer\) =/ {id = $NF}
+      job != "" && id != "" {if (job == name) {print id; exit} job = ""; id = ""}'
+}
+state_is() { ipptool -q -d job="$1" -d value="$2" "$uri" "$work/state.test"; }
+# ended ID: waits (60 s at most) until the job is completed, cancelled or
+# aborted; prints completed, aborted, canceled or unfinished.
+ended() {
+  for _ in $(seq 600); do state_is "$1" '>6' && break; sleep 0.1; done
+  if state_is "$1" 9; then echo completed; elif state_is "$1" 8; then echo aborted
+  elif state_is "$1" 7; then echo canceled; else echo unfinished; fi
+}
+# honest NAME ID FILE: a completed job left a whole job in FILE; any other
+# end left no file, or one the reader does not take for a whole job.
+honest() {
+  local state
+  state=$(ended "$2")
+  case $state in
+  completed) "$tool" dump --summary "$3" 2>/dev/null | grep -q '^pages: 3$' ||
+    fail "$1: completed, but $3 is not the whole job" ;;
+  aborted | canceled) [ ! -s "$3" ] || ! "$tool" dump --summary "$3" >/dev/null 2>&1 ||
+    fail "$1: $state, yet $3 holds a whole job" ;;
+  *) fail "$1: job $2 never ended" ;;
+  esac
+  echo "$state"
+}
+
+serve || { fail "no server"; exit 1; }
+"$app" add -u "ipp://localhost:$port/ipp/system" -d p -m pclxl_color -v "file://$work/out"
+
+# --- 20 jobs at once: each printed whole, once, into its own file.
+subs=()
+for i in $(seq 20); do
+  cp "$work/docs/job.pdf" "$work/docs/many-$i.pdf"
+  "$app" submit -u "$uri" "$work/docs/many-$i.pdf" 2>/dev/null | tail -n 1 >"$work/many-$i.id" &
+  subs+=($!)
+done
+wait "${subs[@]}"
+done=0
+for i in $(seq 20); do
+  [ "$(honest "job $i of 20" "$(cat "$work/many-$i.id")" "$work/out/many-$i.pdf.prn")" = completed ] &&
+    done=$((done + 1))
+done
+[ "$done" = 20 ] && pass "20 jobs at once: all completed whole" || fail "20 jobs at once: $done completed"
+
+# --- A client that disconnects mid-upload, spooled (PDF) and streamed (PWG
+# raster): the server stays up, the job ends aborted and leaves no file.
+for format in application/pdf image/pwg-raster; do
+  name=cut-${format#*/}
+  python3 - "$port" "$format" "$name" "$work/docs/job.pdf" <<'PY'
+import socket, struct, sys
+port, fmt, name, doc = int(sys.argv[1]), sys.argv[2], sys.argv[3], sys.argv[4]
+def attr(tag, key, value):
+    key, value = key.encode(), value.encode()
+    return bytes([tag]) + struct.pack(">H", len(key)) + key + struct.pack(">H", len(value)) + value
+uri = "ipp://localhost:%d/ipp/print/p" % port
+body = struct.pack(">BBHI", 2, 0, 2, 1) + b"\x01" + attr(0x47, "attributes-charset", "utf-8") + \
+    attr(0x48, "attributes-natural-language", "en") + attr(0x45, "printer-uri", uri) + \
+    attr(0x42, "requesting-user-name", "tester") + attr(0x42, "job-name", name) + \
+    attr(0x49, "document-format", fmt) + b"\x03"
+data = open(doc, "rb").read() if fmt == "application/pdf" else b"RaS2PwgRaster\0" + b"\0" * 2000
+s = socket.create_connection(("127.0.0.1", port))
+s.sendall(("POST /ipp/print/p HTTP/1.1\r\nHost: localhost:%d\r\nContent-Type: application/ipp\r\n"
+           "Transfer-Encoding: chunked\r\n\r\n" % port).encode())
+part = body + data[: len(data) // 2]
+s.sendall(b"%x\r\n" % len(part) + part + b"\r\n")
+s.close()
+PY
+  sleep 1
+  id=$(job_id "$name")
+  if ! up; then
+    fail "$name: the server is gone"
+  elif [ -z "$id" ]; then
+    pass "$name: the server is up; no job was made"
+  else
+    # PAPPL 1.3 takes a chunked upload cut short as the whole document: the
+    # PDF part received may still print (repaired, with a warning in the log).
+    state=$(honest "$name" "$id" "$work/out/$name.prn")
+    pass "$name: the server up, the job $state"
+  fi
+done
+
+# --- SIGKILL during a job (its raster trickles in through a pipe): after a
+# restart, the job is not called completed unless its file is whole.
+mkfifo "$work/docs/slow.pwg"
+gs_doc pwgraster "$work/docs/slow-src.pwg" "$work/docs/three.ps" -r150 -dcupsColorSpace=18 \
+  -dcupsBitsPerColor=8
+( exec 3>"$work/docs/slow.pwg"; head -c 30000 "$work/docs/slow-src.pwg" >&3; sleep 30 ) &
+feeder=$!
+"$app" submit -u "$uri" "$work/docs/slow.pwg" >/dev/null 2>&1 &
+for _ in $(seq 100); do [ -s "$work/out/.slow.pwg.partial.prn" ] && break; sleep 0.1; done
+kill -KILL "$pid"
+wait "$pid" 2>/dev/null || true
+kill "$feeder" 2>/dev/null || true
+serve || fail "no restart after SIGKILL during a job"
+id=$(job_id slow.pwg)
+if [ -z "$id" ]; then
+  # The job was not saved before the kill: gone, and nothing under its name
+  # passes for its output.
+  if [ -s "$work/out/slow.pwg.prn" ] && "$tool" dump --summary "$work/out/slow.pwg.prn" >/dev/null 2>&1; then
+    fail "SIGKILL during a job: the job is gone, yet slow.pwg.prn reads as a whole job"
+  else
+    pass "SIGKILL during a job: the server restarted, the unsaved job left no output under its name"
+  fi
+else
+  state=$(honest "killed job" "$id" "$work/out/slow.pwg.prn")
+  pass "SIGKILL during a job: the server restarted, the job $state"
+fi
+
+kill -TERM "$pid" && wait "$pid" || fail "server exit status $?"
+finish "job faults"
