@@ -1,20 +1,5 @@
-// Delta-row compression (PCL XL CompressMode 3) of one scan line against the
-// previous one, the seed row.
-//
-// Encoded row: a uint16 byte count (low byte first), then replacement
-// commands. A command byte holds (count - 1) in bits 7-5 and an offset in
-// bits 4-0; offset 31 means extension bytes follow (any number of 255s, then
-// one byte 0..254, all added to 31). The offset counts the unchanged bytes
-// since the end of the previous command; up to 8 replacement bytes follow.
-//
-// A run of changed bytes is cut into commands of 8; the first carries the
-// gap before the run, the others offset 0. Instead of testing byte by byte,
-// the encoder compares 64-byte windows at once (diff_mask.h), skips windows
-// without changes, and finds run boundaries with count-trailing-zeros. The
-// seed row is updated one window at a time by copying the whole window: the
-// unchanged bytes are equal anyway. Long runs are written window by window,
-// while their bytes are in cache. The output is byte for byte that of the
-// plain one-byte-at-a-time algorithm.
+// Delta-row compression of one scan line against the previous one, the seed
+// row (raster/delta_row_encoder.h), in the form this processor runs best.
 #include "raster/delta_row_encoder.h"
 
 unsigned char *pclxl::core::delta_row_command(unsigned char *out, unsigned short count,

@@ -13,8 +13,11 @@
 // without changes, and finds run boundaries with count-trailing-zeros. The
 // seed row is updated one window at a time by copying the whole window: the
 // unchanged bytes are equal anyway. Long runs are written window by window,
-// while their bytes are in cache. The output is byte for byte that of the
-// plain one-byte-at-a-time algorithm.
+// while their bytes are in cache. Where most bytes of a window change, its
+// commands are written without walking them one by one: with 512-bit byte
+// compress and expand where the processor has them (busy_wide), with 8-byte
+// copies otherwise (busy). The output is byte for byte that of the plain
+// one-byte-at-a-time algorithm, whichever form runs; the tests run each.
 #ifndef PCLXL_RASTER_DELTA_ROW_ENCODER_H
 #define PCLXL_RASTER_DELTA_ROW_ENCODER_H
 
@@ -86,13 +89,12 @@ inline unsigned char *put_run(unsigned char *p, const unsigned char *src, size_t
 #if PCLXL_HAVE_WIDE_KERNELS
 // Lane tables of the 512-bit busy form.
 struct WideTables {
-    unsigned char iota[64], next[64], previous[64], interleave_low[64], interleave_high[64];
+    unsigned char iota[64], previous[64], interleave_low[64], interleave_high[64];
 };
 constexpr WideTables make_wide_tables() {
     WideTables t{};
     for (int i = 0; i < 64; ++i) {
         t.iota[i] = static_cast<unsigned char>(i);
-        t.next[i] = static_cast<unsigned char>(i < 63 ? i + 1 : 63);
         t.previous[i] = static_cast<unsigned char>(i > 0 ? i - 1 : 0);
         // Lane 2i takes byte i of the first vector, lane 2i + 1 byte i of
         // the second (index 64 + i).
@@ -227,45 +229,59 @@ struct Encoder {
     // the commands. A window's output is, byte by byte, each command's byte
     // where a command starts, then the byte itself where it changed: the
     // command bytes and the row's bytes are interleaved and compressed by
-    // the interleaved masks. A command's count and offset come from
-    // positions packed in command order: the changed bytes before each
-    // start (cd) and the unchanged ones (k - cd). Its count is the next
-    // command's cd less its own, its offset its own k - cd less the
-    // previous command's. It reads the window only and writes exactly its
-    // output. A window where an offset would need extension bytes is
+    // the interleaved masks. Each command's count and offset come from two
+    // lists of positions packed in command order, its first byte and one
+    // past its last: the count is the difference of the two, the offset its
+    // first byte less the previous command's end. It reads the window only
+    // and writes its output and, where the output has room, spare bytes
+    // after it. Windows where an offset could need extension bytes are
     // walked instead.
-    __attribute__((target("avx512f,avx512bw,avx512vbmi,avx512vbmi2,popcnt"))) void
+    __attribute__((always_inline,
+                   target("avx512f,avx512bw,avx512vbmi,avx512vbmi2,popcnt,bmi2"))) void
     busy_wide(uint64_t diff, size_t base) {
         // A run open from the window before has its next command start at
         // run_start, at most 7 bytes back: that command is written here
         // (the 8 bytes from run_start are in the window). The run's next
         // command, if the run goes on, starts 8 bytes after run_start.
-        uint64_t seed = 0, carried = 0, no_start = 0;
-        if (run_open) {
-            if (run_start + kMaxRun <= base) {
-                walk(diff, base); // not left so by the encoder's own forms
-                return;
-            }
-            const size_t lead = ~diff == 0 ? kWindow : static_cast<size_t>(__builtin_ctzll(~diff));
-            const size_t behind = base - run_start;
-            size_t next_at = 0;
-            if (behind != 0) {
-                next_at = kMaxRun - behind;
-                const size_t len = behind + (lead < next_at ? lead : next_at);
-                p = put_command(p, len, run_start - gap_start);
-                std::memcpy(p, row + run_start, len);
-                p += len;
-                gap_start = run_start + len;
-                carried = (uint64_t{1} << (len - behind)) - 1;
-            }
-            if (lead > next_at)
-                seed = uint64_t{1} << next_at;
-            no_start = 1; // the byte before the window changed
-            run_open = false;
+        // Without a branch on the data where the output has room.
+        const uint64_t no_start = run_open; // the byte before the window changed
+        if (run_open && run_start + kMaxRun <= base) {
+            walk(diff, base); // not left so by the encoder's own forms
+            return;
         }
+        const size_t lead = ~diff == 0 ? kWindow : static_cast<size_t>(__builtin_ctzll(~diff));
+        const size_t behind = run_open ? base - run_start : 0;
+        const size_t next_at = behind != 0 ? kMaxRun - behind : 0;
+        const size_t head_len = behind + (lead < next_at ? lead : next_at); // 0 without
+        const size_t offset = run_start - gap_start;
+        if (static_cast<size_t>(out_end - p) >= 2 * kWindow + 2 * kMaxRun &&
+            (behind == 0 || offset <= kInlineMax)) {
+            // Spare bytes are overwritten below.
+            *p = static_cast<unsigned char>(((head_len - 1) << 5) | offset);
+            std::memcpy(p + 1, row + (behind != 0 ? run_start : base), kMaxRun);
+            p += behind != 0 ? 1 + head_len : 0;
+        } else if (behind != 0) {
+            p = put_command(p, head_len, offset);
+            std::memcpy(p, row + run_start, head_len);
+            p += head_len;
+        }
+        gap_start = behind != 0 ? run_start + head_len : gap_start;
+        const uint64_t carried = (uint64_t{1} << (head_len - behind)) - 1;
+        const uint64_t seed = run_open && lead > next_at ? uint64_t{1} << next_at : 0;
+        run_open = false;
         // Fallbacks walk what is left, as new runs (the run's next command
         // has offset 0 either way).
-        if (gap_start + kInlineMax < base) { // a long gap ends here
+        // Offsets past 30 take extension bytes: windows that could need one
+        // (31 unchanged bytes in a row, here or from before) are walked.
+        uint64_t long_gap = ~diff & ~diff >> 1;
+        long_gap &= long_gap >> 2;
+        long_gap &= long_gap >> 4;
+        long_gap &= long_gap >> 8;
+        long_gap &= long_gap >> 15;
+        if (long_gap != 0 ||
+            (gap_start <= base &&
+             base - gap_start + static_cast<size_t>(__builtin_ctzll(diff | uint64_t{1} << 63)) >
+                 kInlineMax)) {
             walk(diff & ~carried, base);
             return;
         }
@@ -283,72 +299,61 @@ struct Encoder {
         starts |= (starts << 32) & go32;
         // A run that reaches the window's end leaves its last command (when
         // shorter than 8 within the window) to the next window.
-        uint64_t out_starts = starts, out_diff = diff & ~carried;
-        size_t open_at = 0;
-        if (diff >> 63) {
-            const unsigned last = 63u - static_cast<unsigned>(__builtin_clzll(starts));
-            if (last + kMaxRun > kWindow) {
-                open_at = base + last;
-                out_starts &= ~(uint64_t{1} << last);
-                out_diff &= (uint64_t{1} << last) - 1;
-            } else {
-                open_at = base + kWindow;
-            }
-        }
-        const unsigned n = static_cast<unsigned>(__builtin_popcountll(starts));
-        const unsigned n_out = static_cast<unsigned>(__builtin_popcountll(out_starts));
+        const uint64_t top = diff >> 63;
+        const unsigned last = 63u - static_cast<unsigned>(__builtin_clzll(starts | 1));
+        const uint64_t defer = top & (last + kMaxRun > kWindow);
+        const uint64_t out_starts = starts & ~(defer << last);
+        const uint64_t out_diff = diff & ~carried & (((uint64_t{1} << last) - 1) | (defer - 1));
+        const size_t open_at = defer ? base + last : base + kWindow;
+        // Each command written here ends at a changed byte followed by an
+        // unchanged one, by another command's start, or by the window's end.
+        const uint64_t ends = out_diff & ((~diff >> 1) | (starts >> 1) | uint64_t{1} << 63);
         const __m512i iota = _mm512_loadu_si512(kWide.iota);
-        const __m512i cd_at = _mm512_maskz_expand_epi8(diff, iota); // rank among changed bytes
-        const __m512i k = _mm512_maskz_compress_epi8(starts, iota);
-        const __m512i cd = _mm512_maskz_compress_epi8(starts, cd_at);
-        // After the last start: all changed bytes of the window.
-        const __m512i cd_end = _mm512_mask_mov_epi8(
-            cd, uint64_t{1} << n, _mm512_set1_epi8(static_cast<char>(__builtin_popcountll(diff))));
-        const __m512i len = _mm512_sub_epi8(
-            _mm512_maskz_permutexvar_epi8(~uint64_t{0}, _mm512_loadu_si512(kWide.next), cd_end),
-            cd);
-        const __m512i cu = _mm512_sub_epi8(k, cd);
-        // Before the first start: the unchanged bytes since the last command,
-        // counted back from the window's start (gap_start - base).
-        const __m512i cu_before = _mm512_mask_mov_epi8(
-            _mm512_maskz_permutexvar_epi8(~uint64_t{0}, _mm512_loadu_si512(kWide.previous), cu), 1,
-            _mm512_set1_epi8(static_cast<char>(gap_start > base ? 0 : gap_start - base)));
-        const __m512i gap = _mm512_sub_epi8(cu, cu_before);
-        const uint64_t valid = (uint64_t{1} << n_out) - 1; // n_out <= 32
-        if (_mm512_mask_cmpgt_epu8_mask(valid, gap, _mm512_set1_epi8(kInlineMax)) != 0) {
-            walk(diff & ~carried, base);
-            return;
-        }
-        const __m512i head =
-            _mm512_and_si512(_mm512_slli_epi16(_mm512_sub_epi8(len, _mm512_set1_epi8(1)), 5),
-                             _mm512_set1_epi8(static_cast<char>(0xE0)));
+        const __m512i first = _mm512_maskz_compress_epi8(out_starts, iota);
+        const __m512i after = _mm512_maskz_compress_epi8(
+            ends, _mm512_add_epi8(iota, _mm512_set1_epi8(1))); // one past each end
+        // The previous command's end, for the first one the last command's
+        // (gap_start - base, negative when before the window).
+        const __m512i after_previous = _mm512_mask_mov_epi8(
+            _mm512_maskz_permutexvar_epi8(~uint64_t{0}, _mm512_loadu_si512(kWide.previous), after),
+            1, _mm512_set1_epi8(static_cast<char>(gap_start - base)));
+        const __m512i gap = _mm512_sub_epi8(first, after_previous);
+        const __m512i len_less_1 =
+            _mm512_sub_epi8(_mm512_sub_epi8(after, first), _mm512_set1_epi8(1));
+        const __m512i head = _mm512_and_si512(_mm512_slli_epi16(len_less_1, 5),
+                                              _mm512_set1_epi8(static_cast<char>(0xE0)));
         const __m512i commands = _mm512_maskz_expand_epi8(out_starts, _mm512_or_si512(head, gap));
         const __m512i src = _mm512_loadu_si512(row + base);
-        const __m512i low = _mm512_loadu_si512(kWide.interleave_low);
-        const __m512i high = _mm512_loadu_si512(kWide.interleave_high);
-        const __m512i start_bytes = _mm512_movm_epi8(out_starts);
-        const __m512i diff_bytes = _mm512_movm_epi8(out_diff);
+        // Lane 2i takes the command byte of byte i, lane 2i + 1 byte i.
+        constexpr uint64_t kEven = 0x5555555555555555ull;
         const uint64_t keep0 =
-            _mm512_movepi8_mask(_mm512_permutex2var_epi8(start_bytes, low, diff_bytes));
+            _pdep_u64(out_starts & 0xFFFFFFFFu, kEven) | _pdep_u64(out_diff & 0xFFFFFFFFu, ~kEven);
         const uint64_t keep1 =
-            _mm512_movepi8_mask(_mm512_permutex2var_epi8(start_bytes, high, diff_bytes));
-        const __m512i out0 =
-            _mm512_maskz_compress_epi8(keep0, _mm512_permutex2var_epi8(commands, low, src));
-        const __m512i out1 =
-            _mm512_maskz_compress_epi8(keep1, _mm512_permutex2var_epi8(commands, high, src));
+            _pdep_u64(out_starts >> 32, kEven) | _pdep_u64(out_diff >> 32, ~kEven);
+        const __m512i out0 = _mm512_maskz_compress_epi8(
+            keep0,
+            _mm512_permutex2var_epi8(commands, _mm512_loadu_si512(kWide.interleave_low), src));
+        const __m512i out1 = _mm512_maskz_compress_epi8(
+            keep1,
+            _mm512_permutex2var_epi8(commands, _mm512_loadu_si512(kWide.interleave_high), src));
         const unsigned n0 = static_cast<unsigned>(__builtin_popcountll(keep0));
         const unsigned n1 = static_cast<unsigned>(__builtin_popcountll(keep1));
-        auto first = [](unsigned count) {
+        auto lanes = [](unsigned count) {
             return count >= 64 ? ~uint64_t{0} : (uint64_t{1} << count) - 1;
         };
-        _mm512_mask_storeu_epi8(p, first(n0), out0);
-        _mm512_mask_storeu_epi8(p + n0, first(n1), out1);
+        if (out_end - p >= static_cast<ptrdiff_t>(n0 + kWindow)) {
+            _mm512_storeu_si512(p, out0);
+            _mm512_storeu_si512(p + n0, out1);
+        } else {
+            _mm512_mask_storeu_epi8(p, lanes(n0), out0);
+            _mm512_mask_storeu_epi8(p + n0, lanes(n1), out1);
+        }
         p += n0 + n1;
-        if (out_diff != 0)
-            gap_start = base + kWindow - static_cast<size_t>(__builtin_clzll(out_diff));
-        run_open = open_at != 0;
-        if (run_open)
-            run_start = open_at;
+        gap_start = out_diff != 0
+                        ? base + kWindow - static_cast<size_t>(__builtin_clzll(out_diff | 1))
+                        : gap_start;
+        run_open = top != 0;
+        run_start = top != 0 ? open_at : run_start;
     }
 #endif
 
@@ -381,14 +386,31 @@ struct Encoder {
     }
 };
 
+// The last, partial window, compared through zero-padded copies so that the
+// padding reads as unchanged and ends any open run. @return the bytes of the
+// row's commands.
+template <bool kUpdate, class Seed>
+size_t finish_row(Encoder &enc, unsigned char *out, size_t n, size_t pos, Seed *seed) {
+    if (const size_t rest = n - pos; rest != 0) {
+        unsigned char r[kWindow] = {}, s[kWindow] = {};
+        std::memcpy(r, enc.row + pos, rest);
+        std::memcpy(s, seed + pos, rest);
+        const uint64_t diff = diff_mask64(r, s);
+        if constexpr (kUpdate)
+            if (diff != 0)
+                std::memcpy(seed + pos, enc.row + pos, rest);
+        enc.walk(diff, pos);
+    } else if (enc.run_open) {
+        enc.close_run(n);
+    }
+    return static_cast<size_t>(enc.p - (out + 2));
+}
+
 // One row against `seed`. With kUpdate the seed becomes the row as it is
 // compared (window by window); without, the seed is the previous row of a
 // caller who keeps it, and is only read: a const image is encoded without
 // copying a byte of it.
-//
-// kWideWindows: busy windows take the 512-bit form (the caller has checked
-// have_avx512_vbmi2()).
-template <bool kUpdate, bool kWideWindows, class Seed>
+template <bool kUpdate, class Seed>
 size_t encode_row(unsigned char *out, const unsigned char *row, size_t n, Seed *seed) {
     Encoder enc{row, row + n, out + pclxl::core::delta_row_bound(n), out + 2};
 
@@ -428,40 +450,61 @@ size_t encode_row(unsigned char *out, const unsigned char *row, size_t n, Seed *
         // each with its 8-byte copy.
         const unsigned sampled =
             static_cast<unsigned>(((diff & 0x0101010101010101ull) * 0x0101010101010101ull) >> 56);
-#if PCLXL_HAVE_WIDE_KERNELS
-        if (kWideWindows && sampled >= 4) {
-            enc.busy_wide(diff, pos);
-            continue;
-        }
-#endif
         if (sampled >= 4 && pos + kWindow + kMaxRun <= n &&
             static_cast<size_t>(enc.out_end - enc.p) >= 2 * kWindow + kMaxRun)
             enc.busy(diff, pos);
         else
             enc.walk(diff, pos);
     }
-    if (const size_t rest = n - pos; rest != 0) {
-        // The last, partial window is compared through zero-padded copies,
-        // so the padding reads as unchanged and ends any open run.
-        unsigned char r[kWindow] = {}, s[kWindow] = {};
-        std::memcpy(r, row + pos, rest);
-        std::memcpy(s, seed + pos, rest);
-        const uint64_t diff = diff_mask64(r, s);
-        if constexpr (kUpdate)
-            if (diff != 0)
-                std::memcpy(seed + pos, row + pos, rest);
-        enc.walk(diff, pos);
-    } else if (enc.run_open) {
-        enc.close_run(n);
-    }
-    return static_cast<size_t>(enc.p - (out + 2));
+    return finish_row<kUpdate>(enc, out, n, pos, seed);
 }
+
+#if PCLXL_HAVE_WIDE_KERNELS
+// encode_row with the busy windows in the wide form, all in one function so
+// that the form's constants stay in registers (the caller has checked
+// have_avx512_vbmi2()).
+template <bool kUpdate, class Seed>
+__attribute__((target("avx512f,avx512bw,avx512vbmi,avx512vbmi2,popcnt,bmi2"))) size_t
+encode_row_wide(unsigned char *out, const unsigned char *row, size_t n, Seed *seed) {
+    Encoder enc{row, row + n, out + pclxl::core::delta_row_bound(n), out + 2};
+    size_t pos = 0;
+    for (; pos + kWindow <= n; pos += kWindow) {
+        if (!enc.run_open && !any_diff64(row + pos, seed + pos))
+            continue;
+        __builtin_prefetch(reinterpret_cast<const void *>(reinterpret_cast<uintptr_t>(row) + pos +
+                                                          kPrefetchAhead));
+        uint64_t diff;
+        if constexpr (kUpdate)
+            diff = diff_mask64_update(row + pos, seed + pos);
+        else
+            diff = diff_mask64(row + pos, seed + pos);
+        if (diff == ~uint64_t{0} && enc.run_open && enc.run_start == enc.gap_start) {
+            enc.p = put_full_pairs(enc.p, row + enc.run_start, kWindow / (2 * kMaxRun));
+            enc.gap_start = enc.run_start += kWindow;
+            continue;
+        }
+        const unsigned sampled =
+            static_cast<unsigned>(((diff & 0x0101010101010101ull) * 0x0101010101010101ull) >> 56);
+        if (sampled >= 4)
+            enc.busy_wide(diff, pos);
+        else
+            enc.walk(diff, pos);
+    }
+    return finish_row<kUpdate>(enc, out, n, pos, seed);
+}
+#endif
 
 // One encoded row, count field included, by the chosen form: what the
 // library's entry points return.
 template <bool kUpdate, bool kWideWindows, class Seed>
 int encode_delta_row(unsigned char *out, const unsigned char *row, size_t n, Seed *seed) {
-    const size_t count = encode_row<kUpdate, kWideWindows>(out, row, n, seed);
+    size_t count;
+#if PCLXL_HAVE_WIDE_KERNELS
+    if constexpr (kWideWindows)
+        count = encode_row_wide<kUpdate>(out, row, n, seed);
+    else
+#endif
+        count = encode_row<kUpdate>(out, row, n, seed);
     // The count field is 16 bits. Rows of up to 58253 bytes always fit; a
     // longer row whose commands exceed 65535 bytes cannot be carried, and
     // its field keeps the low 16 bits (no caller produces such rows).
