@@ -130,14 +130,10 @@ void say_why(pappl_job_t *job) {
     if (papplJobGetMessage(job))
         return;
     const char *format = papplJobGetFormat(job);
-    if (format && !std::strcmp(format, "text/plain"))
-        papplJobSetMessage(job, "Plain text (text/plain) is not a format this printer takes; "
-                                "nothing was printed. Send it as PDF.");
-    else
-        papplJobSetMessage(job,
-                           "The document's content is not %s, the format it was sent as, or "
-                           "holds no page; nothing was printed.",
-                           format ? format : "what it was sent as");
+    papplJobSetMessage(job,
+                       "The document's content is not %s, the format it was sent as, or "
+                       "holds no page; nothing was printed.",
+                       format ? format : "what it was sent as");
     papplJobSetReasons(job, PAPPL_JREASON_DOCUMENT_FORMAT_ERROR, PAPPL_JREASON_NONE);
 }
 

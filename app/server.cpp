@@ -22,6 +22,7 @@
 #include "job_device.h"
 #include "pclxl.h"
 #include "pdf_filter.h"
+#include "text_filter.h"
 #include "printer_link.h"
 #include "save_guard.h"
 #include "spool_lock.h"
@@ -141,10 +142,9 @@ int printer_count(pappl_system_t *system) {
 }
 
 // A document sent without a format whose content is plain text is named
-// text/plain instead of going to the printer raw, without PJL, paper or
-// duplex: PAPPL 1.3 takes it without checking the format, and the job ends
-// aborted, saying why (job_device.cpp). Anything else unknown still goes raw
-// (PJL, printer languages).
+// text/plain and printed as text (text_filter.cpp) instead of going to the
+// printer raw, without PJL, paper or duplex. Anything else unknown still
+// goes raw (PJL, printer languages).
 const char *name_plain_text(const unsigned char *header, size_t size, void *) {
     return looks_like_text(header, size) ? "text/plain" : nullptr;
 }
@@ -289,6 +289,7 @@ pappl_system_t *create_system(int count, cups_option_t *options) {
     papplSystemSetPrinterDrivers(system, kDriverCount, kDrivers, autoadd_callback, create_callback,
                                  driver_callback, nullptr);
     papplSystemAddMIMEFilter(system, "application/pdf", "image/pwg-raster", pdf_filter, nullptr);
+    papplSystemAddMIMEFilter(system, "text/plain", "image/pwg-raster", text_filter, nullptr);
     papplSystemSetEventCallback(system, job_device_event, nullptr);
     papplSystemSetMIMECallback(system, name_plain_text, nullptr);
     dnssd_guard_log_to(system);

@@ -114,15 +114,26 @@ if grep -a -q "ColorSpace=eRGB" "$work/color/jpeg-job.jpg.prn.dump"; then
   fail "JPEG: monochrome job has colour images"
 fi
 
-# Documents that are not what they say: plain text sent without a format (it
-# goes as text/plain, which PAPPL 1.3 takes without checking) and a PNG sent
-# as PDF end aborted, say why, and leave no file.
-printf 'Plain notes\nsecond line\n' >"$docs/notes.txt"
-text_id=$(submit color "$docs/notes.txt")
-wait_job color "$text_id" 8
-ipptool -q -d job="$text_id" -d value=/not.a.format.this.printer.takes/ "$(printer_uri color)" \
-  "$work/job-state-message.test" || fail "plain text: job-state-message does not say why"
-[ ! -e "$work/color/notes.txt.prn" ] || fail "plain text left a file"
+# Plain text sent without a format goes as text/plain and is set in a bitmap
+# font with the job's options, like `pclxl text`; a form feed starts page 2.
+printf 'Plain notes\nsecond line, Gr\xc3\xbc\xc3\x9fe\n\fpage two\n' >"$docs/notes.txt"
+text_id=$(submit color "$docs/notes.txt" -o sides=two-sided-long-edge -o copies=2 \
+  -o media=na_letter_8.5x11in)
+wait_job color "$text_id"
+check_job "plain text" "$work/color/notes.txt.prn" 2 1 "@PJL SET JOBNAME=\"notes.txt\"" \
+  "@PJL SET USERNAME=\"$(id -un)\"" "@PJL SET QTY=2" "@PJL SET DUPLEX=ENABLE" \
+  "@PJL SET BINDING=LONGEDGE" "@PJL SET PAPER=LETTER" "MediaSize=eLetterPaper" \
+  "DuplexPageMode=eDuplexVerticalBinding" "BeginFontHeader" "ReadChar"
+ipptool -q -d job="$text_id" -d value=4 "$(printer_uri color)" \
+  "$work/job-impressions-completed.test" || fail "plain text: impressions are not 2 pages x 2 copies"
+# Documents that are not what they say: binary data sent as text/plain and a
+# PNG sent as PDF end aborted, say why, and leave no file.
+printf 'PK\x03\x04\x00\x00\xff\xfe\x80binary' >"$docs/archive.bin"
+bin_id=$(submit color "$docs/archive.bin" -o document-format=text/plain)
+wait_job color "$bin_id" 8
+ipptool -q -d job="$bin_id" -d value=/not.plain.UTF-8.text/ "$(printer_uri color)" \
+  "$work/job-state-message.test" || fail "binary sent as text: job-state-message does not say why"
+[ ! -e "$work/color/archive.bin.prn" ] || fail "binary sent as text left a file"
 gs_doc png16m "$docs/picture.png" "$docs/three.ps" -r20 -dLastPage=1
 lie_id=$(submit color "$docs/picture.png" -o document-format=application/pdf)
 wait_job color "$lie_id" 8

@@ -7,6 +7,8 @@
 
 namespace pclxl_tool {
 
+using pclxl_host::release_font_lookup;
+
 using pclxl_host::one_line;
 
 bool take_input(const char *command, const char *arg, int &i, std::vector<std::string> &inputs,

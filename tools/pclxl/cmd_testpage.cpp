@@ -17,6 +17,10 @@
 
 namespace pclxl_tool {
 
+using pclxl_host::BitmapFont;
+using pclxl_host::decode_utf8;
+using pclxl_host::GlyphFont;
+
 namespace {
 
 const char kCommand[] = "testpage";

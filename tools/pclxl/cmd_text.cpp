@@ -10,23 +10,26 @@
 #include "arguments.h"
 #include "commands.h"
 #include "file_io.h"
-#include "glyphs.h"
 #include "job_options.h"
 #include "job_writer.h"
 #include "pclxl.h"
 #include "text_line.h"
+#include "text_pages.h"
 
 namespace pclxl_tool {
 
+using pclxl_host::BitmapFont;
+using pclxl_host::GlyphFont;
 using pclxl_host::one_line;
+using pclxl_host::TextPage;
 
 namespace {
 
 const char kCommand[] = "text";
-const char kDefaultFamily[] = "DejaVu Sans Mono";
-constexpr double kDefaultPoints = 10.0;
+const char *const kDefaultFamily = pclxl_host::kTextFamily;
+constexpr double kDefaultPoints = pclxl_host::kTextPoints;
 constexpr int kMargin = kResolution / 2; // inside the printable area, at 600 dpi
-constexpr int kTabWidth = 8;
+constexpr int kTabWidth = pclxl_host::kTextTabWidth;
 
 void usage(FILE *out) {
     std::fprintf(out,
@@ -50,114 +53,6 @@ bool read_all(const std::string &path, std::string &out) {
     if (f != stdin)
         std::fclose(f);
     return ok;
-}
-
-using Page = std::vector<std::u32string>;
-
-// Splits one logical line into printed lines no wider than `width`,
-// breaking after the last blank that fits, or inside a word too long for
-// a line. The blank at a break is dropped.
-void wrap(const std::u32string &line, int width, BitmapFont &font,
-          std::vector<std::u32string> &out) {
-    size_t start = 0;
-    while (true) {
-        while (start < line.size() && start > 0 && line[start] == U' ')
-            ++start;
-        if (start >= line.size()) {
-            if (start == 0)
-                out.emplace_back();
-            return;
-        }
-        int64_t pen = 0;
-        size_t end = start, last_blank = std::u32string::npos;
-        for (; end < line.size(); ++end) {
-            pen += font.font().glyph(line[end]).advance;
-            if (((pen + 32) >> 6) > width && end > start)
-                break;
-            if (line[end] == U' ')
-                last_blank = end;
-        }
-        if (end == line.size()) {
-            out.push_back(line.substr(start));
-            return;
-        }
-        if (line[end] != U' ' && last_blank != std::u32string::npos && last_blank > start)
-            end = last_blank;
-        out.push_back(line.substr(start, end - start));
-        start = end;
-    }
-}
-
-// Lays the text out in pages: CR LF and CR count as one line end, tabs
-// become blanks up to the next tab stop, a form feed ends the page, and
-// other control characters are dropped. A form feed at the very end does
-// not add an empty page.
-void lay_out(const std::u32string &text, int width, int lines_per_page, BitmapFont &font,
-             std::vector<Page> &pages) {
-    Page page;
-    std::u32string line;
-    std::vector<std::u32string> wrapped;
-    bool page_open = false;
-    auto add_line = [&]() {
-        wrapped.clear();
-        wrap(line, width, font, wrapped);
-        for (auto &l : wrapped) {
-            if (static_cast<int>(page.size()) == lines_per_page) {
-                pages.push_back(std::move(page));
-                page.clear();
-            }
-            while (!l.empty() && l.back() == U' ')
-                l.pop_back();
-            page.push_back(std::move(l));
-        }
-        line.clear();
-        page_open = true;
-    };
-    for (size_t i = 0; i < text.size(); ++i) {
-        const char32_t c = text[i];
-        if (c == U'\n' || c == U'\r') {
-            if (c == U'\r' && i + 1 < text.size() && text[i + 1] == U'\n')
-                ++i;
-            add_line();
-        } else if (c == U'\f') {
-            if (!line.empty())
-                add_line();
-            pages.push_back(std::move(page));
-            page.clear();
-            page_open = false;
-        } else if (c == U'\t') {
-            line.append(kTabWidth - line.size() % kTabWidth, U' ');
-        } else if (c >= 0x20 && c != 0x7F && !(c >= 0x80 && c < 0xA0)) {
-            line.push_back(c);
-            page_open = true;
-        }
-    }
-    if (!line.empty())
-        add_line();
-    if (page_open || pages.empty())
-        pages.push_back(std::move(page));
-}
-
-void print_page(JobWriter &job, BitmapFont &font, const Page &page, int margin, int ascent,
-                int line_height) {
-    job.begin_page();
-    std::u32string used;
-    for (const auto &l : page)
-        used += l;
-    font.download(used);
-    font.select();
-    // Text is painted with the brush; the page starts with none.
-    pclxl_set_rop3(PCLXL_ROP_PATTERN_COPY);
-    pclxl_set_color_space(PCLXL_COLOR_SPACE_RGB);
-    pclxl_addRGBColor(0x000000);
-    pclxl_set_brush_source();
-    int baseline = margin + ascent;
-    for (const auto &l : page) {
-        if (!l.empty())
-            font.paint(margin, baseline, l);
-        baseline += line_height;
-    }
-    job.end_page();
 }
 
 } // namespace
@@ -213,7 +108,7 @@ int cmd_text(int argc, char **argv) {
                          std::strerror(errno));
             return 1;
         }
-        texts.push_back(decode_utf8(bytes));
+        texts.push_back(pclxl_host::decode_utf8(bytes));
     }
 
     GlyphFont glyphs;
@@ -228,16 +123,19 @@ int cmd_text(int argc, char **argv) {
     const int line_height = std::max(1, glyphs.line_height());
     const int lines_per_page = std::max(1, (opts.area_height() - 2 * margin) / line_height);
     // Each file starts on a new page.
-    std::vector<Page> pages;
+    std::vector<TextPage> pages;
     for (const auto &text : texts)
-        lay_out(text, width, lines_per_page, font, pages);
+        pclxl_host::lay_out_text(text, width, lines_per_page, font, pages);
 
     opts.default_title(inputs.front());
     JobWriter job(kCommand, opts);
     if (!job.begin())
         return 1;
-    for (const Page &page : pages)
-        print_page(job, font, page, margin, glyphs.ascent(), line_height);
+    for (const TextPage &page : pages) {
+        job.begin_page();
+        pclxl_host::paint_text_page(font, page, margin, glyphs.ascent(), line_height);
+        job.end_page();
+    }
     return job.finish() ? 0 : 1;
 }
 

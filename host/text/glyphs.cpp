@@ -10,7 +10,7 @@
 
 #include "pclxl.h"
 
-namespace pclxl_tool {
+namespace pclxl_host {
 
 struct GlyphFont::Impl {
     FT_Library library = nullptr;
@@ -255,4 +255,4 @@ std::u32string decode_utf8(const std::string &text) {
     return out;
 }
 
-} // namespace pclxl_tool
+} // namespace pclxl_host

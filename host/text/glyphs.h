@@ -1,7 +1,7 @@
 // Glyphs from a real font, rasterised with FreeType at the job's
 // resolution, and their download to the printer as a bitmap font.
-#ifndef PCLXL_TOOL_GLYPHS_H
-#define PCLXL_TOOL_GLYPHS_H
+#ifndef PCLXL_HOST_TEXT_GLYPHS_H
+#define PCLXL_HOST_TEXT_GLYPHS_H
 
 #include <cstdint>
 #include <map>
@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-namespace pclxl_tool {
+namespace pclxl_host {
 
 // One rasterised glyph, laid out as a bitmap character wants it.
 struct Glyph {
@@ -93,6 +93,6 @@ void release_font_lookup();
 // Decodes UTF-8; every invalid or truncated sequence becomes U+FFFD.
 std::u32string decode_utf8(const std::string &text);
 
-} // namespace pclxl_tool
+} // namespace pclxl_host
 
 #endif
