@@ -3,6 +3,7 @@
 // the page unless it is a single character, no control character is left,
 // and every character that is not a blank is printed once, in order.
 #include <cstdint>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     static pclxl_host::GlyphFont glyphs;
     static const bool opened = [] {
         std::string note, error;
+        // fontconfig's caches are only released by name; unreleased, they
+        // read as leaks at exit.
+        std::atexit(pclxl_host::release_font_lookup);
         return glyphs.open(pclxl_host::kTextFamily, pclxl_host::kTextPoints, 300, note, error);
     }();
     if (!opened)
