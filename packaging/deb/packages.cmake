@@ -142,7 +142,8 @@ if(TARGET pclxl-printer-app)
     "A small server that shows clients (CUPS, phones, other systems) an IPP
 Everywhere printer and turns its jobs into PJL + PCL XL for the printer behind
 it. It runs as the service pclxl-printer-app under its own system user."
-    DEPENDS ${_lib_dep} adduser ghostscript ${_pdf_deps} RECOMMENDS avahi-daemon SUGGESTS cups
+    DEPENDS ${_lib_dep} adduser ghostscript fonts-dejavu-core ${_pdf_deps} RECOMMENDS avahi-daemon
+    SUGGESTS cups
     ${_app_agpl})
   foreach(_script postinst prerm postrm)
     configure_file(${_deb_dir}/pclxl-printer-app.${_script}.in ${_deb_out}/app/${_script} @ONLY
