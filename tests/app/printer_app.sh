@@ -118,11 +118,12 @@ fi
 # font with the job's options, like `pclxl text`; a form feed starts page 2.
 printf 'Plain notes\nsecond line, Gr\xc3\xbc\xc3\x9fe\n\fpage two\n' >"$docs/notes.txt"
 text_id=$(submit color "$docs/notes.txt" -o sides=two-sided-long-edge -o copies=2 \
-  -o media=na_letter_8.5x11in)
+  -o media=na_letter_8.5x11in -o print-color-mode=monochrome -o print-quality=draft)
 wait_job color "$text_id"
 check_job "plain text" "$work/color/notes.txt.prn" 2 1 "@PJL SET JOBNAME=\"notes.txt\"" \
   "@PJL SET USERNAME=\"$(id -un)\"" "@PJL SET QTY=2" "@PJL SET DUPLEX=ENABLE" \
   "@PJL SET BINDING=LONGEDGE" "@PJL SET PAPER=LETTER" "MediaSize=eLetterPaper" \
+  "@PJL SET RENDERMODE=GRAYSCALE" "@PJL SET RESOLUTION=R300X300" "UnitsPerMeasure=(300,300)" \
   "DuplexPageMode=eDuplexVerticalBinding" "BeginFontHeader" "ReadChar"
 ipptool -q -d job="$text_id" -d value=4 "$(printer_uri color)" \
   "$work/job-impressions-completed.test" || fail "plain text: impressions are not 2 pages x 2 copies"
