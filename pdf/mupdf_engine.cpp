@@ -259,6 +259,13 @@ void profile_eval(fz_context *, void *tint, const float *s, int, float *d, int) 
 
 void profile_drop(fz_context *, void *tint) { delete static_cast<ProfileTransform *>(tint); }
 
+void store_once(fz_context *ctx, pdf_obj *key, fz_colorspace *cs) {
+    if (auto *held = static_cast<fz_colorspace *>(pdf_find_item(ctx, fz_drop_colorspace_imp, key)))
+        fz_drop_colorspace(ctx, held);
+    else
+        pdf_store_item(ctx, key, cs, 1000);
+}
+
 void use_profile(fz_context *ctx, pdf_obj *key, bool &unreadable) {
     pdf_obj *space = pdf_resolve_indirect(ctx, key);
     if (!pdf_is_array(ctx, space) ||
@@ -292,9 +299,12 @@ void use_profile(fz_context *ctx, pdf_obj *key, bool &unreadable) {
             cs->u.separation.eval = profile_eval;
             cs->u.separation.drop = profile_drop;
             cs->u.separation.tint = transform.release();
-            pdf_store_item(ctx, key, cs, 1000);
+            // The store keeps the first item under a key and hands back a
+            // reference to it on a second store, which pdf_store_item drops
+            // on the floor: store only under keys that hold nothing yet.
+            store_once(ctx, key, cs);
             if (pdf_is_indirect(ctx, profile))
-                pdf_store_item(ctx, profile, cs, 1000);
+                store_once(ctx, profile, cs);
         }
     }
     fz_always(ctx) {
