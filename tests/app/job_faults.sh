@@ -82,14 +82,19 @@ serve || { fail "no server"; exit 1; }
 subs=()
 for i in $(seq 20); do
   cp "$work/docs/job.pdf" "$work/docs/many-$i.pdf"
-  "$app" submit -u "$uri" "$work/docs/many-$i.pdf" 2>/dev/null | tail -n 1 >"$work/many-$i.id" &
+  timeout 60 "$app" submit -u "$uri" "$work/docs/many-$i.pdf" 2>"$work/many-$i.err" |
+    tail -n 1 >"$work/many-$i.id" &
   subs+=($!)
 done
 wait "${subs[@]}"
 done=0
 for i in $(seq 20); do
-  [ "$(honest "job $i of 20" "$(cat "$work/many-$i.id")" "$work/out/many-$i.pdf.prn")" = completed ] &&
+  id=$(cat "$work/many-$i.id")
+  if [ -z "$id" ]; then
+    fail "job $i of 20 was not taken: $(head -c 300 "$work/many-$i.err")"
+  elif [ "$(honest "job $i of 20" "$id" "$work/out/many-$i.pdf.prn")" = completed ]; then
     done=$((done + 1))
+  fi
 done
 [ "$done" = 20 ] && pass "20 jobs at once: all completed whole" || fail "20 jobs at once: $done completed"
 
