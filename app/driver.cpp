@@ -457,4 +457,29 @@ void create_callback(pappl_printer_t *printer, void *) {
     papplPrinterSetSupplies(printer, count, supplies);
 }
 
+bool print_document(pappl_job_t *job, pappl_device_t *device, const char *what,
+                    const std::function<bool(pappl_pr_options_t *)> &print) {
+    if (!link_job_start(job, device)) {
+        job_device_done(job, false);
+        return false;
+    }
+    pappl_pr_driver_data_t driver;
+    papplPrinterGetDriverData(papplJobGetPrinter(job), &driver);
+    pappl_pr_options_t *options = papplJobCreatePrintOptions(job, 0, driver.ppm_color > 0);
+    if (!options) {
+        job_device_done(job, false);
+        return false;
+    }
+    bool ok = false;
+    try {
+        ok = print(options);
+    } catch (const std::exception &e) {
+        papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "%s: %s", what,
+                    pclxl_host::one_line(e.what()).c_str());
+    }
+    papplJobDeletePrintOptions(options);
+    ok = link_job_end(job, device, ok);
+    return job_device_done(job, ok);
+}
+
 } // namespace pclxl_app

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <pappl/pappl.h>
 
+#include <functional>
+
 #include "page_writer.h"
 
 namespace pclxl_app {
@@ -36,6 +38,13 @@ bool write_line(pappl_job_t *job, pappl_pr_options_t *options, pappl_device_t *d
                 const unsigned char *line);
 bool end_page(pappl_job_t *job, pappl_pr_options_t *options, pappl_device_t *device, unsigned page);
 bool end_job(pappl_job_t *job, pappl_pr_options_t *options, pappl_device_t *device);
+
+// A whole document that a filter prints (PDF, text) on the job's device:
+// the printer link's start and end around `print`, which gets the job's print
+// options; the device is then released with the result. An exception from
+// `print` is logged after `what` and fails the job.
+bool print_document(pappl_job_t *job, pappl_device_t *device, const char *what,
+                    const std::function<bool(pappl_pr_options_t *)> &print);
 
 // The device as the library's sink, and the job's log as its messages.
 bool device_sink(const void *data, size_t length, void *device);

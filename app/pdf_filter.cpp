@@ -230,31 +230,13 @@ bool pdf_filter(pappl_job_t *job, pappl_device_t *given, void *) {
         job_device_done(job, false);
         return false;
     }
-    if (!link_job_start(job, device)) {
-        job_device_done(job, false);
-        return false;
-    }
-    pappl_printer_t *printer = papplJobGetPrinter(job);
-    pappl_pr_driver_data_t driver;
-    papplPrinterGetDriverData(printer, &driver);
-    pappl_pr_options_t *options = papplJobCreatePrintOptions(job, 0, driver.ppm_color > 0);
-    if (!options) {
-        job_device_done(job, false);
-        return false;
-    }
-    bool ok = false;
-    try {
+    return print_document(job, device, "PDF", [&](pappl_pr_options_t *options) {
 #if PCLXL_APP_WITH_PDF
-        ok = convert_vector(job, device, options);
+        return convert_vector(job, device, options);
 #else
-        ok = rasterize(job, device, options);
+        return rasterize(job, device, options);
 #endif
-    } catch (const std::exception &e) {
-        papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "PDF: %s", pclxl_host::one_line(e.what()).c_str());
-    }
-    papplJobDeletePrintOptions(options);
-    ok = link_job_end(job, device, ok);
-    return job_device_done(job, ok);
+    });
 }
 
 } // namespace pclxl_app

@@ -181,27 +181,9 @@ bool text_filter(pappl_job_t *job, pappl_device_t *given, void *) {
         return refuse(job, "The document is not plain UTF-8 text.",
                       "The document's content is not plain UTF-8 text, the format it was sent "
                       "as (text/plain); nothing was printed.");
-    if (!link_job_start(job, device)) {
-        job_device_done(job, false);
-        return false;
-    }
-    pappl_printer_t *printer = papplJobGetPrinter(job);
-    pappl_pr_driver_data_t driver;
-    papplPrinterGetDriverData(printer, &driver);
-    pappl_pr_options_t *options = papplJobCreatePrintOptions(job, 0, driver.ppm_color > 0);
-    if (!options) {
-        job_device_done(job, false);
-        return false;
-    }
-    bool ok = false;
-    try {
-        ok = print_text(job, device, options, bytes);
-    } catch (const std::exception &e) {
-        papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "Text: %s", pclxl_host::one_line(e.what()).c_str());
-    }
-    papplJobDeletePrintOptions(options);
-    ok = link_job_end(job, device, ok);
-    return job_device_done(job, ok);
+    return print_document(job, device, "Text", [&](pappl_pr_options_t *options) {
+        return print_text(job, device, options, bytes);
+    });
 }
 
 } // namespace pclxl_app
