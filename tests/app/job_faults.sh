@@ -19,7 +19,7 @@ gs_doc pdfwrite "$work/docs/job.pdf" "$work/docs/three.ps"
 pids=()
 trap 'status=$?; for p in "${pids[@]}"; do kill -KILL "$p" 2>/dev/null || true; done; wait 2>/dev/null || true; exit $status' EXIT
 for _ in $(seq 50); do
-  port=$((20000 + RANDOM % 40000))
+  port=$((20000 + RANDOM % 12000))
   (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null || break
 done
 uri=ipp://localhost:$port/ipp/print/p

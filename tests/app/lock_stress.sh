@@ -14,7 +14,7 @@ gs -q -dBATCH -dNOPAUSE -dSAFER -sDEVICE=png16m -r20 -sOutputFile=$w/docs/pic.pn
 printf '%%!PS\n/Helvetica findfont 20 scalefont setfont 72 600 moveto (x) show showpage\n' >$w/docs/p.ps
 gs -q -dBATCH -dNOPAUSE -dSAFER -sDEVICE=pdfwrite -sOutputFile=$w/docs/ok.pdf $w/docs/p.ps
 head -c 30000 /dev/urandom >$w/docs/noise.bin
-port=$((20000 + RANDOM % 40000))
+port=$((20000 + RANDOM % 12000))
 "$app" server -o server-port=$port -o spool-directory=$w/spool -o log-file=$w/log -o log-level=${LOGLEVEL:-info} >$w/server.out 2>&1 &
 pid=$!
 # The server lives at most the run plus two minutes.

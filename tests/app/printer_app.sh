@@ -27,7 +27,7 @@ gs_doc jpeg "$docs/jpeg-job.jpg" "$docs/three.ps" -r75 -dLastPage=1
 
 # A loopback port that nothing answers on.
 for _ in $(seq 50); do
-  port=$((20000 + RANDOM % 40000))
+  port=$((20000 + RANDOM % 12000))
   (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null || break
 done
 base=http://localhost:$port

@@ -3,10 +3,13 @@
 # stopped by their PIDs when the script ends. Needs $app and $work.
 pids=()
 trap 'for p in "${pids[@]}"; do kill -KILL "$p" 2>/dev/null || true; done; wait 2>/dev/null || true' EXIT
+# free_port: a loopback port nothing listens on, below the range the kernel
+# hands out to outgoing connections (32768 and up here), which a listener
+# cannot bind while one of them holds it.
 free_port() {
   local port
   for _ in $(seq 50); do
-    port=$((20000 + RANDOM % 40000))
+    port=$((20000 + RANDOM % 12000))
     (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null || { echo "$port"; return; }
   done
 }
