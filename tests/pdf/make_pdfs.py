@@ -202,10 +202,6 @@ def hostile():
                             {7: stream(b"\x00" * 64, b"/Type /XObject /Subtype /Image "
                                        b"/Width 100000 /Height 100000 /ColorSpace /DeviceRGB "
                                        b"/BitsPerComponent 8")})
-    # Thousands of nested clips.
-    clips = b"".join(b"q %d %d %d %d re W n\n" % (i % 50, i % 50, 500 - i % 50, 700 - i % 50)
-                     for i in range(3000))
-    yield "nested-clips", two(clips + good + b" Q" * 3000)
     # A font program that is not a font.
     yield "bad-font", one_page(
         b"BT /F1 24 Tf 72 700 Td (Broken font) Tj ET", b"<< /Font << /F1 5 0 R >> >>", objects={
