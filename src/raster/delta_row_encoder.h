@@ -90,6 +90,16 @@ inline unsigned char *put_run(unsigned char *p, const unsigned char *src, size_t
 // Lane tables of the 512-bit busy form.
 struct WideTables {
     unsigned char iota[64], previous[64], interleave_low[64], interleave_high[64];
+    // Bit fields of the change masks around each byte: the 64-bit word
+    // each group of 8 lanes takes them from (shift counts), and where in it
+    // (bit offsets).
+    uint64_t ahead_shift[8], behind_shift[8];
+    unsigned char ahead_at[64], behind_at[64];
+    // Indexed by 7 bits: the command's count less 1, in place, from the
+    // bytes after its first that change (bit 0 the next byte); the offset
+    // of a run's first command from the 7 bytes before the byte before it
+    // (bit 6 the nearest), where at least one changed.
+    unsigned char count_bits[128], offset[128];
 };
 constexpr WideTables make_wide_tables() {
     WideTables t{};
@@ -100,6 +110,22 @@ constexpr WideTables make_wide_tables() {
         // the second (index 64 + i).
         t.interleave_low[i] = static_cast<unsigned char>((i & 1) * 64 + i / 2);
         t.interleave_high[i] = static_cast<unsigned char>((i & 1) * 64 + 32 + i / 2);
+        t.ahead_at[i] = static_cast<unsigned char>(i % 8 + 1);
+        t.behind_at[i] = static_cast<unsigned char>(i % 8);
+    }
+    for (int k = 0; k < 8; ++k) {
+        t.ahead_shift[k] = static_cast<uint64_t>(8 * k);
+        t.behind_shift[k] = static_cast<uint64_t>(k == 0 ? 56 : 8 * k - 8);
+    }
+    for (int x = 0; x < 128; ++x) {
+        int ones = 0;
+        while (ones < 7 && (x >> ones & 1))
+            ++ones;
+        t.count_bits[x] = static_cast<unsigned char>(ones << 5);
+        int zeros = 0;
+        while (zeros < 7 && !(x >> (6 - zeros) & 1))
+            ++zeros;
+        t.offset[x] = static_cast<unsigned char>(1 + zeros);
     }
     return t;
 }
@@ -379,50 +405,21 @@ struct WideRow {
         return p;
     }
 
-    // A busy window, without a branch on the data. A window's output is,
-    // byte by byte, each command's byte where a command starts, then the
-    // byte itself where it changed: the command bytes and the row's bytes
-    // are interleaved and compressed by the interleaved masks. Each
-    // command's count and offset come from two lists of positions packed
-    // in command order, its first byte and one past its last: the count is
-    // the difference of the two, the offset its first byte less the
-    // previous command's end. The last command's bytes from the next
-    // window follow. Windows where an offset could need extension bytes,
-    // and the last ones before the output's end, are walked instead.
-    __attribute__((always_inline, PCLXL_WIDE_TARGET)) unsigned char *
-    busy(unsigned char *p, size_t last_end, uint64_t diff, uint64_t next, size_t base, __m512i src,
-         __m512i after_src) const {
-        // 31 unchanged bytes in a row within the window, or before its
-        // first change.
-        uint64_t long_gap = ~diff & ~diff >> 1;
-        long_gap &= long_gap >> 2;
-        long_gap &= long_gap >> 4;
-        long_gap &= long_gap >> 8;
-        long_gap &= long_gap >> 15;
-        const size_t first_change = base + static_cast<size_t>(__builtin_ctzll(diff));
-        if (long_gap != 0 || first_change - last_end > kInlineMax ||
-            out_end - p < static_cast<ptrdiff_t>(2 * kWindow + 2 * kMaxRun))
-            return walk(p, last_end, diff, next, base);
-        // Commands start at each run's first byte and every 8 bytes after it
-        // while the run goes on: doubling the reach, 8, 16, then 32 bytes on,
-        // where that many bytes and one more changed in a row.
-        uint64_t go = diff & diff << 1;
-        go &= go << 2;
-        go &= go << 4;
-        go &= diff << 8;
-        const uint64_t go16 = go & go << 8, go32 = go16 & go16 << 16;
-        uint64_t starts = diff & ~(diff << 1);
-        starts |= (starts << 8) & go;
-        starts |= (starts << 16) & go16;
-        starts |= (starts << 32) & go32;
+    // The command bytes of a busy window with an offset of 8 or more, from
+    // two lists of positions packed in command order: each command's first
+    // byte and one past its last. The count is the difference of the two,
+    // the offset its first byte less the previous command's end. False
+    // where an offset needs extension bytes.
+    __attribute__((always_inline, PCLXL_WIDE_TARGET)) static bool
+    far_commands(__m512i &commands, uint64_t diff, uint64_t starts, size_t last_end, size_t spill,
+                 size_t base) {
+        if (base + static_cast<size_t>(__builtin_ctzll(diff)) - last_end > kInlineMax)
+            return false;
         // Each command ends at a changed byte followed by an unchanged one,
         // by another command's start, or by the window's end; the last one
         // then goes on into the next window while it changes there, up to 8
         // bytes in all.
         const uint64_t ends = diff & ((~diff >> 1) | (starts >> 1) | uint64_t{1} << 63);
-        const unsigned last = 63u - static_cast<unsigned>(__builtin_clzll(starts));
-        const size_t on = static_cast<size_t>(__builtin_ctzll(~next | 0x80u));
-        const size_t spill = diff >> 63 ? (last - 56 < on ? last - 56 : on) : 0;
         const unsigned commands_n = static_cast<unsigned>(__builtin_popcountll(starts));
 
         const __m512i iota = _mm512_loadu_si512(kWide.iota);
@@ -437,11 +434,72 @@ struct WideRow {
             _mm512_maskz_permutexvar_epi8(~uint64_t{0}, _mm512_loadu_si512(kWide.previous), after),
             1, _mm512_set1_epi8(static_cast<char>(last_end - base)));
         const __m512i gap = _mm512_sub_epi8(first, after_previous);
+        // Offsets past 30 take extension bytes: such windows are walked.
+        if (_mm512_mask_cmpgt_epu8_mask((uint64_t{1} << commands_n) - 1, gap,
+                                        _mm512_set1_epi8(kInlineMax)) != 0)
+            return false;
         const __m512i len_less_1 =
             _mm512_sub_epi8(_mm512_sub_epi8(after, first), _mm512_set1_epi8(1));
         const __m512i head = _mm512_and_si512(_mm512_slli_epi16(len_less_1, 5),
                                               _mm512_set1_epi8(static_cast<char>(0xE0)));
-        const __m512i commands = _mm512_maskz_expand_epi8(starts, _mm512_or_si512(head, gap));
+        commands = _mm512_maskz_expand_epi8(starts, _mm512_or_si512(head, gap));
+        return true;
+    }
+
+    // A busy window, without a branch on the data. A window's output is,
+    // byte by byte, each command's byte where a command starts, then the
+    // byte itself where it changed: the command bytes and the row's bytes
+    // are interleaved and compressed by the interleaved masks. Each
+    // command's count and offset come from two lists of positions packed
+    // in command order, its first byte and one past its last: the count is
+    // the difference of the two, the offset its first byte less the
+    // previous command's end. The last command's bytes from the next
+    // window follow. Windows where an offset could need extension bytes,
+    // and the last ones before the output's end, are walked instead.
+    __attribute__((always_inline, PCLXL_WIDE_TARGET)) unsigned char *
+    busy(unsigned char *p, size_t last_end, uint64_t diff, uint64_t whole, uint64_t before,
+         uint64_t next, size_t spill, size_t base, __m512i src) const {
+        if (out_end - p < static_cast<ptrdiff_t>(2 * kWindow + 2 * kMaxRun))
+            return walk(p, last_end, diff, next, base);
+        // Commands start at each run's first byte and every 8 bytes after it
+        // while the run goes on: doubling the reach, 8, 16, then 32 bytes on,
+        // where that many bytes and one more changed in a row.
+        uint64_t go = diff & diff << 1;
+        go &= go << 2;
+        go &= go << 4;
+        go &= diff << 8;
+        const uint64_t go16 = go & go << 8, go32 = go16 & go16 << 16;
+        uint64_t starts = diff & ~(diff << 1);
+        starts |= (starts << 8) & go;
+        starts |= (starts << 16) & go16;
+        starts |= (starts << 32) & go32;
+        // Each command's byte where it starts. From the change masks of the
+        // window (`whole`, with the bytes done before), the one before and
+        // the next, each lane takes the 8 bits before its byte and the 7
+        // after: the count is the changed bytes after its first, up to 7,
+        // and a run's first command has as its offset the unchanged bytes
+        // before it, when fewer than 8.
+        const __m512i here = _mm512_set1_epi64(static_cast<long long>(whole));
+        const __m512i there = _mm512_set1_epi64(static_cast<long long>(next));
+        const __m512i ahead = _mm512_maskz_multishift_epi64_epi8(
+            ~uint64_t{0}, _mm512_loadu_si512(kWide.ahead_at),
+            _mm512_shrdv_epi64(here, there, _mm512_loadu_si512(kWide.ahead_shift)));
+        const __m512i behind = _mm512_maskz_multishift_epi64_epi8(
+            ~uint64_t{0}, _mm512_loadu_si512(kWide.behind_at),
+            _mm512_shrdv_epi64(_mm512_mask_set1_epi64(here, 1, static_cast<long long>(before)),
+                               _mm512_mask_set1_epi64(there, 1, static_cast<long long>(whole)),
+                               _mm512_loadu_si512(kWide.behind_shift)));
+        const uint64_t run_starts = starts & ~(whole << 1 | before >> 63);
+        __m512i commands;
+        if (_mm512_mask_testn_epi8_mask(run_starts, behind, _mm512_set1_epi8(0x7F)) == 0) {
+            commands = _mm512_or_si512(
+                _mm512_permutex2var_epi8(_mm512_loadu_si512(kWide.count_bits), ahead,
+                                         _mm512_loadu_si512(kWide.count_bits + 64)),
+                _mm512_maskz_permutex2var_epi8(run_starts, _mm512_loadu_si512(kWide.offset), behind,
+                                               _mm512_loadu_si512(kWide.offset + 64)));
+        } else if (!far_commands(commands, diff, starts, last_end, spill, base)) {
+            return walk(p, last_end, diff, next, base);
+        }
         // Lane 2i takes the command byte of byte i, lane 2i + 1 byte i.
         constexpr uint64_t kEven = 0x5555555555555555ull;
         const uint64_t keep0 =
@@ -458,7 +516,10 @@ struct WideRow {
         // Spare bytes after the output are overwritten later or unused.
         _mm512_storeu_si512(p, out0);
         _mm512_storeu_si512(p + n0, out1);
-        _mm512_mask_storeu_epi8(p + n0 + n1, (uint64_t{1} << spill) - 1, after_src);
+        if (base + kWindow + kMaxRun <= n)
+            std::memcpy(p + n0 + n1, row + base + kWindow, kMaxRun);
+        else
+            std::memcpy(p + n0 + n1, row + base + kWindow, spill);
         return p + n0 + n1 + spill;
     }
 };
@@ -495,6 +556,9 @@ encode_row_wide(unsigned char *out, const unsigned char *row, size_t n, Seed *se
     unsigned char *p = out + 2;
     size_t last_end = 0; // one past the last byte written by a command
     size_t done = 0;     // bytes of the window it has written
+    // The change mask of the window before; before the row, as if changed,
+    // so that offsets count from the row's start.
+    uint64_t before = ~uint64_t{0};
     __m512i src;
     uint64_t diff = load_window<kUpdate>(row, seed, n, 0, src);
     for (size_t base = 0; base < n; base += kWindow) {
@@ -502,6 +566,7 @@ encode_row_wide(unsigned char *out, const unsigned char *row, size_t n, Seed *se
         const uint64_t next = load_window<kUpdate>(row, seed, n, base + kWindow, after_src);
         if (diff == 0) { // nothing to write
             done = 0;
+            before = 0;
             diff = next;
             src = after_src;
             continue;
@@ -514,15 +579,6 @@ encode_row_wide(unsigned char *out, const unsigned char *row, size_t n, Seed *se
         __builtin_prefetch(reinterpret_cast<const void *>(reinterpret_cast<uintptr_t>(row) + base +
                                                           kPrefetchAhead));
         const uint64_t todo = diff & ~uint64_t{0} << done;
-        if (todo == ~uint64_t{0} && last_end == base) {
-            // The run goes on through the whole window (a photo): 8 commands
-            // of 8 bytes and offset 0.
-            p = put_full_pairs_ssse3(p, row + base, kWindow / (2 * kMaxRun));
-        } else if (__builtin_popcountll(todo) >= 24) {
-            p = wide.busy(p, last_end, todo, next, base, src, after_src);
-        } else if (todo != 0) {
-            p = wide.walk(p, last_end, todo, next, base);
-        }
         // Where the last command ends. Without a run at the window's end,
         // one past its last change. With one, its last command starts 56 to
         // 63 bytes in, as many past 56 as the run's first byte (here, or
@@ -534,12 +590,24 @@ encode_row_wide(unsigned char *out, const unsigned char *row, size_t n, Seed *se
             diff == ~uint64_t{0} ? 0 : kWindow - static_cast<size_t>(__builtin_clzll(~diff));
         const size_t from = run_from > done ? run_from : done;
         const size_t on = static_cast<size_t>(__builtin_ctzll(~next | 0x80u));
-        const size_t spill = (from & 7) < on ? from & 7 : on;
-        const bool open = diff >> 63;
+        // All ones when a run reaches the window's end. Masks rather than
+        // branches: whether one does is as random as the row.
+        const size_t open = 0 - static_cast<size_t>(diff >> 63);
+        const size_t spill = ((from & 7) < on ? from & 7 : on) & open;
+        if (todo == ~uint64_t{0} && last_end == base) {
+            // The run goes on through the whole window (a photo): 8 commands
+            // of 8 bytes and offset 0.
+            p = put_full_pairs_ssse3(p, row + base, kWindow / (2 * kMaxRun));
+        } else if (__builtin_popcountll(todo) >= 24) {
+            p = wide.busy(p, last_end, todo, diff, before, next, spill, base, src);
+        } else if (todo != 0) {
+            p = wide.walk(p, last_end, todo, next, base);
+        }
         const size_t changes_end =
             todo != 0 ? base + kWindow - static_cast<size_t>(__builtin_clzll(todo)) : last_end;
-        last_end = open ? base + kWindow + spill : changes_end;
-        done = open ? spill : 0;
+        last_end = changes_end ^ ((changes_end ^ (base + kWindow + spill)) & open);
+        done = spill;
+        before = diff;
         diff = next;
         src = after_src;
     }
