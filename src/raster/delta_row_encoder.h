@@ -370,7 +370,7 @@ struct WideRow {
 
     // The commands of the changed bytes `diff` of the window at `base`, run
     // by run; `next` is the next window's change mask.
-    __attribute__((noinline, PCLXL_WIDE_TARGET)) unsigned char *
+    __attribute__((always_inline, PCLXL_WIDE_TARGET)) unsigned char *
     walk(unsigned char *p, size_t last_end, uint64_t diff, uint64_t next, size_t base) const {
         while (diff != 0) {
             const uint64_t first = diff & (~diff + 1);
