@@ -446,16 +446,13 @@ struct WideRow {
         return true;
     }
 
-    // A busy window, without a branch on the data. A window's output is,
-    // byte by byte, each command's byte where a command starts, then the
-    // byte itself where it changed: the command bytes and the row's bytes
-    // are interleaved and compressed by the interleaved masks. Each
-    // command's count and offset come from two lists of positions packed
-    // in command order, its first byte and one past its last: the count is
-    // the difference of the two, the offset its first byte less the
-    // previous command's end. The last command's bytes from the next
-    // window follow. Windows where an offset could need extension bytes,
-    // and the last ones before the output's end, are walked instead.
+    // A busy window (`diff` without the bytes done before), without a
+    // branch on the data. A window's output is, byte by byte, each
+    // command's byte where a command starts, then the byte itself where it
+    // changed: the command bytes and the row's bytes are interleaved and
+    // compressed by the interleaved masks. The last command's bytes from
+    // the next window follow. Windows where an offset needs extension
+    // bytes, and the last ones before the output's end, are walked instead.
     __attribute__((always_inline, PCLXL_WIDE_TARGET)) unsigned char *
     busy(unsigned char *p, size_t last_end, uint64_t diff, uint64_t whole, uint64_t before,
          uint64_t next, size_t spill, size_t base, __m512i src) const {
