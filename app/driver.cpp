@@ -74,8 +74,6 @@ JobData *job_data(pappl_job_t *job) { return static_cast<JobData *>(papplJobGetD
 
 // A "raw" job: the file goes to the printer unchanged.
 bool print_file(pappl_job_t *job, pappl_pr_options_t *, pappl_device_t *given) {
-    if (job_printed_before(job))
-        return true;
     pappl_device_t *device = job_device(job, given);
     if (!device)
         return false;
@@ -98,7 +96,8 @@ bool print_file(pappl_job_t *job, pappl_pr_options_t *, pappl_device_t *given) {
 
 // Identify-Printer: the printer shows the message on its panel.
 void identify(pappl_printer_t *printer, pappl_identify_actions_t, const char *message) {
-    pappl_device_t *device = papplPrinterOpenDevice(printer);
+    DeviceTurn turn(printer);
+    pappl_device_t *device = turn.held() ? papplPrinterOpenDevice(printer) : nullptr;
     if (!device)
         return;
     char text[64];

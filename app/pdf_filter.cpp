@@ -214,8 +214,6 @@ bool is_pdf_file(const char *name) {
 } // namespace
 
 bool pdf_filter(pappl_job_t *job, pappl_device_t *given, void *) {
-    if (job_printed_before(job))
-        return true;
     // A job cancelled before it started has no file any more.
     if (!papplJobGetFilename(job) || papplJobIsCanceled(job))
         return papplJobIsCanceled(job);

@@ -28,6 +28,7 @@
 #include "pjl_status.h"
 #include "printer_supplies.h"
 #include "job.h"
+#include "job_device.h"
 #include "model_quirks.h"
 #include "text_line.h"
 
@@ -1071,23 +1072,32 @@ void link_printer_status(pappl_printer_t *printer) {
             }
         } done;
         pappl_printer_t *p = papplSystemFindPrinter(system, nullptr, id, nullptr);
-        pappl_device_t *device = p ? papplPrinterOpenDevice(p) : nullptr;
-        if (!device)
+        if (!p)
             return;
-        Link *link = link_of(device);
-        if (!link) {
+        std::string host, community;
+        int snmp_port;
+        double timeout;
+        {
+            DeviceTurn turn(p);
+            pappl_device_t *device = turn.held() ? papplPrinterOpenDevice(p) : nullptr;
+            if (!device)
+                return;
+            Link *link = link_of(device);
+            if (!link) {
+                papplPrinterCloseDevice(p);
+                return;
+            }
+            link->printer = p;
+            if (pjl_state(link) != Pjl::Silent && ensure_connected(link, false))
+                query_status(link, link->times.answer);
+            disconnect(link);
+            host = link->host;
+            community = link->community;
+            snmp_port = link->snmp_port;
+            timeout = std::min(link->times.answer, 2.0);
+            // A job need not wait for the supplies.
             papplPrinterCloseDevice(p);
-            return;
         }
-        link->printer = p;
-        if (pjl_state(link) != Pjl::Silent && ensure_connected(link, false))
-            query_status(link, link->times.answer);
-        disconnect(link);
-        const std::string host = link->host, community = link->community;
-        const int snmp_port = link->snmp_port;
-        const double timeout = std::min(link->times.answer, 2.0);
-        // A job need not wait for the supplies.
-        papplPrinterCloseDevice(p);
         update_supplies(p, host, snmp_port, community, timeout);
     }).detach();
 }

@@ -19,7 +19,6 @@
 #include "dnssd_guard.h"
 #include "document_format.h"
 #include "driver.h"
-#include "job_device.h"
 #include "pclxl.h"
 #include "pdf_filter.h"
 #include "text_filter.h"
@@ -290,7 +289,6 @@ pappl_system_t *create_system(int count, cups_option_t *options) {
                                  driver_callback, nullptr);
     papplSystemAddMIMEFilter(system, "application/pdf", "image/pwg-raster", pdf_filter, nullptr);
     papplSystemAddMIMEFilter(system, "text/plain", "image/pwg-raster", text_filter, nullptr);
-    papplSystemSetEventCallback(system, job_device_event, nullptr);
     papplSystemSetMIMECallback(system, name_plain_text, nullptr);
     dnssd_guard_log_to(system);
     add_device_page(system);

@@ -155,8 +155,6 @@ bool refuse(pappl_job_t *job, const char *log, const char *message) {
 } // namespace
 
 bool text_filter(pappl_job_t *job, pappl_device_t *given, void *) {
-    if (job_printed_before(job))
-        return true;
     // A job cancelled before it started has no file any more.
     if (!papplJobGetFilename(job) || papplJobIsCanceled(job))
         return papplJobIsCanceled(job);

@@ -16,32 +16,10 @@ mkdir -p "$work/out" "$work/docs"
 page_ps 3 >"$work/docs/three.ps"
 gs_doc pdfwrite "$work/docs/job.pdf" "$work/docs/three.ps"
 
-pids=()
-trap 'status=$?; for p in "${pids[@]}"; do kill -KILL "$p" 2>/dev/null || true; done; wait 2>/dev/null || true; exit $status' EXIT
-for _ in $(seq 50); do
-  port=$((20000 + RANDOM % 12000))
-  (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null || break
-done
+lifetime=${PCLXL_APP_TEST_SECONDS:-90}
+source "$here/serve.sh"
+port=$(free_port)
 uri=ipp://localhost:$port/ipp/print/p
-# serve: the server on $port and $work/spool, in the background ($pid).
-serve() {
-  "$app" server -o server-port="$port" -o spool-directory="$work/spool" \
-    -o log-file="$work/server.log" -o log-level=info >>"$work/server.out" 2>&1 &
-  pid=$!
-  pids+=("$pid")
-  timeout "${PCLXL_APP_TEST_SECONDS:-90}" tail --pid="$pid" -f /dev/null </dev/null \
-    >/dev/null 2>&1 || kill -KILL "$pid" 2>/dev/null &
-  for _ in $(seq 500); do
-    curl -sf -o /dev/null "http://localhost:$port/" && return 0
-    sleep 0.02
-  done
-  return 1
-}
-up() { kill -0 "$pid" 2>/dev/null && curl -sf -o /dev/null "http://localhost:$port/"; }
-printf '{ OPERATION Get-Job-Attributes GROUP operation-attributes-tag
-  ATTR charset attributes-charset utf-8 ATTR naturalLanguage attributes-natural-language en
-  ATTR uri printer-uri $uri ATTR integer job-id $job ATTR keyword requested-attributes job-state
-  STATUS successful-ok EXPECT job-state WITH-VALUE $value }\n' >"$work/state.test"
 printf '{ OPERATION Get-Jobs GROUP operation-attributes-tag
   ATTR charset attributes-charset utf-8 ATTR naturalLanguage attributes-natural-language en
   ATTR uri printer-uri $uri ATTR keyword which-jobs all
@@ -52,13 +30,14 @@ job_id() {
     awk -v name="$1" '/job-name \(/ {job = $NF} /job-id \(integer\) =/ {id = $NF}
       job != "" && id != "" {if (job == name) {print id; exit} job = ""; id = ""}'
 }
-state_is() { ipptool -q -d job="$1" -d value="$2" "$uri" "$work/state.test"; }
 # ended ID: waits (60 s at most) until the job is completed, cancelled or
 # aborted; prints completed, aborted, canceled or unfinished.
 ended() {
-  for _ in $(seq 600); do state_is "$1" '>6' && break; sleep 0.1; done
-  if state_is "$1" 9; then echo completed; elif state_is "$1" 8; then echo aborted
-  elif state_is "$1" 7; then echo canceled; else echo unfinished; fi
+  local id=$1 state
+  waits_for 60 'state=$(ipptool -tv "$uri/$id" get-job-attributes.test 2>/dev/null |
+    sed -n "s/^ *job-state (enum) = //p"); [[ $state =~ ^(completed|aborted|canceled)$ ]]' ||
+    state=unfinished
+  echo "$state"
 }
 # honest NAME ID FILE: a completed job left a whole job in FILE; any other
 # end left no file, or one the reader does not take for a whole job.
@@ -75,7 +54,7 @@ honest() {
   echo "$state"
 }
 
-serve || { fail "no server"; exit 1; }
+serve spool "$port" || { fail "no server"; exit 1; }
 "$app" add -u "ipp://localhost:$port/ipp/system" -d p -m pclxl_color -v "file://$work/out"
 
 # --- 20 jobs at once: each printed whole, once, into its own file.
@@ -123,7 +102,7 @@ s.close()
 PY
   sleep 1
   id=$(job_id "$name")
-  if ! up; then
+  if ! up "$pid" "$port"; then
     fail "$name: the server is gone"
   elif [ -z "$id" ]; then
     pass "$name: the server is up; no job was made"
@@ -143,11 +122,11 @@ gs_doc pwgraster "$work/docs/slow-src.pwg" "$work/docs/three.ps" -r150 -dcupsCol
 ( exec 3>"$work/docs/slow.pwg"; head -c 30000 "$work/docs/slow-src.pwg" >&3; sleep 30 ) &
 feeder=$!
 "$app" submit -u "$uri" "$work/docs/slow.pwg" >/dev/null 2>&1 &
-for _ in $(seq 100); do [ -s "$work/out/.slow.pwg.partial.prn" ] && break; sleep 0.1; done
+waits_for 10 '[ -s "$work/out/.slow.pwg.partial.prn" ]' || true
 kill -KILL "$pid"
 wait "$pid" 2>/dev/null || true
 kill "$feeder" 2>/dev/null || true
-serve || fail "no restart after SIGKILL during a job"
+serve spool "$port" || fail "no restart after SIGKILL during a job"
 id=$(job_id slow.pwg)
 if [ -z "$id" ]; then
   # The job was not saved before the kill: gone, and nothing under its name
@@ -163,4 +142,5 @@ else
 fi
 
 kill -TERM "$pid" && wait "$pid" || fail "server exit status $?"
+no_sanitizer_reports
 finish "job faults"

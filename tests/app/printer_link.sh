@@ -47,31 +47,16 @@ serve server "$port" env PCLXL_QUIRKS="$work/quirks.conf" || { fail "server did 
 server=$pid
 
 printer_uri() { echo "ipp://localhost:$port/ipp/print/$1"; }
-cat >"$work/job.test" <<'EOF'
-{ OPERATION Get-Job-Attributes GROUP operation-attributes-tag
+printf '{ OPERATION Get-Job-Attributes GROUP operation-attributes-tag
   ATTR charset attributes-charset utf-8 ATTR naturalLanguage attributes-natural-language en
-  ATTR uri printer-uri $uri ATTR integer job-id $job
-  ATTR keyword requested-attributes job-state,job-state-reasons,job-state-message,job-impressions-completed
-  STATUS successful-ok
-  DISPLAY job-state DISPLAY job-state-reasons DISPLAY job-state-message DISPLAY job-impressions-completed }
+  ATTR uri printer-uri $uri ATTR integer job-id $job STATUS successful-ok }
 { OPERATION Get-Printer-Attributes GROUP operation-attributes-tag
   ATTR charset attributes-charset utf-8 ATTR naturalLanguage attributes-natural-language en
-  ATTR uri printer-uri $uri
-  ATTR keyword requested-attributes printer-state,printer-state-reasons,printer-alert-description,printer-make-and-model,printer-impressions-completed,media-source-supported,sides-supported,marker-names,marker-levels
-  STATUS successful-ok
-  DISPLAY printer-state DISPLAY printer-state-reasons DISPLAY printer-alert-description
-  DISPLAY printer-make-and-model DISPLAY printer-impressions-completed
-  DISPLAY media-source-supported DISPLAY sides-supported DISPLAY marker-names DISPLAY marker-levels }
-EOF
-# attrs PRINTER JOB: "name = value" lines.
+  ATTR uri printer-uri $uri STATUS successful-ok }\n' >"$work/attrs.test"
+# attrs PRINTER JOB: the job's attributes, then the printer's, "name = value" a line.
 attrs() {
-  { ipptool -c -d job="$2" "$(printer_uri "$1")" "$work/job.test" 2>/dev/null || true; } |
-    python3 -c '
-import csv, sys
-rows = list(csv.reader(sys.stdin))
-for names, values in zip(rows[0::2], rows[1::2]):
-    for n, v in zip(names, values):
-        print(n, "=", v)'
+  { ipptool -tv -d job="$2" "$(printer_uri "$1")" "$work/attrs.test" 2>/dev/null || true; } |
+    sed -n 's/^ *\([a-z0-9-]*\) ([^)]*) = /\1 = /p'
 }
 value() { sed -n "s/^$1 = //p" | head -n 1; }
 
@@ -116,7 +101,7 @@ for s in $scripts; do
   fi
 done
 for s in $scripts; do
-  for _ in $(seq 100); do [ -s "$work/$s.port" ] && break; sleep 0.05; done
+  waits_for 5 '[ -s "$work/$s.port" ]' || true
   extra=
   # Supplies: the ready printer answers SNMP, the toner-low one does not.
   case $s in
@@ -198,20 +183,13 @@ grep -q job-printing "$work/paper-out.job-seen" ||
 # pages are one sheet.
 "$app" submit -u "$(printer_uri ready)" -o print-quality=high -o media-source=by-pass-tray \
   -o sides=two-sided-long-edge "$work/docs/two.pwg" >/dev/null
-for _ in $(seq 100); do
-  [ "$(attrs ready 2 | value job-state)" = completed ] && break
-  sleep 0.2
-done
+waits_for 20 '[ "$(attrs ready 2 | value job-state)" = completed ]' || true
 "$tool" dump --summary "$work/jobs/ready-job2.prn" >"$work/ready-job2.summary" 2>&1
 attrs ready 2 >"$work/ready.job2"
 
 # Supplies from SNMP where the printer answers, "unknown" where it does not.
-for _ in $(seq 40); do
-  attrs ready 1 >"$work/ready.printer"
-  attrs toner-low 1 >"$work/toner-low.printer"
-  grep -q Drum "$work/ready.printer" && grep -q unknown "$work/toner-low.printer" && break
-  sleep 0.25
-done
+waits_for 10 'attrs ready 1 >"$work/ready.printer"; attrs toner-low 1 >"$work/toner-low.printer"
+  grep -q Drum "$work/ready.printer" && grep -q unknown "$work/toner-low.printer"' || true
 # What the printers said: FILE|ATTRIBUTE|the extended regular expression its
 # value (or, for "-", a line of the file) matches. The ready printer's
 # model, its trays (the multipurpose tray and tray 2, no tray 1), its duplex
@@ -244,21 +222,11 @@ EOF
 # A printer added with the driver "auto": its INFO ID picks the driver.
 "$app" add -u "$system" -d auto -m auto -v "socket://127.0.0.1:$(cat "$work/ready.port")" ||
   fail "auto driver refused"
-cat >"$work/model.test" <<'EOF'
-{ OPERATION Get-Printer-Attributes GROUP operation-attributes-tag
-  ATTR charset attributes-charset utf-8 ATTR naturalLanguage attributes-natural-language en
-  ATTR uri printer-uri $uri ATTR keyword requested-attributes printer-make-and-model,printer-device-id
-  STATUS successful-ok DISPLAY printer-make-and-model DISPLAY printer-device-id }
-EOF
-for _ in $(seq 20); do
-  model=$(ipptool -c "$(printer_uri auto)" "$work/model.test" 2>/dev/null | tail -n 1 || true)
-  case $model in "Stand-in Laser 4000,"*) break ;; esac
-  sleep 0.25
-done
-case $model in
-"Stand-in Laser 4000,"*"CMD:PJL,PCLXL"*) pass "driver auto: $model" ;;
-*) fail "driver auto: $model" ;;
-esac
+auto() { ipptool -tv "$(printer_uri auto)" get-printer-attributes.test 2>/dev/null || true; }
+waits_for 5 'auto | grep -q "printer-make-and-model (.*) = Stand-in Laser 4000$"' || true
+model=$(auto | grep -e printer-make-and-model -e printer-device-id || true)
+grep -q "printer-device-id (.*) = .*CMD:PJL,PCLXL" <<<"$model" && pass "driver auto: $model" ||
+  fail "driver auto: $model"
 
 # The same on the web page, in headless Chromium (playwright-core as the
 # end-to-end test installs it).
@@ -280,22 +248,20 @@ timeout 90 node "$web/link_web_test.mjs" "$base" toner-low "=toner-low" \
 
 # Cancel in the middle of a stalled write: the job ends canceled at once.
 start_standin stall stall2
-for _ in $(seq 100); do [ -s "$work/stall2.port" ] && break; sleep 0.05; done
+waits_for 5 '[ -s "$work/stall2.port" ]' || true
 "$app" add -u "$system" -d stall2 -m pclxl_mono \
   -v "socket://127.0.0.1:$(cat "$work/stall2.port")/?write-timeout=100" >/dev/null
 # stall N: a job on stall2, once the stand-in stopped reading (its Nth time).
 stall() {
+  local n=$1
   id=$("$app" submit -u "$(printer_uri stall2)" "$work/docs/noise.png" | tail -n 1)
-  for _ in $(seq 100); do
-    [ "$(grep -c "stops reading" "$work/stall2.log")" -ge "$1" ] && break
-    sleep 0.1
-  done
+  waits_for 10 '[ "$(grep -c "stops reading" "$work/stall2.log")" -ge "$n" ]' || true
 }
 # within WHAT CONDITION: passes when the condition holds within 5 s.
 within() {
   local t0 t
   t0=$(date +%s%N)
-  for _ in $(seq 50); do eval "$2" && break; sleep 0.1; done
+  waits_for 5 "$2" || true
   t=$((($(date +%s%N) - t0) / 1000000))
   if eval "$2"; then pass "$1 after $t ms"; else fail "$1: not after $t ms"; fi
 }

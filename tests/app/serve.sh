@@ -43,13 +43,19 @@ serve() {
 up() { kill -0 "$1" 2>/dev/null && curl -sf -o /dev/null "http://localhost:$2/"; }
 stop() { kill -TERM "$1" 2>/dev/null; wait "$1" 2>/dev/null; }
 sys() { echo "ipp://localhost:$1/ipp/system"; }
-# until_in FILE TEXT: waits (10 s at most) until FILE holds TEXT.
-until_in() {
-  for _ in $(seq 200); do
-    grep -q -a -F -- "$2" "$1" 2>/dev/null && return 0
+# waits_for SECONDS CONDITION: evaluates CONDITION every 0.05 s until it
+# holds (status 0) or SECONDS have passed (status 1).
+waits_for() {
+  local end=$(($(date +%s%N) + $1 * 1000000000))
+  until eval "$2"; do
+    [ "$(date +%s%N)" -lt "$end" ] || return 1
     sleep 0.05
   done
-  return 1
+}
+# until_in FILE TEXT: waits (10 s at most) until FILE holds TEXT.
+until_in() {
+  local file=$1 text=$2
+  waits_for 10 'grep -q -a -F -- "$text" "$file" 2>/dev/null'
 }
 # no_sanitizer_reports: fails for every server output with one.
 no_sanitizer_reports() {

@@ -1,6 +1,8 @@
-// Paths and graphics state: the pieces of each figure, values that are cut,
-// clamped or computed (gray weights), the Bezier chain by point count, and
-// the drawing operations' refusals.
+// Paths and graphics state: every setter and path call byte for byte (the
+// attribute's type tag and value, its id, the operator, each piece as the
+// printer must get it), values that are cut, clamped or computed (gray
+// weights), the smallest type for 1.1 calls, the Bezier chain by point
+// count, and the drawing operations' refusals.
 #include <gtest/gtest.h>
 
 #include <climits>
@@ -30,8 +32,9 @@ Pieces cat(std::initializer_list<Pieces> parts) {
     return out;
 }
 
-TEST(Paths, OperationsAsPieces) {
+TEST(Operations, EachCallWritesItsPieces) {
     const _point16 rect[2] = {{-32768, 20}, {300, 400}};
+    const _point16 corners[2] = {{10, 20}, {300, 400}};
     const _point16 round[3] = {{10, 20}, {300, 400}, {40, 50}};
     const _point16 arc[4] = {{10, 20}, {300, 400}, {-1, 2}, {3, -4}};
     const _point16 a = {1, 2}, b = {3, 4}, c = {5, 6};
@@ -39,8 +42,25 @@ TEST(Paths, OperationsAsPieces) {
     const short dashes[] = {4, 2};
     const std::string box = "E3 0A 00 14 00 2C 01 90 01 F8 42";
     const std::string palette = "C0 02 F8 02", gray = "C0 01 F8 03";
+    const _point16 bytes[2] = {{0, 255}, {7, 8}}, signed_bytes[2] = {{-128, 127}, {-1, 0}},
+                   wide[1] = {{256, -129}};
+    std::vector<_point16> many(256, _point16{1, -1});
     // Each a call and its pieces.
     const std::pair<std::function<void()>, Pieces> cases[] = {
+        {[] { pclxl_set_rop3(0xF0); }, {"C0 F0 F8 2C", "7B"}},
+        {[] { pclxl_addGrayAttr(0x80); }, {"C0 80 F8 09"}},
+        {[] { pclxl_set_pen_source(); }, {"79"}},
+        {[] { pclxl_set_brush_source(); }, {"63"}},
+        {[] { pclxl_set_pen_source_null(); }, {"C0 00 F8 05", "79"}},
+        {[] { pclxl_set_brush_source_null(); }, {"C0 00 F8 04", "63"}},
+        {[] { pclxl_set_fill_mode(1); }, {"C0 01 F8 46", "6E"}},
+        {[] { pclxl_set_line_cap_style(2); }, {"C0 02 F8 47", "71"}},
+        {[] { pclxl_set_line_join_style(1); }, {"C0 01 F8 48", "72"}},
+        {[] { pclxl_set_solid_line(); }, {"C0 00 F8 4E", "70"}},
+        {[] { pclxl_set_clip_replace(1); }, {"C0 01 F8 53", "62"}},
+        {[] { pclxl_set_clip_to_page(); }, {"69"}},
+        {[] { pclxl_set_clip_mode(1); }, {"C0 01 F8 54", "7F"}},
+        {[] { pclxl_set_color_space(2); }, {"C0 02 F8 03", "6A"}},
         // Cursor and line end clamp; the rectangle does not.
         {[] { pclxl_set_cursorXY(40000, -40000); }, {"D3 BC 7F 44 80 F8 4C", "6B"}},
         {[] { pclxl_end_path(-32768, 32767); }, {"D3 44 80 BC 7F F8 45", "9B"}},
@@ -68,6 +88,37 @@ TEST(Paths, OperationsAsPieces) {
         {[] { pclxl_set_color_space_with_palette(2, 0x123456, 0xABCDEF); },
          {"C0 02 F8 03", palette, "C8 C1 06 00 12 34 56 AB CD EF F8 06", "6A"}},
         {[] { pclxl_set_color_space_with_palette(258, 1, 2); }, {}}, // nothing written
+        // The 1.1 calls: the smallest type that holds each value.
+        {[] { pclxl_push_graphics_state(); }, {"61"}},
+        {[] { pclxl_pop_graphics_state(); }, {"60"}},
+        {[] { pclxl_set_pen_width16(255); }, {"C0 FF F8 4B", "7A"}},
+        {[] { pclxl_set_pen_width16(256); }, {"C1 00 01 F8 4B", "7A"}},
+        {[] { pclxl_set_miter_length(10); }, {"C0 0A F8 49", "73"}},
+        {[] { pclxl_set_miter_length(40000); }, {"C1 40 9C F8 49", "73"}},
+        {[] { pclxl_set_source_tx_mode(PCLXL_TX_TRANSPARENT); }, {"C0 01 F8 2D", "7C"}},
+        {[] { pclxl_set_paint_tx_mode(PCLXL_TX_OPAQUE); }, {"C0 00 F8 2D", "78"}},
+        {[&] { pclxl_rectangle_path16(corners); }, {box, "A1"}},
+        {[&] { pclxl_ellipse_path16(corners); }, {box, "99"}},
+        {[&] { pclxl_add_path_points(PCLXL_PATH_LINES, PCLXL_POINTS_UBYTE, bytes, 2); },
+         {"C0 02 F8 4D", "C0 00 F8 50", "9B", "FB 04", "00 FF 07 08"}},
+        {[&] {
+             pclxl_add_path_points(PCLXL_PATH_LINES_RELATIVE, PCLXL_POINTS_SBYTE, signed_bytes, 2);
+         },
+         {"C0 02 F8 4D", "C0 01 F8 50", "9D", "FB 04", "80 7F FF 00"}},
+        {[&] { pclxl_add_path_points(PCLXL_PATH_CURVES_RELATIVE, PCLXL_POINTS_SINT16, wide, 1); },
+         {"C0 01 F8 4D", "C0 03 F8 50", "95", "FB 04", "00 01 7F FF"}},
+        // 256 points need a 16-bit count; 512 bytes of data a long length.
+        {[&] {
+             pclxl_add_path_points(PCLXL_PATH_CURVES, PCLXL_POINTS_SBYTE, many.data(),
+                                   static_cast<unsigned>(many.size()));
+         },
+         {"C1 00 01 F8 4D", "C0 01 F8 50", "93", "FA 00 02 00 00",
+          [] {
+              std::string d;
+              for (int i = 0; i < 256; ++i)
+                  d += i ? " 01 FF" : "01 FF";
+              return d;
+          }()}},
     };
     for (size_t i = 0; i < std::size(cases); ++i)
         EXPECT_EQ(pieces_of(cases[i].first), cases[i].second) << "row " << i;
@@ -162,48 +213,6 @@ TEST(Paths, DrawingRefusesCountsOutsideOneBlock) {
     EXPECT_EQ(p[3], "C1 FF 3F F8 4D");
     EXPECT_EQ(p[6], "FA FC FF 00 00");
     EXPECT_EQ(p[7].size(), 65532u * 3 - 1);
-}
-
-// The 1.1 state and path calls: the smallest type that holds each value.
-TEST(Paths, CompactCallsAsPieces) {
-    const _point16 rect[2] = {{10, 20}, {300, 400}};
-    const _point16 bytes[2] = {{0, 255}, {7, 8}}, signed_bytes[2] = {{-128, 127}, {-1, 0}},
-                   wide[1] = {{256, -129}};
-    std::vector<_point16> many(256, _point16{1, -1});
-    const std::pair<std::function<void()>, Pieces> cases[] = {
-        {[] { pclxl_push_graphics_state(); }, {"61"}},
-        {[] { pclxl_pop_graphics_state(); }, {"60"}},
-        {[] { pclxl_set_pen_width16(255); }, {"C0 FF F8 4B", "7A"}},
-        {[] { pclxl_set_pen_width16(256); }, {"C1 00 01 F8 4B", "7A"}},
-        {[] { pclxl_set_miter_length(10); }, {"C0 0A F8 49", "73"}},
-        {[] { pclxl_set_miter_length(40000); }, {"C1 40 9C F8 49", "73"}},
-        {[] { pclxl_set_source_tx_mode(PCLXL_TX_TRANSPARENT); }, {"C0 01 F8 2D", "7C"}},
-        {[] { pclxl_set_paint_tx_mode(PCLXL_TX_OPAQUE); }, {"C0 00 F8 2D", "78"}},
-        {[&] { pclxl_rectangle_path16(rect); }, {"E3 0A 00 14 00 2C 01 90 01 F8 42", "A1"}},
-        {[&] { pclxl_ellipse_path16(rect); }, {"E3 0A 00 14 00 2C 01 90 01 F8 42", "99"}},
-        {[&] { pclxl_add_path_points(PCLXL_PATH_LINES, PCLXL_POINTS_UBYTE, bytes, 2); },
-         {"C0 02 F8 4D", "C0 00 F8 50", "9B", "FB 04", "00 FF 07 08"}},
-        {[&] {
-             pclxl_add_path_points(PCLXL_PATH_LINES_RELATIVE, PCLXL_POINTS_SBYTE, signed_bytes, 2);
-         },
-         {"C0 02 F8 4D", "C0 01 F8 50", "9D", "FB 04", "80 7F FF 00"}},
-        {[&] { pclxl_add_path_points(PCLXL_PATH_CURVES_RELATIVE, PCLXL_POINTS_SINT16, wide, 1); },
-         {"C0 01 F8 4D", "C0 03 F8 50", "95", "FB 04", "00 01 7F FF"}},
-        // 256 points need a 16-bit count; 512 bytes of data a long length.
-        {[&] {
-             pclxl_add_path_points(PCLXL_PATH_CURVES, PCLXL_POINTS_SBYTE, many.data(),
-                                   static_cast<unsigned>(many.size()));
-         },
-         {"C1 00 01 F8 4D", "C0 01 F8 50", "93", "FA 00 02 00 00",
-          [] {
-              std::string d;
-              for (int i = 0; i < 256; ++i)
-                  d += i ? " 01 FF" : "01 FF";
-              return d;
-          }()}},
-    };
-    for (size_t i = 0; i < std::size(cases); ++i)
-        EXPECT_EQ(pieces_of(cases[i].first), cases[i].second) << "row " << i;
 }
 
 TEST(Paths, SmallestPointType) {

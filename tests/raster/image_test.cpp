@@ -2,6 +2,7 @@
 // and round trips that rebuild every row from the ReadImage blocks.
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <sys/mman.h>
@@ -65,10 +66,23 @@ TEST(WriteBitmapData, PiecesOfTheImageSequence) {
     }
 }
 
+// Refused images write nothing and are reported in one line; they get 4
+// bytes, read past their end only by a fault.
 TEST(WriteBitmapData, RefusesWhatTheStreamCannotCarry) {
-    Bytes data(64 * 1024, 0);
+    Bytes data(4, 0);
     const std::pair<Image, const char *> cases[] = {
         {{0, 4, 1, 4, 16}, "16 bits per pixel is not 1, 8, 24 or 32"},
+        {{0, 4, 1, 4, -8}, "-8 bits per pixel is not 1, 8, 24 or 32"},
+        {{0, 4, 1, 4, INT32_MAX}, "2147483647 bits per pixel is not 1, 8, 24 or 32"},
+        {{0, INT32_MAX, 1, 4, 24}, "width 2147483647 is above 65535"},
+        {{0, INT32_MAX, 1, 4, 32}, "width 2147483647 is above 65535"},
+        {{1, INT32_MAX, 1, INT32_MAX, 1}, "width 2147483647 is above 65535"},
+        {{0, 4, INT32_MAX, 4, 8}, "height 2147483647 is above 65535"},
+        {{0, -1, 1, 4, 8}, "row size -1 bytes is outside 1..32767"},
+        {{0, INT32_MIN, 1, 4, 8}, "row size -2147483648 bytes is outside 1..32767"},
+        {{1, 1, 1, INT32_MIN, 1}, "row size -2147483648 bytes is outside 1..32767"},
+        {{1, 1, 1, 32768, 1}, "row size 32768 bytes is outside 1..32767"},
+        {{0, 10923, 1, 0, 32}, "row size 32769 bytes is outside 1..32767"},
         {{1, 70000, 1, 4, 1}, "width 70000 is above 65535"},
         {{0, 4, 65536, 4, 8}, "height 65536 is above 65535"},
         {{0, 0, 1, 4, 8}, "row size 0 bytes is outside 1..32767"},
@@ -140,6 +154,12 @@ TEST(WriteBitmapData, RoundTripRebuildsEveryRow) {
         {"32 bpp, multi-block", {0, 1500, 120, 6000, 32}, PCLXL_PIXELS_BGRX32, 40, {}, 0},
         {"32 bpp, narrow", {0, 3, 2, -13, 32}, PCLXL_PIXELS_RGBX32, 50, {}, 0},
         {"32 bpp, wide", {0, 701, 70, 2805, 32}, PCLXL_PIXELS_RGBX32, 40, {}, 0},
+        // The largest the stream carries.
+        {"widest gray rows, a block each", {0, 32767, 3, 32767, 8}, PCLXL_PIXELS_GRAY8, 30, {}, 0},
+        {"widest colour rows", {0, 10922, 2, 32766, 24}, PCLXL_PIXELS_BGR24, 30, {}, 0},
+        {"widest 32 bpp, upward", {0, 10922, 2, -43688, 32}, PCLXL_PIXELS_BGRX32, 30, {}, 0},
+        {"widest 1-bit rows", {1, 65535, 2, 8192, 1}, PCLXL_PIXELS_BITS1, 30, {}, 0},
+        {"the most rows", {1, 8, 65535, 1, 1}, PCLXL_PIXELS_BITS1, 30, {}, 0},
         // 00 00 per row: the block closes after 32767 rows of 65534 bytes.
         {"rows fill a block exactly",
          {1, 8, 32769, 1, 1},
