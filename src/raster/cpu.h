@@ -17,9 +17,9 @@ inline bool have_ssse3() { return false; }
 #endif
 
 // The byte compress and expand of 512-bit vectors (with the byte permutes
-// and mask registers they go with, and the bit deposit): processors since
-// about 2019. The check
-// includes the operating system's support for the wide registers.
+// and mask registers they go with, and the bit counts and deposit):
+// processors since about 2019. The check includes the operating system's
+// support for the wide registers.
 #if defined(__x86_64__)
 #define PCLXL_HAVE_WIDE_KERNELS 1
 inline bool have_avx512_vbmi2() {
@@ -27,7 +27,8 @@ inline bool have_avx512_vbmi2() {
         (__builtin_cpu_init(),
          __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
              __builtin_cpu_supports("avx512vbmi") && __builtin_cpu_supports("avx512vbmi2") &&
-             __builtin_cpu_supports("popcnt") && __builtin_cpu_supports("bmi2"));
+             __builtin_cpu_supports("popcnt") && __builtin_cpu_supports("bmi") &&
+             __builtin_cpu_supports("bmi2"));
     return yes;
 }
 #else

@@ -15,8 +15,8 @@
 // unchanged bytes are equal anyway. Long runs are written window by window,
 // while their bytes are in cache. Where most bytes of a window change, its
 // commands are written without walking them one by one: with 512-bit byte
-// compress and expand where the processor has them (busy_wide), with 8-byte
-// copies otherwise (busy). The output is byte for byte that of the plain
+// compress and expand where the processor has them (WideRow, a form of its
+// own), with 8-byte copies otherwise (busy). The output is byte for byte that of the plain
 // one-byte-at-a-time algorithm, whichever form runs; the tests run each.
 #ifndef PCLXL_RASTER_DELTA_ROW_ENCODER_H
 #define PCLXL_RASTER_DELTA_ROW_ENCODER_H
@@ -224,139 +224,6 @@ struct Encoder {
             run_start = open_at;
     }
 
-#if PCLXL_HAVE_WIDE_KERNELS
-    // The busy form with 512-bit byte compress and expand, branch-free over
-    // the commands. A window's output is, byte by byte, each command's byte
-    // where a command starts, then the byte itself where it changed: the
-    // command bytes and the row's bytes are interleaved and compressed by
-    // the interleaved masks. Each command's count and offset come from two
-    // lists of positions packed in command order, its first byte and one
-    // past its last: the count is the difference of the two, the offset its
-    // first byte less the previous command's end. It reads the window only
-    // and writes its output and, where the output has room, spare bytes
-    // after it. Windows where an offset could need extension bytes are
-    // walked instead.
-    __attribute__((always_inline,
-                   target("avx512f,avx512bw,avx512vbmi,avx512vbmi2,popcnt,bmi2"))) void
-    busy_wide(uint64_t diff, size_t base) {
-        // A run open from the window before has its next command start at
-        // run_start, at most 7 bytes back: that command is written here
-        // (the 8 bytes from run_start are in the window). The run's next
-        // command, if the run goes on, starts 8 bytes after run_start.
-        // Without a branch on the data where the output has room.
-        const uint64_t no_start = run_open; // the byte before the window changed
-        if (run_open && run_start + kMaxRun <= base) {
-            walk(diff, base); // not left so by the encoder's own forms
-            return;
-        }
-        const size_t lead = ~diff == 0 ? kWindow : static_cast<size_t>(__builtin_ctzll(~diff));
-        const size_t behind = run_open ? base - run_start : 0;
-        const size_t next_at = behind != 0 ? kMaxRun - behind : 0;
-        const size_t head_len = behind + (lead < next_at ? lead : next_at); // 0 without
-        const size_t offset = run_start - gap_start;
-        if (static_cast<size_t>(out_end - p) >= 2 * kWindow + 2 * kMaxRun &&
-            (behind == 0 || offset <= kInlineMax)) {
-            // Spare bytes are overwritten below.
-            *p = static_cast<unsigned char>(((head_len - 1) << 5) | offset);
-            std::memcpy(p + 1, row + (behind != 0 ? run_start : base), kMaxRun);
-            p += behind != 0 ? 1 + head_len : 0;
-        } else if (behind != 0) {
-            p = put_command(p, head_len, offset);
-            std::memcpy(p, row + run_start, head_len);
-            p += head_len;
-        }
-        gap_start = behind != 0 ? run_start + head_len : gap_start;
-        const uint64_t carried = (uint64_t{1} << (head_len - behind)) - 1;
-        const uint64_t seed = run_open && lead > next_at ? uint64_t{1} << next_at : 0;
-        run_open = false;
-        // Fallbacks walk what is left, as new runs (the run's next command
-        // has offset 0 either way).
-        // Offsets past 30 take extension bytes: windows that could need one
-        // (31 unchanged bytes in a row, here or from before) are walked.
-        uint64_t long_gap = ~diff & ~diff >> 1;
-        long_gap &= long_gap >> 2;
-        long_gap &= long_gap >> 4;
-        long_gap &= long_gap >> 8;
-        long_gap &= long_gap >> 15;
-        if (long_gap != 0 ||
-            (gap_start <= base &&
-             base - gap_start + static_cast<size_t>(__builtin_ctzll(diff | uint64_t{1} << 63)) >
-                 kInlineMax)) {
-            walk(diff & ~carried, base);
-            return;
-        }
-        // Commands start at each run's first byte and every 8 bytes after it
-        // while the run goes on: doubling the reach, 8, 16, then 32 bytes on,
-        // where that many bytes and one more changed in a row.
-        uint64_t go = diff & diff << 1;
-        go &= go << 2;
-        go &= go << 4;
-        go &= diff << 8;
-        const uint64_t go16 = go & go << 8, go32 = go16 & go16 << 16;
-        uint64_t starts = (diff & ~(diff << 1) & ~no_start) | seed;
-        starts |= (starts << 8) & go;
-        starts |= (starts << 16) & go16;
-        starts |= (starts << 32) & go32;
-        // A run that reaches the window's end leaves its last command (when
-        // shorter than 8 within the window) to the next window.
-        const uint64_t top = diff >> 63;
-        const unsigned last = 63u - static_cast<unsigned>(__builtin_clzll(starts | 1));
-        const uint64_t defer = top & (last + kMaxRun > kWindow);
-        const uint64_t out_starts = starts & ~(defer << last);
-        const uint64_t out_diff = diff & ~carried & (((uint64_t{1} << last) - 1) | (defer - 1));
-        const size_t open_at = defer ? base + last : base + kWindow;
-        // Each command written here ends at a changed byte followed by an
-        // unchanged one, by another command's start, or by the window's end.
-        const uint64_t ends = out_diff & ((~diff >> 1) | (starts >> 1) | uint64_t{1} << 63);
-        const __m512i iota = _mm512_loadu_si512(kWide.iota);
-        const __m512i first = _mm512_maskz_compress_epi8(out_starts, iota);
-        const __m512i after = _mm512_maskz_compress_epi8(
-            ends, _mm512_add_epi8(iota, _mm512_set1_epi8(1))); // one past each end
-        // The previous command's end, for the first one the last command's
-        // (gap_start - base, negative when before the window).
-        const __m512i after_previous = _mm512_mask_mov_epi8(
-            _mm512_maskz_permutexvar_epi8(~uint64_t{0}, _mm512_loadu_si512(kWide.previous), after),
-            1, _mm512_set1_epi8(static_cast<char>(gap_start - base)));
-        const __m512i gap = _mm512_sub_epi8(first, after_previous);
-        const __m512i len_less_1 =
-            _mm512_sub_epi8(_mm512_sub_epi8(after, first), _mm512_set1_epi8(1));
-        const __m512i head = _mm512_and_si512(_mm512_slli_epi16(len_less_1, 5),
-                                              _mm512_set1_epi8(static_cast<char>(0xE0)));
-        const __m512i commands = _mm512_maskz_expand_epi8(out_starts, _mm512_or_si512(head, gap));
-        const __m512i src = _mm512_loadu_si512(row + base);
-        // Lane 2i takes the command byte of byte i, lane 2i + 1 byte i.
-        constexpr uint64_t kEven = 0x5555555555555555ull;
-        const uint64_t keep0 =
-            _pdep_u64(out_starts & 0xFFFFFFFFu, kEven) | _pdep_u64(out_diff & 0xFFFFFFFFu, ~kEven);
-        const uint64_t keep1 =
-            _pdep_u64(out_starts >> 32, kEven) | _pdep_u64(out_diff >> 32, ~kEven);
-        const __m512i out0 = _mm512_maskz_compress_epi8(
-            keep0,
-            _mm512_permutex2var_epi8(commands, _mm512_loadu_si512(kWide.interleave_low), src));
-        const __m512i out1 = _mm512_maskz_compress_epi8(
-            keep1,
-            _mm512_permutex2var_epi8(commands, _mm512_loadu_si512(kWide.interleave_high), src));
-        const unsigned n0 = static_cast<unsigned>(__builtin_popcountll(keep0));
-        const unsigned n1 = static_cast<unsigned>(__builtin_popcountll(keep1));
-        auto lanes = [](unsigned count) {
-            return count >= 64 ? ~uint64_t{0} : (uint64_t{1} << count) - 1;
-        };
-        if (out_end - p >= static_cast<ptrdiff_t>(n0 + kWindow)) {
-            _mm512_storeu_si512(p, out0);
-            _mm512_storeu_si512(p + n0, out1);
-        } else {
-            _mm512_mask_storeu_epi8(p, lanes(n0), out0);
-            _mm512_mask_storeu_epi8(p + n0, lanes(n1), out1);
-        }
-        p += n0 + n1;
-        gap_start = out_diff != 0
-                        ? base + kWindow - static_cast<size_t>(__builtin_clzll(out_diff | 1))
-                        : gap_start;
-        run_open = top != 0;
-        run_start = top != 0 ? open_at : run_start;
-    }
-#endif
-
     // Walks the change mask `diff` of the window at `base`: bits past the end
     // of the row must be clear (they then read as unchanged and close a run).
     void walk(uint64_t diff, size_t base) {
@@ -460,37 +327,223 @@ size_t encode_row(unsigned char *out, const unsigned char *row, size_t n, Seed *
 }
 
 #if PCLXL_HAVE_WIDE_KERNELS
-// encode_row with the busy windows in the wide form, all in one function so
-// that the form's constants stay in registers (the caller has checked
-// have_avx512_vbmi2()).
+// The form for processors with 512-bit byte compress and expand. Each
+// window's change mask is taken one window ahead, so that a command that
+// starts in a window is written whole there, its last bytes (up to 7) taken
+// from the next window; the next window then starts with those bytes done.
+// The state from window to window, where the last command ended, follows
+// from the change masks alone, in a few steps; busy windows are written
+// without a branch on the data. The functions take that state, `last_end`,
+// and return the new output pointer.
+#define PCLXL_WIDE_TARGET target("avx512f,avx512bw,avx512vbmi,avx512vbmi2,popcnt,bmi,bmi2")
+
+struct WideRow {
+    const unsigned char *row;
+    size_t n;
+    const unsigned char *out_end;
+
+    // The commands of the changed bytes `diff` of the window at `base`, run
+    // by run; `next` is the next window's change mask.
+    __attribute__((noinline, PCLXL_WIDE_TARGET)) unsigned char *
+    walk(unsigned char *p, size_t last_end, uint64_t diff, uint64_t next, size_t base) const {
+        while (diff != 0) {
+            const uint64_t first = diff & (~diff + 1);
+            const size_t s = static_cast<size_t>(_tzcnt_u64(first));
+            // The end of the run in the window: 64 when it reaches the end.
+            const size_t e = static_cast<size_t>(_tzcnt_u64(diff + first));
+            diff &= diff + first; // the run cleared (and all, past the end)
+            size_t len = e - s;
+            if (e == kWindow) {
+                // The last command may take up to 7 bytes of the next window.
+                const size_t more = static_cast<size_t>(_tzcnt_u64(~next | 0x80u));
+                const size_t whole = (len + kMaxRun - 1) & ~(kMaxRun - 1);
+                len = len + more < whole ? len + more : whole;
+            }
+            const size_t gap = base + s - last_end;
+            const unsigned char *src = row + base + s;
+            last_end = base + s + len;
+            // Most runs in busy rows are short with short gaps: one command,
+            // written without branching on the offset form.
+            if (len <= kMaxRun && gap < 31 + 255 && src + kMaxRun <= row + n &&
+                out_end - p >= static_cast<ptrdiff_t>(2 + kMaxRun)) {
+                const bool extended = gap > kInlineMax;
+                p[0] = static_cast<unsigned char>(((len - 1) << 5) | (extended ? 31 : gap));
+                p[1] = static_cast<unsigned char>(gap - 31); // overwritten unless extended
+                p += 1 + extended;
+                std::memcpy(p, src, kMaxRun);
+                p += len;
+            } else {
+                p = put_run(p, src, len, gap, row + n, out_end);
+            }
+        }
+        return p;
+    }
+
+    // A busy window, without a branch on the data. A window's output is,
+    // byte by byte, each command's byte where a command starts, then the
+    // byte itself where it changed: the command bytes and the row's bytes
+    // are interleaved and compressed by the interleaved masks. Each
+    // command's count and offset come from two lists of positions packed
+    // in command order, its first byte and one past its last: the count is
+    // the difference of the two, the offset its first byte less the
+    // previous command's end. The last command's bytes from the next
+    // window follow. Windows where an offset could need extension bytes,
+    // and the last ones before the output's end, are walked instead.
+    __attribute__((always_inline, PCLXL_WIDE_TARGET)) unsigned char *
+    busy(unsigned char *p, size_t last_end, uint64_t diff, uint64_t next, size_t base, __m512i src,
+         __m512i after_src) const {
+        // 31 unchanged bytes in a row within the window, or before its
+        // first change.
+        uint64_t long_gap = ~diff & ~diff >> 1;
+        long_gap &= long_gap >> 2;
+        long_gap &= long_gap >> 4;
+        long_gap &= long_gap >> 8;
+        long_gap &= long_gap >> 15;
+        const size_t first_change = base + static_cast<size_t>(__builtin_ctzll(diff));
+        if (long_gap != 0 || first_change - last_end > kInlineMax ||
+            out_end - p < static_cast<ptrdiff_t>(2 * kWindow + 2 * kMaxRun))
+            return walk(p, last_end, diff, next, base);
+        // Commands start at each run's first byte and every 8 bytes after it
+        // while the run goes on: doubling the reach, 8, 16, then 32 bytes on,
+        // where that many bytes and one more changed in a row.
+        uint64_t go = diff & diff << 1;
+        go &= go << 2;
+        go &= go << 4;
+        go &= diff << 8;
+        const uint64_t go16 = go & go << 8, go32 = go16 & go16 << 16;
+        uint64_t starts = diff & ~(diff << 1);
+        starts |= (starts << 8) & go;
+        starts |= (starts << 16) & go16;
+        starts |= (starts << 32) & go32;
+        // Each command ends at a changed byte followed by an unchanged one,
+        // by another command's start, or by the window's end; the last one
+        // then goes on into the next window while it changes there, up to 8
+        // bytes in all.
+        const uint64_t ends = diff & ((~diff >> 1) | (starts >> 1) | uint64_t{1} << 63);
+        const unsigned last = 63u - static_cast<unsigned>(__builtin_clzll(starts));
+        const size_t on = static_cast<size_t>(__builtin_ctzll(~next | 0x80u));
+        const size_t spill = diff >> 63 ? (last - 56 < on ? last - 56 : on) : 0;
+        const unsigned commands_n = static_cast<unsigned>(__builtin_popcountll(starts));
+
+        const __m512i iota = _mm512_loadu_si512(kWide.iota);
+        const __m512i first = _mm512_maskz_compress_epi8(starts, iota);
+        __m512i after = _mm512_maskz_compress_epi8(
+            ends, _mm512_add_epi8(iota, _mm512_set1_epi8(1))); // one past each end
+        after = _mm512_mask_add_epi8(after, uint64_t{1} << (commands_n - 1), after,
+                                     _mm512_set1_epi8(static_cast<char>(spill)));
+        // The previous command's end, for the first one the last command's
+        // (last_end - base, negative when before the window).
+        const __m512i after_previous = _mm512_mask_mov_epi8(
+            _mm512_maskz_permutexvar_epi8(~uint64_t{0}, _mm512_loadu_si512(kWide.previous), after),
+            1, _mm512_set1_epi8(static_cast<char>(last_end - base)));
+        const __m512i gap = _mm512_sub_epi8(first, after_previous);
+        const __m512i len_less_1 =
+            _mm512_sub_epi8(_mm512_sub_epi8(after, first), _mm512_set1_epi8(1));
+        const __m512i head = _mm512_and_si512(_mm512_slli_epi16(len_less_1, 5),
+                                              _mm512_set1_epi8(static_cast<char>(0xE0)));
+        const __m512i commands = _mm512_maskz_expand_epi8(starts, _mm512_or_si512(head, gap));
+        // Lane 2i takes the command byte of byte i, lane 2i + 1 byte i.
+        constexpr uint64_t kEven = 0x5555555555555555ull;
+        const uint64_t keep0 =
+            _pdep_u64(starts & 0xFFFFFFFFu, kEven) | _pdep_u64(diff & 0xFFFFFFFFu, ~kEven);
+        const uint64_t keep1 = _pdep_u64(starts >> 32, kEven) | _pdep_u64(diff >> 32, ~kEven);
+        const __m512i out0 = _mm512_maskz_compress_epi8(
+            keep0,
+            _mm512_permutex2var_epi8(commands, _mm512_loadu_si512(kWide.interleave_low), src));
+        const __m512i out1 = _mm512_maskz_compress_epi8(
+            keep1,
+            _mm512_permutex2var_epi8(commands, _mm512_loadu_si512(kWide.interleave_high), src));
+        const size_t n0 = static_cast<size_t>(__builtin_popcountll(keep0));
+        const size_t n1 = static_cast<size_t>(__builtin_popcountll(keep1));
+        // Spare bytes after the output are overwritten later or unused.
+        _mm512_storeu_si512(p, out0);
+        _mm512_storeu_si512(p + n0, out1);
+        _mm512_mask_storeu_epi8(p + n0 + n1, (uint64_t{1} << spill) - 1, after_src);
+        return p + n0 + n1 + spill;
+    }
+};
+
+// The change mask of the window at `base` and its bytes in `v` (and, with
+// kUpdate, the bytes copied over the seed). A window that reaches past the
+// row's end is read through masked loads, which read nothing past it.
 template <bool kUpdate, class Seed>
-__attribute__((target("avx512f,avx512bw,avx512vbmi,avx512vbmi2,popcnt,bmi2"))) size_t
-encode_row_wide(unsigned char *out, const unsigned char *row, size_t n, Seed *seed) {
-    Encoder enc{row, row + n, out + pclxl::core::delta_row_bound(n), out + 2};
-    size_t pos = 0;
-    for (; pos + kWindow <= n; pos += kWindow) {
-        if (!enc.run_open && !any_diff64(row + pos, seed + pos))
-            continue;
-        __builtin_prefetch(reinterpret_cast<const void *>(reinterpret_cast<uintptr_t>(row) + pos +
-                                                          kPrefetchAhead));
-        uint64_t diff;
+__attribute__((always_inline, PCLXL_WIDE_TARGET)) inline uint64_t
+load_window(const unsigned char *row, Seed *seed, size_t n, size_t base, __m512i &v) {
+    if (base + kWindow <= n) {
+        v = _mm512_loadu_si512(row + base);
+        const uint64_t diff = _mm512_cmpneq_epi8_mask(v, _mm512_loadu_si512(seed + base));
         if constexpr (kUpdate)
-            diff = diff_mask64_update(row + pos, seed + pos);
-        else
-            diff = diff_mask64(row + pos, seed + pos);
-        if (diff == ~uint64_t{0} && enc.run_open && enc.run_start == enc.gap_start) {
-            enc.p = put_full_pairs(enc.p, row + enc.run_start, kWindow / (2 * kMaxRun));
-            enc.gap_start = enc.run_start += kWindow;
+            if (diff != 0)
+                _mm512_storeu_si512(seed + base, v);
+        return diff;
+    }
+    const uint64_t in_row = base < n ? (uint64_t{1} << (n - base)) - 1 : 0;
+    v = _mm512_maskz_loadu_epi8(in_row, row + base);
+    const uint64_t diff =
+        _mm512_mask_cmpneq_epi8_mask(in_row, v, _mm512_maskz_loadu_epi8(in_row, seed + base));
+    if constexpr (kUpdate)
+        _mm512_mask_storeu_epi8(seed + base, diff, v);
+    return diff;
+}
+
+// One row in the wide form, each window's mask and bytes taken one window
+// ahead.
+template <bool kUpdate, class Seed>
+__attribute__((PCLXL_WIDE_TARGET)) size_t
+encode_row_wide(unsigned char *out, const unsigned char *row, size_t n, Seed *seed) {
+    const WideRow wide{row, n, out + pclxl::core::delta_row_bound(n)};
+    unsigned char *p = out + 2;
+    size_t last_end = 0; // one past the last byte written by a command
+    size_t done = 0;     // bytes of the window it has written
+    __m512i src;
+    uint64_t diff = load_window<kUpdate>(row, seed, n, 0, src);
+    for (size_t base = 0; base < n; base += kWindow) {
+        __m512i after_src;
+        const uint64_t next = load_window<kUpdate>(row, seed, n, base + kWindow, after_src);
+        if (diff == 0) { // nothing to write
+            done = 0;
+            diff = next;
+            src = after_src;
             continue;
         }
-        const unsigned sampled =
-            static_cast<unsigned>(((diff & 0x0101010101010101ull) * 0x0101010101010101ull) >> 56);
-        if (sampled >= 4)
-            enc.busy_wide(diff, pos);
-        else
-            enc.walk(diff, pos);
+        // Rows of a page come from memory, not cache: where rows change,
+        // asking for the bytes 32 windows ahead keeps enough loads in flight
+        // (the row before, the seed, is in cache). A prefetch past the end of
+        // the row never faults; its address is an integer, as a pointer may
+        // not go there.
+        __builtin_prefetch(reinterpret_cast<const void *>(reinterpret_cast<uintptr_t>(row) + base +
+                                                          kPrefetchAhead));
+        const uint64_t todo = diff & ~uint64_t{0} << done;
+        if (todo == ~uint64_t{0} && last_end == base) {
+            // The run goes on through the whole window (a photo): 8 commands
+            // of 8 bytes and offset 0.
+            p = put_full_pairs_ssse3(p, row + base, kWindow / (2 * kMaxRun));
+        } else if (__builtin_popcountll(todo) >= 24) {
+            p = wide.busy(p, last_end, todo, next, base, src, after_src);
+        } else if (todo != 0) {
+            p = wide.walk(p, last_end, todo, next, base);
+        }
+        // Where the last command ends. Without a run at the window's end,
+        // one past its last change. With one, its last command starts 56 to
+        // 63 bytes in, as many past 56 as the run's first byte (here, or
+        // `done` for a run from before) is past a multiple of 8, and takes
+        // the next window's bytes up to 8 in all while they change. Worked
+        // out from the masks, so that the next window need not wait for
+        // this one's commands.
+        const size_t run_from =
+            diff == ~uint64_t{0} ? 0 : kWindow - static_cast<size_t>(__builtin_clzll(~diff));
+        const size_t from = run_from > done ? run_from : done;
+        const size_t on = static_cast<size_t>(__builtin_ctzll(~next | 0x80u));
+        const size_t spill = (from & 7) < on ? from & 7 : on;
+        const bool open = diff >> 63;
+        const size_t changes_end =
+            todo != 0 ? base + kWindow - static_cast<size_t>(__builtin_clzll(todo)) : last_end;
+        last_end = open ? base + kWindow + spill : changes_end;
+        done = open ? spill : 0;
+        diff = next;
+        src = after_src;
     }
-    return finish_row<kUpdate>(enc, out, n, pos, seed);
+    return static_cast<size_t>(p - (out + 2));
 }
 #endif
 

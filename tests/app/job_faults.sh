@@ -24,6 +24,11 @@ printf '{ OPERATION Get-Jobs GROUP operation-attributes-tag
   ATTR charset attributes-charset utf-8 ATTR naturalLanguage attributes-natural-language en
   ATTR uri printer-uri $uri ATTR keyword which-jobs all
   ATTR keyword requested-attributes job-id,job-name STATUS successful-ok }\n' >"$work/jobs.test"
+printf '{ OPERATION Get-Job-Attributes GROUP operation-attributes-tag
+  ATTR charset attributes-charset utf-8 ATTR naturalLanguage attributes-natural-language en
+  ATTR uri printer-uri $uri ATTR integer job-id $job
+  ATTR keyword requested-attributes job-state-message STATUS successful-ok
+  EXPECT job-state-message WITH-VALUE $value }\n' >"$work/message.test"
 # job_id NAME: the id of the job named NAME, if there is one.
 job_id() {
   ipptool -t -v "$uri" "$work/jobs.test" 2>/dev/null |
@@ -78,7 +83,8 @@ done
 [ "$done" = 20 ] && pass "20 jobs at once: all completed whole" || fail "20 jobs at once: $done completed"
 
 # --- A client that disconnects mid-upload, spooled (PDF) and streamed (PWG
-# raster): the server stays up, the job ends aborted and leaves no file.
+# raster): the server stays up, the job ends aborted and leaves no file; the
+# PDF one says that the document is incomplete.
 for format in application/pdf image/pwg-raster; do
   name=cut-${format#*/}
   python3 - "$port" "$format" "$name" "$work/docs/job.pdf" <<'PY'
@@ -107,11 +113,29 @@ PY
   elif [ -z "$id" ]; then
     pass "$name: the server is up; no job was made"
   else
-    # PAPPL 1.3 takes a chunked upload cut short as the whole document: the
-    # PDF part received may still print (repaired, with a warning in the log).
+    # PAPPL 1.3 takes a chunked upload cut short as the whole document.
     state=$(honest "$name" "$id" "$work/out/$name.prn")
-    pass "$name: the server up, the job $state"
+    if [ "$state" != aborted ]; then
+      fail "$name: the job is $state, not aborted"
+    elif [ -e "$work/out/$name.prn" ]; then
+      fail "$name: aborted, yet it left $name.prn"
+    elif [ "$format" = application/pdf ] &&
+      ! ipptool -q -d job="$id" -d value=/incomplete/ "$uri" "$work/message.test"; then
+      fail "$name: job-state-message does not say the document is incomplete"
+    else
+      pass "$name: the server up, the job aborted, no file"
+    fi
   fi
+done
+# Whole PDFs that end unlike most still print: data after the end marker,
+# and no end marker but a sound cross-reference table.
+{ cat "$work/docs/job.pdf"; head -c 2000 /dev/zero | tr '\0' 'x'; } >"$work/docs/trailing.pdf"
+sed '$d' "$work/docs/job.pdf" >"$work/docs/no-marker.pdf"
+tail -n 1 "$work/docs/job.pdf" | grep -q '^%%EOF' || fail "job.pdf does not end with its marker"
+for name in trailing no-marker; do
+  id=$(timeout 60 "$app" submit -u "$uri" "$work/docs/$name.pdf" | tail -n 1)
+  [ "$(honest "$name.pdf" "$id" "$work/out/$name.pdf.prn")" = completed ] &&
+    pass "$name.pdf: printed whole" || fail "$name.pdf: not printed"
 done
 
 # --- SIGKILL during a job (its raster trickles in through a pipe): after a
