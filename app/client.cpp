@@ -64,6 +64,49 @@ bool parse_target(const char *uri, Target *t, std::string *why) {
     return true;
 }
 
+// How long a request waits for the server. A request that only reads may
+// be sent again: when the server stays silent for the wait (PCLXL_APP_CLIENT_TIMEOUT
+// seconds, 5 by default), it is sent once more on a fresh connection, three
+// tries in all. A request that changes something (a job, a printer, a
+// default) is sent once, since a second one could print or change twice;
+// it fails after twelve waits of silence.
+constexpr int kReadTries = 3;
+constexpr double kChangeWaits = 12;
+
+double read_wait() {
+    const char *env = std::getenv("PCLXL_APP_CLIENT_TIMEOUT");
+    char *end = nullptr;
+    const double seconds = env ? std::strtod(env, &end) : 0;
+    return env && *env && !*end && seconds >= 0.1 && seconds <= 3600 ? seconds : 5;
+}
+
+bool only_reads(ipp_op_t op) {
+    switch (op) {
+    case IPP_OP_GET_PRINTER_ATTRIBUTES:
+    case IPP_OP_GET_PRINTER_SUPPORTED_VALUES:
+    case IPP_OP_GET_JOBS:
+    case IPP_OP_GET_JOB_ATTRIBUTES:
+    case IPP_OP_GET_PRINTERS:
+    case IPP_OP_GET_SYSTEM_ATTRIBUTES:
+    case IPP_OP_GET_SYSTEM_SUPPORTED_VALUES:
+    case IPP_OP_CUPS_GET_DEFAULT:
+    case IPP_OP_CUPS_GET_PRINTERS: return true;
+    default: return false;
+    }
+}
+
+// libcups calls this when the wait passes without a byte either way.
+int stalled(http_t *, void *flag) {
+    *static_cast<bool *>(flag) = true;
+    return 0; // give up
+}
+
+std::string seconds_text(double s) {
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "%g s", s);
+    return buffer;
+}
+
 // One connection, and the requests on it.
 class Session {
   public:
@@ -88,25 +131,56 @@ class Session {
         }
         return true;
     }
-    ipp_t *request(ipp_op_t op) {
-        ipp_t *r = ippNewRequest(op);
-        return r;
-    }
-    // Sends `r` (which it frees) to `resource`; the response, or nullptr
-    // after a line saying what failed.
+    // Sends `r` (which it frees) to `resource`, with the document read from
+    // `fd` when there is one; the response, or nullptr after a line saying
+    // what failed.
     ipp_t *send(ipp_t *r, const std::string &resource, const char *what, int fd = -1) {
-        ipp_t *response = cupsDoIORequest(http, r, resource.c_str(), fd, -1);
-        if (cupsLastError() > IPP_STATUS_OK_EVENTS_COMPLETE || !response) {
+        const bool again = only_reads(ippGetOperation(r)) && fd < 0;
+        const double wait = again ? read_wait() : read_wait() * kChangeWaits;
+        for (int tries = 1;; tries++) {
+            ipp_t *copy = nullptr;
+            if (again && tries < kReadTries) {
+                copy = ippNew();
+                ippSetOperation(copy, ippGetOperation(r));
+                ippSetRequestId(copy, ippGetRequestId(r));
+                ippCopyAttributes(copy, r, 0, nullptr, nullptr);
+            }
+            silent = false;
+            httpSetTimeout(http, wait, stalled, &silent);
+            ipp_t *response = cupsDoIORequest(http, r, resource.c_str(), fd, -1);
+            r = copy;
+            if (response && cupsLastError() <= IPP_STATUS_OK_EVENTS_COMPLETE) {
+                ippDelete(r);
+                return response;
+            }
             const std::string reason = cupsLastErrorString();
+            const bool lost = !response && httpGetStatus(http) == HTTP_STATUS_ERROR;
             ippDelete(response);
-            if (httpGetFd(http) < 0 || cupsLastError() == IPP_STATUS_ERROR_SERVICE_UNAVAILABLE)
+            if (lost && r) {
+                // On a fresh connection: on the old one, a late answer
+                // would be read as the next request's.
+                if (httpReconnect2(http, 10000, nullptr) == 0)
+                    continue;
+                ippDelete(r);
+                fail(std::string(what) + ": no server answers at " + target.base());
+                return nullptr;
+            }
+            ippDelete(r);
+            if (silent && again)
+                fail(std::string(what) + ": the server at " + target.base() +
+                     " did not answer in " + std::to_string(tries) + " tries of " +
+                     seconds_text(wait) + " each");
+            else if (silent)
+                fail(std::string(what) + ": the server at " + target.base() +
+                     " did not answer for " + seconds_text(wait) +
+                     " (not sent again: the server may have acted on it)");
+            else if (lost || cupsLastError() == IPP_STATUS_ERROR_SERVICE_UNAVAILABLE)
                 fail(std::string(what) + ": the server at " + target.base() + " did not answer (" +
                      reason + ")");
             else
                 fail(std::string(what) + ": " + reason);
             return nullptr;
         }
-        return response;
     }
     ipp_t *system_request(ipp_op_t op) {
         ipp_t *r = ippNewRequest(op);
@@ -118,6 +192,7 @@ class Session {
     }
     const Target &target;
     http_t *http = nullptr;
+    bool silent = false; // the last wait passed without an answer
 };
 
 struct Printer {

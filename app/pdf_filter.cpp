@@ -179,10 +179,22 @@ bool convert_vector(pappl_job_t *job, pappl_device_t *device, pappl_pr_options_t
     o.message = job_message;
     o.warning = job_warning;
     o.message_user = job;
+    // PAPPL 1.3 takes a chunked upload that the client broke off as the
+    // whole document, so a PDF cut short arrives here as a job like any
+    // other: the converter refuses one that the engine had to repair and
+    // whose end-of-file marker is missing from its tail.
+    o.refuse_cut_short = true;
 
     PageWriter writer(device_sink, device, job_message, job);
     const bool ok = writer.write_whole_job(convert, &call);
     papplDeviceFlush(device);
+    if (call.stats.cut_short) {
+        papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "PDF: %s", pclxl_host::one_line(call.error).c_str());
+        papplJobSetMessage(job, "The document is incomplete: its data ends before the end of the "
+                                "PDF file (an upload cut short?); nothing was printed.");
+        papplJobSetReasons(job, PAPPL_JREASON_DOCUMENT_FORMAT_ERROR, PAPPL_JREASON_NONE);
+        return false;
+    }
     if (!ok && writer.bytes() == 0 && !papplJobIsCanceled(job)) {
         // Nothing was written: Ghostscript may still read the file.
         papplLogJob(job, PAPPL_LOGLEVEL_WARN, "PDF: %s; rasterizing with Ghostscript.",

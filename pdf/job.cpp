@@ -27,6 +27,21 @@ struct Setup {
     pclxl_host::PageRanges ranges;
 };
 
+// Whether the end-of-file marker is in the file's last 4 KB. The engine
+// looks for the pointer to the cross-reference table only in the last
+// kilobyte; a little more is allowed here for data after the marker, as
+// some producers and uploads leave (padding, a second line end). Not
+// anywhere in the file: a linearized file has a marker near its start too.
+bool end_marker_near_end(const unsigned char *data, size_t size) {
+    static const char kMarker[] = "%%EOF";
+    const size_t n = sizeof kMarker - 1;
+    const size_t from = size > 4096 ? size - 4096 : 0;
+    for (size_t i = size >= n ? size - n + 1 : 0; i-- > from;)
+        if (!std::memcmp(data + i, kMarker, n))
+            return true;
+    return false;
+}
+
 bool check_options(const JobOptions &o, Setup &s, std::string &error) {
     if (o.resolution != 300 && o.resolution != 600 && o.resolution != 1200) {
         error = "resolution must be 300, 600 or 1200, not " + std::to_string(o.resolution);
@@ -112,6 +127,13 @@ int convert(const unsigned char *data, size_t size, const JobOptions &options, J
     }
     if (!doc)
         return finish(1);
+    // A file cut short opens once the engine has rebuilt its cross-reference
+    // table from what arrived, and would print that as if it were the whole.
+    if (options.refuse_cut_short && doc->repaired() && !end_marker_near_end(data, size)) {
+        stats.cut_short = true;
+        error = "the PDF is incomplete: its data ends before the end of the file";
+        return finish(1);
+    }
 
     std::unique_ptr<Output> output;
     try {

@@ -42,6 +42,12 @@ struct JobOptions : pclxl_host::Job {
     // When it becomes non-zero (a signal handler sets it), the current page
     // is finished and the job ended there.
     const volatile sig_atomic_t *cancel = nullptr;
+    // Refuse a file whose data was cut short (an upload that ended early):
+    // one the engine had to repair that has no end-of-file marker ("%%EOF")
+    // in its last 4 KB. Nothing is written and JobStats::cut_short is set.
+    // A whole file with some data after its marker, or without the marker
+    // but with a sound cross-reference table, is not refused.
+    bool refuse_cut_short = false;
 };
 
 struct JobStats {
@@ -51,6 +57,7 @@ struct JobStats {
     int glyphs = 0;           // glyphs downloaded
     int images = 0;           // images placed
     int paths = 0;            // paths painted
+    bool cut_short = false;   // refused as cut short (refuse_cut_short)
 };
 
 // Writes one complete job (PJL header, session, every selected page, PJL

@@ -5,7 +5,8 @@
 # (dpkg-buildflags: hardening, optimisation), without the tests, then CPack
 # makes libpclxl1, libpclxl-dev, pclxl-tools, printer-driver-pclxl and
 # pclxl-printer-app (those whose parts the build has). Options worth giving:
-# -DPCLXL_DEB_MAINTAINER="Name <address>" (who made them) and
+# -DPCLXL_DEB_MAINTAINER="Name <address>" (who made them; by default
+# "libpclxl developers <developers@libpclxl.example>") and
 # -DPCLXL_DEB_REVISION=N (a rebuild of the same version that apt sees as
 # newer).
 set -euo pipefail

@@ -12,8 +12,10 @@
 # dpkg-shlibdeps; those on libpclxl1 are written here, as its shlibs file says.
 set(_deb_dir ${CMAKE_CURRENT_LIST_DIR})
 set(_deb_out ${PROJECT_BINARY_DIR}/deb)
-set(PCLXL_DEB_MAINTAINER "libpclxl developers <libpclxl@localhost>" CACHE STRING
-    "The Maintainer field of the Debian packages")
+# The project's developers, at a reserved domain (it reaches no one else);
+# whoever builds packages to hand out names themselves instead.
+set(PCLXL_DEB_MAINTAINER "libpclxl developers <developers@libpclxl.example>" CACHE STRING
+    "The Maintainer field of the Debian packages: Name <address>")
 set(PCLXL_DEB_REVISION "1" CACHE STRING
     "The Debian revision: the packages' version is <library version>-<revision>")
 

@@ -76,10 +76,8 @@ opts="connect-timeout=2,write-timeout=3,end-timeout=15,retry-interval=1,answer-t
 expectations="
 ready|completed|-|none|printed, 2 pages on 2 sheets
 paper-out|completed|media-empty|none|printed
-jam|completed|media-jam|none|printed
 door-open|completed|cover-open|none|printed
 toner-low|completed|-|toner-low|printed
-unknown|completed|-|other|printed
 noise|completed|-|none|printed
 silence|completed|-|none|completed when sent
 stall|aborted|-|offline|timed out
@@ -205,7 +203,6 @@ while IFS='|' read -r file name pattern; do
 done <<'EOF'
 xl-error.end|job-state-reasons|document-format-error
 toner-low.end|printer-alert-description|TONER LOW
-unknown.end|printer-alert-description|12345
 ready.printer|printer-make-and-model|^Stand-in Laser 4000$
 ready.printer|media-source-supported|^auto,by-pass-tray,tray-2(,|$)
 ready.printer|sides-supported|^one-sided,two-sided-long-edge

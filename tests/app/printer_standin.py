@@ -1,10 +1,10 @@
 #!/usr/bin/env python3
 """A network printer stand-in on loopback (AppSocket, one port) that answers
 PJL as its --script says and counts each job's pages with the project's
-reader. Scripts: ready, toner-low, unknown (code 12345), paper-out and jam
-(6 s once pages come), door-open (5 s from the first connection), noise
-around answers, silence, stall (stops reading after 64 KB), close (at once),
-refuse (until --back-when exists or --back-after s), xl-error. With
+reader. Scripts: ready, toner-low, paper-out (6 s once pages come), door-open
+(5 s from the first connection), noise around answers, silence, stall (stops
+reading after 64 KB), close (at once), refuse (until --back-when exists or
+--back-after s), xl-error. With
 --snmp-port-file it also serves a supplies table over SNMP v1/v2c. Its port
 goes into --port-file once it is ready; it ends by itself after --lifetime
 seconds. Events go to standard error, jobs into --save.
@@ -42,11 +42,10 @@ def count_pages(path):
     return int(m.group(1)) if m else 0
 
 
-MID_JOB = {"paper-out": (41102, "LOAD TRAY 2 PLAIN A4"), "jam": (40022, "PAPER JAM")}
+MID_JOB = {"paper-out": (41102, "LOAD TRAY 2 PLAIN A4")}
 STATUS = {
     "ready": (10001, "READY"),
     "toner-low": (10006, "TONER LOW"),
-    "unknown": (12345, "HELLO"),
     "door-open": (40021, "CLOSE FRONT DOOR"),
 }
 
@@ -86,7 +85,6 @@ class Connection:
                       f'ONLINE=TRUE\r\n\f')
 
     def command(self, line):
-        global pagecount
         words = line.upper().split()
         if len(words) < 2:
             return

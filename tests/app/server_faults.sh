@@ -13,7 +13,7 @@ app=$build/app/pclxl-printer-app work=$build/app-faults lifetime=${PCLXL_APP_TES
 export ASAN_OPTIONS="${ASAN_OPTIONS:-}${ASAN_OPTIONS:+:}detect_leaks=0:verify_asan_link_order=0"
 # No system bus, hence no avahi-daemon, unless a row provides one.
 export DBUS_SYSTEM_BUS_ADDRESS=unix:path=$work/no-bus
-need "$app" "$shim" curl timeout
+need "$app" "$shim" curl timeout python3
 rm -rf "$work"
 mkdir -p "$work/home"
 export HOME=$work/home # a hidden server would make its spool directory here
@@ -53,6 +53,71 @@ rc=$?
 [ "$rc" != 124 ] || fail "printers without -u did not return"
 [ "$rc" = 0 ] || [ "$(wc -l <"$work/err")" = 1 ] || fail "printers without -u: $(cat "$work/err")"
 [ -z "$(ls -A "$HOME")" ] || fail "a sub-command made $(ls -A "$HOME") in HOME"
+
+# --- A server that takes connections and never answers (it answers only
+# Get-Printer-Attributes, so that submit reaches Print-Job): a request that
+# only reads is sent three times, each on a fresh connection; one that
+# changes something is sent once. Both end in one line, within the bound.
+silent=$(free_port)
+python3 - "$silent" "$work/silent.log" <<'PY' &
+import socketserver, struct, sys, time
+class Take(socketserver.StreamRequestHandler):
+    def handle(self):
+        while line := self.rfile.readline():
+            length, chunked = 0, False
+            while (h := self.rfile.readline().lower()) not in (b"\r\n", b""):
+                length = int(h[15:]) if h.startswith(b"content-length:") else length
+                chunked = chunked or h.startswith(b"transfer-encoding: chunked")
+            if chunked:
+                self.rfile.readline()
+            head = self.rfile.read(8)
+            op = struct.unpack(">H", head[2:4])[0]
+            with open(sys.argv[2], "a") as log:
+                log.write("%s %d\n" % (line.split()[1].decode(), op))
+            if op != 0x0B or chunked:
+                time.sleep(3600)  # silent, the connection open
+            self.rfile.read(length - 8)
+            body = head[:2] + b"\0\0" + head[4:8] + b"\x01\x47\0\x12attributes-charset\0\x05utf-8" \
+                b"\x48\0\x1battributes-natural-language\0\x02en\x03"
+            self.wfile.write(b"HTTP/1.1 200 OK\r\nContent-Type: application/ipp\r\n"
+                             b"Content-Length: %d\r\n\r\n%s" % (len(body), body))
+socketserver.ThreadingTCPServer.daemon_threads = True
+socketserver.ThreadingTCPServer(("127.0.0.1", int(sys.argv[1])), Take).serve_forever()
+PY
+listener=$!
+watchdog "$listener"
+mkfifo "$work/fifo"
+for _ in $(seq 100); do (exec 3<>"/dev/tcp/127.0.0.1/$silent") 2>/dev/null && break; sleep 0.05; done
+# Rows: sub-command, resource, how many times its request may be sent.
+rows=("status /ipp/system 3" "jobs /ipp/print/jobs 3" "pause /ipp/print/pause 1"
+  "submit /ipp/print/submit 1")
+declare -A client
+for row in "${rows[@]}"; do
+  read -r cmd path _ <<<"$row"
+  args=(-u "ipp://127.0.0.1:$silent$path")
+  if [ "$cmd" = submit ]; then
+    args+=("$work/fifo")
+    cat "$0" >"$work/fifo" &
+    watchdog "$!"
+  fi
+  PCLXL_APP_CLIENT_TIMEOUT=0.5 timeout 20 "$app" "$cmd" "${args[@]}" >/dev/null \
+    2>"$work/silent-$cmd.err" </dev/null &
+  client[$cmd]=$!
+done
+for row in "${rows[@]}"; do
+  read -r cmd path count <<<"$row"
+  wait "${client[$cmd]}"
+  rc=$? err=$(cat "$work/silent-$cmd.err")
+  # (Get-Printer-Attributes, 11, is the one request answered.)
+  sent=$(grep "^$path " "$work/silent.log" | grep -c -v " 11$")
+  if [ "$rc" = 1 ] && [ "$(wc -l <<<"$err")" = 1 ] && grep -q "did not answer" <<<"$err" &&
+    [ "$sent" = "$count" ]; then
+    pass "$cmd to a silent server: $err"
+  else
+    fail "$cmd to a silent server: exit $rc, sent $sent times, not $count: '$err'"
+  fi
+done
+stop "$listener"
 
 # Two servers, each with its printer: every sub-command reaches the one
 # -u names.
@@ -259,6 +324,34 @@ grep -a -q -E '^[DIWEF] \[' "$work/closed/pclxl-printer-app.state" &&
 "$app" printers -u "$(sys "$port")" >&- 2>/dev/null && fail "closed: printers to a closed stdout succeeded"
 up "$pid" "$port" && pass "closed stdout and stderr: the server runs" || fail "closed: server down"
 stop "$pid"
+
+# --- A printer whose lock is never given back, as in PAPPL's lock-order
+# deadlock (here gdb takes it for the server's main thread, from the
+# watchdog's own probe): nothing on that printer answers, and the watchdog
+# starts the program again in place, with its PID, port and printers.
+if command -v gdb >/dev/null && [ "$(uname -m)" = x86_64 ]; then
+  port=$(free_port)
+  serve stuck "$port" env PCLXL_APP_WATCHDOG_SECONDS=6 || fail "stuck: no server"
+  "$app" add -u "$(sys "$port")" -d s1 -m pclxl_mono -v "file://$work/out"
+  until_in "$work/stuck/pclxl-printer-app.state" 'name="s1"' || fail "stuck: s1 never saved"
+  timeout 30 gdb -p "$pid" -batch -ex 'break papplPrinterIsAcceptingJobs' -ex continue \
+    -ex 'set $printer = $rdi' -ex delete -ex 'thread 1' \
+    -ex 'print (int)pthread_rwlock_wrlock((void *)$printer)' >"$work/stuck.gdb" 2>&1
+  grep -q '^\$1 = 0$' "$work/stuck.gdb" || fail "stuck: gdb took no lock: $(tail -n 1 "$work/stuck.gdb")"
+  timeout 5 "$app" status -u "ipp://localhost:$port/ipp/print/s1" >/dev/null 2>&1 &&
+    fail "stuck: the printer answers with its lock held"
+  if ! waits_for 30 'grep -q -a "Starting the server again" "$work/stuck.log"'; then
+    fail "stuck: the watchdog did not start the server again"
+  elif ! answers "$port" "$pid"; then
+    fail "stuck: no server after the restart"
+  else
+    check "printers after the watchdog's restart" s1 printers -u "$(sys "$port")"
+    pass "a printer lock held for good: the watchdog started the server again"
+  fi
+  stop "$pid"
+else
+  echo "skip: a printer lock held for good (needs gdb on x86-64)"
+fi
 
 stop "$a"
 no_sanitizer_reports

@@ -186,11 +186,12 @@ TEST(FilterErrors, BadInputEndsTheJobAtTheLastCompletePage) {
     cups_page_header2_t cmyk = a4_header(8, CUPS_CSPACE_CMYK);
     cmyk.cupsBitsPerPixel = 32;
     cmyk.cupsBytesPerLine = cmyk.cupsWidth * 4;
-    const struct {
-        const char *name;
+    struct Case {
+        std::string name;
         std::string input;
         size_t pages; // complete pages in the output (0: no output at all)
-    } cases[] = {
+    };
+    std::vector<Case> cases = {
         {"empty", "", 0},
         {"garbage", std::string(5000, 'x'), 0},
         {"cut in the first page's rows", one.substr(0, one.size() - 10), 0},
@@ -200,6 +201,23 @@ TEST(FilterErrors, BadInputEndsTheJobAtTheLastCompletePage) {
         {"bytes of a third header", two + one.substr(4, 40), 2},
         {"CMYK second page", make_raster({gray_page(), filled(cmyk, "\x10")}), 1},
     };
+    // Impossible sizes in the first page's header: zero, a negative number
+    // read as unsigned, the sign bit, past each limit.
+    using Header = cups_page_header2_t;
+    const std::pair<const char *, unsigned Header::*> fields[] = {
+        {"cupsWidth", &Header::cupsWidth},
+        {"cupsHeight", &Header::cupsHeight},
+        {"cupsBytesPerLine", &Header::cupsBytesPerLine},
+        {"cupsBitsPerPixel", &Header::cupsBitsPerPixel},
+        {"cupsBitsPerColor", &Header::cupsBitsPerColor},
+    };
+    for (const auto &[name, member] : fields)
+        for (unsigned value : {0u, 0xFFFFFFFFu, 0x80000000u, 65536u, 32768u}) {
+            Header h = gray_page().header;
+            h.*member = value;
+            cases.push_back({name + (" = " + std::to_string(value)), one, 0});
+            std::memcpy(&cases.back().input[4], &h, sizeof h);
+        }
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
         Result r = run_filter(c.input);
