@@ -390,7 +390,7 @@ struct WideRow {
             last_end = base + s + len;
             // Most runs in busy rows are short with short gaps: one command,
             // written without branching on the offset form.
-            if (len <= kMaxRun && gap < 31 + 255 && src + kMaxRun <= row + n &&
+            if (len <= kMaxRun && gap < 31 + 255 && base + s + kMaxRun <= n &&
                 out_end - p >= static_cast<ptrdiff_t>(2 + kMaxRun)) {
                 const bool extended = gap > kInlineMax;
                 p[0] = static_cast<unsigned char>(((len - 1) << 5) | (extended ? 31 : gap));
@@ -515,7 +515,7 @@ struct WideRow {
         _mm512_storeu_si512(p + n0, out1);
         if (base + kWindow + kMaxRun <= n)
             std::memcpy(p + n0 + n1, row + base + kWindow, kMaxRun);
-        else
+        else if (spill != 0) // then the next window is in the row
             std::memcpy(p + n0 + n1, row + base + kWindow, spill);
         return p + n0 + n1 + spill;
     }
@@ -535,7 +535,11 @@ load_window(const unsigned char *row, Seed *seed, size_t n, size_t base, __m512i
                 _mm512_storeu_si512(seed + base, v);
         return diff;
     }
-    const uint64_t in_row = base < n ? (uint64_t{1} << (n - base)) - 1 : 0;
+    if (base >= n) { // past the row
+        v = _mm512_setzero_si512();
+        return 0;
+    }
+    const uint64_t in_row = (uint64_t{1} << (n - base)) - 1;
     v = _mm512_maskz_loadu_epi8(in_row, row + base);
     const uint64_t diff =
         _mm512_mask_cmpneq_epi8_mask(in_row, v, _mm512_maskz_loadu_epi8(in_row, seed + base));
