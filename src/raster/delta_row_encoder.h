@@ -9,14 +9,15 @@
 //
 // A run of changed bytes is cut into commands of 8; the first carries the
 // gap before the run, the others offset 0. Instead of testing byte by byte,
-// the encoder compares 64-byte windows at once (diff_mask.h), skips windows
-// without changes, and finds run boundaries with count-trailing-zeros. The
-// seed row is updated one window at a time by copying the whole window: the
-// unchanged bytes are equal anyway. Long runs are written window by window,
-// while their bytes are in cache. Where most bytes of a window change, its
-// commands are written without walking them one by one: with 512-bit byte
-// compress and expand where the processor has them (WideRow, a form of its
-// own), with 8-byte copies otherwise (busy). The output is byte for byte that of the plain
+// the encoder compares 64-byte windows at once (diff_mask.h, or 512-bit
+// compares), skips windows without changes, and finds run boundaries with
+// count-trailing-zeros. The seed row is updated one window at a time by
+// copying the whole window: the unchanged bytes are equal anyway. Each
+// window's commands are written while its bytes are in cache. Where most
+// bytes of a window change, they are written without walking run by run:
+// with 512-bit byte compress and expand where the processor has them
+// (WideRow), command by command with 8-byte copies otherwise
+// (RunWriter::busy). The output is byte for byte that of the plain
 // one-byte-at-a-time algorithm, whichever form runs; the tests run each.
 #ifndef PCLXL_RASTER_DELTA_ROW_ENCODER_H
 #define PCLXL_RASTER_DELTA_ROW_ENCODER_H
@@ -90,6 +91,16 @@ inline unsigned char *put_run(unsigned char *p, const unsigned char *src, size_t
 // Lane tables of the 512-bit busy form.
 struct WideTables {
     unsigned char iota[64], previous[64], interleave_low[64], interleave_high[64];
+    // Bit fields of the change masks around each byte: the 64-bit word
+    // each group of 8 lanes takes them from (shift counts), and where in it
+    // (bit offsets).
+    uint64_t ahead_shift[8], behind_shift[8];
+    unsigned char ahead_at[64], behind_at[64];
+    // Indexed by 7 bits: the command's count less 1, in place, from the
+    // bytes after its first that change (bit 0 the next byte); the offset
+    // of a run's first command from the 7 bytes before the byte before it
+    // (bit 6 the nearest), where at least one changed.
+    unsigned char count_bits[128], offset[128];
 };
 constexpr WideTables make_wide_tables() {
     WideTables t{};
@@ -100,262 +111,99 @@ constexpr WideTables make_wide_tables() {
         // the second (index 64 + i).
         t.interleave_low[i] = static_cast<unsigned char>((i & 1) * 64 + i / 2);
         t.interleave_high[i] = static_cast<unsigned char>((i & 1) * 64 + 32 + i / 2);
+        t.ahead_at[i] = static_cast<unsigned char>(i % 8 + 1);
+        t.behind_at[i] = static_cast<unsigned char>(i % 8);
+    }
+    for (int k = 0; k < 8; ++k) {
+        t.ahead_shift[k] = static_cast<uint64_t>(8 * k);
+        t.behind_shift[k] = static_cast<uint64_t>(k == 0 ? 56 : 8 * k - 8);
+    }
+    for (int x = 0; x < 128; ++x) {
+        int ones = 0;
+        while (ones < 7 && (x >> ones & 1))
+            ++ones;
+        t.count_bits[x] = static_cast<unsigned char>(ones << 5);
+        int zeros = 0;
+        while (zeros < 7 && !(x >> (6 - zeros) & 1))
+            ++zeros;
+        t.offset[x] = static_cast<unsigned char>(1 + zeros);
     }
     return t;
 }
 alignas(64) inline constexpr WideTables kWide = make_wide_tables();
 #endif
 
-struct Encoder {
-    const unsigned char *row;
-    const unsigned char *row_end;
-    const unsigned char *out_end;
-    unsigned char *p;
-    size_t gap_start = 0; // first byte after the last command's bytes
-    size_t run_start = 0; // first changed byte not yet written
-    bool run_open = false;
+// Both forms take each window's change mask one window ahead, so that a
+// command that starts in a window is written whole there, its last bytes
+// (up to 7) taken from the next window; the next window then starts with
+// those bytes done. The state from window to window, where the last command
+// ended, follows from the change masks alone, in a few steps, so that a
+// window need not wait for the one before to be written.
+struct WindowEnd {
+    size_t last_end = 0; // one past the last byte written by a command
+    size_t done = 0;     // bytes of the window it has written
 
-    // A run that goes on into the next window: its complete commands up to
-    // `end` are written now, while the bytes are in cache. The cut points
-    // are those of the whole run, every 8 bytes from its start.
-    void flush_full(size_t end) {
-        size_t full = (end - run_start) / kMaxRun;
-        if (full == 0)
-            return;
-        const unsigned char *src = row + run_start;
-        p = put_command(p, kMaxRun, run_start - gap_start);
-        std::memcpy(p, src, kMaxRun);
-        p += kMaxRun;
-        src += kMaxRun;
-        --full;
-        p = pclxl::raster::put_full_pairs(p, src, full / 2);
-        src += (full & ~size_t{1}) * kMaxRun;
-        if (full & 1) {
-            *p++ = 0xE0;
-            std::memcpy(p, src, kMaxRun);
-            p += kMaxRun;
-            src += kMaxRun;
-        }
-        gap_start = run_start = static_cast<size_t>(src - row);
+    // The bytes of the next window that the window's last command takes.
+    // Without a run at the window's end, none. With one, its last command
+    // starts 56 to 63 bytes in, as many past 56 as the run's first byte
+    // (here, or `done` for a run from before) is past a multiple of 8, and
+    // takes the next window's bytes up to 8 in all while they change. Masks
+    // rather than branches: whether a run reaches the end is as random as
+    // the row.
+    size_t spill(uint64_t diff, uint64_t next) const {
+        const size_t run_from =
+            diff == ~uint64_t{0} ? 0 : kWindow - static_cast<size_t>(__builtin_clzll(~diff));
+        const size_t from = run_from > done ? run_from : done;
+        const size_t on = static_cast<size_t>(__builtin_ctzll(~next | 0x80u));
+        return ((from & 7) < on ? from & 7 : on) & (0 - static_cast<size_t>(diff >> 63));
     }
-
-    void close_run(size_t end) {
-        run_open = false;
-        const size_t len = end - run_start, gap = run_start - gap_start;
-        const unsigned char *src = row + run_start;
-        gap_start = end;
-        if (len == 0)
-            return; // all of it went out with flush_full
-        // Most runs in busy rows are short with short gaps: one command,
-        // written without branching on the offset form.
-        if (len <= kMaxRun && gap < 31 + 255 && src + kMaxRun <= row_end &&
-            p + 2 + kMaxRun <= out_end) {
-            const bool extended = gap > kInlineMax;
-            p[0] = static_cast<unsigned char>(((len - 1) << 5) | (extended ? 31 : gap));
-            p[1] = static_cast<unsigned char>(gap - 31); // overwritten unless extended
-            p += 1 + extended;
-            std::memcpy(p, src, kMaxRun);
-            p += len;
-            return;
-        }
-        p = put_run(p, src, len, gap, row_end, out_end);
-    }
-
-    // A busy window (most bytes changed, as in photographs and scans):
-    // instead of walking run by run, it finds every command's first byte at
-    // once (each run's first byte, then every 8 bytes while the run goes on)
-    // and writes the commands in one loop without a branch on the data. A
-    // run left open at the window's end keeps its last, possibly short,
-    // command for the next window. The row must go on for 8 bytes after the
-    // window, and the output have room for the window's worst case.
-    void busy(uint64_t diff, size_t base) {
-        if (run_open) { // finish the run from the window before
-            const uint64_t same = ~diff;
-            if (same == 0) {
-                flush_full(base + kWindow);
-                return;
-            }
-            const unsigned j = static_cast<unsigned>(__builtin_ctzll(same));
-            close_run(base + j);
-            diff &= ~uint64_t{0} << j;
-        }
-        // Commands start at each run's first byte and every 8 bytes after it
-        // while the run goes on; `go` marks the bytes that end 9 changed
-        // bytes in a row.
-        uint64_t go = diff;
-        for (unsigned k = 1; k <= 8; ++k)
-            go &= diff << k;
-        uint64_t starts = diff & ~(diff << 1), next = starts;
-        for (int k = 0; k < 7; ++k) {
-            next = (next << 8) & go;
-            starts |= next;
-        }
-        // A run that reaches the window's end leaves its last command (when
-        // shorter than 8 within the window) to the next one.
-        size_t open_at = 0;
-        if (diff >> 63) {
-            const unsigned last = 63u - static_cast<unsigned>(__builtin_clzll(starts));
-            open_at = base + (last + kMaxRun > kWindow ? last : kWindow);
-            if (last + kMaxRun > kWindow)
-                starts &= ~(uint64_t{1} << last);
-        }
-        // Locals only: the byte stores below may alias the encoder's members.
-        unsigned char *q = p;
-        const unsigned char *const src = row + base;
-        size_t end = gap_start - base; // may be "negative": wraps, and wraps back
-        while (starts != 0) {
-            const size_t k = static_cast<size_t>(__builtin_ctzll(starts));
-            starts &= starts - 1;
-            const size_t len = static_cast<size_t>(__builtin_ctzll(~(diff >> k) | 0x100u));
-            const size_t gap = k - end;
-            if (__builtin_expect(gap <= kInlineMax, 1))
-                *q++ = static_cast<unsigned char>(((len - 1) << 5) | gap);
-            else
-                q = put_command_outlined(q, len, gap);
-            std::memcpy(q, src + k, kMaxRun);
-            q += len;
-            end = k + len;
-        }
-        end += base;
-        p = q;
-        gap_start = end;
-        run_open = open_at != 0;
-        if (run_open)
-            run_start = open_at;
-    }
-
-    // Walks the change mask `diff` of the window at `base`: bits past the end
-    // of the row must be clear (they then read as unchanged and close a run).
-    void walk(uint64_t diff, size_t base) {
-        const uint64_t same = ~diff;
-        if (run_open) { // a run from the window before
-            if (same == 0) {
-                flush_full(base + kWindow);
-                return;
-            }
-            const unsigned j = static_cast<unsigned>(__builtin_ctzll(same));
-            close_run(base + j);
-            diff &= ~uint64_t{0} << j;
-        }
-        while (diff != 0) {
-            const unsigned k = static_cast<unsigned>(__builtin_ctzll(diff));
-            run_start = base + k;
-            const uint64_t after = same & (~uint64_t{0} << k);
-            if (after == 0) { // the run goes on into the next window
-                run_open = true;
-                flush_full(base + kWindow);
-                return;
-            }
-            const unsigned j = static_cast<unsigned>(__builtin_ctzll(after));
-            close_run(base + j);
-            diff &= ~uint64_t{0} << j;
-        }
+    // Past the window at `base`, whose bytes still to write were `todo`.
+    void advance(uint64_t diff, uint64_t todo, size_t spill, size_t base) {
+        const size_t open = 0 - static_cast<size_t>(diff >> 63);
+        const size_t changes_end =
+            todo != 0 ? base + kWindow - static_cast<size_t>(__builtin_clzll(todo)) : last_end;
+        last_end = changes_end ^ ((changes_end ^ (base + kWindow + spill)) & open);
+        done = spill;
     }
 };
 
-// The last, partial window, compared through zero-padded copies so that the
-// padding reads as unchanged and ends any open run. @return the bytes of the
-// row's commands.
-template <bool kUpdate, class Seed>
-size_t finish_row(Encoder &enc, unsigned char *out, size_t n, size_t pos, Seed *seed) {
-    if (const size_t rest = n - pos; rest != 0) {
-        unsigned char r[kWindow] = {}, s[kWindow] = {};
-        std::memcpy(r, enc.row + pos, rest);
-        std::memcpy(s, seed + pos, rest);
-        const uint64_t diff = diff_mask64(r, s);
-        if constexpr (kUpdate)
-            if (diff != 0)
-                std::memcpy(seed + pos, enc.row + pos, rest);
-        enc.walk(diff, pos);
-    } else if (enc.run_open) {
-        enc.close_run(n);
-    }
-    return static_cast<size_t>(enc.p - (out + 2));
+// The first bytes of the commands of the changed bytes `diff`: each run's
+// first byte and every 8 bytes after it while the run goes on, found by
+// doubling the reach, 8, 16, then 32 bytes on, where that many bytes and one
+// more changed in a row.
+inline uint64_t command_starts(uint64_t diff) {
+    uint64_t go = diff & diff << 1;
+    go &= go << 2;
+    go &= go << 4;
+    go &= diff << 8;
+    const uint64_t go16 = go & go << 8, go32 = go16 & go16 << 16;
+    uint64_t starts = diff & ~(diff << 1);
+    starts |= (starts << 8) & go;
+    starts |= (starts << 16) & go16;
+    starts |= (starts << 32) & go32;
+    return starts;
 }
 
-// One row against `seed`. With kUpdate the seed becomes the row as it is
-// compared (window by window); without, the seed is the previous row of a
-// caller who keeps it, and is only read: a const image is encoded without
-// copying a byte of it.
-template <bool kUpdate, class Seed>
-size_t encode_row(unsigned char *out, const unsigned char *row, size_t n, Seed *seed) {
-    Encoder enc{row, row + n, out + pclxl::core::delta_row_bound(n), out + 2};
-
-    size_t pos = 0;
-    for (; pos + kWindow <= n; pos += kWindow) {
-        // An unchanged window outside a run needs no mask at all.
-        if (!enc.run_open && !any_diff64(row + pos, seed + pos))
-            continue;
-        // Rows of a page come from memory, not cache. Where rows change, the
-        // encoder does enough work per window that the processor's own
-        // prefetching falls behind: asking for the bytes 32 windows ahead
-        // keeps enough loads in flight (the row before, the seed, is in
-        // cache). Unchanged stretches are compared fast enough without. A
-        // prefetch past the end of the row (usually into the next row) never
-        // faults; its address is an integer, as a pointer may not go there.
-        __builtin_prefetch(reinterpret_cast<const void *>(reinterpret_cast<uintptr_t>(row) + pos +
-                                                          kPrefetchAhead));
-        uint64_t diff;
-        if constexpr (kUpdate)
-            diff = diff_mask64_update(row + pos, seed + pos);
-        else
-            diff = diff_mask64(row + pos, seed + pos);
-        if (diff == ~uint64_t{0} && enc.run_open && enc.run_start == enc.gap_start) {
-            // A long run (a photo) goes on through the whole window, with its
-            // first command already out: the up to 7 bytes left over from
-            // the last window and these 64 make exactly 8 more commands of
-            // offset 0, and the same number of bytes is left over again.
-            enc.p =
-                pclxl::raster::put_full_pairs(enc.p, row + enc.run_start, kWindow / (2 * kMaxRun));
-            enc.gap_start = enc.run_start += kWindow;
-            continue;
-        }
-        // Windows where about half the bytes or more change take the busy
-        // form (judged from every 8th byte). Its 8-byte copies may read up
-        // to 8 bytes past the window, which must still be in the row, and it
-        // needs room for a window's worst case: 32 commands of one byte,
-        // each with its 8-byte copy.
-        const unsigned sampled =
-            static_cast<unsigned>(((diff & 0x0101010101010101ull) * 0x0101010101010101ull) >> 56);
-        if (sampled >= 4 && pos + kWindow + kMaxRun <= n &&
-            static_cast<size_t>(enc.out_end - enc.p) >= 2 * kWindow + kMaxRun)
-            enc.busy(diff, pos);
-        else
-            enc.walk(diff, pos);
-    }
-    return finish_row<kUpdate>(enc, out, n, pos, seed);
-}
-
-#if PCLXL_HAVE_WIDE_KERNELS
-// The form for processors with 512-bit byte compress and expand. Each
-// window's change mask is taken one window ahead, so that a command that
-// starts in a window is written whole there, its last bytes (up to 7) taken
-// from the next window; the next window then starts with those bytes done.
-// The state from window to window, where the last command ended, follows
-// from the change masks alone, in a few steps; busy windows are written
-// without a branch on the data. The functions take that state, `last_end`,
-// and return the new output pointer.
-#define PCLXL_WIDE_TARGET target("avx512f,avx512bw,avx512vbmi,avx512vbmi2,popcnt,bmi,bmi2")
-
-struct WideRow {
+struct RunWriter {
     const unsigned char *row;
     size_t n;
     const unsigned char *out_end;
 
     // The commands of the changed bytes `diff` of the window at `base`, run
     // by run; `next` is the next window's change mask.
-    __attribute__((noinline, PCLXL_WIDE_TARGET)) unsigned char *
+    __attribute__((always_inline)) unsigned char *
     walk(unsigned char *p, size_t last_end, uint64_t diff, uint64_t next, size_t base) const {
         while (diff != 0) {
             const uint64_t first = diff & (~diff + 1);
-            const size_t s = static_cast<size_t>(_tzcnt_u64(first));
+            const size_t s = static_cast<size_t>(__builtin_ctzll(first));
             // The end of the run in the window: 64 when it reaches the end.
-            const size_t e = static_cast<size_t>(_tzcnt_u64(diff + first));
+            const size_t e =
+                diff + first == 0 ? kWindow : static_cast<size_t>(__builtin_ctzll(diff + first));
             diff &= diff + first; // the run cleared (and all, past the end)
             size_t len = e - s;
             if (e == kWindow) {
                 // The last command may take up to 7 bytes of the next window.
-                const size_t more = static_cast<size_t>(_tzcnt_u64(~next | 0x80u));
+                const size_t more = static_cast<size_t>(__builtin_ctzll(~next | 0x80u));
                 const size_t whole = (len + kMaxRun - 1) & ~(kMaxRun - 1);
                 len = len + more < whole ? len + more : whole;
             }
@@ -364,7 +212,7 @@ struct WideRow {
             last_end = base + s + len;
             // Most runs in busy rows are short with short gaps: one command,
             // written without branching on the offset form.
-            if (len <= kMaxRun && gap < 31 + 255 && src + kMaxRun <= row + n &&
+            if (len <= kMaxRun && gap < 31 + 255 && base + s + kMaxRun <= n &&
                 out_end - p >= static_cast<ptrdiff_t>(2 + kMaxRun)) {
                 const bool extended = gap > kInlineMax;
                 p[0] = static_cast<unsigned char>(((len - 1) << 5) | (extended ? 31 : gap));
@@ -379,50 +227,136 @@ struct WideRow {
         return p;
     }
 
-    // A busy window, without a branch on the data. A window's output is,
-    // byte by byte, each command's byte where a command starts, then the
-    // byte itself where it changed: the command bytes and the row's bytes
-    // are interleaved and compressed by the interleaved masks. Each
-    // command's count and offset come from two lists of positions packed
-    // in command order, its first byte and one past its last: the count is
-    // the difference of the two, the offset its first byte less the
-    // previous command's end. The last command's bytes from the next
-    // window follow. Windows where an offset could need extension bytes,
-    // and the last ones before the output's end, are walked instead.
-    __attribute__((always_inline, PCLXL_WIDE_TARGET)) unsigned char *
-    busy(unsigned char *p, size_t last_end, uint64_t diff, uint64_t next, size_t base, __m512i src,
-         __m512i after_src) const {
-        // 31 unchanged bytes in a row within the window, or before its
-        // first change.
-        uint64_t long_gap = ~diff & ~diff >> 1;
-        long_gap &= long_gap >> 2;
-        long_gap &= long_gap >> 4;
-        long_gap &= long_gap >> 8;
-        long_gap &= long_gap >> 15;
-        const size_t first_change = base + static_cast<size_t>(__builtin_ctzll(diff));
-        if (long_gap != 0 || first_change - last_end > kInlineMax ||
+    // A busy window (`diff` without the bytes done before) command by
+    // command: it finds every command's first byte at once and writes each
+    // with an 8-byte copy, which needs the row to go on for 8 bytes after
+    // the window and room for the window's worst case.
+    unsigned char *busy(unsigned char *p, size_t last_end, uint64_t diff, uint64_t next,
+                        size_t base) const {
+        if (base + kWindow + kMaxRun > n ||
             out_end - p < static_cast<ptrdiff_t>(2 * kWindow + 2 * kMaxRun))
             return walk(p, last_end, diff, next, base);
-        // Commands start at each run's first byte and every 8 bytes after it
-        // while the run goes on: doubling the reach, 8, 16, then 32 bytes on,
-        // where that many bytes and one more changed in a row.
-        uint64_t go = diff & diff << 1;
-        go &= go << 2;
-        go &= go << 4;
-        go &= diff << 8;
-        const uint64_t go16 = go & go << 8, go32 = go16 & go16 << 16;
-        uint64_t starts = diff & ~(diff << 1);
-        starts |= (starts << 8) & go;
-        starts |= (starts << 16) & go16;
-        starts |= (starts << 32) & go32;
+        uint64_t starts = command_starts(diff);
+        const unsigned char *const src = row + base;
+        size_t end = last_end - base; // may be "negative": wraps, and wraps back
+        while (starts != 0) {
+            const size_t k = static_cast<size_t>(__builtin_ctzll(starts));
+            starts &= starts - 1;
+            // The changed bytes from k on, into the next window.
+            const uint64_t from_k = diff >> k | (next << 1) << (63 - k);
+            const size_t len = static_cast<size_t>(__builtin_ctzll(~from_k | 0x100u));
+            const size_t gap = k - end;
+            if (__builtin_expect(gap <= kInlineMax, 1))
+                *p++ = static_cast<unsigned char>(((len - 1) << 5) | gap);
+            else
+                p = put_command_outlined(p, len, gap);
+            std::memcpy(p, src + k, kMaxRun);
+            p += len;
+            end = k + len;
+        }
+        return p;
+    }
+};
+
+// The change mask of the last, partial window of `rest` bytes (with
+// kUpdate, the window copied over the seed), compared through zero-padded
+// copies, so that the padding reads as unchanged.
+template <bool kUpdate, class Seed>
+__attribute__((noinline)) uint64_t last_window_mask(const unsigned char *row, Seed *seed,
+                                                    size_t rest) {
+    unsigned char r[kWindow] = {}, s[kWindow] = {};
+    std::memcpy(r, row, rest);
+    std::memcpy(s, seed, rest);
+    const uint64_t diff = diff_mask64(r, s);
+    if constexpr (kUpdate)
+        if (diff != 0)
+            std::memcpy(seed, row, rest);
+    return diff;
+}
+
+// The change mask of the window at `base` (with kUpdate, the window copied
+// over the seed). After an unchanged window, the next is likely unchanged
+// too (a page's white), and is first compared as a whole.
+template <bool kUpdate, class Seed>
+__attribute__((always_inline)) inline uint64_t window_mask(const unsigned char *row, Seed *seed,
+                                                           size_t n, size_t base, bool same) {
+    if (base + kWindow <= n) {
+        if (same && !any_diff64(row + base, seed + base))
+            return 0;
+        if constexpr (kUpdate)
+            return diff_mask64_update(row + base, seed + base);
+        else
+            return diff_mask64(row + base, seed + base);
+    }
+    return base < n ? last_window_mask<kUpdate>(row + base, seed + base, n - base) : 0;
+}
+
+// One row against `seed`. With kUpdate the seed becomes the row as it is
+// compared (window by window); without, the seed is the previous row of a
+// caller who keeps it, and is only read: a const image is encoded without
+// copying a byte of it.
+template <bool kUpdate, class Seed>
+size_t encode_row(unsigned char *out, const unsigned char *row, size_t n, Seed *seed) {
+    const RunWriter writer{row, n, out + pclxl::core::delta_row_bound(n)};
+    unsigned char *p = out + 2;
+    WindowEnd at;
+    uint64_t diff = window_mask<kUpdate>(row, seed, n, 0, true);
+    for (size_t base = 0; base < n; base += kWindow) {
+        const uint64_t next = window_mask<kUpdate>(row, seed, n, base + kWindow, diff == 0);
+        if (diff == 0) { // nothing to write
+            at.done = 0;
+            diff = next;
+            continue;
+        }
+        // Rows of a page come from memory, not cache: where rows change,
+        // asking for the bytes 32 windows ahead keeps enough loads in flight
+        // (the row before, the seed, is in cache). A prefetch past the end of
+        // the row never faults; its address is an integer, as a pointer may
+        // not go there.
+        __builtin_prefetch(reinterpret_cast<const void *>(reinterpret_cast<uintptr_t>(row) + base +
+                                                          kPrefetchAhead));
+        const uint64_t todo = diff & ~uint64_t{0} << at.done;
+        const size_t spill = at.spill(diff, next);
+        // Windows where about half the bytes or more change are busy (judged
+        // from every 8th byte).
+        const unsigned sampled =
+            static_cast<unsigned>(((todo & 0x0101010101010101ull) * 0x0101010101010101ull) >> 56);
+        if (todo == ~uint64_t{0} && at.last_end == base) {
+            // The run goes on through the whole window (a photo): 8 commands
+            // of 8 bytes and offset 0.
+            p = put_full_pairs(p, row + base, kWindow / (2 * kMaxRun));
+        } else if (sampled >= 4) {
+            p = writer.busy(p, at.last_end, todo, next, base);
+        } else if (todo != 0) {
+            p = writer.walk(p, at.last_end, todo, next, base);
+        }
+        at.advance(diff, todo, spill, base);
+        diff = next;
+    }
+    return static_cast<size_t>(p - (out + 2));
+}
+
+#if PCLXL_HAVE_WIDE_KERNELS
+// The form for processors with 512-bit byte compress and expand: busy
+// windows are written without a branch on the data.
+#define PCLXL_WIDE_TARGET target("avx512f,avx512bw,avx512vbmi,avx512vbmi2,popcnt,bmi,bmi2")
+
+struct WideRow : RunWriter {
+    // The command bytes of a busy window with an offset of 8 or more, from
+    // two lists of positions packed in command order: each command's first
+    // byte and one past its last. The count is the difference of the two,
+    // the offset its first byte less the previous command's end. False
+    // where an offset needs extension bytes.
+    __attribute__((always_inline, PCLXL_WIDE_TARGET)) static bool
+    far_commands(__m512i &commands, uint64_t diff, uint64_t starts, size_t last_end, size_t spill,
+                 size_t base) {
+        if (base + static_cast<size_t>(__builtin_ctzll(diff)) - last_end > kInlineMax)
+            return false;
         // Each command ends at a changed byte followed by an unchanged one,
         // by another command's start, or by the window's end; the last one
         // then goes on into the next window while it changes there, up to 8
         // bytes in all.
         const uint64_t ends = diff & ((~diff >> 1) | (starts >> 1) | uint64_t{1} << 63);
-        const unsigned last = 63u - static_cast<unsigned>(__builtin_clzll(starts));
-        const size_t on = static_cast<size_t>(__builtin_ctzll(~next | 0x80u));
-        const size_t spill = diff >> 63 ? (last - 56 < on ? last - 56 : on) : 0;
         const unsigned commands_n = static_cast<unsigned>(__builtin_popcountll(starts));
 
         const __m512i iota = _mm512_loadu_si512(kWide.iota);
@@ -437,11 +371,58 @@ struct WideRow {
             _mm512_maskz_permutexvar_epi8(~uint64_t{0}, _mm512_loadu_si512(kWide.previous), after),
             1, _mm512_set1_epi8(static_cast<char>(last_end - base)));
         const __m512i gap = _mm512_sub_epi8(first, after_previous);
+        // Offsets past 30 take extension bytes: such windows are walked.
+        if (_mm512_mask_cmpgt_epu8_mask((uint64_t{1} << commands_n) - 1, gap,
+                                        _mm512_set1_epi8(kInlineMax)) != 0)
+            return false;
         const __m512i len_less_1 =
             _mm512_sub_epi8(_mm512_sub_epi8(after, first), _mm512_set1_epi8(1));
         const __m512i head = _mm512_and_si512(_mm512_slli_epi16(len_less_1, 5),
                                               _mm512_set1_epi8(static_cast<char>(0xE0)));
-        const __m512i commands = _mm512_maskz_expand_epi8(starts, _mm512_or_si512(head, gap));
+        commands = _mm512_maskz_expand_epi8(starts, _mm512_or_si512(head, gap));
+        return true;
+    }
+
+    // A busy window (`diff` without the bytes done before), without a
+    // branch on the data. A window's output is, byte by byte, each
+    // command's byte where a command starts, then the byte itself where it
+    // changed: the command bytes and the row's bytes are interleaved and
+    // compressed by the interleaved masks. The last command's bytes from
+    // the next window follow. Windows where an offset needs extension
+    // bytes, and the last ones before the output's end, are walked instead.
+    __attribute__((always_inline, PCLXL_WIDE_TARGET)) unsigned char *
+    busy(unsigned char *p, size_t last_end, uint64_t diff, uint64_t whole, uint64_t before,
+         uint64_t next, size_t spill, size_t base, __m512i src) const {
+        if (out_end - p < static_cast<ptrdiff_t>(2 * kWindow + 2 * kMaxRun))
+            return walk(p, last_end, diff, next, base);
+        const uint64_t starts = command_starts(diff);
+        // Each command's byte where it starts. From the change masks of the
+        // window (`whole`, with the bytes done before), the one before and
+        // the next, each lane takes the 8 bits before its byte and the 7
+        // after: the count is the changed bytes after its first, up to 7,
+        // and a run's first command has as its offset the unchanged bytes
+        // before it, when fewer than 8.
+        const __m512i here = _mm512_set1_epi64(static_cast<long long>(whole));
+        const __m512i there = _mm512_set1_epi64(static_cast<long long>(next));
+        const __m512i ahead = _mm512_maskz_multishift_epi64_epi8(
+            ~uint64_t{0}, _mm512_loadu_si512(kWide.ahead_at),
+            _mm512_shrdv_epi64(here, there, _mm512_loadu_si512(kWide.ahead_shift)));
+        const __m512i behind = _mm512_maskz_multishift_epi64_epi8(
+            ~uint64_t{0}, _mm512_loadu_si512(kWide.behind_at),
+            _mm512_shrdv_epi64(_mm512_mask_set1_epi64(here, 1, static_cast<long long>(before)),
+                               _mm512_mask_set1_epi64(there, 1, static_cast<long long>(whole)),
+                               _mm512_loadu_si512(kWide.behind_shift)));
+        const uint64_t run_starts = starts & ~(whole << 1 | before >> 63);
+        __m512i commands;
+        if (_mm512_mask_testn_epi8_mask(run_starts, behind, _mm512_set1_epi8(0x7F)) == 0) {
+            commands = _mm512_or_si512(
+                _mm512_permutex2var_epi8(_mm512_loadu_si512(kWide.count_bits), ahead,
+                                         _mm512_loadu_si512(kWide.count_bits + 64)),
+                _mm512_maskz_permutex2var_epi8(run_starts, _mm512_loadu_si512(kWide.offset), behind,
+                                               _mm512_loadu_si512(kWide.offset + 64)));
+        } else if (!far_commands(commands, diff, starts, last_end, spill, base)) {
+            return walk(p, last_end, diff, next, base);
+        }
         // Lane 2i takes the command byte of byte i, lane 2i + 1 byte i.
         constexpr uint64_t kEven = 0x5555555555555555ull;
         const uint64_t keep0 =
@@ -458,7 +439,10 @@ struct WideRow {
         // Spare bytes after the output are overwritten later or unused.
         _mm512_storeu_si512(p, out0);
         _mm512_storeu_si512(p + n0, out1);
-        _mm512_mask_storeu_epi8(p + n0 + n1, (uint64_t{1} << spill) - 1, after_src);
+        if (base + kWindow + kMaxRun <= n)
+            std::memcpy(p + n0 + n1, row + base + kWindow, kMaxRun);
+        else if (spill != 0) // then the next window is in the row
+            std::memcpy(p + n0 + n1, row + base + kWindow, spill);
         return p + n0 + n1 + spill;
     }
 };
@@ -477,7 +461,11 @@ load_window(const unsigned char *row, Seed *seed, size_t n, size_t base, __m512i
                 _mm512_storeu_si512(seed + base, v);
         return diff;
     }
-    const uint64_t in_row = base < n ? (uint64_t{1} << (n - base)) - 1 : 0;
+    if (base >= n) { // past the row
+        v = _mm512_setzero_si512();
+        return 0;
+    }
+    const uint64_t in_row = (uint64_t{1} << (n - base)) - 1;
     v = _mm512_maskz_loadu_epi8(in_row, row + base);
     const uint64_t diff =
         _mm512_mask_cmpneq_epi8_mask(in_row, v, _mm512_maskz_loadu_epi8(in_row, seed + base));
@@ -491,17 +479,20 @@ load_window(const unsigned char *row, Seed *seed, size_t n, size_t base, __m512i
 template <bool kUpdate, class Seed>
 __attribute__((PCLXL_WIDE_TARGET)) size_t
 encode_row_wide(unsigned char *out, const unsigned char *row, size_t n, Seed *seed) {
-    const WideRow wide{row, n, out + pclxl::core::delta_row_bound(n)};
+    const WideRow wide{{row, n, out + pclxl::core::delta_row_bound(n)}};
     unsigned char *p = out + 2;
-    size_t last_end = 0; // one past the last byte written by a command
-    size_t done = 0;     // bytes of the window it has written
+    WindowEnd at;
+    // The change mask of the window before; before the row, as if changed,
+    // so that offsets count from the row's start.
+    uint64_t before = ~uint64_t{0};
     __m512i src;
     uint64_t diff = load_window<kUpdate>(row, seed, n, 0, src);
     for (size_t base = 0; base < n; base += kWindow) {
         __m512i after_src;
         const uint64_t next = load_window<kUpdate>(row, seed, n, base + kWindow, after_src);
         if (diff == 0) { // nothing to write
-            done = 0;
+            at.done = 0;
+            before = 0;
             diff = next;
             src = after_src;
             continue;
@@ -513,33 +504,19 @@ encode_row_wide(unsigned char *out, const unsigned char *row, size_t n, Seed *se
         // not go there.
         __builtin_prefetch(reinterpret_cast<const void *>(reinterpret_cast<uintptr_t>(row) + base +
                                                           kPrefetchAhead));
-        const uint64_t todo = diff & ~uint64_t{0} << done;
-        if (todo == ~uint64_t{0} && last_end == base) {
+        const uint64_t todo = diff & ~uint64_t{0} << at.done;
+        const size_t spill = at.spill(diff, next);
+        if (todo == ~uint64_t{0} && at.last_end == base) {
             // The run goes on through the whole window (a photo): 8 commands
             // of 8 bytes and offset 0.
             p = put_full_pairs_ssse3(p, row + base, kWindow / (2 * kMaxRun));
         } else if (__builtin_popcountll(todo) >= 24) {
-            p = wide.busy(p, last_end, todo, next, base, src, after_src);
+            p = wide.busy(p, at.last_end, todo, diff, before, next, spill, base, src);
         } else if (todo != 0) {
-            p = wide.walk(p, last_end, todo, next, base);
+            p = wide.walk(p, at.last_end, todo, next, base);
         }
-        // Where the last command ends. Without a run at the window's end,
-        // one past its last change. With one, its last command starts 56 to
-        // 63 bytes in, as many past 56 as the run's first byte (here, or
-        // `done` for a run from before) is past a multiple of 8, and takes
-        // the next window's bytes up to 8 in all while they change. Worked
-        // out from the masks, so that the next window need not wait for
-        // this one's commands.
-        const size_t run_from =
-            diff == ~uint64_t{0} ? 0 : kWindow - static_cast<size_t>(__builtin_clzll(~diff));
-        const size_t from = run_from > done ? run_from : done;
-        const size_t on = static_cast<size_t>(__builtin_ctzll(~next | 0x80u));
-        const size_t spill = (from & 7) < on ? from & 7 : on;
-        const bool open = diff >> 63;
-        const size_t changes_end =
-            todo != 0 ? base + kWindow - static_cast<size_t>(__builtin_clzll(todo)) : last_end;
-        last_end = open ? base + kWindow + spill : changes_end;
-        done = open ? spill : 0;
+        at.advance(diff, todo, spill, base);
+        before = diff;
         diff = next;
         src = after_src;
     }

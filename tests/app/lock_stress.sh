@@ -31,11 +31,13 @@ loop_lies() { while [ $SECONDS -lt $end ]; do
   sub "$work/docs/ok.pdf"; done; }
 loop_attrs() { while [ $SECONDS -lt $end ]; do timeout 20 ipptool -q "$uri" get-printer-attributes.test; done; }
 loop_defaults() { q=(draft normal high); i=0; while [ $SECONDS -lt $end ]; do
-  timeout 20 "$app" modify -u "$uri" -o print-quality-default=${q[$((i++ % 3))]} >/dev/null 2>&1; done; }
+  timeout 20 "$app" modify -u "$uri" -o print-quality=${q[$((i++ % 3))]} >/dev/null 2>&1; done; }
 loop_lies & a=$!; loop_lies & b=$!; loop_attrs & c=$!; loop_defaults & d=$!
 wait $a $b $c $d
 if timeout 10 curl -sf -o /dev/null "http://localhost:$port/" && timeout 10 ipptool -q "$uri" get-printer-attributes.test; then
-  echo "server answers after $secs s: $(grep -a -c 'Starting print job' "$work/spool.log") job starts, $(grep -a -c 'Saving system state\|State saved' "$work/spool.log") saves"
+  logs=$(cat "$work"/spool.log.O "$work/spool.log" 2>/dev/null) # the log turns over at 1 MB
+  twice=$(grep -a -o '\[Job [0-9]*\] \(Completed\|Aborted\|Canceled\),' <<<"$logs" | sort | uniq -d | wc -l)
+  echo "server answers after $secs s: $(grep -a -c 'Starting print job' <<<"$logs") job starts, $(grep -a -c 'Saving system state' <<<"$logs") saves, $twice jobs ended twice"
   stop "$pid"
 else
   echo "server HANGS (pid $pid)"

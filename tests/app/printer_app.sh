@@ -177,6 +177,9 @@ for i in 1 2 3 4 5 6; do
   wait_job color "$(cat "$work/burst-$i.id")"
   check_job "burst job $i" "$work/color/burst-$i.pdf.prn" 3 1 "@PJL SET JOBNAME=\"burst-$i.pdf\""
 done
+# Only the program's own job entry points keep jobs from meeting in PAPPL.
+! grep -q "past this program's job guard" "$work/server.log" ||
+  fail "PAPPL's job threads bypass the program's job guard"
 
 # The raster comes through a pipe that stalls inside the last page: the job
 # is cancelled there, then the rest arrives.

@@ -85,7 +85,6 @@ class Connection:
                       f'ONLINE=TRUE\r\n\f')
 
     def command(self, line):
-        global pagecount
         words = line.upper().split()
         if len(words) < 2:
             return

@@ -325,6 +325,34 @@ grep -a -q -E '^[DIWEF] \[' "$work/closed/pclxl-printer-app.state" &&
 up "$pid" "$port" && pass "closed stdout and stderr: the server runs" || fail "closed: server down"
 stop "$pid"
 
+# --- A printer whose lock is never given back, as in PAPPL's lock-order
+# deadlock (here gdb takes it for the server's main thread, from the
+# watchdog's own probe): nothing on that printer answers, and the watchdog
+# starts the program again in place, with its PID, port and printers.
+if command -v gdb >/dev/null && [ "$(uname -m)" = x86_64 ]; then
+  port=$(free_port)
+  serve stuck "$port" env PCLXL_APP_WATCHDOG_SECONDS=6 || fail "stuck: no server"
+  "$app" add -u "$(sys "$port")" -d s1 -m pclxl_mono -v "file://$work/out"
+  until_in "$work/stuck/pclxl-printer-app.state" 'name="s1"' || fail "stuck: s1 never saved"
+  timeout 30 gdb -p "$pid" -batch -ex 'break papplPrinterIsAcceptingJobs' -ex continue \
+    -ex 'set $printer = $rdi' -ex delete -ex 'thread 1' \
+    -ex 'print (int)pthread_rwlock_wrlock((void *)$printer)' >"$work/stuck.gdb" 2>&1
+  grep -q '^\$1 = 0$' "$work/stuck.gdb" || fail "stuck: gdb took no lock: $(tail -n 1 "$work/stuck.gdb")"
+  timeout 5 "$app" status -u "ipp://localhost:$port/ipp/print/s1" >/dev/null 2>&1 &&
+    fail "stuck: the printer answers with its lock held"
+  if ! waits_for 30 'grep -q -a "Starting the server again" "$work/stuck.log"'; then
+    fail "stuck: the watchdog did not start the server again"
+  elif ! answers "$port" "$pid"; then
+    fail "stuck: no server after the restart"
+  else
+    check "printers after the watchdog's restart" s1 printers -u "$(sys "$port")"
+    pass "a printer lock held for good: the watchdog started the server again"
+  fi
+  stop "$pid"
+else
+  echo "skip: a printer lock held for good (needs gdb on x86-64)"
+fi
+
 stop "$a"
 no_sanitizer_reports
 finish "server faults"

@@ -162,9 +162,9 @@ const MalformedCase kMalformed[] = {
      "uncompressed image data is 6 bytes; BlockHeight 2 rows of 4 padded bytes need 8"},
     {in_page(kImage + " " + read_head(0, 1, 1) + "FB 02 F9 | 00"),
      "run-length data runs past the block's BlockHeight of 1 row"},
-    // Sizes derived from the stream: rows of no bytes, padding that made
-    // the padded row wrap to 0 (a padding of 2 GB is in the fault table),
-    // blocks that cannot hold their rows, and a NaN where a size goes.
+    // Sizes derived from the stream: rows of no bytes, padding of gigabytes
+    // (which would make the padded row wrap to 0), blocks that cannot hold
+    // their rows, and a NaN where a size goes.
     {in_page(kGray + " " + begin_image(0, 2, 0, 2) + " " + read_head(0, 1, 1) + "FB 02 | 81 00"),
      "image data of 2 bytes for rows of 0 bytes (SourceWidth 0)"},
     {in_page(

@@ -41,9 +41,6 @@ chain letter-copies 2 "-n 2 -o PageSize=Letter -o ColorModel=Gray -o Duplex=Dupl
   -o InputSlot=tray_2 -o MediaType=film" "MediaSize=eLetterPaper" "@PJL SET PAPER=LETTER" \
   "@PJL SET BINDING=SHORTEDGE" "@PJL SET COPIES=2" "@PJL SET QTY=1" \
   "@PJL SET MEDIASOURCE=OPTIONAL2" "@PJL SET MEDIATYPE=FILM"
-chain a5-collated 1 "-n 3 -o PageSize=A5 -o ColorModel=RGB -o Collate=True \
-  -o Duplex=DuplexNoTumble" "@PJL SET PAPER=A5" "@PJL SET COPIES=1" "@PJL SET QTY=3" \
-  "@PJL SET RENDERMODE=COLOR" "@PJL SET BINDING=LONGEDGE"
 
 if [ -x "$pdffilter" ]; then
   # pclxlRender=Raster sends each page as one image instead of vectors.
