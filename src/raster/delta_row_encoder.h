@@ -316,16 +316,20 @@ size_t encode_row(unsigned char *out, const unsigned char *row, size_t n, Seed *
         __builtin_prefetch(reinterpret_cast<const void *>(reinterpret_cast<uintptr_t>(row) + base +
                                                           kPrefetchAhead));
         const uint64_t todo = diff & ~uint64_t{0} << at.done;
+        if (todo == ~uint64_t{0} && at.last_end == base) {
+            // The run goes on through the whole window (a photo): 8 commands
+            // of 8 bytes and offset 0, the last one ending with the window.
+            p = put_full_pairs(p, row + base, kWindow / (2 * kMaxRun));
+            at.last_end = base + kWindow;
+            diff = next;
+            continue;
+        }
         const size_t spill = at.spill(diff, next);
         // Windows where about half the bytes or more change are busy (judged
         // from every 8th byte).
         const unsigned sampled =
             static_cast<unsigned>(((todo & 0x0101010101010101ull) * 0x0101010101010101ull) >> 56);
-        if (todo == ~uint64_t{0} && at.last_end == base) {
-            // The run goes on through the whole window (a photo): 8 commands
-            // of 8 bytes and offset 0.
-            p = put_full_pairs(p, row + base, kWindow / (2 * kMaxRun));
-        } else if (sampled >= 4) {
+        if (sampled >= 4) {
             p = writer.busy(p, at.last_end, todo, next, base);
         } else if (todo != 0) {
             p = writer.walk(p, at.last_end, todo, next, base);
@@ -505,12 +509,16 @@ encode_row_wide(unsigned char *out, const unsigned char *row, size_t n, Seed *se
         __builtin_prefetch(reinterpret_cast<const void *>(reinterpret_cast<uintptr_t>(row) + base +
                                                           kPrefetchAhead));
         const uint64_t todo = diff & ~uint64_t{0} << at.done;
-        const size_t spill = at.spill(diff, next);
-        if (todo == ~uint64_t{0} && at.last_end == base) {
-            // The run goes on through the whole window (a photo): 8 commands
-            // of 8 bytes and offset 0.
+        if (todo == ~uint64_t{0} && at.last_end == base) { // a photo, as in encode_row
             p = put_full_pairs_ssse3(p, row + base, kWindow / (2 * kMaxRun));
-        } else if (__builtin_popcountll(todo) >= 24) {
+            at.last_end = base + kWindow;
+            before = diff;
+            diff = next;
+            src = after_src;
+            continue;
+        }
+        const size_t spill = at.spill(diff, next);
+        if (__builtin_popcountll(todo) >= 24) {
             p = wide.busy(p, at.last_end, todo, diff, before, next, spill, base, src);
         } else if (todo != 0) {
             p = wide.walk(p, at.last_end, todo, next, base);
