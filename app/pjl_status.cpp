@@ -1,4 +1,5 @@
 #include "pjl_status.h"
+#include "text_line.h"
 
 #include <algorithm>
 #include <cctype>
@@ -9,17 +10,10 @@
 namespace pclxl_app::pjl {
 namespace {
 
+using pclxl_host::trim;
+
 constexpr char kPjl[] = "@PJL";
 constexpr char kXlError[] = "PCL XL error";
-
-std::string trim(const std::string &s) {
-    size_t b = 0, e = s.size();
-    while (b < e && std::isspace(static_cast<unsigned char>(s[b])))
-        b++;
-    while (e > b && std::isspace(static_cast<unsigned char>(s[e - 1])))
-        e--;
-    return s.substr(b, e - b);
-}
 
 std::string upper(std::string s) {
     for (char &c : s)

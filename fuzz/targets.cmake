@@ -43,6 +43,7 @@ function(pclxl_fuzz_program exe name)
     # The printer application's back-channel reader: plain C++, no PAPPL.
     target_sources(${exe} PRIVATE ${PROJECT_SOURCE_DIR}/app/pjl_status.cpp)
     target_include_directories(${exe} PRIVATE ${PROJECT_SOURCE_DIR}/app)
+    target_link_libraries(${exe} PRIVATE pclxl_host)
   elseif(name STREQUAL "pdf_convert")
     target_link_libraries(${exe} PRIVATE pclxl_pdf pclxl_reader)
   elseif(name STREQUAL "text_layout")

@@ -1,4 +1,5 @@
 #include "quirks.h"
+#include "text_line.h"
 
 #include <algorithm>
 #include <cctype>
@@ -12,15 +13,6 @@
 
 namespace pclxl_host {
 namespace {
-
-std::string trim(const std::string &s) {
-    size_t b = 0, e = s.size();
-    while (b < e && std::isspace(static_cast<unsigned char>(s[b])))
-        b++;
-    while (e > b && std::isspace(static_cast<unsigned char>(s[e - 1])))
-        e--;
-    return s.substr(b, e - b);
-}
 
 std::string lower(std::string s) {
     for (char &c : s)

@@ -1,5 +1,6 @@
 #include "text_line.h"
 
+#include <cctype>
 #include <cstring>
 
 namespace pclxl_host {
@@ -49,6 +50,15 @@ std::string one_line(const std::string &text, size_t max_bytes) {
 
 std::string one_line(const char *text, size_t max_bytes) {
     return one_line(std::string(text ? text : ""), max_bytes);
+}
+
+std::string trim(const std::string &text) {
+    size_t b = 0, e = text.size();
+    while (b < e && std::isspace(static_cast<unsigned char>(text[b])))
+        b++;
+    while (e > b && std::isspace(static_cast<unsigned char>(text[e - 1])))
+        e--;
+    return text.substr(b, e - b);
 }
 
 } // namespace pclxl_host

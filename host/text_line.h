@@ -27,6 +27,10 @@ void clean_text(std::string &text);
 std::string one_line(const char *text, size_t max_bytes = 1024);
 std::string one_line(const std::string &text, size_t max_bytes = 1024);
 
+// `text` without the white space (blanks, tabs, line ends) at either end:
+// a word or value read from a file or from a printer.
+std::string trim(const std::string &text);
+
 } // namespace pclxl_host
 
 #endif
