@@ -52,6 +52,31 @@ pappl_loglevel_t log_level(const char *value) {
     return PAPPL_LOGLEVEL_WARN;
 }
 
+// Where PAPPL is to log. PAPPL keeps a log file under 1 MB by renaming it
+// and opening a new one, which it does while holding its log lock and then
+// logs that it has. Standard error ("-") cannot be renamed: once it is a
+// file past 1 MB (a shell's 2>>, or a unit's StandardError=append:), that
+// first line waits on the lock for good, and every thread that logs after
+// it. A standard error that is a file is therefore logged to by its name,
+// and turns over like any log file.
+std::string log_destination(const char *value, const std::string &fallback) {
+    if (!value)
+        return fallback;
+    struct stat info;
+    if (std::strcmp(value, "-") != 0 || fstat(2, &info) != 0 || !S_ISREG(info.st_mode))
+        return value;
+    char path[4096];
+    const ssize_t n = readlink("/proc/self/fd/2", path, sizeof path - 1);
+    if (n <= 0 || path[0] != '/')
+        return value;
+    path[n] = '\0';
+    struct stat named;
+    // A file removed or replaced since has no name to log to.
+    if (stat(path, &named) != 0 || named.st_dev != info.st_dev || named.st_ino != info.st_ino)
+        return value;
+    return path;
+}
+
 // server-options: a comma-separated list of words.
 pappl_soptions_t server_options(const char *value, bool loopback) {
     pappl_soptions_t o = PAPPL_SOPTIONS_MULTI_QUEUE | PAPPL_SOPTIONS_WEB_INTERFACE;
@@ -255,14 +280,14 @@ pappl_system_t *create_system(int count, cups_option_t *options) {
         complain(busy + " is in use (another server?); not starting");
         return nullptr;
     }
-    const char *log_file = option("log-file", count, options);
-    const std::string default_log = directory + "/" + kAppName + ".log";
+    const std::string log_file =
+        log_destination(option("log-file", count, options), directory + "/" + kAppName + ".log");
 
-    pappl_system_t *system = papplSystemCreate(
-        server_options(option("server-options", count, options), loopback), kAppName, port,
-        "_print,_universal", directory.c_str(), log_file ? log_file : default_log.c_str(),
-        log_level(option("log-level", count, options)), option("auth-service", count, options),
-        false);
+    pappl_system_t *system =
+        papplSystemCreate(server_options(option("server-options", count, options), loopback),
+                          kAppName, port, "_print,_universal", directory.c_str(), log_file.c_str(),
+                          log_level(option("log-level", count, options)),
+                          option("auth-service", count, options), false);
     if (!system)
         return nullptr;
     if (const char *group = option("admin-group", count, options))

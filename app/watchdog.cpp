@@ -35,10 +35,18 @@ void ask_printer(pappl_printer_t *printer, void *) { papplPrinterIsAcceptingJobs
 }
 
 [[noreturn]] void start_again(pappl_system_t *system, int64_t silent) {
-    papplLog(system, PAPPL_LOGLEVEL_FATAL,
-             "No answer from the printers for %lld seconds: PAPPL's locks wait on each other "
-             "(a failed upload during a status request). Starting the server again.",
-             static_cast<long long>(silent));
+    // The reason goes to the log from a thread of its own: when the log's
+    // own lock is what waits for good, the server starts again all the same.
+    std::atomic<bool> logged{false};
+    std::thread([system, silent, &logged] {
+        papplLog(system, PAPPL_LOGLEVEL_FATAL,
+                 "No answer from the printers for %lld seconds: PAPPL's locks wait on each other "
+                 "(a failed upload during a status request). Starting the server again.",
+                 static_cast<long long>(silent));
+        logged = true;
+    }).detach();
+    for (int i = 0; i < 40 && !logged; i++)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
     std::ifstream cmdline("/proc/self/cmdline", std::ios::binary);
     const std::string text((std::istreambuf_iterator<char>(cmdline)),
                            std::istreambuf_iterator<char>());

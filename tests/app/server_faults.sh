@@ -325,6 +325,25 @@ grep -a -q -E '^[DIWEF] \[' "$work/closed/pclxl-printer-app.state" &&
 up "$pid" "$port" && pass "closed stdout and stderr: the server runs" || fail "closed: server down"
 stop "$pid"
 
+# --- Logging to a standard error that is a file already past the log's
+# 1 MB (PAPPL cannot turn "-" over, and waited on its own lock for good):
+# the server starts, answers, and the file turns over.
+port=$(free_port)
+mkdir -p "$work/stderr"
+head -c 1100000 /dev/zero | tr '\0' '#' >"$work/stderr.log"
+"$app" server -o server-port="$port" -o spool-directory="$work/stderr" -o log-file=- \
+  -o log-level=info >"$work/stderr.out" 2>>"$work/stderr.log" &
+pid=$!
+watchdog "$pid"
+if ! answers "$port" "$pid" || ! timeout 10 "$app" printers -u "$(sys "$port")" >/dev/null; then
+  fail "standard error a file past 1 MB: the server does not answer"
+elif until_in "$work/stderr.log" "Starting log" && [ -s "$work/stderr.log.O" ]; then
+  pass "standard error a file past 1 MB: the server answers and its log turns over"
+else
+  fail "standard error a file past 1 MB: the log did not turn over"
+fi
+stop "$pid"
+
 # --- A printer whose lock is never given back, as in PAPPL's lock-order
 # deadlock (here gdb takes it for the server's main thread, from the
 # watchdog's own probe): nothing on that printer answers, and the watchdog
